@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+#include "pat_file.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+QString folderOfPath(const QString& path)
+{
+    qsizetype cut = path.lastIndexOf(u'/');
+#ifdef Q_OS_WIN
+    cut = qMax(cut, path.lastIndexOf(u'\\'));
+#endif
+    return path.left(cut + 1);
+}
+
+QString firstFileMatching(const QString& folder, const std::function<bool(const QString&)>& matches)
+{
+    QString found;
+    QDirIterator it(folder.isEmpty() ? u"."_s : folder,
+                    QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QString candidate = it.fileName();
+        if ((found.isEmpty() || candidate < found) && matches(candidate)) {
+            found = candidate;
+        }
+    }
+    return found;
+}
+
+QString findFileIgnoringCase(const QString& folder, const QString& name)
+{
+    return firstFileMatching(folder, [&name](const QString& candidate) {
+        return candidate.compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+PatFile::PatFile(const QString& path)
+{
+    if (openExact(path) || QFileInfo::exists(path)) {
+        return;
+    }
+    const QString folder = folderOfPath(path);
+    const QString name = path.mid(folder.size());
+    if (name.isEmpty()) {
+        return;
+    }
+    const QString match = findFileIgnoringCase(folder, name);
+    if (!match.isEmpty() && match != name) {
+        openExact(folder + match);
+    }
+}
+
+#ifdef Q_OS_UNIX
+
+PatFile::~PatFile()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+bool PatFile::openExact(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (native.isEmpty()) {
+        return false;
+    }
+    // O_NONBLOCK keeps a FIFO from blocking the open; fstat then refuses it.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+bool PatFile::isOpen() const
+{
+    return m_fd >= 0;
+}
+
+qsizetype PatFile::read(char* dest, qsizetype count)
+{
+    qsizetype total = 0;
+    while (m_fd >= 0 && total < count) {
+        const ssize_t n = ::read(m_fd, dest + total, static_cast<size_t>(count - total));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        total += n;
+    }
+    return total;
+}
+
+#else
+
+PatFile::~PatFile() = default;
+
+bool PatFile::openExact(const QString& path)
+{
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
+    m_file.setFileName(path);
+    return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+bool PatFile::isOpen() const
+{
+    return m_file.isOpen();
+}
+
+qsizetype PatFile::read(char* dest, qsizetype count)
+{
+    qsizetype total = 0;
+    while (m_file.isOpen() && total < count) {
+        const qint64 n = m_file.read(dest + total, count - total);
+        if (n <= 0) {
+            break;
+        }
+        total += n;
+    }
+    return total;
+}
+
+#endif
+
+void PatFileBuffer::fillTo(PatFile& file, qsizetype size)
+{
+    const qsizetype target = qMin(size, kCapacity);
+    if (target > m_size) {
+        m_size += file.read(m_data + m_size, target - m_size);
+    }
+}
+
+bool loadPatFile(const QString& path, PatFileBuffer& buffer, qsizetype maxSize)
+{
+    PatFile file(path);
+    if (!file.isOpen()) {
+        return false;
+    }
+    buffer.fillTo(file, maxSize);
+    return true;
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#include "pat_header.h"
+
+#include "analysis/number_text.h"
+#include "app/message_sink.h"
+#include "pat/pat_file.h"
+
+using namespace Qt::StringLiterals;
+
+bool readPatHeader(PatByteReader& in, PatFileHeader& header, MessageSink& sink)
+{
+    auto& h = header;
+    if (!readPatFields(in,
+                       h.field0,
+                       h.field8,
+                       h.field16,
+                       h.field18,
+                       h.field26,
+                       h.venueName,
+                       h.field32,
+                       h.meetingNo,
+                       h.meetingDay,
+                       h.raceNo,
+                       h.field42,
+                       h.formatMark,
+                       h.field44,
+                       h.raceName,
+                       h.conditions,
+                       h.runnerCount)) {
+        return false;
+    }
+    const QStringView mark = h.formatMark.view();
+    if (mark != u" " && mark != u"2" && mark != u"3") {
+        sink.message(u"ファイル形式が違います。"_s);
+        return false;
+    }
+    return true;
+}
+
+bool readPatHeaderFile(const QString& path, PatFileHeader& header, MessageSink& sink)
+{
+    PatFileBuffer buffer;
+    if (!loadPatFile(path, buffer, kPatHeaderSize)) {
+        return false;
+    }
+    PatByteReader in(buffer.view());
+    return readPatHeader(in, header, sink);
+}
+
+int runnerCountOf(const PatText<2>& runnerCount)
+{
+    return numericCount(runnerCount.view());
+}

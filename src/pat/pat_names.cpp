@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+#include "pat_names.h"
+
+#include "pat/pat_file.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QStringView kZoPrefix = u"zo-";
+
+QString replacePrefix(const QString& zoPath, QStringView prefix)
+{
+    const qsizetype at = zoPath.indexOf(kZoPrefix, 0, Qt::CaseInsensitive);
+    if (at < 0) {
+        return {};
+    }
+    return zoPath.left(at) + prefix + QStringView(zoPath).mid(at + kZoPrefix.size());
+}
+
+bool sameIgnoringCase(QChar a, QChar b)
+{
+    return a == b || a.toCaseFolded() == b.toCaseFolded();
+}
+
+} // namespace
+
+QString winPlaceOddsFilter()
+{
+    return u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"_s;
+}
+
+QString winPlaceOddsMask()
+{
+    return u"Zo-*.jra"_s;
+}
+
+QString raceCardPathOf(const QString& zoPath)
+{
+    return replacePrefix(zoPath, u"De-");
+}
+
+QString quinellaOddsPathOf(const QString& zoPath)
+{
+    return replacePrefix(zoPath, u"Uo-");
+}
+
+bool matchesPatPattern(QStringView name, QStringView pattern)
+{
+    if (name.size() != pattern.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (pattern[i] != u'?' && !sameIgnoringCase(name[i], pattern[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString raceResultPathOf(const QString& zoPath)
+{
+    const qsizetype at = zoPath.indexOf(kZoPrefix, 0, Qt::CaseInsensitive);
+    const qsizetype tail = at + kZoPrefix.size();
+    if (at < 0 || tail >= zoPath.size()) {
+        return {};
+    }
+    const QString pattern
+        = zoPath.left(at) + u"Ks-" + zoPath.at(tail) + u"??" + QStringView(zoPath).mid(tail + 1);
+    // The wildcards belong to the file name; the folder is taken as it stands.
+    const QString folder = folderOfPath(pattern);
+    const QStringView namePattern = QStringView(pattern).mid(folder.size());
+    if (namePattern.isEmpty()) {
+        return {};
+    }
+    const QString found = firstFileMatching(folder, [namePattern](const QString& name) {
+        return matchesPatPattern(name, namePattern);
+    });
+    return found.isEmpty() ? QString() : folder + found;
+}

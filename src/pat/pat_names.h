@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+/// The open dialog's filter for win/place odds files: description, "|", pattern.
+QString winPlaceOddsFilter();
+
+/// The listing pattern of win/place odds files.
+QString winPlaceOddsMask();
+
+/// The De- sibling of a Zo- path: the first "zo-" (any case) replaced by "De-"; empty when the
+/// path holds no "zo-". Does not look at the file system.
+QString raceCardPathOf(const QString& zoPath);
+
+/// The Uo- sibling of a Zo- path, as raceCardPathOf.
+QString quinellaOddsPathOf(const QString& zoPath);
+
+/// The Ks- file of a Zo- path: "zo-" becomes "Ks-" and two wildcard characters are inserted after
+/// the next character ("Zo-1234.jra" → "Ks-1??234.jra"). Returns the folder plus the name of the
+/// first regular file matching that pattern in ordinal name order, or empty text when there is
+/// none, no "zo-", or nothing after it.
+QString raceResultPathOf(const QString& zoPath);
+
+/// Whether a file name matches a pattern in which only "?" is a wildcard (any one character);
+/// everything else is literal and compared ignoring letter case.
+bool matchesPatPattern(QStringView name, QStringView pattern);

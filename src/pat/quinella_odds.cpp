@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#include "quinella_odds.h"
+
+#include "pat/pat_file.h"
+
+namespace {
+constexpr qsizetype kPairsOffset = kPatHeaderSize + 2;
+constexpr qsizetype kEntrySize = 25;
+} // namespace
+
+qsizetype quinellaOddsFileSize(int runners)
+{
+    if (runners > kMaxRunners) {
+        // The read fails at pair (1, 19), after the 17 pairs of horse 1.
+        return kPairsOffset + kEntrySize * (kMaxRunners - 1);
+    }
+    const qsizetype n = qMax(runners, 0);
+    return kPairsOffset + kEntrySize * (n * (n - 1) / 2);
+}
+
+bool readQuinellaOdds(QByteArrayView bytes, QuinellaOddsRecord& record, MessageSink& sink)
+{
+    PatByteReader in(bytes);
+    if (!readPatHeader(in, record.header, sink) || !readPatField(in, record.field142)) {
+        return false;
+    }
+    const int runners = runnerCountOf(record.header.runnerCount);
+    record.pairs.fill(QuinellaPairEntry{});
+    for (int i = 1; i <= runners; ++i) {
+        for (int j = i + 1; j <= runners; ++j) {
+            if (i > kMaxRunners || j > kMaxRunners) {
+                return false;
+            }
+            auto& e = record.pair(i, j);
+            if (!readPatFields(
+                    in, e.field0, e.field2, e.quinellaOdds, e.wideOddsMin, e.wideOddsMax)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool readQuinellaOddsFile(const QString& path, QuinellaOddsRecord& record, MessageSink& sink)
+{
+    PatFileBuffer buffer;
+    return loadPatFile(path, buffer, quinellaOddsFileSize(kMaxRunners))
+           && readQuinellaOdds(buffer.view(), record, sink);
+}

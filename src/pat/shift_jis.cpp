@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#include "shift_jis.h"
+
+#include <array>
+
+#include <QByteArrayView>
+#include <QStringDecoder>
+
+namespace {
+
+constexpr bool isLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+constexpr bool isTrailByte(unsigned char b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+constexpr int kLeadCount = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);  // 60
+constexpr int kTrailCount = (0x7E - 0x40 + 1) + (0xFC - 0x80 + 1); // 188
+
+constexpr int leadIndex(unsigned char b)
+{
+    return b <= 0x9F ? b - 0x81 : b - 0xE0 + (0x9F - 0x81 + 1);
+}
+
+constexpr int trailIndex(unsigned char b)
+{
+    return b <= 0x7E ? b - 0x40 : b - 0x80 + (0x7E - 0x40 + 1);
+}
+
+using DoubleByteTable = std::array<char16_t, kLeadCount * kTrailCount>;
+
+bool isMapped(const QString& decoded)
+{
+    // The converter substitutes U+FFFD (or U+001A) for an unassigned code. Its error flag cannot
+    // be used: it stays set after the first error, whatever resetState() does.
+    return decoded.size() == 1 && decoded.at(0) != QChar(kReplacementCharacter)
+           && decoded.at(0) != QChar(0x1A);
+}
+
+// The double-byte codes come from the platform's own code page 932 converter, asked once per
+// code; per-field conversion through it would cost far more than the file reads themselves.
+DoubleByteTable buildDoubleByteTable()
+{
+    DoubleByteTable table{};
+    QStringDecoder decoder("windows-932", QStringDecoder::Flag::Stateless);
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!isLeadByte(static_cast<unsigned char>(lead))) {
+            continue;
+        }
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (!isTrailByte(static_cast<unsigned char>(trail))) {
+                continue;
+            }
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const QString text = decoder.decode(QByteArrayView(pair, 2));
+            const char16_t ch = isMapped(text) ? text.at(0).unicode() : kReplacementCharacter;
+            table[leadIndex(static_cast<unsigned char>(lead)) * kTrailCount
+                  + trailIndex(static_cast<unsigned char>(trail))]
+                = ch;
+        }
+    }
+    return table;
+}
+
+const DoubleByteTable& doubleByteTable()
+{
+    static const DoubleByteTable table = buildDoubleByteTable();
+    return table;
+}
+
+} // namespace
+
+qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(bytes);
+    // Most fields are plain ASCII (odds, counts, codes): widen them without further checks.
+    qsizetype i = 0;
+    while (i < size && u[i] < 0x80) {
+        out[i] = u[i];
+        ++i;
+    }
+    qsizetype written = i;
+    while (i < size) {
+        const auto b = u[i];
+        if (b < 0x80) {
+            out[written++] = b;
+            ++i;
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            // Half-width katakana, a fixed offset from U+FF61.
+            out[written++] = static_cast<char16_t>(0xFF61 + (b - 0xA1));
+            ++i;
+        } else if (isLeadByte(b) && i + 1 < size && isTrailByte(u[i + 1])) {
+            const auto trail = u[i + 1];
+            out[written++] = doubleByteTable()[leadIndex(b) * kTrailCount + trailIndex(trail)];
+            i += 2;
+        } else {
+            // 0x80, 0xA0, 0xFD-0xFF, or a lead byte whose trail byte is missing or invalid: the
+            // byte alone is replaced and the next one is read on its own.
+            out[written++] = kReplacementCharacter;
+            ++i;
+        }
+    }
+    return written;
+}

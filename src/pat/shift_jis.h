@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QtGlobal>
+
+/// Decodes one field of Windows code page 932 (Shift-JIS) bytes into UTF-16.
+///
+/// Writes at most `size` characters to `out` and returns how many it wrote. Every byte is
+/// consumed: a byte that is not valid Shift-JIS, an unassigned double-byte code, or a lead byte
+/// without its trail byte (also at the end of the field) becomes U+FFFD.
+qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out);
+
+inline constexpr char16_t kReplacementCharacter = 0xFFFD;

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include "app/message_sink.h"
+
+/// Records every message instead of showing it.
+class RecordingMessageSink final : public MessageSink
+{
+public:
+    struct Message
+    {
+        QString text;
+        QString title;
+        MessageIcon icon;
+    };
+    std::vector<Message> messages;
+
+protected:
+    void deliver(const QString& text, const QString& title, MessageIcon icon) override
+    {
+        messages.push_back({text, title, icon});
+    }
+};
+
+/// Shift-JIS bytes of a text (for building PAT files by their byte layout).
+QByteArray sjis(const QString& text);
+
+/// Builds a PAT file by its byte layout: `size` blanks, into which fields are written at their
+/// offsets.
+class ByteLayout final
+{
+public:
+    explicit ByteLayout(qsizetype size)
+        : m_bytes(size, ' ')
+    {}
+
+    /// Writes `field` at `offset`; the layout grows when needed.
+    ByteLayout& put(qsizetype offset, const QByteArray& field);
+    ByteLayout& put(qsizetype offset, const QString& text) { return put(offset, sjis(text)); }
+
+    const QByteArray& bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+/// A temporary folder that fails the test when it cannot be made.
+class TestFolder final
+{
+public:
+    TestFolder();
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+
+    /// Writes `bytes` to `name` in the folder and returns its full path.
+    QString write(const QString& name, const QByteArray& bytes) const;
+
+private:
+    QTemporaryDir m_dir;
+};
