@@ -64,6 +64,9 @@ public:
         : m_bytes(bytes)
     {}
 
+    // The reader keeps a view: a temporary byte array would dangle.
+    PatByteReader(QByteArray&&) = delete;
+
     qsizetype position() const { return m_pos; }
     qsizetype remaining() const { return m_bytes.size() - m_pos; }
 

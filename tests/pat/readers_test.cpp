@@ -85,7 +85,8 @@ TEST(PatHeader, ReadsEveryFieldAtItsOffsetPaddedToWidth)
 {
     RecordingMessageSink sink;
     PatFileHeader h;
-    PatByteReader in(patHeader().bytes());
+    const QByteArray bytes = patHeader().bytes();
+    PatByteReader in(bytes);
     ASSERT_TRUE(readPatHeader(in, h, sink));
     EXPECT_EQ(in.position(), 142);
     EXPECT_EQ(h.field0.view(), u"20261206");
@@ -115,7 +116,8 @@ TEST_P(FormatMark, OnlyBlankTwoOrThreeAreAccepted)
     const auto [mark, valid] = GetParam();
     RecordingMessageSink sink;
     PatFileHeader h;
-    PatByteReader in(patHeader(mark).bytes());
+    const QByteArray bytes = patHeader(mark).bytes();
+    PatByteReader in(bytes);
     EXPECT_EQ(readPatHeader(in, h, sink), valid);
     if (valid) {
         EXPECT_TRUE(sink.messages.empty());

@@ -123,7 +123,8 @@ TEST(ShiftJis, FieldHoldsDecodedTextPaddedToWidth)
     EXPECT_EQ(in.remaining(), 0);
 
     // Half-width "ﾄﾘｹｼ" and one blank in a 5-byte field.
-    PatByteReader odds(QByteArray("\xC4\xD8\xB9\xBC ", 5));
+    const QByteArray oddsBytes("\xC4\xD8\xB9\xBC ", 5);
+    PatByteReader odds(oddsBytes);
     PatText<5> win;
     ASSERT_TRUE(readPatField(odds, win));
     EXPECT_EQ(win.view(), u"ﾄﾘｹｼ ");
