@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "app/message_sink.h"
+#include "bench_main.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
@@ -128,41 +129,10 @@ BENCHMARK(BM_Readers);
 BENCHMARK(BM_ParseOnly);
 BENCHMARK(BM_SiblingLookup);
 
-// Keeps each benchmark's time per iteration so the ratio can be printed at the end.
-class RecordingReporter final : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> nanoseconds;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                nanoseconds[run.benchmark_name()]
-                    = run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    RecordingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double baseline = reporter.nanoseconds["BM_PosixBaseline"];
-    const double readers = reporter.nanoseconds["BM_Readers"];
-    if (baseline > 0 && readers > 0) {
-        std::printf("\nfour files of an 18-runner race: readers %.2f us, POSIX baseline %.2f us, "
-                    "ratio %.2f\n",
-                    readers / 1000.0,
-                    baseline / 1000.0,
-                    readers / baseline);
-    }
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(
+        argc, argv, "four files of an 18-runner race", "BM_Readers", "BM_PosixBaseline");
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -16,6 +17,28 @@ bool isBlank(QChar c)
 bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
+}
+
+// Appends a run of ASCII digits starting at `i`; returns how many there were.
+qsizetype takeDigits(QStringView text, qsizetype& i, std::string& out)
+{
+    const qsizetype start = i;
+    while (i < text.size() && isDigit(text[i])) {
+        out += static_cast<char>(text[i].unicode());
+        ++i;
+    }
+    return i - start;
+}
+
+std::string signedText(const DecimalText& number)
+{
+    std::string text = number.negative ? "-" : "";
+    text += number.integerDigits.empty() ? "0" : number.integerDigits;
+    if (!number.fractionDigits.empty()) {
+        text += '.';
+        text += number.fractionDigits;
+    }
+    return text;
 }
 
 } // namespace
@@ -70,4 +93,105 @@ qint16 numericCount(QStringView text)
         return 0;
     }
     return static_cast<qint16>(rounded);
+}
+
+std::optional<DecimalText> parseDecimalText(QStringView text)
+{
+    qsizetype i = 0;
+    qsizetype end = text.size();
+    while (i < end && isBlank(text[i])) {
+        ++i;
+    }
+    while (end > i && isBlank(text[end - 1])) {
+        --end;
+    }
+    const QStringView body = text.mid(i, end - i);
+    DecimalText number;
+    qsizetype k = 0;
+    if (k < body.size() && (body[k] == u'+' || body[k] == u'-')) {
+        number.negative = body[k] == u'-';
+        ++k;
+    }
+    const qsizetype firstGroup = takeDigits(body, k, number.integerDigits);
+    if (firstGroup > 0) {
+        // Grouping: each "," must be followed by exactly three digits, after a first group of
+        // one to three.
+        bool grouped = false;
+        while (k < body.size() && body[k] == u',') {
+            ++k;
+            if (firstGroup > 3 || takeDigits(body, k, number.integerDigits) != 3) {
+                return std::nullopt;
+            }
+            grouped = true;
+        }
+        if (grouped && k < body.size() && isDigit(body[k])) {
+            return std::nullopt;
+        }
+    }
+    if (k < body.size() && body[k] == u'.') {
+        ++k;
+        takeDigits(body, k, number.fractionDigits);
+    }
+    if (k != body.size() || (number.integerDigits.empty() && number.fractionDigits.empty())) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::optional<qint64> roundDecimalText(const DecimalText& number, qint64 min, qint64 max)
+{
+    // Leading zeros do not count towards the size check.
+    const auto first = number.integerDigits.find_first_not_of('0');
+    const std::string digits
+        = first == std::string::npos ? std::string() : number.integerDigits.substr(first);
+    if (digits.size() > 18) {
+        return std::nullopt;
+    }
+    qint64 magnitude = 0;
+    for (const char c : digits) {
+        magnitude = magnitude * 10 + (c - '0');
+    }
+    // Round on the decimals as written: above one half up, exactly one half to even.
+    const std::string& fraction = number.fractionDigits;
+    if (!fraction.empty() && fraction[0] >= '5') {
+        const bool exactHalf
+            = fraction[0] == '5' && fraction.find_first_not_of('0', 1) == std::string::npos;
+        if (!exactHalf || magnitude % 2 != 0) {
+            ++magnitude;
+        }
+    }
+    const qint64 value = number.negative ? -magnitude : magnitude;
+    if (value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<float> decimalTextToSingle(const DecimalText& number)
+{
+    const std::string text = signedText(number);
+    float value = 0.0F;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+qint16 textToInteger(QStringView text)
+{
+    const auto number = parseDecimalText(text);
+    if (!number) {
+        return 0;
+    }
+    return static_cast<qint16>(roundDecimalText(*number,
+                                                std::numeric_limits<qint16>::min(),
+                                                std::numeric_limits<qint16>::max())
+                                   .value_or(0));
+}
+
+float textToSingle(QStringView text)
+{
+    const auto number = parseDecimalText(text);
+    return number ? decimalTextToSingle(*number).value_or(0.0F) : 0.0F;
 }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include <QStringView>
 #include <QtGlobal>
 
@@ -12,3 +15,31 @@ double numericValue(QStringView text);
 /// The numeric value rounded to the nearest integer, ties to even, as a 16-bit count; 0 when the
 /// value lies outside the 16-bit range.
 qint16 numericCount(QStringView text);
+
+/// A text that is a number as a whole, split into its parts.
+struct DecimalText
+{
+    bool negative = false;
+    std::string integerDigits;  ///< without grouping commas; may be empty (".5")
+    std::string fractionDigits; ///< may be empty ("5.")
+};
+
+/// The program's one number parser for whole texts, independent of the user's locale: optional
+/// blanks around, optional sign, digits with optional "," grouping (groups of three after the
+/// first), optional "." and decimals. Empty for anything else: exponents, hexadecimal, full-width
+/// digits, letters, an empty text.
+std::optional<DecimalText> parseDecimalText(QStringView text);
+
+/// The parsed number rounded to the nearest integer, ties to even, decided on the decimal digits
+/// themselves; empty when it lies outside [min, max].
+std::optional<qint64> roundDecimalText(const DecimalText& number, qint64 min, qint64 max);
+
+/// The nearest single-precision number; empty when it lies beyond the single range.
+std::optional<float> decimalTextToSingle(const DecimalText& number);
+
+/// A whole-text number rounded ties-to-even into 16 bits; 0 for anything that is not a number or
+/// lies outside the range ("ﾄﾘｹｼ", "-----", blanks, "40000").
+qint16 textToInteger(QStringView text);
+
+/// A whole-text number as the nearest single; 0 for anything that is not a number.
+float textToSingle(QStringView text);

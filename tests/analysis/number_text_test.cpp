@@ -66,3 +66,86 @@ TEST(NumericValue, IgnoresTheUserLocale)
     EXPECT_EQ(numericValue(u"1,5"), 1.0);
     QLocale::setDefault(QLocale::c());
 }
+
+struct WholeCase
+{
+    QString text;
+    bool isNumber;
+    qint16 integer;
+    float single;
+};
+
+void PrintTo(const WholeCase& c, std::ostream* os)
+{
+    *os << '"' << c.text.toStdString() << '"';
+}
+
+class WholeNumber : public testing::TestWithParam<WholeCase>
+{};
+
+TEST_P(WholeNumber, AcceptsOnlyATextThatIsANumberAsAWhole)
+{
+    const auto& c = GetParam();
+    EXPECT_EQ(parseDecimalText(c.text).has_value(), c.isNumber);
+    EXPECT_EQ(textToInteger(c.text), c.integer);
+    EXPECT_EQ(textToSingle(c.text), c.single);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts,
+    WholeNumber,
+    testing::Values(WholeCase{u"12.3"_s, true, 12, 12.3F},
+                    WholeCase{u" 12.3"_s, true, 12, 12.3F},
+                    WholeCase{u" 12 "_s, true, 12, 12.0F},
+                    WholeCase{u"2.5"_s, true, 2, 2.5F}, // ties to even
+                    WholeCase{u"3.5"_s, true, 4, 3.5F},
+                    WholeCase{u"-2.5"_s, true, -2, -2.5F},
+                    WholeCase{u"2.5000001"_s, true, 3, 2.5000001F}, // just above the tie
+                    WholeCase{u"2.4999999"_s, true, 2, 2.4999999F},
+                    WholeCase{u"+7"_s, true, 7, 7.0F},
+                    WholeCase{u".5"_s, true, 0, 0.5F},
+                    WholeCase{u"1.5"_s, true, 2, 1.5F},
+                    WholeCase{u"5."_s, true, 5, 5.0F},
+                    WholeCase{u"1,234"_s, true, 1234, 1234.0F},
+                    WholeCase{u"12,345.5"_s, true, 12346, 12345.5F},
+                    WholeCase{u"32767"_s, true, 32767, 32767.0F},
+                    WholeCase{u"-32768"_s, true, -32768, -32768.0F},
+                    WholeCase{u"40000"_s, true, 0, 40000.0F}, // out of 16 bits: 0
+                    WholeCase{u"-40000"_s, true, 0, -40000.0F},
+                    WholeCase{u"0012"_s, true, 12, 12.0F},
+                    WholeCase{u"1,23"_s, false, 0, 0.0F}, // broken grouping
+                    WholeCase{u"1234,567"_s, false, 0, 0.0F},
+                    WholeCase{u",123"_s, false, 0, 0.0F},
+                    WholeCase{u"1,234,5"_s, false, 0, 0.0F},
+                    WholeCase{u"1.234,5"_s, false, 0, 0.0F},
+                    WholeCase{u"ﾄﾘｹｼ"_s, false, 0, 0.0F},
+                    WholeCase{u"-----"_s, false, 0, 0.0F},
+                    WholeCase{u""_s, false, 0, 0.0F},
+                    WholeCase{u"   "_s, false, 0, 0.0F},
+                    WholeCase{u"abc"_s, false, 0, 0.0F},
+                    WholeCase{u"12abc"_s, false, 0, 0.0F},
+                    WholeCase{u"1e40"_s, false, 0, 0.0F},
+                    WholeCase{u"0x10"_s, false, 0, 0.0F},
+                    WholeCase{u"１２"_s, false, 0, 0.0F},
+                    WholeCase{u"True"_s, false, 0, 0.0F},
+                    WholeCase{u"- 5"_s, false, 0, 0.0F},
+                    WholeCase{u"."_s, false, 0, 0.0F},
+                    WholeCase{u"+"_s, false, 0, 0.0F},
+                    WholeCase{u"1 2"_s, false, 0, 0.0F}));
+
+TEST(WholeNumber, RoundsOnTheDigitsNotOnABinaryApproximation)
+{
+    // 2.5000000000000000001 is a double 2.5, but as written it lies above the tie.
+    EXPECT_EQ(textToInteger(u"2.5000000000000000001"), 3);
+    EXPECT_EQ(textToInteger(u"2.50000000000000000000"), 2);
+    // Huge texts are out of range, not wrapped.
+    EXPECT_EQ(textToInteger(u"99999999999999999999999"), 0);
+    const auto huge = parseDecimalText(u"99999999999999999999999");
+    ASSERT_TRUE(huge);
+    EXPECT_FALSE(roundDecimalText(*huge, INT64_MIN, INT64_MAX));
+    // Beyond the single range the conversion fails and gives 0.
+    EXPECT_EQ(textToSingle(QString(50, u'9')), 0.0F);
+    // The nearest single, not a double rounded twice.
+    EXPECT_EQ(textToSingle(u"0.04"), 0.04F);
+    EXPECT_EQ(textToSingle(u"9999.9"), 9999.9F);
+}

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include <QCoreApplication>
+
+/// Keeps each benchmark's real time per iteration so that a ratio against the baseline measured
+/// in the same run can be printed at the end.
+class RecordingReporter final : public benchmark::ConsoleReporter
+{
+public:
+    std::map<std::string, double> nanoseconds;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                nanoseconds[run.benchmark_name()]
+                    = run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+/// Runs the registered benchmarks and prints "<what>: measured X us, baseline Y us, ratio R".
+inline int runBenchmarks(int argc,
+                         char** argv,
+                         const char* what,
+                         const std::string& measured,
+                         const std::string& baseline)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double ours = reporter.nanoseconds[measured];
+    const double base = reporter.nanoseconds[baseline];
+    if (ours > 0 && base > 0) {
+        std::printf("\n%s: %s %.2f us, %s %.2f us, ratio %.2f\n",
+                    what,
+                    measured.c_str(),
+                    ours / 1000.0,
+                    baseline.c_str(),
+                    base / 1000.0,
+                    ours / base);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
