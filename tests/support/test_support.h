@@ -65,3 +65,18 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+/// One runner of a hand-made Zo- file: win odds and the place odds range, as the file holds them.
+struct HandOdds
+{
+    QString win;
+    QString placeMin;
+    QString placeMax;
+};
+
+/// Bytes of a Zo- file: race header (venue 中山, meeting 05, day 02, race 11) with the given
+/// runner count text, then one entry per `odds` element.
+QByteArray handWinPlaceOdds(const QString& runnerCount, const std::vector<HandOdds>& odds);
+
+/// Bytes of a De- file with start time `startTime` and one entry per name.
+QByteArray handRaceCard(const QString& startTime, const std::vector<QString>& names);

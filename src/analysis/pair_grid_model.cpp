@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: MIT
+#include "pair_grid_model.h"
+
+#include <algorithm>
+
+#include "analysis/number_text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Generic comparison: numbers as numbers when both cells are numbers, otherwise text.
+int genericCompare(const QString& a, const QString& b)
+{
+    const auto x = parseDecimalText(a);
+    const auto y = parseDecimalText(b);
+    if (x && y) {
+        const double u = numericValue(a);
+        const double v = numericValue(b);
+        return u < v ? -1 : (u > v ? 1 : 0);
+    }
+    return a.compare(b, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+PairGridModel::PairGridModel(BetType bet, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_bet(bet)
+{}
+
+int PairGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int PairGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant PairGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) {
+        return {};
+    }
+    const GridCell& c = cell(index.row(), index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+        return c.text;
+    case Qt::ForegroundRole:
+        return c.foreground.isValid() ? QVariant(c.foreground) : QVariant();
+    case Qt::BackgroundRole:
+        return c.background.isValid() ? QVariant(c.background) : QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(alignment(index.column()));
+    default:
+        return {};
+    }
+}
+
+QVariant PairGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::DisplayRole) {
+        return heading(section);
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(alignment(section));
+    }
+    return {};
+}
+
+QString PairGridModel::heading(int column) const
+{
+    static const QString kHeadings[kColumns] = {QString(),
+                                                u"理論値"_s,
+                                                u"実際値"_s,
+                                                u"乖離％"_s,
+                                                u"支持率"_s,
+                                                u"判定"_s,
+                                                u"人気"_s,
+                                                u" 差"_s};
+    if (column == 0) {
+        return m_bet == BetType::Quinella ? u"馬連 "_s : u"ﾜｲﾄﾞ "_s;
+    }
+    return column > 0 && column < kColumns ? kHeadings[column] : QString();
+}
+
+Qt::Alignment PairGridModel::alignment(int column)
+{
+    if (column == 0) {
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+    if (column == 5 || column == 6) {
+        return Qt::AlignCenter;
+    }
+    return Qt::AlignRight | Qt::AlignVCenter;
+}
+
+void PairGridModel::setRowCountTo(int rows)
+{
+    rows = qMax(0, rows);
+    const int old = rowCount();
+    if (rows > old) {
+        beginInsertRows({}, old, rows - 1);
+        m_rows.resize(static_cast<std::size_t>(rows));
+        endInsertRows();
+    } else if (rows < old) {
+        beginRemoveRows({}, rows, old - 1);
+        m_rows.resize(static_cast<std::size_t>(rows));
+        endRemoveRows();
+    }
+}
+
+void PairGridModel::clearCells()
+{
+    beginResetModel();
+    for (auto& row : m_rows) {
+        row.fill(GridCell{});
+    }
+    endResetModel();
+}
+
+void PairGridModel::setRows(std::vector<Row> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+const GridCell& PairGridModel::cell(int row, int column) const
+{
+    return m_rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column));
+}
+
+GridCell& PairGridModel::cellRef(int row, int column)
+{
+    return m_rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column));
+}
+
+void PairGridModel::cellChanged(int row, int column)
+{
+    const QModelIndex at = index(row, column);
+    emit dataChanged(at, at);
+}
+
+void PairGridModel::setText(int row, int column, const QString& text)
+{
+    cellRef(row, column).text = text;
+    cellChanged(row, column);
+}
+
+void PairGridModel::setForeground(int row, int column, const QColor& colour)
+{
+    cellRef(row, column).foreground = colour;
+    cellChanged(row, column);
+}
+
+void PairGridModel::setBackground(int row, int column, const QColor& colour)
+{
+    cellRef(row, column).background = colour;
+    cellChanged(row, column);
+}
+
+void PairGridModel::sortByColumn(int column, GridSort kind)
+{
+    if (column < 0 || column >= kColumns) {
+        return;
+    }
+    const auto key = [column](const Row& row) -> const QString& {
+        return row[static_cast<std::size_t>(column)].text;
+    };
+    const auto before = [&](const Row& a, const Row& b) {
+        switch (kind) {
+        case GridSort::GenericAscending:
+            return genericCompare(key(a), key(b)) < 0;
+        case GridSort::GenericDescending:
+            return genericCompare(key(a), key(b)) > 0;
+        case GridSort::NumericDescending:
+            return numericValue(key(a)) > numericValue(key(b));
+        case GridSort::TextAscending:
+            return key(a).compare(key(b), Qt::CaseInsensitive) < 0;
+        case GridSort::TextDescending:
+            return key(a).compare(key(b), Qt::CaseInsensitive) > 0;
+        case GridSort::TextCaseDescending:
+            return key(a).compare(key(b), Qt::CaseSensitive) > 0;
+        }
+        return false;
+    };
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::stable_sort(m_rows.begin(), m_rows.end(), before);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QColor>
+
+#include "settings/settings_store.h"
+
+/// One cell of a pair list: its text, and the colours set on it (invalid when none).
+struct GridCell
+{
+    QString text;
+    QColor foreground;
+    QColor background;
+
+    bool operator==(const GridCell&) const = default;
+};
+
+/// The ways a pair list can be sorted by one column; rows with equal keys keep their order.
+enum class GridSort {
+    GenericAscending, ///< two numbers compare as numbers, anything else as text ignoring case
+    GenericDescending,
+    NumericDescending, ///< the cells' numeric values
+    TextAscending,     ///< text ignoring case
+    TextDescending,
+    TextCaseDescending, ///< text with case
+};
+
+/// A pair list (quinella or wide): eight columns of text cells, one row per pair. Headings and
+/// column alignment come from here; cells carry their own text and background colours.
+class PairGridModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kColumns = 8;
+    using Row = std::array<GridCell, kColumns>;
+
+    explicit PairGridModel(BetType bet, QObject* parent = nullptr);
+
+    BetType betType() const { return m_bet; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    /// The heading text of a column ("馬連 ", "理論値", …).
+    QString heading(int column) const;
+    static Qt::Alignment alignment(int column);
+
+    /// Adds blank rows or removes rows at the end.
+    void setRowCountTo(int rows);
+    /// Empties every cell's text and colours; the row count stays.
+    void clearCells();
+    /// Replaces every row at once.
+    void setRows(std::vector<Row> rows);
+    const std::vector<Row>& rows() const { return m_rows; }
+
+    const GridCell& cell(int row, int column) const;
+    void setText(int row, int column, const QString& text);
+    void setForeground(int row, int column, const QColor& colour);
+    void setBackground(int row, int column, const QColor& colour);
+
+    /// Reorders whole rows by one column.
+    void sortByColumn(int column, GridSort kind);
+
+private:
+    GridCell& cellRef(int row, int column);
+    void cellChanged(int row, int column);
+
+    BetType m_bet;
+    std::vector<Row> m_rows;
+};

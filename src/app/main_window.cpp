@@ -1,0 +1,570 @@
+// SPDX-License-Identifier: MIT
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStringListModel>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+
+#include "app/widget_message_sink.h"
+#include "app/window_placement.h"
+#include "pat/pat_names.h"
+#include "settings/settings_store.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kMainWindow = QString::fromUtf16(SettingsSection::kMainWindow);
+
+constexpr int kDefaultLeft = 1000;
+constexpr int kDefaultTop = 1000;
+
+// Rows of the popularity lists and of the "元データ" frame.
+constexpr int kListHeadingTop = 1740;
+constexpr int kListRowTop = 2100;
+constexpr int kFrameHeadingTop = 360;
+constexpr int kFrameRowTop = 720;
+constexpr int kRowPitch = 240;
+constexpr int kRowHeight = 270;
+constexpr int kHeadingHeight = 345;
+
+struct ColumnPlace
+{
+    HorseColumn column;
+    int left;
+    int width;
+    Qt::Alignment align;
+};
+
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment kCentre = Qt::AlignCenter;
+
+// Block A, inside the frame.
+constexpr ColumnPlace kFrameColumns[] = {
+    {HorseColumn::HorseName, 240, 1755, kLeft},
+    {HorseColumn::TanOdds, 2040, 735, kRight},
+    {HorseColumn::TanPopular, 2820, 495, kCentre},
+    {HorseColumn::TanRatio, 3360, 735, kRight},
+    {HorseColumn::FukuOddsMin, 4260, 735, kRight},
+    {HorseColumn::FukuOddsMax, 4980, 735, kRight},
+    {HorseColumn::FukuOdds, 5760, 735, kRight},
+    {HorseColumn::FukuPopular, 6540, 495, kCentre},
+    {HorseColumn::FukuRatio, 7080, 735, kRight},
+};
+
+// Blocks B and C.
+constexpr ColumnPlace kListColumns[] = {
+    {HorseColumn::Popular, 420, 480, kCentre},
+    {HorseColumn::AutoJudge, 900, 495, kCentre},
+    {HorseColumn::TanHorseNo, 1380, 675, kCentre},
+    {HorseColumn::FukuHorseNo, 2040, 675, kCentre},
+    {HorseColumn::TanHorseName, 2820, 1515, kLeft},
+    {HorseColumn::TanPopOdds, 4320, 675, kRight},
+    {HorseColumn::TanPopRatio, 4980, 675, kRight},
+    {HorseColumn::TanFukuRatio, 5640, 675, kRight},
+    {HorseColumn::FukuHorseName, 6420, 1515, kLeft},
+    {HorseColumn::FukuPopOddsMin, 7920, 675, kRight},
+    {HorseColumn::FukuPopOddsMax, 8580, 675, kRight},
+    {HorseColumn::FukuPopOdds, 9240, 675, kRight},
+    {HorseColumn::FukuPopRatio, 9900, 675, kRight},
+};
+
+struct HeadingPlace
+{
+    const char16_t* name;
+    const char16_t* caption;
+    int left;
+    int width;
+};
+
+constexpr HeadingPlace kFrameHeadings[] = {
+    {u"Label7", u"馬名", 240, 1755},
+    {u"Label2", u"単ｵｯｽﾞ", 2040, 735},
+    {u"Label9", u"人気", 2820, 495},
+    {u"Label5", u"支持率", 3360, 735},
+    {u"Label4_0", u"複ｵｯｽﾞMin～Max    平均", 4260, 2235},
+    {u"Label10", u"人気", 6540, 495},
+    {u"Label6", u"支持率", 7080, 735},
+};
+
+constexpr HeadingPlace kListHeadings[] = {
+    {u"Label3", u"人気", 420, 480},
+    {u"Label20", u"判定", 900, 495},
+    {u"Label17", u"単馬番", 1380, 675},
+    {u"Label8", u"複馬番", 2040, 675},
+    {u"Label11", u"単勝人気順　馬名", 2820, 1515},
+    {u"Label12", u"単ｵｯｽﾞ", 4320, 675},
+    {u"Label13", u"支持率", 4980, 675},
+    {u"Label19", u"単：複", 5640, 675},
+    {u"Label14", u"複勝人気順　馬名", 6420, 1515},
+    {u"Label4_1", u"複ｵｯｽﾞMin～Max    平均", 7920, 1995},
+    {u"Label18", u"支持率", 9900, 675},
+};
+
+// A label with a one-pixel border that keeps its colour whatever colour the text takes.
+class CellLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        QPainter painter(this);
+        painter.setPen(QColor(Qt::black));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+QColor colourOf(qint32 bgr)
+{
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+QFont fixedPitchFont()
+{
+    QFont font;
+    font.setFamilies({u"ＭＳ ゴシック"_s, u"Noto Sans Mono CJK JP"_s, u"monospace"_s});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSize(9);
+    return font;
+}
+
+// The Qt form of a "description|pattern" filter: the description already names the pattern.
+QString dialogFilter(const QString& filter)
+{
+    const qsizetype bar = filter.indexOf(u'|');
+    if (bar < 0) {
+        return filter;
+    }
+    const QString description = filter.left(bar);
+    return description.contains(u'(') ? description
+                                      : description + u" ("_s + filter.mid(bar + 1) + u')';
+}
+
+} // namespace
+
+MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* parent)
+    : QMainWindow(parent)
+    , m_settings(settings)
+{
+    setObjectName(u"frmMain"_s);
+    setWindowTitle(u"Mikazuki＋"_s);
+    if (sink == nullptr) {
+        m_ownSink = std::make_unique<WidgetMessageSink>(this);
+        sink = m_ownSink.get();
+    }
+    m_sink = sink;
+    m_display = std::make_unique<RaceDisplay>(settings, *m_sink);
+    m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
+
+    QFont font;
+    font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"Noto Sans CJK JP"_s});
+    font.setPointSize(9);
+    setFont(font);
+
+    buildMenusAndToolbar();
+    buildControls();
+    connect(m_display.get(), &RaceDisplay::changed, this, &MainWindow::render);
+    restorePlacement();
+    render();
+}
+
+MainWindow::~MainWindow() = default;
+
+int MainWindow::px(double twips) const
+{
+    return twipsToPixels(twips, m_dpi);
+}
+
+void MainWindow::buildMenusAndToolbar()
+{
+    const auto action = [this](const QString& name,
+                               const QString& text,
+                               const QString& tip,
+                               QStyle::StandardPixmap icon) {
+        auto* a = new QAction(style()->standardIcon(icon), text, this);
+        a->setObjectName(name);
+        a->setToolTip(tip);
+        return a;
+    };
+    QAction* open = action(u"mnuFileOpen"_s,
+                           u"PATﾃﾞｰﾀを開く(&O)..."_s,
+                           u"PATﾃﾞｰﾀを開く"_s,
+                           QStyle::SP_DialogOpenButton);
+    QAction* list = action(u"mnuFileList"_s,
+                           u"PATﾃﾞｰﾀ一覧(&L)..."_s,
+                           u"PATﾃﾞｰﾀ一覧"_s,
+                           QStyle::SP_FileDialogDetailedView);
+    QAction* csv
+        = action(u"mnuFileCSV"_s, u"CSV保存(&S)..."_s, u"CSV保存"_s, QStyle::SP_DialogSaveButton);
+    QAction* exit
+        = action(u"mnuFileExit"_s, u"終了(&X)"_s, QString(), QStyle::SP_DialogCloseButton);
+    QAction* option = action(
+        u"mnuToolOption"_s, u"ｵﾌﾟｼｮﾝ(&O)..."_s, u"ｵﾌﾟｼｮﾝ設定"_s, QStyle::SP_FileDialogContentsView);
+    QAction* about = action(u"mnuHelpAbout"_s,
+                            u"ﾊﾞｰｼﾞｮﾝ情報(&A).."_s,
+                            u"ﾊﾞｰｼﾞｮﾝ情報"_s,
+                            QStyle::SP_MessageBoxInformation);
+    // Their windows are not part of the program yet.
+    for (QAction* later : {list, csv, option, about}) {
+        later->setEnabled(false);
+    }
+    connect(open, &QAction::triggered, this, &MainWindow::openRace);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
+    file->setObjectName(u"mnuFile"_s);
+    file->addActions({open, list, csv});
+    file->addSeparator()->setObjectName(u"mnuFileBar1"_s);
+    file->addAction(exit);
+    QMenu* tool = menuBar()->addMenu(u"ﾂｰﾙ(&T)"_s);
+    tool->setObjectName(u"mnuTool"_s);
+    tool->addAction(option);
+    QMenu* help = menuBar()->addMenu(u"ﾍﾙﾌﾟ(&H)"_s);
+    help->setObjectName(u"mnuHelp"_s);
+    help->addAction(about);
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(u"client"_s);
+    setCentralWidget(m_client);
+    // The toolbar is part of the client area, as the control positions assume.
+    auto* toolbar = new QToolBar(m_client);
+    toolbar->setObjectName(u"Toolbar1"_s);
+    toolbar->setMovable(false);
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->addActions({open, list, csv, option, about});
+    toolbar->setGeometry(0, 0, px(kFurtherWidth), px(480));
+}
+
+QLabel* MainWindow::addLabel(QWidget* parent,
+                             const QString& name,
+                             const QString& text,
+                             const QRect& twips,
+                             Qt::Alignment align,
+                             bool framed,
+                             bool white)
+{
+    auto* label = framed ? new CellLabel(text, parent) : new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+    label->setAlignment(align);
+    if (white) {
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
+    label->setIndent(2);
+    return label;
+}
+
+void MainWindow::buildControls()
+{
+    QWidget* c = m_client;
+    // Race header.
+    addLabel(c, u"Label15_0"_s, u"開催"_s, {120, 600, 435, 255}, kLeft, false, false);
+    m_kaisai = addLabel(c, u"lblKaisai"_s, {}, {540, 540, 2175, 315}, kLeft, true, true);
+    addLabel(c, u"Label16"_s, u"ﾚｰｽ"_s, {120, 960, 495, 255}, kLeft, false, false);
+    m_raceName = addLabel(c, u"lblRaceName"_s, {}, {540, 900, 2175, 315}, kLeft, true, true);
+    addLabel(c, u"Label1"_s, u"頭数"_s, {120, 1320, 555, 255}, kLeft, false, false);
+    m_horseNum = addLabel(c, u"lblHorseNum"_s, {}, {540, 1260, 495, 315}, kLeft, true, true);
+    addLabel(c, u"Label15_1"_s, u"発走時刻"_s, {2940, 600, 855, 255}, kLeft, false, false);
+    m_raceTime = addLabel(c, u"lblRaceTime"_s, {}, {3780, 540, 795, 315}, kLeft, true, true);
+    auto* line = new QFrame(c);
+    line->setObjectName(u"Line1"_s);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(px(120), px(1665), px(10500), px(30));
+
+    const auto button = [this, c](const QString& name, const QString& text, const QRect& twips) {
+        auto* b = new QPushButton(text, c);
+        b->setObjectName(name);
+        b->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+        return b;
+    };
+    m_detail[0] = button(u"btnDetail_0"_s, u"詳細情報 >>"_s, {1500, 1260, 1215, 375});
+    m_summary[0] = button(u"btnSummary_0"_s, u"<< 概要"_s, {2820, 1260, 1215, 375});
+    m_detail[1] = button(u"btnDetail_1"_s, u"さらにドン！>>"_s, {9180, 1260, 1395, 375});
+    m_summary[1] = button(u"btnSummary_1"_s, u"<< 戻る"_s, {10740, 1260, 1215, 375});
+    connect(m_detail[0], &QPushButton::clicked, this, [this] {
+        if (m_widthTwips < kDetailWidth) {
+            setOuterWidthTwips(kDetailWidth);
+        }
+    });
+    connect(
+        m_detail[1], &QPushButton::clicked, this, [this] { setOuterWidthTwips(kFurtherWidth); });
+    connect(
+        m_summary[0], &QPushButton::clicked, this, [this] { setOuterWidthTwips(kSummaryWidth); });
+    connect(
+        m_summary[1], &QPushButton::clicked, this, [this] { setOuterWidthTwips(kDetailWidth); });
+
+    // Popularity lists (blocks B and C).
+    for (const auto& h : kListHeadings) {
+        addLabel(c,
+                 QString::fromUtf16(h.name),
+                 QString::fromUtf16(h.caption),
+                 {h.left, kListHeadingTop, h.width, kHeadingHeight},
+                 kCentre,
+                 true,
+                 false);
+    }
+    for (const auto& place : kListColumns) {
+        for (int k = 1; k <= HorseTable::kRows; ++k) {
+            QLabel* cell
+                = addLabel(c,
+                           horseColumnName(place.column) + u'_' + QString::number(k),
+                           {},
+                           {place.left, kListRowTop + kRowPitch * (k - 1), place.width, kRowHeight},
+                           place.align,
+                           true,
+                           true);
+            if (place.column == HorseColumn::AutoJudge) {
+                QPalette palette = cell->palette();
+                palette.setColor(QPalette::WindowText, Qt::red);
+                cell->setPalette(palette);
+            }
+            m_cells[static_cast<std::size_t>(place.column)][static_cast<std::size_t>(k - 1)] = cell;
+        }
+    }
+
+    // Block A in the frame "元データ", below the height the window shows.
+    auto* frame = new QGroupBox(u"元データ"_s, c);
+    frame->setObjectName(u"Frame1"_s);
+    frame->setGeometry(px(540), px(6660), px(7995), px(5235));
+    for (const auto& h : kFrameHeadings) {
+        addLabel(frame,
+                 QString::fromUtf16(h.name),
+                 QString::fromUtf16(h.caption),
+                 {h.left, kFrameHeadingTop, h.width, kHeadingHeight},
+                 kCentre,
+                 true,
+                 false);
+    }
+    for (const auto& place : kFrameColumns) {
+        for (int i = 1; i <= HorseTable::kRows; ++i) {
+            m_cells[static_cast<std::size_t>(place.column)][static_cast<std::size_t>(i - 1)]
+                = addLabel(
+                    frame,
+                    horseColumnName(place.column) + u'_' + QString::number(i),
+                    {},
+                    {place.left, kFrameRowTop + kRowPitch * (i - 1), place.width, kRowHeight},
+                    place.align,
+                    true,
+                    true);
+        }
+    }
+
+    // Right part: bet-type switch, pair lists, recommended bets and result.
+    auto* betFrame = new QGroupBox(u"表示オッズ"_s, c);
+    betFrame->setObjectName(u"Frame2"_s);
+    betFrame->setGeometry(px(12120), px(960), px(2235), px(735));
+    m_betType[0] = new QRadioButton(u"馬連"_s, betFrame);
+    m_betType[0]->setObjectName(u"optBetType_0"_s);
+    m_betType[0]->setGeometry(px(240), px(240), px(900), px(375));
+    m_betType[0]->setChecked(true);
+    m_betType[1] = new QRadioButton(u"ﾜｲﾄﾞ"_s, betFrame);
+    m_betType[1]->setObjectName(u"optBetType_1"_s);
+    m_betType[1]->setGeometry(px(1200), px(240), px(900), px(375));
+    connect(m_betType[0], &QRadioButton::clicked, this, [this] { showBetType(0); });
+    connect(m_betType[1], &QRadioButton::clicked, this, [this] { showBetType(1); });
+
+    const QFont fixed = fixedPitchFont();
+    const auto grid = [&](const QString& name, PairGridModel& model) {
+        auto* view = new QTableView(c);
+        view->setObjectName(name);
+        view->setModel(&model);
+        view->setFont(fixed);
+        view->setGeometry(px(10620), px(1740), px(4635), px(2835));
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setDefaultSectionSize(px(kRowPitch));
+        view->horizontalHeader()->setDefaultSectionSize(px(540));
+        view->horizontalHeader()->setHighlightSections(false);
+        view->horizontalHeader()->setMinimumSectionSize(px(240));
+        const int widths[PairGridModel::kColumns] = {600, 600, 600, 600, 540, 420, 420, 360};
+        for (int col = 0; col < PairGridModel::kColumns; ++col) {
+            view->setColumnWidth(col, px(widths[col]));
+        }
+        view->setSelectionMode(QAbstractItemView::NoSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setWordWrap(false);
+        return view;
+    };
+    m_umaRenView = grid(u"grdUmaRen"_s, m_display->umaRenGrid());
+    m_wideView = grid(u"grdWide"_s, m_display->wideGrid());
+    m_wideView->hide();
+
+    addLabel(
+        c, u"Label21"_s, u"推奨買い目（ワイド）"_s, {10740, 4860, 1755, 255}, kLeft, false, false);
+    addLabel(c, u"Label22"_s, u"競争結果"_s, {12960, 4860, 975, 255}, kLeft, false, false);
+    const auto list = [&](const QString& name, QStringListModel*& model, const QRect& twips) {
+        model = new QStringListModel(this);
+        auto* view = new QListView(c);
+        view->setObjectName(name);
+        view->setModel(model);
+        view->setFont(fixed);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+        return view;
+    };
+    m_kaimeView = list(u"lstKaime"_s, m_kaimeModel, {10680, 5160, 2175, 1320});
+    m_resultView = list(u"lstRaceResult"_s, m_resultModel, {12900, 5160, 2295, 1320});
+}
+
+void MainWindow::render()
+{
+    const RaceDisplay& d = *m_display;
+    m_kaisai->setText(d.kaisai());
+    m_raceName->setText(d.raceName());
+    m_horseNum->setText(d.horseNum());
+    m_raceTime->setText(d.raceTime());
+    const HorseTable& table = d.horseTable();
+    for (int column = 0; column < static_cast<int>(HorseColumn::ColumnCount); ++column) {
+        const auto col = static_cast<HorseColumn>(column);
+        const bool coloured = col == HorseColumn::TanHorseNo || col == HorseColumn::TanHorseName
+                              || col == HorseColumn::FukuHorseNo
+                              || col == HorseColumn::FukuHorseName;
+        for (int row = 1; row <= HorseTable::kRows; ++row) {
+            QLabel* label
+                = m_cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row - 1)];
+            label->setText(table.text(col, row));
+            if (coloured) {
+                const CellColours colours = table.colours(col, row);
+                QPalette palette = label->palette();
+                palette.setColor(QPalette::Window, colourOf(colours.background));
+                palette.setColor(QPalette::WindowText, colourOf(colours.text));
+                label->setPalette(palette);
+            }
+        }
+    }
+    m_kaimeModel->setStringList(d.kaimeLines());
+    m_resultModel->setStringList(d.raceResultLines());
+}
+
+void MainWindow::showBetType(int index)
+{
+    QTableView* shown = index == 0 ? m_umaRenView : m_wideView;
+    QTableView* other = index == 0 ? m_wideView : m_umaRenView;
+    if (shown->isVisible()) {
+        return;
+    }
+    // Keep the same pairs in view: both lists hold the pairs in the same order.
+    const int top = other->rowAt(0);
+    if (top >= 0) {
+        shown->scrollTo(shown->model()->index(top, 0), QAbstractItemView::PositionAtTop);
+    }
+    shown->show();
+    other->hide();
+}
+
+void MainWindow::updateFormFromSelection(const QString& path)
+{
+    m_display->load(path);
+}
+
+void MainWindow::openRace()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, u"開く"_s, m_settings.getPatFolder(), dialogFilter(winPlaceOddsFilter()));
+    if (!path.isEmpty()) {
+        updateFormFromSelection(path);
+    }
+}
+
+int MainWindow::outerWidthTwips() const
+{
+    return qRound(pixelsToTwips(frameGeometry().width(), m_dpi));
+}
+
+void MainWindow::setOuterWidthTwips(int twips)
+{
+    m_widthTwips = twips;
+    applyOuterSize(twips);
+}
+
+void MainWindow::applyOuterSize(int widthTwips)
+{
+    // Frame margins are known once the window is shown; until then they count as none.
+    const int extraWidth = isVisible() ? frameGeometry().width() - width() : 0;
+    const int extraHeight = isVisible() ? frameGeometry().height() - height() : 0;
+    setFixedSize(qMax(1, px(widthTwips) - extraWidth), qMax(1, px(kHeight) - extraHeight));
+    updateViewButtons();
+}
+
+void MainWindow::updateViewButtons()
+{
+    // Only the buttons of the bands the window shows can be pressed.
+    const int clientWidth = px(m_widthTwips);
+    for (QPushButton* b : {m_detail[0], m_detail[1], m_summary[0], m_summary[1]}) {
+        b->setEnabled(b->geometry().right() < clientWidth);
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    applyOuterSize(m_widthTwips);
+}
+
+void MainWindow::restorePlacement()
+{
+    const float left = m_settings.readTwips(kMainWindow, u"Left"_s, kDefaultLeft);
+    const float top = m_settings.readTwips(kMainWindow, u"Top"_s, kDefaultTop);
+    const float width = m_settings.readTwips(kMainWindow, u"Width"_s, kSummaryWidth);
+    QRect frame(px(left), px(top), px(width), px(kHeight));
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        screens << s->availableGeometry();
+    }
+    // A placement that would hide the window entirely, or an absurd width, gives way to the
+    // defaults.
+    if (!isOnAnyScreen(frame, screens) || width < 1 || width > 10 * kFurtherWidth) {
+        frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kSummaryWidth), px(kHeight));
+        m_widthTwips = kSummaryWidth;
+    } else {
+        m_widthTwips = qRound(width);
+    }
+    move(frame.topLeft());
+    applyOuterSize(m_widthTwips);
+}
+
+void MainWindow::storePlacement()
+{
+    if (isMinimized()) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    m_settings.writeTwips(kMainWindow, u"Left"_s, pixelsToTwips(frame.x(), m_dpi));
+    m_settings.writeTwips(kMainWindow, u"Top"_s, pixelsToTwips(frame.y(), m_dpi));
+    m_settings.writeTwips(kMainWindow, u"Width"_s, static_cast<float>(m_widthTwips));
+    m_settings.sync();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window closes every other window of the program.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible()) {
+            w->close();
+        }
+    }
+    storePlacement();
+    event->accept();
+}

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+
+#include <QMainWindow>
+
+#include "app/race_display.h"
+
+class QAction;
+class QLabel;
+class QListView;
+class QPushButton;
+class QRadioButton;
+class QStringListModel;
+class QTableView;
+class MessageSink;
+class SettingsStore;
+
+/// The main window (frmMain): renders the RaceDisplay and routes commands. Controls sit at
+/// their twips positions scaled by the logical DPI; each carries its historic name.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    /// The window widths of the three views, outer, in twips.
+    static constexpr int kSummaryWidth = 2880;
+    static constexpr int kDetailWidth = 10740;
+    static constexpr int kFurtherWidth = 15360;
+    static constexpr int kHeight = 7200;
+
+    /// `sink` receives every message; without one, messages show in message boxes.
+    explicit MainWindow(SettingsStore& settings,
+                        MessageSink* sink = nullptr,
+                        QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    RaceDisplay& display() { return *m_display; }
+
+    /// Loads a race, as the file list does when the user picks one.
+    void updateFormFromSelection(const QString& path);
+    /// The open command: a file dialog, then the load.
+    void openRace();
+
+    /// The outer window width in twips, and setting it (the views use 2880, 10740 and 15360).
+    int outerWidthTwips() const;
+    void setOuterWidthTwips(int twips);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildMenusAndToolbar();
+    void buildControls();
+    void restorePlacement();
+    void storePlacement();
+    void applyOuterSize(int widthTwips);
+    void updateViewButtons();
+    void render();
+    void showBetType(int index);
+
+    int px(double twips) const;
+    QLabel* addLabel(QWidget* parent,
+                     const QString& name,
+                     const QString& text,
+                     const QRect& twips,
+                     Qt::Alignment align,
+                     bool framed,
+                     bool white);
+
+    SettingsStore& m_settings;
+    std::unique_ptr<MessageSink> m_ownSink;
+    MessageSink* m_sink;
+    std::unique_ptr<RaceDisplay> m_display;
+    int m_dpi = 96;
+    int m_widthTwips = kSummaryWidth;
+
+    QWidget* m_client = nullptr;
+    QLabel* m_kaisai = nullptr;
+    QLabel* m_raceName = nullptr;
+    QLabel* m_horseNum = nullptr;
+    QLabel* m_raceTime = nullptr;
+    std::array<std::array<QLabel*, HorseTable::kRows>, static_cast<int>(HorseColumn::ColumnCount)>
+        m_cells{};
+    std::array<QPushButton*, 2> m_detail{};
+    std::array<QPushButton*, 2> m_summary{};
+    std::array<QRadioButton*, 2> m_betType{};
+    QTableView* m_umaRenView = nullptr;
+    QTableView* m_wideView = nullptr;
+    QListView* m_kaimeView = nullptr;
+    QListView* m_resultView = nullptr;
+    QStringListModel* m_kaimeModel = nullptr;
+    QStringListModel* m_resultModel = nullptr;
+};

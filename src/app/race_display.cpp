@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: MIT
+#include "race_display.h"
+
+#include "app/message_sink.h"
+#include "pat/pat_names.h"
+#include "pat/quinella_odds.h"
+#include "pat/race_card.h"
+#include "pat/win_place_odds.h"
+#include "settings/settings_store.h"
+
+using namespace Qt::StringLiterals;
+
+RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_sink(sink)
+    , m_quinellaOdds(std::make_unique<QuinellaOddsRecord>())
+    , m_umaRen(BetType::Quinella)
+    , m_wide(BetType::Wide)
+{
+    clearForm();
+}
+
+RaceDisplay::~RaceDisplay() = default;
+
+bool RaceDisplay::load(const QString& path)
+{
+    auto record = std::make_unique<WinPlaceOddsRecord>();
+    if (!readWinPlaceOddsFile(path, *record, m_sink)) {
+        m_sink.message(u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+        return false;
+    }
+    showRaceOdds(*record);
+    loadRaceCard(path);
+    m_currentFile = path;
+    buildHorseTable();
+    emit changed();
+    return true;
+}
+
+void RaceDisplay::clearForm()
+{
+    m_table.setHorseNum(QString());
+    m_kaisai.clear();
+    m_raceName.clear();
+    m_raceTime.clear();
+    m_table.clearRaw();
+    clearDerivedColumns();
+    m_currentFile.clear();
+}
+
+void RaceDisplay::clearDerivedColumns()
+{
+    m_table.clearDerived();
+    m_kaime.clear();
+    m_raceResult.clear();
+    colorHorseNumbers();
+    initPairGrids();
+}
+
+void RaceDisplay::initPairGrids()
+{
+    // Headings and alignment are the models' own; only the cells are emptied.
+    m_umaRen.clearCells();
+    m_wide.clearCells();
+}
+
+void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
+{
+    clearForm();
+    const PatFileHeader& h = record.header;
+    const int runners = runnerCountOf(h.runnerCount);
+    m_table.setHorseNum(QString::number(runners));
+    m_kaisai = h.venueName.toString() + u" 第" + h.meetingNo.view() + u"回 " + h.meetingDay.view()
+               + u"日";
+    m_raceName = h.raceNo.toString() + u"R " + h.raceName.view();
+    for (int i = 1; i <= qMin(runners, kMaxRunners); ++i) {
+        const auto& entry = record.horse(i);
+        m_table.setText(HorseColumn::TanOdds, i, entry.winOdds.trimmed().toString());
+        m_table.setText(HorseColumn::FukuOddsMin, i, entry.placeOddsMin.trimmed().toString());
+        m_table.setText(HorseColumn::FukuOddsMax, i, entry.placeOddsMax.trimmed().toString());
+    }
+}
+
+void RaceDisplay::loadRaceCard(const QString& zoPath)
+{
+    auto card = std::make_unique<RaceCardRecord>();
+    const QString path = raceCardPathOf(zoPath);
+    if (path.isEmpty() || !readRaceCardFile(path, *card)) {
+        for (int i = 1; i <= HorseTable::kRows; ++i) {
+            m_table.setText(HorseColumn::HorseName, i, QString());
+        }
+        m_raceTime.clear();
+        return;
+    }
+    const int names = qBound(0, runnerCountOf(card->runnerCount), kMaxRunners);
+    for (int a = 1; a <= names; ++a) {
+        m_table.setText(HorseColumn::HorseName, a, card->horse(a).horseName.toString());
+    }
+    const QStringView time = card->startTime.view();
+    m_raceTime = time.left(2) + u':' + time.right(2);
+}
+
+void RaceDisplay::buildHorseTable()
+{
+    clearDerivedColumns();
+    m_table.computeDerived();
+
+    m_quinellaOddsRead = false;
+    const QString quinellaPath = quinellaOddsPathOf(m_currentFile);
+    if (!quinellaPath.isEmpty()) {
+        m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, m_sink);
+    }
+
+    const int threshold = m_settings.getDetectVal().value_or(SettingsDefaults::kDetectVal);
+    m_table.fillPopularityBlocks(threshold);
+    colorHorseNumbers();
+    if (m_quinellaOddsRead) {
+        judgeUmaRen();
+        judgeWide();
+        listKaime();
+    }
+    showRaceResult();
+}
+
+void RaceDisplay::colorHorseNumbers()
+{
+    // One read of each colour per recolouring; a colour that does not convert is white.
+    std::array<qint32, HorseTable::kRows + 1> colours{};
+    for (int no = 0; no <= HorseTable::kRows; ++no) {
+        colours[static_cast<std::size_t>(no)]
+            = m_settings.getHorseNoColor(no).value_or(SettingsDefaults::kHorseNoColor);
+    }
+    // Horse-number cells hold 1 to 18, or nothing (read as 0).
+    m_table.colorHorseNumbers([&colours](int no) {
+        return colours[static_cast<std::size_t>(qBound(0, no, HorseTable::kRows))];
+    });
+}
+
+void RaceDisplay::judgeUmaRen() {}
+
+void RaceDisplay::judgeWide() {}
+
+void RaceDisplay::listKaime() {}
+
+void RaceDisplay::showRaceResult() {}

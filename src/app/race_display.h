@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QStringList>
+
+#include "analysis/pair_grid_model.h"
+#include "app/horse_table.h"
+
+class MessageSink;
+class SettingsStore;
+struct QuinellaOddsRecord;
+struct RaceCardRecord;
+struct WinPlaceOddsRecord;
+
+/// Everything the main window shows for the race on screen, as texts and colours, with the
+/// operations that load, clear and rebuild it. The window only renders this state; the command
+/// line exports it. A load rebuilds everything and emits `changed` once.
+class RaceDisplay final : public QObject
+{
+    Q_OBJECT
+
+public:
+    RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* parent = nullptr);
+    ~RaceDisplay() override;
+
+    // The header labels.
+    QString kaisai() const { return m_kaisai; }             ///< lblKaisai
+    QString raceName() const { return m_raceName; }         ///< lblRaceName
+    QString raceTime() const { return m_raceTime; }         ///< lblRaceTime
+    QString horseNum() const { return m_table.horseNum(); } ///< lblHorseNum
+
+    const HorseTable& horseTable() const { return m_table; }
+    /// Full path of the Zo- file of the race shown; empty when none is.
+    QString currentFile() const { return m_currentFile; }
+    /// The quinella and wide odds of the race shown; valid when quinellaOddsRead().
+    const QuinellaOddsRecord& quinellaOdds() const { return *m_quinellaOdds; }
+    bool quinellaOddsRead() const { return m_quinellaOddsRead; }
+
+    PairGridModel& umaRenGrid() { return m_umaRen; } ///< grdUmaRen
+    PairGridModel& wideGrid() { return m_wide; }     ///< grdWide
+    const PairGridModel& umaRenGrid() const { return m_umaRen; }
+    const PairGridModel& wideGrid() const { return m_wide; }
+    QStringList kaimeLines() const { return m_kaime; }           ///< lstKaime
+    QStringList raceResultLines() const { return m_raceResult; } ///< lstRaceResult
+
+    /// Loads the race whose Zo- file is `path`. When that file does not read the user is told
+    /// "ファイルの読み込みに失敗しました。" and the race shown stays untouched.
+    bool load(const QString& path);
+
+    /// Blanks the whole race display.
+    void clearForm();
+    /// Blanks the derived columns, both lists, recolours the horse numbers, prepares the grids.
+    void clearDerivedColumns();
+    /// Derived columns, quinella odds, popularity blocks, colours, then analysis and result.
+    void buildHorseTable();
+    /// Recolours the horse-number cells from the settings (also after the options dialog).
+    void colorHorseNumbers();
+    /// Clears both pair lists and gives them their headings.
+    void initPairGrids();
+
+    /// The steps that follow the horse table; each is replaced by the value analysis and the
+    /// result view. They run in this order, the first three only when the quinella odds read.
+    void judgeUmaRen();
+    void judgeWide();
+    void listKaime();
+    void showRaceResult();
+
+signals:
+    /// The display changed as a whole (a load, a clear, a recolouring).
+    void changed();
+
+private:
+    void showRaceOdds(const WinPlaceOddsRecord& record);
+    void loadRaceCard(const QString& zoPath);
+
+    SettingsStore& m_settings;
+    MessageSink& m_sink;
+    HorseTable m_table;
+    QString m_kaisai;
+    QString m_raceName;
+    QString m_raceTime;
+    QString m_currentFile;
+    std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
+    bool m_quinellaOddsRead = false;
+    PairGridModel m_umaRen;
+    PairGridModel m_wide;
+    QStringList m_kaime;
+    QStringList m_raceResult;
+};

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+/// Screen lengths in twips (1/1440 inch) and pixels at a logical DPI.
+inline int twipsToPixels(double twips, int dpi)
+{
+    return qRound(twips * dpi / 1440.0);
+}
+
+inline float pixelsToTwips(int pixels, int dpi)
+{
+    return static_cast<float>(pixels * 1440.0 / dpi);
+}
+
+/// Whether a window frame at `frame` would show on any of the `screens` at all.
+bool isOnAnyScreen(const QRect& frame, const QList<QRect>& screens);

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: MIT
+// The race shown, on small hand-made races whose values are worked out by hand.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "app/race_display.h"
+#include "pat/quinella_odds.h"
+#include "race_generator.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using C = HorseColumn;
+
+// Four runners: horse 2 and 3 share win odds 5.5, horse 4 is scratched.
+//   h1: 2.0, 1.2-1.6 → ratio 0.400, average 1.40, place ratio 0.190, win:place 2.105
+//   h2: 5.5, 1.1-1.3 → ratio 0.145, average 1.20, place ratio 0.222, win:place 0.653
+//   h3: 5.5, 3.0-4.0 → ratio 0.145, average 3.50, place ratio 0.076, win:place 1.908
+//   h4: ﾄﾘｹｼ         → ratio -----, average 999.90, place ratio 0.000, win:place 0.000
+// Win ranks 1, 2, 3, 4; place ranks 2, 1, 3, 4.
+const std::vector<HandOdds> kFourRunners = {
+    {u"2.0"_s, u"1.2"_s, u"1.6"_s},
+    {u"5.5"_s, u"1.1"_s, u"1.3"_s},
+    {u"5.5"_s, u"3.0"_s, u"4.0"_s},
+    {u"ﾄﾘｹｼ"_s, QString(), QString()},
+};
+
+struct Fixture
+{
+    TestFolder folder;
+    SettingsStore settings{folder.filePath(u"settings.ini"_s)};
+    RecordingMessageSink sink;
+    RaceDisplay display{settings, sink};
+
+    QString writeRace(const QString& name, const QByteArray& zo) { return folder.write(name, zo); }
+    QStringList column(HorseColumn c, int rows = 4) const
+    {
+        QStringList texts;
+        for (int row = 1; row <= rows; ++row) {
+            texts << display.horseTable().text(c, row);
+        }
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST(RaceDisplay, HandComputedRaceFillsEveryColumn)
+{
+    Fixture f;
+    f.settings.setDetectVal(1); // rows whose ranks differ by 1 get "★", equal ones do not
+    f.settings.setHorseNoColor(1, 0);
+    const QString zo = f.writeRace(u"Zo-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
+    f.folder.write(u"De-0001.jra"_s,
+                   handRaceCard(u"1540"_s, {u"アアア"_s, u"イイイ"_s, u"ウウウ"_s, u"エエエ"_s}));
+    QSignalSpy changed(&f.display, &RaceDisplay::changed);
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_TRUE(f.sink.messages.empty());
+
+    const RaceDisplay& d = f.display;
+    EXPECT_EQ(d.horseNum(), u"4");
+    EXPECT_EQ(d.kaisai(), u"中山   第05回 02日");
+    EXPECT_EQ(d.raceName(), u"11R 有馬記念" + QString(24, u' '));
+    EXPECT_EQ(d.raceTime(), u"15:40");
+    EXPECT_EQ(d.currentFile(), zo);
+    EXPECT_FALSE(d.quinellaOddsRead());
+
+    EXPECT_EQ(f.column(C::HorseName),
+              QStringList({u"アアア" + QString(15, u' '),
+                           u"イイイ" + QString(15, u' '),
+                           u"ウウウ" + QString(15, u' '),
+                           u"エエエ" + QString(15, u' ')}));
+    EXPECT_EQ(f.column(C::TanOdds), QStringList({u"2.0"_s, u"5.5"_s, u"5.5"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(f.column(C::FukuOddsMin), QStringList({u"1.2"_s, u"1.1"_s, u"3.0"_s, QString()}));
+    EXPECT_EQ(f.column(C::TanPopular), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::TanRatio), QStringList({u"0.400"_s, u"0.145"_s, u"0.145"_s, u"-----"_s}));
+    EXPECT_EQ(f.column(C::FukuOdds), QStringList({u"1.40"_s, u"1.20"_s, u"3.50"_s, u"999.90"_s}));
+    EXPECT_EQ(f.column(C::FukuPopular), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::FukuRatio),
+              QStringList({u"0.190"_s, u"0.222"_s, u"0.076"_s, u"0.000"_s}));
+
+    EXPECT_EQ(f.column(C::TanHorseNo), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::TanPopOdds), QStringList({u"2.0"_s, u"5.5"_s, u"5.5"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(f.column(C::TanPopRatio),
+              QStringList({u"0.400"_s, u"0.145"_s, u"0.145"_s, u"---"_s}));
+    EXPECT_EQ(f.column(C::TanFukuRatio),
+              QStringList({u"2.105"_s, u"0.653"_s, u"1.908"_s, u"0.000"_s}));
+    EXPECT_EQ(f.column(C::AutoJudge), QStringList({u"★"_s, u"★"_s, QString(), QString()}));
+    EXPECT_EQ(f.column(C::TanHorseName)[0], f.column(C::HorseName)[0]);
+
+    EXPECT_EQ(f.column(C::FukuHorseNo), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::FukuPopOddsMin), QStringList({u"1.1"_s, u"1.2"_s, u"3.0"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(f.column(C::FukuPopOddsMax), QStringList({u"1.3"_s, u"1.6"_s, u"4.0"_s, u"---"_s}));
+    EXPECT_EQ(f.column(C::FukuPopOdds), QStringList({u"1.20"_s, u"1.40"_s, u"3.50"_s, u"---"_s}));
+    EXPECT_EQ(f.column(C::FukuPopRatio),
+              QStringList({u"0.222"_s, u"0.190"_s, u"0.076"_s, u"---"_s}));
+    EXPECT_EQ(f.column(C::FukuHorseName)[0], f.column(C::HorseName)[1]);
+
+    // Horse 1 is black: white digits on black, in block B row 1 and block C row 2.
+    const HorseTable& t = d.horseTable();
+    EXPECT_EQ(t.colours(C::TanHorseNo, 1), (CellColours{0, 16777215}));
+    EXPECT_EQ(t.colours(C::TanHorseName, 1), (CellColours{0, 16777215}));
+    EXPECT_EQ(t.colours(C::FukuHorseNo, 2), (CellColours{0, 16777215}));
+    EXPECT_EQ(t.colours(C::FukuHorseNo, 1), (CellColours{16777215, 0}));
+    EXPECT_EQ(t.colours(C::TanHorseNo, 18), (CellColours{16777215, 0}));
+
+    EXPECT_EQ(t.getHorseCount(), 4);
+    EXPECT_TRUE(t.isScratched(4));
+    EXPECT_EQ(t.getTanOddsValue(4), 9999.9F);
+    EXPECT_EQ(t.getFukuOddsMaxValue(4), 999.9F);
+    EXPECT_EQ(t.getTanOddsValue(2), 5.5F);
+    EXPECT_EQ(t.findFukuPopularRow(1), 2);
+    EXPECT_EQ(t.findTanPopularRow(5), 0);
+}
+
+TEST(RaceDisplay, StarAtTheThresholdAndNotBelowIt)
+{
+    // Six runners whose win order is 1..6 and whose place order puts horse 1 sixth.
+    Fixture f;
+    const std::vector<HandOdds> odds = {
+        {u"1.5"_s, u"5.0"_s, u"5.0"_s},
+        {u"3.0"_s, u"1.1"_s, u"1.1"_s},
+        {u"4.0"_s, u"1.2"_s, u"1.2"_s},
+        {u"5.0"_s, u"1.3"_s, u"1.3"_s},
+        {u"6.0"_s, u"1.4"_s, u"1.4"_s},
+        {u"7.0"_s, u"1.5"_s, u"1.5"_s},
+    };
+    const QString zo = f.writeRace(u"Zo-0002.jra"_s, handWinPlaceOdds(u" 6"_s, odds));
+    ASSERT_TRUE(f.display.load(zo)); // default threshold 5: |1 − 6| = 5 marks row 1
+    EXPECT_EQ(f.column(C::AutoJudge, 6),
+              QStringList({u"★"_s, QString(), QString(), QString(), QString(), QString()}));
+    f.settings.setDetectVal(6);
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_EQ(f.column(C::AutoJudge, 6).join(QString()), QString());
+    f.settings.setDetectVal(0); // nothing chosen: every row is marked
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_EQ(f.column(C::AutoJudge, 6).join(QString()), u"★★★★★★");
+    f.settings.writeText(u"Option\\AutoJudge"_s, u"DetectVal"_s, u"many"_s); // default 5
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_EQ(f.column(C::AutoJudge, 6)[0], u"★");
+}
+
+TEST(RaceDisplay, RowWithoutWinOddsRanksFirstAndShowsNoWinPlaceRatio)
+{
+    Fixture f;
+    const std::vector<HandOdds> odds
+        = {{u"2.0"_s, u"1.2"_s, u"1.6"_s}, {QString(), u"2.0"_s, u"2.4"_s}};
+    ASSERT_TRUE(f.display.load(f.writeRace(u"Zo-0003.jra"_s, handWinPlaceOdds(u" 2"_s, odds))));
+    EXPECT_EQ(f.column(C::TanRatio, 2), QStringList({u"0.400"_s, u"-----"_s}));
+    EXPECT_EQ(f.column(C::TanPopular, 2), QStringList({u"2"_s, u"1"_s}));
+    // Its place ratio is not zero, yet it has no win ratio: "-----", not a misleading 0.000.
+    EXPECT_EQ(f.column(C::TanFukuRatio, 2), QStringList({u"-----"_s, u"2.105"_s}));
+}
+
+TEST(RaceDisplay, FailedLoadTellsTheUserAndKeepsTheRaceShown)
+{
+    Fixture f;
+    const QString zo = f.writeRace(u"Zo-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
+    ASSERT_TRUE(f.display.load(zo));
+    const HorseTable before = f.display.horseTable();
+
+    QByteArray badMark = handWinPlaceOdds(u" 4"_s, kFourRunners);
+    badMark[43] = '1';
+    const QString bad = f.writeRace(u"Zo-0009.jra"_s, badMark);
+    QSignalSpy changed(&f.display, &RaceDisplay::changed);
+    for (const QString& path : {bad, f.folder.filePath(u"Zo-missing.jra"_s), f.folder.path()}) {
+        f.sink.messages.clear();
+        EXPECT_FALSE(f.display.load(path));
+        ASSERT_FALSE(f.sink.messages.empty());
+        const auto& last = f.sink.messages.back();
+        EXPECT_EQ(last.text, u"ファイルの読み込みに失敗しました。");
+        EXPECT_EQ(last.title, u"えらー");
+        EXPECT_EQ(last.icon, MessageIcon::Critical);
+    }
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(f.display.horseTable(), before);
+    EXPECT_EQ(f.display.currentFile(), zo);
+    EXPECT_EQ(f.display.horseNum(), u"4");
+}
+
+TEST(RaceDisplay, RaceCardWithFewerOrMoreHorsesAndRunnerCountZero)
+{
+    Fixture f;
+    const QString zo = f.writeRace(u"Zo-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
+    f.folder.write(u"De-0001.jra"_s, handRaceCard(u"0945"_s, {u"アアア"_s, u"イイイ"_s}));
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_EQ(f.display.raceTime(), u"09:45");
+    EXPECT_FALSE(f.display.horseTable().text(C::HorseName, 2).isEmpty());
+    EXPECT_TRUE(f.display.horseTable().text(C::HorseName, 3).isEmpty());
+
+    f.folder.write(u"De-0001.jra"_s,
+                   handRaceCard(u"0945"_s, {u"ア"_s, u"イ"_s, u"ウ"_s, u"エ"_s, u"オ"_s, u"カ"_s}));
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_TRUE(f.display.horseTable().text(C::HorseName, 4).startsWith(u"エ"));
+    EXPECT_EQ(f.display.horseTable().text(C::TanHorseNo, 5), QString()); // only N rows derive
+
+    const QString empty = f.writeRace(u"Zo-0010.jra"_s, handWinPlaceOdds(u"  "_s, {}));
+    ASSERT_TRUE(f.display.load(empty));
+    EXPECT_EQ(f.display.horseNum(), u"0");
+    EXPECT_EQ(f.display.raceTime(), QString()); // no race card for this race
+    for (int row = 1; row <= 18; ++row) {
+        EXPECT_TRUE(f.display.horseTable().text(C::TanPopular, row).isEmpty());
+        EXPECT_EQ(f.display.horseTable().colours(C::FukuHorseName, row), CellColours{});
+    }
+}
+
+TEST(RaceDisplay, NameWithoutZoShowsOddsOnlyAndSameRaceTwiceGivesSameState)
+{
+    Fixture f;
+    const QString odd = f.writeRace(u"race-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
+    f.folder.write(u"De-0001.jra"_s, handRaceCard(u"0945"_s, {u"アアア"_s}));
+    ASSERT_TRUE(f.display.load(odd));
+    EXPECT_EQ(f.display.horseTable().text(C::TanOdds, 1), u"2.0");
+    EXPECT_TRUE(f.display.horseTable().text(C::HorseName, 1).isEmpty());
+    EXPECT_FALSE(f.display.quinellaOddsRead());
+
+    // A generated race with all four files, loaded twice.
+    PatRandom random(3);
+    const GeneratedRace race = generateRace(random, 0, 12, true);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(f.folder.path(), race, &error));
+    const QString zo = f.folder.filePath(winPlaceOddsFileName(race));
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_TRUE(f.display.quinellaOddsRead());
+    const HorseTable first = f.display.horseTable();
+    const QString kaisai = f.display.kaisai();
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_EQ(f.display.horseTable(), first);
+    EXPECT_EQ(f.display.kaisai(), kaisai);
+    EXPECT_EQ(f.display.currentFile(), zo);
+}
