@@ -27,7 +27,26 @@ public:
     }
 };
 
-/// Runs the registered benchmarks and prints "<what>: measured X us, baseline Y us, ratio R".
+/// Prints "<what>: measured X us, baseline Y us, ratio R" from a finished run.
+inline void printRatio(RecordingReporter& reporter,
+                       const char* what,
+                       const std::string& measured,
+                       const std::string& baseline)
+{
+    const double ours = reporter.nanoseconds[measured];
+    const double base = reporter.nanoseconds[baseline];
+    if (ours > 0 && base > 0) {
+        std::printf("%s: %s %.2f us, %s %.2f us, ratio %.2f\n",
+                    what,
+                    measured.c_str(),
+                    ours / 1000.0,
+                    baseline.c_str(),
+                    base / 1000.0,
+                    ours / base);
+    }
+}
+
+/// Runs the registered benchmarks and prints the ratio of `measured` to `baseline`.
 inline int runBenchmarks(int argc,
                          char** argv,
                          const char* what,
@@ -38,17 +57,8 @@ inline int runBenchmarks(int argc,
     benchmark::Initialize(&argc, argv);
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double ours = reporter.nanoseconds[measured];
-    const double base = reporter.nanoseconds[baseline];
-    if (ours > 0 && base > 0) {
-        std::printf("\n%s: %s %.2f us, %s %.2f us, ratio %.2f\n",
-                    what,
-                    measured.c_str(),
-                    ours / 1000.0,
-                    baseline.c_str(),
-                    base / 1000.0,
-                    ours / base);
-    }
+    std::printf("\n");
+    printRatio(reporter, what, measured, baseline);
     benchmark::Shutdown();
     return 0;
 }

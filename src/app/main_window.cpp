@@ -250,6 +250,12 @@ void MainWindow::buildMenusAndToolbar()
     toolbar->setMovable(false);
     toolbar->setIconSize(QSize(16, 16));
     toolbar->addActions({open, list, csv, option, about});
+    // Each button carries its historic key ("Open", "List", …).
+    const std::pair<QAction*, const char16_t*> keys[] = {
+        {open, u"Open"}, {list, u"List"}, {csv, u"Save"}, {option, u"Option"}, {about, u"About"}};
+    for (const auto& [a, key] : keys) {
+        toolbar->widgetForAction(a)->setObjectName(u"Toolbar1_"_s + QString::fromUtf16(key));
+    }
     toolbar->setGeometry(0, 0, px(kFurtherWidth), px(480));
 }
 

@@ -114,6 +114,8 @@ TEST(MainWindow, FirstRunPlacementAndControls)
         EXPECT_FALSE(child<QAction>(window, later)->isEnabled()) << later.toStdString();
     }
     EXPECT_EQ(window.findChild<QAction*>(u"mnuToolExcel"_s), nullptr);
+    EXPECT_NE(window.findChild<QWidget*>(u"Toolbar1_Open"_s), nullptr);
+    EXPECT_EQ(window.findChild<QWidget*>(u"Toolbar1_Excel"_s), nullptr);
 }
 
 TEST(MainWindow, LoadedRaceIsShownAndViewButtonsSetTheWidth)

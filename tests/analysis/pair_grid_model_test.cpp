@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+
+#include "analysis/pair_grid_model.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Rows with a label, a number column and a mark column.
+PairGridModel::Row row(const QString& label, const QString& number, const QString& text)
+{
+    PairGridModel::Row r;
+    r[0].text = label;
+    r[2].text = number;
+    r[5].text = text;
+    return r;
+}
+
+QStringList column(const PairGridModel& model, int col)
+{
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        texts << model.cell(r, col).text;
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST(PairGridModel, HeadingsAlignmentAndCellOperations)
+{
+    PairGridModel uma(BetType::Quinella);
+    PairGridModel wide(BetType::Wide);
+    QAbstractItemModelTester tester(&uma, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(uma.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), u"馬連 ");
+    EXPECT_EQ(wide.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), u"ﾜｲﾄﾞ ");
+    const QStringList headings
+        = {u"理論値"_s, u"実際値"_s, u"乖離％"_s, u"支持率"_s, u"判定"_s, u"人気"_s, u" 差"_s};
+    for (int col = 1; col < 8; ++col) {
+        EXPECT_EQ(uma.heading(col), headings[col - 1]);
+    }
+    EXPECT_EQ(PairGridModel::alignment(0), Qt::AlignLeft | Qt::AlignVCenter);
+    EXPECT_EQ(PairGridModel::alignment(5), Qt::AlignCenter);
+    EXPECT_EQ(PairGridModel::alignment(6), Qt::AlignCenter);
+    EXPECT_EQ(PairGridModel::alignment(7), Qt::AlignRight | Qt::AlignVCenter);
+
+    uma.setRowCountTo(3);
+    uma.setText(1, 2, u"12.3"_s);
+    uma.setForeground(1, 5, Qt::red);
+    uma.setBackground(1, 0, Qt::yellow);
+    EXPECT_EQ(uma.data(uma.index(1, 2), Qt::DisplayRole).toString(), u"12.3");
+    EXPECT_EQ(uma.data(uma.index(1, 5), Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    EXPECT_EQ(uma.data(uma.index(1, 0), Qt::BackgroundRole).value<QColor>(), QColor(Qt::yellow));
+    EXPECT_FALSE(uma.data(uma.index(0, 0), Qt::BackgroundRole).isValid());
+
+    // Clearing empties texts and colours and keeps the rows; the row count moves at the end.
+    uma.clearCells();
+    EXPECT_EQ(uma.rowCount(), 3);
+    EXPECT_EQ(uma.cell(1, 2), GridCell{});
+    uma.setRowCountTo(5);
+    uma.setRowCountTo(1);
+    EXPECT_EQ(uma.rowCount(), 1);
+}
+
+TEST(PairGridModel, EverySortKindMovesWholeRows)
+{
+    PairGridModel model(BetType::Quinella);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setRows({row(u" 1- 2"_s, u"12.5"_s, u"b"_s),
+                   row(u" 1- 3"_s, u"9.8"_s, u"A"_s),
+                   row(u" 2- 3"_s, u"100.0"_s, u"a"_s),
+                   row(u" 1-10"_s, u"ﾄﾘｹｼ"_s, u"B"_s),
+                   row(u"10-11"_s, QString(), QString())});
+
+    model.sortByColumn(2, GridSort::GenericAscending);
+    // Numbers compare as numbers (9.8 < 12.5 < 100.0); anything else as text, before digits.
+    EXPECT_EQ(column(model, 2),
+              QStringList({QString(), u"9.8"_s, u"12.5"_s, u"100.0"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(column(model, 0),
+              QStringList({u"10-11"_s, u" 1- 3"_s, u" 1- 2"_s, u" 2- 3"_s, u" 1-10"_s}));
+
+    model.sortByColumn(2, GridSort::GenericDescending);
+    EXPECT_EQ(column(model, 2),
+              QStringList({u"ﾄﾘｹｼ"_s, u"100.0"_s, u"12.5"_s, u"9.8"_s, QString()}));
+
+    model.sortByColumn(2, GridSort::NumericDescending); // non-numbers count as 0, ties stay
+    EXPECT_EQ(column(model, 2),
+              QStringList({u"100.0"_s, u"12.5"_s, u"9.8"_s, u"ﾄﾘｹｼ"_s, QString()}));
+
+    model.sortByColumn(0, GridSort::TextAscending); // restores the pair order
+    EXPECT_EQ(column(model, 0),
+              QStringList({u" 1- 2"_s, u" 1- 3"_s, u" 1-10"_s, u" 2- 3"_s, u"10-11"_s}));
+    model.sortByColumn(0, GridSort::TextDescending);
+    EXPECT_EQ(column(model, 0),
+              QStringList({u"10-11"_s, u" 2- 3"_s, u" 1-10"_s, u" 1- 3"_s, u" 1- 2"_s}));
+
+    model.sortByColumn(0, GridSort::TextAscending);
+    model.sortByColumn(5, GridSort::TextAscending); // ignoring case: a/A and b/B tie, stably
+    EXPECT_EQ(column(model, 5), QStringList({QString(), u"A"_s, u"a"_s, u"b"_s, u"B"_s}));
+    model.sortByColumn(5, GridSort::TextCaseDescending); // lower case sorts after upper
+    EXPECT_EQ(column(model, 5), QStringList({u"b"_s, u"a"_s, u"B"_s, u"A"_s, QString()}));
+    model.sortByColumn(9, GridSort::TextAscending); // no such column: nothing happens
+    EXPECT_EQ(column(model, 5), QStringList({u"b"_s, u"a"_s, u"B"_s, u"A"_s, QString()}));
+}
