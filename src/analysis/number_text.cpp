@@ -45,6 +45,11 @@ std::string signedText(const DecimalText& number)
 
 double numericValue(QStringView text)
 {
+    return leadingNumber(text).value_or(0.0);
+}
+
+std::optional<double> leadingNumber(QStringView text)
+{
     qsizetype i = 0;
     const qsizetype size = text.size();
     while (i < size && isBlank(text[i])) {
@@ -73,13 +78,13 @@ double numericValue(QStringView text)
         }
     }
     if (!anyDigit) {
-        return 0.0;
+        return std::nullopt;
     }
     double value = 0.0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
     if (result.ec != std::errc()) {
         // Only a value beyond the range of a double gets here.
-        return 0.0;
+        return std::nullopt;
     }
     return value;
 }

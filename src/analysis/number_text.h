@@ -12,6 +12,10 @@
 /// Never depends on the user's locale.
 double numericValue(QStringView text);
 
+/// The leading decimal number of a text as numericValue reads it; empty when the text does not
+/// start (after blanks) with one, so that "no number" and 0 can be told apart.
+std::optional<double> leadingNumber(QStringView text);
+
 /// The numeric value rounded to the nearest integer, ties to even, as a 16-bit count; 0 when the
 /// value lies outside the 16-bit range.
 qint16 numericCount(QStringView text);

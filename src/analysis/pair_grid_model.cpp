@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include <QGuiApplication>
+#include <QPalette>
+
 #include "analysis/number_text.h"
 
 using namespace Qt::StringLiterals;
@@ -49,6 +52,10 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return c.text;
     case Qt::ForegroundRole:
+        if (c.foregroundIsBase) {
+            return qGuiApp != nullptr ? QGuiApplication::palette().color(QPalette::Base)
+                                      : QColor(Qt::white);
+        }
         return c.foreground.isValid() ? QVariant(c.foreground) : QVariant();
     case Qt::BackgroundRole:
         return c.background.isValid() ? QVariant(c.background) : QVariant();
@@ -144,7 +151,7 @@ GridCell& PairGridModel::cellRef(int row, int column)
 void PairGridModel::cellChanged(int row, int column)
 {
     const QModelIndex at = index(row, column);
-    emit dataChanged(at, at);
+    Q_EMIT dataChanged(at, at);
 }
 
 void PairGridModel::setText(int row, int column, const QString& text)
@@ -190,7 +197,22 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
         }
         return false;
     };
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::stable_sort(m_rows.begin(), m_rows.end(), before);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+std::optional<GridSort> PairGridModel::sortForClick(int column, Qt::MouseButton button)
+{
+    const bool label = column == 0;
+    switch (button) {
+    case Qt::LeftButton:
+        return label ? GridSort::TextAscending : GridSort::GenericAscending;
+    case Qt::RightButton:
+        return label ? GridSort::TextDescending : GridSort::GenericDescending;
+    case Qt::MiddleButton:
+        return label ? GridSort::TextCaseDescending : GridSort::NumericDescending;
+    default:
+        return std::nullopt;
+    }
 }

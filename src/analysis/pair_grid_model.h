@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -15,8 +16,28 @@ struct GridCell
     QString text;
     QColor foreground;
     QColor background;
+    /// The text takes the platform's window background colour (set on unmarked judgements).
+    bool foregroundIsBase = false;
 
     bool operator==(const GridCell&) const = default;
+};
+
+/// A colour of the settings (0x00BBGGRR, red in the low byte) as a QColor.
+inline QColor colourFromSetting(qint32 bgr)
+{
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+/// The columns of a pair list.
+enum PairColumn {
+    LabelColumn = 0,    ///< "馬連 " / "ﾜｲﾄﾞ ": the pair label
+    TheoreticalColumn,  ///< "理論値"
+    ActualColumn,       ///< "実際値"
+    DeviationColumn,    ///< "乖離％"
+    SupportRatioColumn, ///< "支持率"
+    MarkColumn,         ///< "判定"
+    PopularityColumn,   ///< "人気"
+    DifferenceColumn,   ///< " 差"
 };
 
 /// The ways a pair list can be sorted by one column; rows with equal keys keep their order.
@@ -67,6 +88,11 @@ public:
 
     /// Reorders whole rows by one column.
     void sortByColumn(int column, GridSort kind);
+
+    /// The sort a click on a heading asks for: column 0 sorts as text, the others generically
+    /// (left ascending, right descending), the middle button descending with case, or as
+    /// numbers. Empty for other buttons.
+    static std::optional<GridSort> sortForClick(int column, Qt::MouseButton button);
 
 private:
     GridCell& cellRef(int row, int column);

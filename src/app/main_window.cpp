@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window.h"
 
+#include <numeric>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -132,17 +135,13 @@ protected:
     }
 };
 
-QColor colourOf(qint32 bgr)
-{
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
 QFont fixedPitchFont()
 {
     QFont font;
     font.setFamilies({u"ＭＳ ゴシック"_s, u"Noto Sans Mono CJK JP"_s, u"monospace"_s});
     font.setStyleHint(QFont::TypeWriter);
-    font.setPointSize(9);
+    // A point smaller than the labels: the pair lists must fit eight columns in their width.
+    font.setPointSize(8);
     return font;
 }
 
@@ -403,10 +402,32 @@ void MainWindow::buildControls()
         view->verticalHeader()->setDefaultSectionSize(px(kRowPitch));
         view->horizontalHeader()->setDefaultSectionSize(px(540));
         view->horizontalHeader()->setHighlightSections(false);
-        view->horizontalHeader()->setMinimumSectionSize(px(240));
-        const int widths[PairGridModel::kColumns] = {600, 600, 600, 600, 540, 420, 420, 360};
+        view->horizontalHeader()->setMinimumSectionSize(px(150));
+        // Each column as wide as its widest possible text and the cell's margins.
+        // Where that exceeds the list, the two odds columns give way first: 99999.9 stands only
+        // for a scratched pair, which its rank "ﾄﾘｹｼ" shows as well.
+        const QFontMetrics metrics(fixed);
+        const char16_t* widest[PairGridModel::kColumns]
+            = {u"10-11", u"99999.9", u"99999.9", u"-999.9", u"0.000", u"◎", u"ﾄﾘｹｼ", u"-153"};
+        std::array<int, PairGridModel::kColumns> widths{};
+        std::array<int, PairGridModel::kColumns> headings{};
         for (int col = 0; col < PairGridModel::kColumns; ++col) {
-            view->setColumnWidth(col, px(widths[col]));
+            const auto c = static_cast<std::size_t>(col);
+            headings[c] = metrics.horizontalAdvance(model.heading(col)) + 6;
+            widths[c]
+                = qMax(metrics.horizontalAdvance(QString::fromUtf16(widest[col])) + 8, headings[c]);
+        }
+        const int available = view->width() - 2 * view->frameWidth()
+                              - style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 1;
+        int excess = std::accumulate(widths.begin(), widths.end(), 0) - available;
+        for (const std::size_t col :
+             {std::size_t(1), std::size_t(2), std::size_t(1), std::size_t(2)}) {
+            const int give = qMin(qMax(0, (excess + 1) / 2), widths[col] - headings[col]);
+            widths[col] -= give;
+            excess -= give;
+        }
+        for (int col = 0; col < PairGridModel::kColumns; ++col) {
+            view->setColumnWidth(col, widths[static_cast<std::size_t>(col)]);
         }
         view->setSelectionMode(QAbstractItemView::NoSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -416,6 +437,9 @@ void MainWindow::buildControls()
     m_umaRenView = grid(u"grdUmaRen"_s, m_display->umaRenGrid());
     m_wideView = grid(u"grdWide"_s, m_display->wideGrid());
     m_wideView->hide();
+    // A press on a heading sorts by that column; the button picks the kind of sort.
+    m_umaRenView->horizontalHeader()->viewport()->installEventFilter(this);
+    m_wideView->horizontalHeader()->viewport()->installEventFilter(this);
 
     addLabel(
         c, u"Label21"_s, u"推奨買い目（ワイド）"_s, {10740, 4860, 1755, 255}, kLeft, false, false);
@@ -454,14 +478,34 @@ void MainWindow::render()
             if (coloured) {
                 const CellColours colours = table.colours(col, row);
                 QPalette palette = label->palette();
-                palette.setColor(QPalette::Window, colourOf(colours.background));
-                palette.setColor(QPalette::WindowText, colourOf(colours.text));
+                palette.setColor(QPalette::Window, colourFromSetting(colours.background));
+                palette.setColor(QPalette::WindowText, colourFromSetting(colours.text));
                 label->setPalette(palette);
             }
         }
     }
     m_kaimeModel->setStringList(d.kaimeLines());
     m_resultModel->setStringList(d.raceResultLines());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (QTableView* view : {m_umaRenView, m_wideView}) {
+            if (watched != view->horizontalHeader()->viewport()) {
+                continue;
+            }
+            const auto* press = static_cast<QMouseEvent*>(event);
+            const int column
+                = view->horizontalHeader()->logicalIndexAt(press->position().toPoint());
+            const auto kind = PairGridModel::sortForClick(column, press->button());
+            if (column >= 0 && kind) {
+                static_cast<PairGridModel*>(view->model())->sortByColumn(column, *kind);
+            }
+            return false;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::showBetType(int index)
@@ -471,12 +515,14 @@ void MainWindow::showBetType(int index)
     if (shown->isVisible()) {
         return;
     }
-    // Keep the same pairs in view: both lists hold the pairs in the same order.
+    // Keep the same pairs in view: both lists hold the pairs in the same order. The shown list
+    // lays itself out first, or a hidden one would ignore the scroll.
     const int top = other->rowAt(0);
+    shown->show();
     if (top >= 0) {
+        shown->doItemsLayout();
         shown->scrollTo(shown->model()->index(top, 0), QAbstractItemView::PositionAtTop);
     }
-    shown->show();
     other->hide();
 }
 

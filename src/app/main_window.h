@@ -48,6 +48,7 @@ public:
     void setOuterWidthTwips(int twips);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

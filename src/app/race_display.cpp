@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "race_display.h"
 
+#include "analysis/pair_judgement.h"
+#include "analysis/recommended_bets.h"
 #include "app/message_sink.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
+#include "pat/race_result.h"
 #include "pat/win_place_odds.h"
 #include "settings/settings_store.h"
 
@@ -34,7 +37,7 @@ bool RaceDisplay::load(const QString& path)
     loadRaceCard(path);
     m_currentFile = path;
     buildHorseTable();
-    emit changed();
+    Q_EMIT changed();
     return true;
 }
 
@@ -137,10 +140,62 @@ void RaceDisplay::colorHorseNumbers()
     });
 }
 
-void RaceDisplay::judgeUmaRen() {}
+void RaceDisplay::judgeUmaRen()
+{
+    m_umaRen.setRows(judgePairs(m_table,
+                                *m_quinellaOdds,
+                                BetType::Quinella,
+                                JudgeSettings::read(m_settings, BetType::Quinella)));
+}
 
-void RaceDisplay::judgeWide() {}
+void RaceDisplay::judgeWide()
+{
+    m_wide.setRows(judgePairs(
+        m_table, *m_quinellaOdds, BetType::Wide, JudgeSettings::read(m_settings, BetType::Wide)));
+    writePopularityDifference(m_umaRen, m_wide);
+}
 
-void RaceDisplay::listKaime() {}
+void RaceDisplay::listKaime()
+{
+    m_kaime = ::listKaime(m_table, m_umaRen);
+}
 
-void RaceDisplay::showRaceResult() {}
+void RaceDisplay::markResultHit(const QString& label, bool first)
+{
+    ::markResultHit(label, first, m_umaRen, m_wide, m_kaime);
+}
+
+void RaceDisplay::showRaceResult()
+{
+    const QString path = raceResultPathOf(m_currentFile);
+    if (path.isEmpty()) {
+        return;
+    }
+    auto result = std::make_unique<RaceResultRecord>();
+    if (!readRaceResultFile(path, *result)) {
+        m_sink.message(u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+        return;
+    }
+    // Every slot is listed as the file holds it, so the fixed-width columns stay aligned.
+    QStringList lines;
+    lines << u"競争成績"_s;
+    for (const FinisherSlot& f : result->finishers) {
+        lines << f.finishCol1.toString() + f.finishCol2.view() + f.horseName.view()
+                     + f.finishCol3.view();
+    }
+    const auto payouts = [&lines](const QString& heading, const auto& entries) {
+        lines << heading;
+        for (const auto& slot : entries) {
+            lines << slot.betKey.toString() + slot.payout.view();
+        }
+    };
+    payouts(u"単勝"_s, result->winPayouts);
+    payouts(u"複勝"_s, result->placePayouts);
+    payouts(u"枠連"_s, result->bracketQuinellaPayouts);
+    payouts(u"馬連"_s, result->quinellaPayouts);
+    payouts(u"ワイド"_s, result->widePayouts);
+    m_raceResult = lines;
+    for (std::size_t j = 0; j < result->widePayouts.size(); ++j) {
+        markResultHit(result->widePayouts[j].betKey.toString(), j == 0);
+    }
+}

@@ -61,14 +61,16 @@ public:
     /// Clears both pair lists and gives them their headings.
     void initPairGrids();
 
-    /// The steps that follow the horse table; each is replaced by the value analysis and the
-    /// result view. They run in this order, the first three only when the quinella odds read.
+    /// The value analysis, run in this order when the quinella odds were read.
     void judgeUmaRen();
     void judgeWide();
     void listKaime();
+    /// Lists the race result when the PAT folder holds it, and marks its wide payouts.
     void showRaceResult();
+    /// Marks one wide payout in both pair lists and in the recommended bets.
+    void markResultHit(const QString& label, bool first);
 
-signals:
+Q_SIGNALS:
     /// The display changed as a whole (a load, a clear, a recolouring).
     void changed();
 

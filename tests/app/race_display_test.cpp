@@ -2,6 +2,7 @@
 // The race shown, on small hand-made races whose values are worked out by hand.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSignalSpy>
 
 #include "app/race_display.h"
@@ -233,4 +234,114 @@ TEST(RaceDisplay, NameWithoutZoShowsOddsOnlyAndSameRaceTwiceGivesSameState)
     EXPECT_EQ(f.display.horseTable(), first);
     EXPECT_EQ(f.display.kaisai(), kaisai);
     EXPECT_EQ(f.display.currentFile(), zo);
+}
+
+TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
+{
+    Fixture f;
+    PatRandom random(5);
+    const GeneratedRace race = generateRace(random, 10, 18, true);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(f.folder.path(), race, &error));
+    const QString zo = f.folder.filePath(winPlaceOddsFileName(race));
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_TRUE(f.sink.messages.empty());
+    EXPECT_EQ(f.display.umaRenGrid().rowCount(), 153);
+    EXPECT_EQ(f.display.wideGrid().rowCount(), 153);
+    EXPECT_EQ(f.display.umaRenGrid().cell(152, 0).text, u"17-18");
+    EXPECT_FALSE(f.display.kaimeLines().isEmpty());
+
+    // 38 lines: six headings and 32 slots, each as the file holds it.
+    const QStringList lines = f.display.raceResultLines();
+    ASSERT_EQ(lines.size(), 38);
+    EXPECT_EQ(lines[0], u"競争成績");
+    EXPECT_EQ(lines[8], u"単勝");
+    EXPECT_EQ(lines[12], u"複勝");
+    EXPECT_EQ(lines[18], u"枠連");
+    EXPECT_EQ(lines[22], u"馬連");
+    EXPECT_EQ(lines[26], u"ワイド");
+    EXPECT_EQ(lines[1].size(), 2 + 2 + 18 + 6);
+    EXPECT_EQ(lines[9].size(), 10);
+    EXPECT_EQ(lines[37], QString(14, u' ')); // the unused eleventh wide slot
+    const int winner = race.finishOrder[0];
+    EXPECT_EQ(lines[1].mid(2, 2).trimmed().toInt(), winner);
+
+    // The first wide payout is red in both lists, the others green.
+    const auto rowOf = [&f](const QString& key) {
+        for (int r = 0; r < f.display.umaRenGrid().rowCount(); ++r) {
+            if (f.display.umaRenGrid().cell(r, 0).text == key.trimmed().rightJustified(5)) {
+                return r;
+            }
+        }
+        return -1;
+    };
+    const int first = rowOf(race.widePayouts[0].key);
+    const int second = rowOf(race.widePayouts[1].key);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(f.display.umaRenGrid().cell(first, 0).background, QColor(255, 0, 0));
+    EXPECT_EQ(f.display.wideGrid().cell(first, 0).background, QColor(255, 0, 0));
+    EXPECT_EQ(f.display.wideGrid().cell(second, 0).background, QColor(0, 255, 0));
+
+    // A race without a result after one with: the list is empty again.
+    const GeneratedRace later = generateRace(random, 11, 5, false);
+    ASSERT_TRUE(writeRaceSet(f.folder.path(), later, &error));
+    ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(later))));
+    EXPECT_TRUE(f.display.raceResultLines().isEmpty());
+    EXPECT_EQ(f.display.umaRenGrid().rowCount(), 10);
+}
+
+TEST(RaceDisplay, UnreadableResultIsReportedAndMarksNothing)
+{
+    Fixture f;
+    PatRandom random(6);
+    const GeneratedRace race = generateRace(random, 0, 6, true);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(f.folder.path(), race, &error));
+    f.folder.write(raceResultFileName(race), QByteArray(686, ' '));
+    ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(race))));
+    ASSERT_EQ(f.sink.messages.size(), 1u);
+    EXPECT_EQ(f.sink.messages[0].text, u"ファイルの読み込みに失敗しました。");
+    EXPECT_EQ(f.sink.messages[0].title, u"えらー");
+    EXPECT_TRUE(f.display.raceResultLines().isEmpty());
+    for (int r = 0; r < f.display.umaRenGrid().rowCount(); ++r) {
+        EXPECT_FALSE(f.display.umaRenGrid().cell(r, 0).background.isValid());
+    }
+}
+
+TEST(RaceDisplay, WithoutQuinellaOddsTheListsStayEmpty)
+{
+    Fixture f;
+    PatRandom random(8);
+    const GeneratedRace race = generateRace(random, 0, 8, false);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(f.folder.path(), race, &error));
+    QFile::remove(f.folder.filePath(u"Uo-"_s + race.fileKey + u".jra"_s));
+    ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(race))));
+    EXPECT_FALSE(f.display.quinellaOddsRead());
+    EXPECT_TRUE(f.display.kaimeLines().isEmpty()); // not even "該当無し"
+    EXPECT_EQ(f.display.umaRenGrid().rowCount(), 0);
+    EXPECT_FALSE(f.display.horseTable().text(HorseColumn::TanRatio, 1).isEmpty());
+}
+
+TEST(RaceDisplay, EveryHorseScratchedOrNoneRunningCompletesQuietly)
+{
+    Fixture f;
+    const std::vector<HandOdds> scratched(3, HandOdds{u"ﾄﾘｹｼ"_s, QString(), QString()});
+    const QString zo = f.writeRace(u"Zo-0020.jra"_s, handWinPlaceOdds(u" 3"_s, scratched));
+    // A Uo- file for three runners whose pairs are all scratched.
+    ByteLayout uo(144 + 25 * 3);
+    uo.put(43, QByteArray(" ")).put(140, QByteArray(" 3"));
+    for (int k = 0; k < 3; ++k) {
+        for (int field = 0; field < 3; ++field) {
+            uo.put(144 + 25 * k + 7 + 6 * field, u"ﾄﾘｹｼ"_s);
+        }
+    }
+    f.folder.write(u"Uo-0020.jra"_s, uo.bytes());
+    ASSERT_TRUE(f.display.load(zo));
+    EXPECT_TRUE(f.sink.messages.empty());
+    EXPECT_TRUE(f.display.quinellaOddsRead());
+    EXPECT_EQ(f.display.kaimeLines(), QStringList({u"該当無し"_s, u"見送りレース"_s}));
+    EXPECT_EQ(f.display.umaRenGrid().cell(0, PopularityColumn).text, u"ﾄﾘｹｼ");
+    EXPECT_EQ(f.display.wideGrid().cell(2, DifferenceColumn).text, u"0");
 }

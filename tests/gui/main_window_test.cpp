@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -261,4 +262,79 @@ TEST(MainWindow, ClosingTheMainWindowClosesTheOthers)
     other.show();
     window.close();
     EXPECT_FALSE(other.isVisible());
+}
+
+namespace {
+
+void clickHeading(QTableView* view, int column, Qt::MouseButton button)
+{
+    QHeaderView* header = view->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), button, {}, at);
+}
+
+QStringList columnTexts(QTableView* view, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < view->model()->rowCount(); ++r) {
+        texts << view->model()->index(r, column).data().toString();
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST(MainWindow, HeadingClicksSortThePairListsAndTheSwitchKeepsTheTopRow)
+{
+    Gui g;
+    const QString zo = g.writeRaces();
+    SettingsStore settings(g.ini);
+    MainWindow window(settings, &g.sink);
+    window.setOuterWidthTwips(MainWindow::kFurtherWidth);
+    window.show();
+    window.updateFormFromSelection(zo);
+    auto* uma = child<QTableView>(window, u"grdUmaRen"_s);
+    auto* wide = child<QTableView>(window, u"grdWide"_s);
+    ASSERT_EQ(uma->model()->rowCount(), 153);
+
+    // Left on "実際値": lowest actual odds first, so "人気" reads 1, 2, 3 … from the top.
+    clickHeading(uma, ActualColumn, Qt::LeftButton);
+    const QStringList ranks = columnTexts(uma, PopularityColumn);
+    EXPECT_EQ(ranks.mid(0, 3), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+    // Right on it: the reverse.
+    clickHeading(uma, ActualColumn, Qt::RightButton);
+    EXPECT_EQ(columnTexts(uma, ActualColumn).last(), columnTexts(uma, ActualColumn).constLast());
+    EXPECT_GE(columnTexts(uma, ActualColumn).first().toDouble(),
+              columnTexts(uma, ActualColumn).last().toDouble());
+    // Left on "馬連 " restores the pair order.
+    clickHeading(uma, LabelColumn, Qt::LeftButton);
+    EXPECT_EQ(columnTexts(uma, LabelColumn).mid(0, 2), QStringList({u" 1- 2"_s, u" 1- 3"_s}));
+    EXPECT_EQ(columnTexts(uma, LabelColumn).last(), u"17-18");
+    // Middle on a number column: numeric descending.
+    clickHeading(uma, TheoreticalColumn, Qt::MiddleButton);
+    EXPECT_GE(columnTexts(uma, TheoreticalColumn).first().toDouble(),
+              columnTexts(uma, TheoreticalColumn).at(1).toDouble());
+    clickHeading(uma, LabelColumn, Qt::LeftButton);
+
+    // Scroll the quinella list, switch: the wide list shows the same pairs at the top.
+    uma->scrollTo(uma->model()->index(40, 0), QAbstractItemView::PositionAtTop);
+    const int top = uma->rowAt(0);
+    ASSERT_GT(top, 0);
+    child<QRadioButton>(window, u"optBetType_1"_s)->click();
+    EXPECT_TRUE(wide->isVisible());
+    EXPECT_EQ(wide->rowAt(0), top);
+    child<QRadioButton>(window, u"optBetType_0"_s)->click();
+    EXPECT_TRUE(uma->isVisible());
+    EXPECT_EQ(uma->rowAt(0), top);
+
+    // The further view with the first wide payout marked in view.
+    const auto& grid = window.display().wideGrid();
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        if (grid.cell(r, LabelColumn).background == QColor(255, 0, 0)) {
+            uma->scrollTo(uma->model()->index(r, 0), QAbstractItemView::PositionAtTop);
+            break;
+        }
+    }
+    saveScreenshot(window, u"main-further-result.png"_s);
 }

@@ -1,0 +1,305 @@
+// SPDX-License-Identifier: MIT
+#include "pair_judgement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "analysis/display_format.h"
+#include "analysis/number_text.h"
+#include "app/horse_table.h"
+#include "pat/quinella_odds.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kScratched = u"ﾄﾘｹｼ"_s;
+
+// Shared texts: labels and ranks repeat in every run, so they are made once.
+const QString& pairLabelText(int a, int b)
+{
+    static const auto labels = [] {
+        std::array<QString, kMaxRunners * kMaxRunners> made;
+        for (int i = 1; i <= kMaxRunners; ++i) {
+            for (int j = 1; j <= kMaxRunners; ++j) {
+                made[static_cast<std::size_t>((i - 1) * kMaxRunners + j - 1)]
+                    = QString::number(qMin(i, j)).rightJustified(2) + u'-'
+                      + QString::number(qMax(i, j)).rightJustified(2);
+            }
+        }
+        return made;
+    }();
+    return labels[static_cast<std::size_t>((a - 1) * kMaxRunners + b - 1)];
+}
+
+constexpr int kMaxPairs = kMaxRunners * (kMaxRunners - 1) / 2;
+
+const QString& integerText(int value)
+{
+    static const auto texts = [] {
+        std::array<QString, 2 * kMaxPairs + 1> made;
+        for (int v = -kMaxPairs; v <= kMaxPairs; ++v) {
+            made[static_cast<std::size_t>(v + kMaxPairs)] = QString::number(v);
+        }
+        return made;
+    }();
+    return texts[static_cast<std::size_t>(qBound(-kMaxPairs, value, kMaxPairs) + kMaxPairs)];
+}
+
+std::optional<float> ratioOf(const HorseTable& table, HorseColumn column, int horse)
+{
+    const auto value = leadingNumber(table.text(column, horse));
+    return value ? std::optional<float>(static_cast<float>(*value)) : std::nullopt;
+}
+
+// Harville: either horse first and the other second, the support ratios as win chances.
+std::optional<float> theoreticalValue(std::optional<double> pa, std::optional<double> pb, double k)
+{
+    if (!pa || !pb || *pa == 1.0 || *pb == 1.0) {
+        return std::nullopt;
+    }
+    const auto pab = static_cast<float>(*pa * *pb / (1.0 - *pa));
+    const auto pba = static_cast<float>(*pa * *pb / (1.0 - *pb));
+    const float sum = pab + pba;
+    if (sum == 0.0F || !std::isfinite(sum)) {
+        return std::nullopt;
+    }
+    const auto t = static_cast<float>(k / sum);
+    return std::isfinite(t) ? std::optional<float>(t) : std::nullopt;
+}
+
+std::optional<float> positive(std::optional<float> value)
+{
+    return value && *value > 0.0F && std::isfinite(*value) ? value : std::nullopt;
+}
+
+std::optional<float> wholeSingle(QStringView text)
+{
+    const auto number = parseDecimalText(text);
+    return number ? decimalTextToSingle(*number) : std::nullopt;
+}
+
+std::optional<float> actualOdds(const QuinellaPairEntry& entry, BetType bet)
+{
+    if (bet == BetType::Quinella) {
+        if (entry.quinellaOdds.view().contains(kScratched)) {
+            return kMissingValue;
+        }
+        return positive(wholeSingle(entry.quinellaOdds.view()));
+    }
+    if (entry.wideOddsMin.view().contains(kScratched)) {
+        return kMissingValue;
+    }
+    // The midpoint of the wide range: the sum held as a single, then halved.
+    const auto low = wholeSingle(entry.wideOddsMin.view());
+    const auto high = leadingNumber(entry.wideOddsMax.view());
+    if (!low || !high) {
+        return std::nullopt;
+    }
+    const auto sum = static_cast<float>(static_cast<double>(*low) + *high);
+    return positive(sum / 2.0F);
+}
+
+// A ratio limit excludes the pair when either horse lies below it; a ratio that is not a number
+// excludes it too.
+bool belowRatioLimit(std::optional<float> ra, std::optional<float> rb, float limit)
+{
+    return !ra || *ra < limit || !rb || *rb < limit;
+}
+
+bool judged(const JudgeSettings& s,
+            float t,
+            float a,
+            float d,
+            std::optional<float> tanA,
+            std::optional<float> tanB,
+            std::optional<float> fukuA,
+            std::optional<float> fukuB)
+{
+    if (s.dispSign == 1 && d < 0.0F) {
+        return false;
+    }
+    if (s.dispSign == 2 && d > 0.0F) {
+        return false;
+    }
+    if (s.isIdealLimit == true && s.idealLimit && t >= *s.idealLimit) {
+        return false;
+    }
+    if (s.isRealLimit == true && s.realLimit && a >= *s.realLimit) {
+        return false;
+    }
+    if (s.isTanRatioLimit == true && s.tanRatioLimit
+        && belowRatioLimit(tanA, tanB, *s.tanRatioLimit)) {
+        return false;
+    }
+    if (s.isFukuRatioLimit == true && s.fukuRatioLimit
+        && belowRatioLimit(fukuA, fukuB, *s.fukuRatioLimit)) {
+        return false;
+    }
+    return true;
+}
+
+QString markFor(const JudgeSettings& s, float deviation)
+{
+    const float size = std::abs(deviation);
+    for (std::size_t level = 0; level < 5; ++level) {
+        const auto& low = s.detectMin[level];
+        const auto& high = s.detectMax[level];
+        if (low && high && size >= *low && size < *high) {
+            return s.dispChar[level];
+        }
+    }
+    return {};
+}
+
+// Ranks the rows by their shown actual odds, lowest first, equal odds in pair order. A scratched
+// pair is ranked "ﾄﾘｹｼ" but still uses up its number; a pair without odds gets no rank.
+void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
+{
+    std::vector<std::pair<double, std::size_t>> order;
+    order.reserve(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const QString& actual = rows[r][ActualColumn].text;
+        if (!actual.isEmpty()) {
+            order.emplace_back(numericValue(actual), r);
+        }
+    }
+    std::stable_sort(
+        order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto [value, r] = order[k];
+        // The shown "99999.9" reads back as exactly this double.
+        rows[r][PopularityColumn].text
+            = value == 99999.9 ? kScratched : integerText(static_cast<int>(k) + 1);
+    }
+}
+
+} // namespace
+
+JudgeSettings JudgeSettings::read(const SettingsStore& store, BetType bet)
+{
+    JudgeSettings s;
+    for (int level = 1; level <= 5; ++level) {
+        const auto i = static_cast<std::size_t>(level - 1);
+        s.detectMin[i] = store.getDetectMin(bet, level);
+        s.detectMax[i] = store.getDetectMax(bet, level);
+        s.dispChar[i] = store.getDispChar(bet, level);
+    }
+    s.dispSign = store.getDispSign(bet);
+    s.plusColor = store.getPlusColor(bet);
+    s.minusColor = store.getMinusColor(bet);
+    s.isIdealLimit = store.getIsIdealLimit(bet);
+    s.isRealLimit = store.getIsRealLimit(bet);
+    s.isTanRatioLimit = store.getIsTanRatioLimit(bet);
+    s.isFukuRatioLimit = store.getIsFukuRatioLimit(bet);
+    s.idealLimit = store.getIdealLimit(bet);
+    s.realLimit = store.getRealLimit(bet);
+    s.tanRatioLimit = store.getTanRatioLimit(bet);
+    s.fukuRatioLimit = store.getFukuRatioLimit(bet);
+    return s;
+}
+
+std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
+                                           const QuinellaOddsRecord& odds,
+                                           BetType bet,
+                                           const JudgeSettings& settings)
+{
+    const int n = table.getHorseCount();
+    const bool quinella = bet == BetType::Quinella;
+    const double constant = quinella ? 0.75 : 0.75 / 3.0;
+    const HorseColumn theoryRatio = quinella ? HorseColumn::TanRatio : HorseColumn::FukuRatio;
+
+    // What each horse contributes, read once from the shown texts.
+    struct Horse
+    {
+        bool scratched = false;
+        std::optional<double> theoryRatio;
+        std::optional<float> tanRatio;
+        std::optional<float> fukuRatio;
+    };
+    std::array<Horse, kMaxRunners + 1> horses{};
+    for (int h = 1; h <= n; ++h) {
+        auto& horse = horses[static_cast<std::size_t>(h)];
+        horse.scratched = table.isScratched(h);
+        horse.theoryRatio = leadingNumber(table.text(theoryRatio, h));
+        horse.tanRatio = ratioOf(table, HorseColumn::TanRatio, h);
+        horse.fukuRatio = ratioOf(table, HorseColumn::FukuRatio, h);
+    }
+
+    std::vector<PairGridModel::Row> rows;
+    rows.reserve(static_cast<std::size_t>(std::max(0, n * (n - 1) / 2)));
+    for (int a = 1; a < n; ++a) {
+        const Horse& ha = horses[static_cast<std::size_t>(a)];
+        for (int b = a + 1; b <= n; ++b) {
+            const Horse& hb = horses[static_cast<std::size_t>(b)];
+            PairGridModel::Row& row = rows.emplace_back();
+            row[LabelColumn].text = pairLabelText(a, b);
+
+            const std::optional<float> t
+                = ha.scratched || hb.scratched
+                      ? std::optional<float>(kMissingValue)
+                      : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
+            const std::optional<float> actual = actualOdds(odds.pair(a, b), bet);
+            std::optional<float> d;
+            if (t && actual) {
+                d = (*actual - *t) * 100.0F / *actual;
+            }
+            if (t) {
+                row[TheoreticalColumn].text = formatOddsValue(*t);
+            }
+            if (actual) {
+                row[ActualColumn].text = formatOddsValue(*actual);
+                const double implied = quinella ? 0.75 / *actual : 0.75 / *actual / 3.0;
+                row[SupportRatioColumn].text = formatRatio(implied);
+            }
+            if (d) {
+                row[DeviationColumn].text = formatSignedOdds(*d);
+            }
+
+            GridCell& mark = row[MarkColumn];
+            if (d
+                && judged(settings,
+                          *t,
+                          *actual,
+                          *d,
+                          ha.tanRatio,
+                          hb.tanRatio,
+                          ha.fukuRatio,
+                          hb.fukuRatio)) {
+                mark.text = markFor(settings, *d);
+            }
+            if (!mark.text.trimmed().isEmpty() && d && *d != 0.0F) {
+                const auto colour = *d > 0.0F ? settings.plusColor : settings.minusColor;
+                if (colour) {
+                    mark.foreground = colourFromSetting(*colour);
+                }
+            } else {
+                mark.foregroundIsBase = true;
+            }
+        }
+    }
+    rankByActualOdds(rows);
+    return rows;
+}
+
+void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
+{
+    const int rows = qMin(quinella.rowCount(), wide.rowCount());
+    std::vector<PairGridModel::Row> q = quinella.rows();
+    std::vector<PairGridModel::Row> w = wide.rows();
+    for (std::size_t r = 0; r < static_cast<std::size_t>(rows); ++r) {
+        const QString& wideRank = w[r][PopularityColumn].text;
+        const QString& quinellaRank = q[r][PopularityColumn].text;
+        QString difference;
+        if (wideRank == kScratched) {
+            difference = integerText(0);
+        } else if (!wideRank.isEmpty() && !quinellaRank.isEmpty() && quinellaRank != kScratched) {
+            difference = integerText(quinellaRank.toInt() - wideRank.toInt());
+        }
+        q[r][DifferenceColumn].text = difference;
+        w[r][DifferenceColumn].text = difference;
+    }
+    quinella.setRows(std::move(q));
+    wide.setRows(std::move(w));
+}

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+#include "recommended_bets.h"
+
+#include <cmath>
+#include <limits>
+
+#include "analysis/number_text.h"
+#include "analysis/pair_grid_model.h"
+#include "app/horse_table.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A value rounded ties-to-even into 16 bits, as the window bounds are held; empty beyond them.
+std::optional<int> toInteger16(float value)
+{
+    const float rounded = std::nearbyint(value);
+    if (!(rounded >= std::numeric_limits<qint16>::min()
+          && rounded <= std::numeric_limits<qint16>::max())) {
+        return std::nullopt;
+    }
+    return static_cast<int>(rounded);
+}
+
+} // namespace
+
+QStringList listKaime(const HorseTable& table, const PairGridModel& quinella)
+{
+    QStringList kaime;
+    const int favourite = table.findTanPopularRow(1);
+    if (favourite != 0) {
+        const float centre = (table.getTanOddsValue(favourite) - 1.0F) * 10.0F;
+        const auto lo = toInteger16(centre - 5.0F);
+        const auto hi = toInteger16(centre + 5.0F);
+        // A window beyond 16 bits (every horse scratched) lies above all odds: nothing qualifies.
+        if (lo && hi) {
+            for (const auto& row : quinella.rows()) {
+                const auto deviation = leadingNumber(row[DeviationColumn].text);
+                const auto actual = leadingNumber(row[ActualColumn].text);
+                if (!deviation || *deviation < 0.0 || !actual) {
+                    continue;
+                }
+                const auto odds = static_cast<float>(*actual);
+                if (static_cast<float>(*lo) <= odds && odds < static_cast<float>(*hi)) {
+                    kaime << row[LabelColumn].text;
+                }
+            }
+        }
+    }
+    if (kaime.isEmpty()) {
+        kaime << u"該当無し"_s << u"見送りレース"_s;
+    }
+    return kaime;
+}
+
+void markResultHit(const QString& label,
+                   bool first,
+                   PairGridModel& quinella,
+                   PairGridModel& wide,
+                   QStringList& kaime)
+{
+    const QString wanted = label.trimmed();
+    if (wanted.isEmpty()) {
+        return;
+    }
+    const QColor colour = first ? QColor(255, 0, 0) : QColor(0, 255, 0);
+    for (PairGridModel* grid : {&quinella, &wide}) {
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            if (grid->cell(r, LabelColumn).text.trimmed() == wanted) {
+                grid->setBackground(r, LabelColumn, colour);
+            }
+        }
+    }
+    for (QString& entry : kaime) {
+        if (entry.trimmed() == wanted) {
+            entry += first ? u"◎"_s : u"○"_s;
+        }
+    }
+}
