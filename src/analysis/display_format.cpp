@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -16,20 +17,62 @@ std::string toFixed(double value, int decimals)
     return std::string(buffer, result.ptr);
 }
 
-// Adds one unit in the last digit of a decimal text, carrying as needed ("9.99" → "10.00").
-void incrementLastDigit(std::string& text)
+// The magnitude of `value` rounded to `decimals` (0 to 3) with halves away from zero, decided
+// exactly: value = m·2^e with a 53-bit integer m, so value·10^d = m·10^d / 2^−e, whose integer
+// quotient and remainder settle the rounding without any floating-point step. Written to `out`
+// as digits, ".", decimals; returns the length, or 0 when the value is too large for this path.
+int roundedDigits(double value, int decimals, char* out)
 {
-    for (auto it = text.rbegin(); it != text.rend(); ++it) {
-        if (*it == '.' || *it == '-') {
-            continue;
-        }
-        if (*it != '9') {
-            ++*it;
-            return;
-        }
-        *it = '0';
+    // m < 2^53 and 10^3 < 2^10: m·10^d fits in 64 bits.
+    static constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000};
+    const double magnitude = std::abs(value);
+    if (decimals < 0 || decimals > 3 || !(magnitude < 0x1.0p52)) {
+        return 0;
     }
-    text.insert(text.front() == '-' ? 1 : 0, 1, '1');
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction·2^exponent
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const int shift = 53 - exponent; // magnitude = mantissa / 2^shift, shift ≥ 1 here
+    const std::uint64_t scaled = mantissa * kPowers[decimals];
+    std::uint64_t units = 0;
+    // With shift ≥ 64 the value is below half a unit (scaled < 2^63 ≤ half): it rounds to 0.
+    if (shift < 64) {
+        units = scaled >> shift;
+        const std::uint64_t rest = scaled - (units << shift);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        if (rest >= half) {
+            ++units;
+        }
+    }
+    // units = the rounded value in units of 10^−decimals.
+    char digits[32];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + units % 10);
+        units /= 10;
+    } while (units != 0 || count <= decimals);
+    int length = 0;
+    for (int k = count - 1; k >= 0; --k) {
+        out[length++] = digits[k];
+        if (k == decimals && decimals > 0) {
+            out[length++] = '.';
+        }
+    }
+    return length;
+}
+
+QString fixedText(char sign, double value, int decimals)
+{
+    char buffer[64];
+    int length = 0;
+    if (sign != 0) {
+        buffer[length++] = sign;
+    }
+    const int digits = roundedDigits(value, decimals, buffer + length);
+    if (digits == 0) {
+        return {};
+    }
+    return QString::fromLatin1(buffer, length + digits);
 }
 
 } // namespace
@@ -39,25 +82,15 @@ QString formatFixed(double value, int decimals)
     if (!std::isfinite(value)) {
         return {};
     }
+    if (std::abs(value) < 0x1.0p52 && decimals >= 0 && decimals <= 3) {
+        // A negative value that rounds to zero keeps its sign; negative zero is zero.
+        return fixedText(value < 0.0 ? '-' : 0, value, decimals);
+    }
     if (value == 0.0) {
         value = 0.0; // negative zero is zero
     }
-    // to_chars rounds the exact binary value to nearest with ties to even. The two rules differ
-    // only on an exact tie, and a double can hold one only when it has at most decimals + 1
-    // binary fraction digits; then the text with one more decimal is exact and ends in 5.
-    std::string text = toFixed(value, decimals);
-    const double scaled = std::ldexp(value, decimals + 1);
-    if (std::abs(value) < 1e300 && scaled == std::trunc(scaled)) {
-        std::string longer = toFixed(value, decimals + 1);
-        if (longer.back() == '5') {
-            longer.pop_back();
-            if (decimals == 0) {
-                longer.pop_back(); // the "."
-            }
-            incrementLastDigit(longer);
-            text = longer;
-        }
-    }
+    // Beyond 2^52 a double is a whole number: ties cannot occur, to_chars is exact.
+    const std::string text = toFixed(value, decimals);
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -66,13 +99,13 @@ QString formatSignedOdds(double value)
     if (!std::isfinite(value)) {
         return {};
     }
-    if (value > 0.0) {
-        return QLatin1Char('+') + formatFixed(value, 1);
+    if (value == 0.0) {
+        return QStringLiteral("0.0");
     }
-    if (value < 0.0) {
-        return QLatin1Char('-') + formatFixed(-value, 1);
+    if (std::abs(value) < 0x1.0p52) {
+        return fixedText(value > 0.0 ? '+' : '-', value, 1);
     }
-    return QStringLiteral("0.0");
+    return (value > 0.0 ? QLatin1Char('+') : QLatin1Char('-')) + formatFixed(std::abs(value), 1);
 }
 
 QString formatSingle(float value)

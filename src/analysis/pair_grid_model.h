@@ -80,6 +80,14 @@ public:
     /// Replaces every row at once.
     void setRows(std::vector<Row> rows);
     const std::vector<Row>& rows() const { return m_rows; }
+    /// Lets `edit` change the rows in place, as one reset.
+    template<typename Edit>
+    void editRows(Edit edit)
+    {
+        beginResetModel();
+        edit(m_rows);
+        endResetModel();
+    }
 
     const GridCell& cell(int row, int column) const;
     void setText(int row, int column, const QString& text);

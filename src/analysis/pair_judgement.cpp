@@ -285,21 +285,22 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
 
 void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
 {
-    const int rows = qMin(quinella.rowCount(), wide.rowCount());
-    std::vector<PairGridModel::Row> q = quinella.rows();
-    std::vector<PairGridModel::Row> w = wide.rows();
-    for (std::size_t r = 0; r < static_cast<std::size_t>(rows); ++r) {
-        const QString& wideRank = w[r][PopularityColumn].text;
-        const QString& quinellaRank = q[r][PopularityColumn].text;
-        QString difference;
-        if (wideRank == kScratched) {
-            difference = integerText(0);
-        } else if (!wideRank.isEmpty() && !quinellaRank.isEmpty() && quinellaRank != kScratched) {
-            difference = integerText(quinellaRank.toInt() - wideRank.toInt());
-        }
-        q[r][DifferenceColumn].text = difference;
-        w[r][DifferenceColumn].text = difference;
-    }
-    quinella.setRows(std::move(q));
-    wide.setRows(std::move(w));
+    quinella.editRows([&wide](std::vector<PairGridModel::Row>& q) {
+        wide.editRows([&q](std::vector<PairGridModel::Row>& w) {
+            const std::size_t rows = std::min(q.size(), w.size());
+            for (std::size_t r = 0; r < rows; ++r) {
+                const QString& wideRank = w[r][PopularityColumn].text;
+                const QString& quinellaRank = q[r][PopularityColumn].text;
+                QString difference;
+                if (wideRank == kScratched) {
+                    difference = integerText(0);
+                } else if (!wideRank.isEmpty() && !quinellaRank.isEmpty()
+                           && quinellaRank != kScratched) {
+                    difference = integerText(quinellaRank.toInt() - wideRank.toInt());
+                }
+                q[r][DifferenceColumn].text = difference;
+                w[r][DifferenceColumn].text = difference;
+            }
+        });
+    });
 }

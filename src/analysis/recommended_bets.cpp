@@ -60,20 +60,21 @@ void markResultHit(const QString& label,
                    PairGridModel& wide,
                    QStringList& kaime)
 {
-    const QString wanted = label.trimmed();
+    // Views, not copies: this runs for every wide payout over every row of both lists.
+    const QStringView wanted = QStringView(label).trimmed();
     if (wanted.isEmpty()) {
         return;
     }
     const QColor colour = first ? QColor(255, 0, 0) : QColor(0, 255, 0);
     for (PairGridModel* grid : {&quinella, &wide}) {
         for (int r = 0; r < grid->rowCount(); ++r) {
-            if (grid->cell(r, LabelColumn).text.trimmed() == wanted) {
+            if (QStringView(grid->cell(r, LabelColumn).text).trimmed() == wanted) {
                 grid->setBackground(r, LabelColumn, colour);
             }
         }
     }
     for (QString& entry : kaime) {
-        if (entry.trimmed() == wanted) {
+        if (QStringView(entry).trimmed() == wanted) {
             entry += first ? u"◎"_s : u"○"_s;
         }
     }

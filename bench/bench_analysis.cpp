@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+// The full analysis of an 18-runner race (153 pairs, both bet types, recommended bets, result)
+// on the core state, against 153 × 2 evaluations of the bare formula in the same run; and the
+// parts, to show where the time goes.
+#include <benchmark/benchmark.h>
+#include <memory>
+
+#include <QTemporaryDir>
+
+#include "analysis/pair_judgement.h"
+#include "app/message_sink.h"
+#include "app/race_display.h"
+#include "bench_main.h"
+#include "race_generator.h"
+#include "settings/settings_store.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Loaded
+{
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> settings;
+    NullMessageSink sink;
+    std::unique_ptr<RaceDisplay> display;
+};
+
+Loaded& loaded()
+{
+    static Loaded* made = [] {
+        auto* l = new Loaded;
+        PatRandom random(2026);
+        const GeneratedRace race = generateRace(random, 10, 18, true);
+        QString error;
+        if (!writeRaceSet(l->dir.path(), race, &error)) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+            std::exit(1);
+        }
+        l->settings = std::make_unique<SettingsStore>(l->dir.filePath(u"settings.ini"_s));
+        l->display = std::make_unique<RaceDisplay>(*l->settings, l->sink);
+        if (!l->display->load(l->dir.filePath(winPlaceOddsFileName(race)))) {
+            std::exit(1);
+        }
+        return l;
+    }();
+    return *made;
+}
+
+void BM_BareFormula(benchmark::State& state)
+{
+    // The arithmetic of the judgement alone: T and D for 153 pairs, twice.
+    std::array<double, 18> ratios{};
+    for (std::size_t h = 0; h < ratios.size(); ++h) {
+        ratios[h] = 0.02 + 0.01 * static_cast<double>(h);
+    }
+    for (auto _ : state) {
+        float sum = 0.0F;
+        for (int bet = 0; bet < 2; ++bet) {
+            const double k = bet == 0 ? 0.75 : 0.25;
+            for (std::size_t a = 0; a < 17; ++a) {
+                for (std::size_t b = a + 1; b < 18; ++b) {
+                    const double pa = ratios[a];
+                    const double pb = ratios[b];
+                    const auto pab = static_cast<float>(pa * pb / (1.0 - pa));
+                    const auto pba = static_cast<float>(pa * pb / (1.0 - pb));
+                    const auto t = static_cast<float>(k / (pab + pba));
+                    const float actual = 12.5F;
+                    sum += (actual - t) * 100.0F / actual;
+                }
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void BM_FullAnalysis(benchmark::State& state)
+{
+    RaceDisplay& d = *loaded().display;
+    for (auto _ : state) {
+        d.judgeUmaRen();
+        d.judgeWide();
+        d.listKaime();
+        d.showRaceResult();
+    }
+}
+
+void BM_JudgeSettingsRead(benchmark::State& state)
+{
+    const SettingsStore& s = *loaded().settings;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(JudgeSettings::read(s, BetType::Quinella));
+        benchmark::DoNotOptimize(JudgeSettings::read(s, BetType::Wide));
+    }
+}
+
+void BM_JudgePairsBoth(benchmark::State& state)
+{
+    RaceDisplay& d = *loaded().display;
+    const JudgeSettings quinella = JudgeSettings::read(*loaded().settings, BetType::Quinella);
+    const JudgeSettings wide = JudgeSettings::read(*loaded().settings, BetType::Wide);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Quinella, quinella));
+        benchmark::DoNotOptimize(judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Wide, wide));
+    }
+}
+
+void BM_ShowRaceResult(benchmark::State& state)
+{
+    RaceDisplay& d = *loaded().display;
+    for (auto _ : state) {
+        d.showRaceResult();
+    }
+}
+
+BENCHMARK(BM_BareFormula);
+BENCHMARK(BM_FullAnalysis);
+BENCHMARK(BM_JudgeSettingsRead);
+BENCHMARK(BM_JudgePairsBoth);
+BENCHMARK(BM_ShowRaceResult);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return runBenchmarks(
+        argc, argv, "analysis of an 18-runner race", "BM_FullAnalysis", "BM_BareFormula");
+}
