@@ -167,21 +167,32 @@ void HorseTable::clearDerived()
     }
 }
 
+void HorseTable::rankRows(HorseColumn column, const std::array<double, kRows + 1>& values)
+{
+    // Rank = 1 + rows with a smaller value + earlier rows with the same value.
+    const int n = getHorseCount();
+    for (int a = 1; a <= n; ++a) {
+        const double value = values[static_cast<std::size_t>(a)];
+        int rank = 1;
+        for (int b = 1; b <= n; ++b) {
+            const double other = values[static_cast<std::size_t>(b)];
+            if (other < value || (b < a && other == value)) {
+                ++rank;
+            }
+        }
+        cell(column, a) = QString::number(rank);
+    }
+}
+
 void HorseTable::computeDerived()
 {
     const int n = getHorseCount();
     // Win popularity: lower odds first, equal odds by horse number, scratched (9999.9) last.
-    for (int a = 1; a <= n; ++a) {
-        const float odds = getTanOddsValue(a);
-        int rank = 1;
-        for (int b = 1; b <= n; ++b) {
-            const float other = getTanOddsValue(b);
-            if (other < odds || (b < a && other == odds)) {
-                ++rank;
-            }
-        }
-        cell(HorseColumn::TanPopular, a) = QString::number(rank);
+    std::array<double, kRows + 1> values{};
+    for (int i = 1; i <= n; ++i) {
+        values[static_cast<std::size_t>(i)] = getTanOddsValue(i);
     }
+    rankRows(HorseColumn::TanPopular, values);
     // Win support ratio.
     for (int i = 1; i <= n; ++i) {
         const double v = numericValue(cell(HorseColumn::TanOdds, i));
@@ -193,17 +204,10 @@ void HorseTable::computeDerived()
         cell(HorseColumn::FukuOdds, i) = formatAverage(average);
     }
     // Place popularity, compared on the two-decimal texts.
-    for (int e = 1; e <= n; ++e) {
-        const double odds = numericValue(cell(HorseColumn::FukuOdds, e));
-        int rank = 1;
-        for (int f = 1; f <= n; ++f) {
-            const double other = numericValue(cell(HorseColumn::FukuOdds, f));
-            if (other < odds || (f < e && other == odds)) {
-                ++rank;
-            }
-        }
-        cell(HorseColumn::FukuPopular, e) = QString::number(rank);
+    for (int i = 1; i <= n; ++i) {
+        values[static_cast<std::size_t>(i)] = numericValue(cell(HorseColumn::FukuOdds, i));
     }
+    rankRows(HorseColumn::FukuPopular, values);
     // Place support ratio.
     for (int i = 1; i <= n; ++i) {
         const double v = numericValue(cell(HorseColumn::FukuOdds, i));

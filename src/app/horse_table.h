@@ -96,6 +96,7 @@ private:
     QString& cell(HorseColumn column, int row);
     const QString& cell(HorseColumn column, int row) const;
     int findRankRow(HorseColumn column, int rank) const;
+    void rankRows(HorseColumn column, const std::array<double, kRows + 1>& values);
 
     std::array<std::array<QString, kRows>, static_cast<int>(HorseColumn::ColumnCount)> m_cells;
     // Colours of TanHorseNo/Name (index 0) and FukuHorseNo/Name (index 1), per row.

@@ -2,6 +2,7 @@
 #include "main_window.h"
 
 #include <numeric>
+#include <span>
 
 #include <QAction>
 #include <QApplication>
@@ -321,60 +322,47 @@ void MainWindow::buildControls()
     connect(
         m_summary[1], &QPushButton::clicked, this, [this] { setOuterWidthTwips(kDetailWidth); });
 
-    // Popularity lists (blocks B and C).
-    for (const auto& h : kListHeadings) {
-        addLabel(c,
-                 QString::fromUtf16(h.name),
-                 QString::fromUtf16(h.caption),
-                 {h.left, kListHeadingTop, h.width, kHeadingHeight},
-                 kCentre,
-                 true,
-                 false);
-    }
-    for (const auto& place : kListColumns) {
-        for (int k = 1; k <= HorseTable::kRows; ++k) {
-            QLabel* cell
-                = addLabel(c,
-                           horseColumnName(place.column) + u'_' + QString::number(k),
-                           {},
-                           {place.left, kListRowTop + kRowPitch * (k - 1), place.width, kRowHeight},
-                           place.align,
-                           true,
-                           true);
-            if (place.column == HorseColumn::AutoJudge) {
-                QPalette palette = cell->palette();
-                palette.setColor(QPalette::WindowText, Qt::red);
-                cell->setPalette(palette);
-            }
-            m_cells[static_cast<std::size_t>(place.column)][static_cast<std::size_t>(k - 1)] = cell;
+    // Popularity lists (blocks B and C), then block A in the frame "元データ", below the height
+    // the window shows.
+    // One block of horse columns: headings, then 18 rows per column.
+    const auto addHorseBlock = [this](QWidget* parent,
+                                      std::span<const HeadingPlace> headings,
+                                      std::span<const ColumnPlace> columns,
+                                      int headingTop,
+                                      int rowTop) {
+        for (const auto& h : headings) {
+            addLabel(parent,
+                     QString::fromUtf16(h.name),
+                     QString::fromUtf16(h.caption),
+                     {h.left, headingTop, h.width, kHeadingHeight},
+                     kCentre,
+                     true,
+                     false);
         }
-    }
-
-    // Block A in the frame "元データ", below the height the window shows.
+        for (const auto& place : columns) {
+            for (int row = 1; row <= HorseTable::kRows; ++row) {
+                m_cells[static_cast<std::size_t>(place.column)][static_cast<std::size_t>(row - 1)]
+                    = addLabel(
+                        parent,
+                        horseColumnName(place.column) + u'_' + QString::number(row),
+                        {},
+                        {place.left, rowTop + kRowPitch * (row - 1), place.width, kRowHeight},
+                        place.align,
+                        true,
+                        true);
+            }
+        }
+    };
+    addHorseBlock(c, kListHeadings, kListColumns, kListHeadingTop, kListRowTop);
     auto* frame = new QGroupBox(u"元データ"_s, c);
     frame->setObjectName(u"Frame1"_s);
     frame->setGeometry(px(540), px(6660), px(7995), px(5235));
-    for (const auto& h : kFrameHeadings) {
-        addLabel(frame,
-                 QString::fromUtf16(h.name),
-                 QString::fromUtf16(h.caption),
-                 {h.left, kFrameHeadingTop, h.width, kHeadingHeight},
-                 kCentre,
-                 true,
-                 false);
-    }
-    for (const auto& place : kFrameColumns) {
-        for (int i = 1; i <= HorseTable::kRows; ++i) {
-            m_cells[static_cast<std::size_t>(place.column)][static_cast<std::size_t>(i - 1)]
-                = addLabel(
-                    frame,
-                    horseColumnName(place.column) + u'_' + QString::number(i),
-                    {},
-                    {place.left, kFrameRowTop + kRowPitch * (i - 1), place.width, kRowHeight},
-                    place.align,
-                    true,
-                    true);
-        }
+    addHorseBlock(frame, kFrameHeadings, kFrameColumns, kFrameHeadingTop, kFrameRowTop);
+    QLabel* const* marks = m_cells[static_cast<std::size_t>(HorseColumn::AutoJudge)].data();
+    for (int k = 0; k < HorseTable::kRows; ++k) {
+        QPalette palette = marks[k]->palette();
+        palette.setColor(QPalette::WindowText, Qt::red);
+        marks[k]->setPalette(palette);
     }
 
     // Right part: bet-type switch, pair lists, recommended bets and result.
