@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "settings/settings_store.h"
 
@@ -11,9 +12,13 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(u"Mikazuki＋"_s);
-    QApplication::setApplicationVersion(QStringLiteral(MIKAZUKI_VERSION));
+    // The export, --help and --version need no display: they run on QCoreApplication alone.
+    const bool headless = wantsHeadlessExport(argc, argv);
+    const std::unique_ptr<QCoreApplication> app
+        = needsNoDisplay(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
+                                     : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(u"Mikazuki＋"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(MIKAZUKI_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -24,18 +29,32 @@ int main(int argc, char* argv[])
         u"settings"_s,
         u"Use this INI file as the settings store, for reading and writing."_s,
         u"INI"_s);
-    parser.addOption(settingsOption);
+    const QCommandLineOption exportOption(
+        u"export-csv"_s,
+        u"Load ZO_FILE without a window, write what the window would show as CSV to OUT, exit."_s,
+        u"OUT"_s);
+    parser.addOptions({settingsOption, exportOption});
     parser.addPositionalArgument(
         u"ZO_FILE"_s, u"A win/place odds file (Zo-*.jra) to open."_s, u"[ZO_FILE]"_s);
-    parser.process(app);
+    parser.process(*app);
+
+    const QStringList files = parser.positionalArguments();
+    if (headless) {
+        if (files.size() != 1) {
+            std::fputs("mikazuki: --export-csv OUT needs exactly one ZO_FILE\n", stderr);
+            return static_cast<int>(ExitCode::Failed);
+        }
+        return static_cast<int>(
+            exportCsv(parser.value(settingsOption), parser.value(exportOption), files.first()));
+    }
 
     const auto settings = parser.isSet(settingsOption)
                               ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                               : std::make_unique<SettingsStore>();
     MainWindow window(*settings);
     window.show();
-    if (!parser.positionalArguments().isEmpty()) {
-        window.updateFormFromSelection(parser.positionalArguments().constFirst());
+    if (!files.isEmpty()) {
+        window.updateFormFromSelection(files.constFirst());
     }
-    return QApplication::exec();
+    return QCoreApplication::exec();
 }

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -27,6 +28,8 @@
 #include "app/window_placement.h"
 #include "pat/pat_names.h"
 #include "settings/settings_store.h"
+#include "windows/csv_export.h"
+#include "windows/file_list_window.h"
 
 using namespace Qt::StringLiterals;
 
@@ -223,10 +226,12 @@ void MainWindow::buildMenusAndToolbar()
                             u"ﾊﾞｰｼﾞｮﾝ情報"_s,
                             QStyle::SP_MessageBoxInformation);
     // Their windows are not part of the program yet.
-    for (QAction* later : {list, csv, option, about}) {
+    for (QAction* later : {option, about}) {
         later->setEnabled(false);
     }
     connect(open, &QAction::triggered, this, &MainWindow::openRace);
+    connect(list, &QAction::triggered, this, &MainWindow::showFileList);
+    connect(csv, &QAction::triggered, this, &MainWindow::saveCsv);
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
@@ -528,6 +533,37 @@ void MainWindow::openRace()
     }
 }
 
+void MainWindow::showFileList()
+{
+    if (m_fileList == nullptr) {
+        m_fileList = new FileListWindow(m_settings, *m_sink, *this);
+    }
+    m_fileList->show();
+    m_fileList->raise();
+    m_fileList->activateWindow();
+}
+
+void MainWindow::saveCsv()
+{
+    // QFileDialog asks before it overwrites an existing file.
+    const QString path = QFileDialog::getSaveFileName(
+        this, u"名前を付けて保存"_s, QString(), u"CSV(カンマ区切り) (*.csv)"_s);
+    if (!path.isEmpty()) {
+        writeCsvFile(path);
+    }
+}
+
+bool MainWindow::writeCsvFile(const QString& path)
+{
+    QString error;
+    if (CsvExport::write(*m_display, path, &error)) {
+        return true;
+    }
+    m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));
+    m_sink->message(u"ファイルの保存に失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+    return false;
+}
+
 int MainWindow::outerWidthTwips() const
 {
     return qRound(pixelsToTwips(frameGeometry().width(), m_dpi));
@@ -599,6 +635,9 @@ void MainWindow::storePlacement()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_fileList != nullptr) {
+        m_fileList->storePlacement();
+    }
     // Closing the main window closes every other window of the program.
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w != this && w->isVisible()) {

@@ -14,6 +14,7 @@ class QPushButton;
 class QRadioButton;
 class QStringListModel;
 class QTableView;
+class FileListWindow;
 class MessageSink;
 class SettingsStore;
 
@@ -42,6 +43,13 @@ public:
     void updateFormFromSelection(const QString& path);
     /// The open command: a file dialog, then the load.
     void openRace();
+    /// The PAT file list window, created and shown at the first call.
+    void showFileList();
+    FileListWindow* fileList() const { return m_fileList; }
+    /// The CSV command: a save dialog, then the export.
+    void saveCsv();
+    /// Writes the CSV of the race shown; tells the user and returns false when it fails.
+    bool writeCsvFile(const QString& path);
 
     /// The outer window width in twips, and setting it (the views use 2880, 10740 and 15360).
     int outerWidthTwips() const;
@@ -94,4 +102,5 @@ private:
     QListView* m_resultView = nullptr;
     QStringListModel* m_kaimeModel = nullptr;
     QStringListModel* m_resultModel = nullptr;
+    FileListWindow* m_fileList = nullptr;
 };

@@ -1,0 +1,11 @@
+// SPDX-License-Identifier: MIT
+#include "stderr_message_sink.h"
+
+#include <cstdio>
+
+void StderrMessageSink::deliver(const QString& text, const QString& title, MessageIcon)
+{
+    ++m_count;
+    std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+    std::fflush(stderr);
+}

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/message_sink.h"
+
+/// Prints each message to standard error as "title: text", for the headless command line.
+class StderrMessageSink final : public MessageSink
+{
+public:
+    int count() const { return m_count; }
+
+protected:
+    void deliver(const QString& text, const QString& title, MessageIcon icon) override;
+
+private:
+    int m_count = 0;
+};

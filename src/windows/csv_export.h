@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class RaceDisplay;
+
+/// Everything the main window shows about the race, as a CSV file for spreadsheets: Shift-JIS
+/// (code page 932), CR LF, texts in double quotes exactly as shown, numbers in plain decimal.
+class CsvExport final
+{
+public:
+    /// The file's bytes for the race shown.
+    static QByteArray build(const RaceDisplay& display);
+
+    /// Writes the file at `path` through QSaveFile: on failure the file there is left as it was
+    /// and `error` holds the platform's reason.
+    static bool write(const RaceDisplay& display, const QString& path, QString* error);
+
+    /// A text in code page 932; a character the code page cannot hold becomes "?".
+    static QByteArray encode(const QString& text);
+};

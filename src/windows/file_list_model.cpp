@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+#include "file_list_model.h"
+
+#include <algorithm>
+
+#include <QDirIterator>
+
+#include "analysis/display_format.h"
+#include "analysis/number_text.h"
+#include "app/message_sink.h"
+#include "pat/pat_header.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Passes each distinct message on once, so that a folder of broken files asks for one OK.
+class OnceMessageSink final : public MessageSink
+{
+public:
+    explicit OnceMessageSink(MessageSink& target)
+        : m_target(target)
+    {}
+
+protected:
+    void deliver(const QString& text, const QString& title, MessageIcon icon) override
+    {
+        if (!m_told.contains(text)) {
+            m_told << text;
+            m_target.message(text, title, icon);
+        }
+    }
+
+private:
+    MessageSink& m_target;
+    QStringList m_told;
+};
+
+// "Zo-*.jra", ignoring case.
+bool isWinPlaceOddsName(const QString& name)
+{
+    return name.size() >= 7 && name.startsWith(u"zo-", Qt::CaseInsensitive)
+           && name.endsWith(u".jra", Qt::CaseInsensitive);
+}
+
+// The pattern "#0": the numeric value with at least one digit.
+QString wholeNumber(QStringView field)
+{
+    return formatFixed(numericValue(field), 0);
+}
+
+int compareCells(const QString& a, const QString& b)
+{
+    if (parseDecimalText(a) && parseDecimalText(b)) {
+        const double x = numericValue(a);
+        const double y = numericValue(b);
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return a.compare(b, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+int FileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return m_rows[static_cast<std::size_t>(index.row())]
+                     [static_cast<std::size_t>(index.column())];
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const QString kHeadings[kColumns]
+        = {u"No"_s, u"場名"_s, u"開催"_s, u"ﾚｰｽ"_s, u"ﾚｰｽ名"_s, u"頭数"_s, u"条件"_s, u"ﾌｧｲﾙ名"_s};
+    if (orientation == Qt::Horizontal && section >= 0 && section < kColumns) {
+        if (role == Qt::DisplayRole) {
+            return kHeadings[section];
+        }
+        if (role == Qt::TextAlignmentRole) {
+            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        }
+        return {};
+    }
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+int FileListModel::columnWidthTwips(int column)
+{
+    static constexpr int kWidths[kColumns] = {400, 700, 1000, 600, 2000, 450, 2200, 1500};
+    return column >= 0 && column < kColumns ? kWidths[column] : 0;
+}
+
+void FileListModel::setRows(std::vector<Row> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+QString FileListModel::fileName(int row) const
+{
+    return row >= 0 && row < rowCount() ? m_rows[static_cast<std::size_t>(row)][7] : QString();
+}
+
+std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink& sink)
+{
+    QStringList names;
+    QDirIterator it(folder.isEmpty() ? u"."_s : folder, QDir::Files | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        if (isWinPlaceOddsName(it.fileName())) {
+            names << it.fileName();
+        }
+    }
+    std::sort(names.begin(), names.end());
+
+    OnceMessageSink once(sink);
+    std::vector<FileListModel::Row> rows;
+    QString path = folder;
+    if (!path.isEmpty() && !path.endsWith(u'/') && !path.endsWith(u'\\')) {
+        path += u'/';
+    }
+    for (const QString& name : names) {
+        PatFileHeader header;
+        if (!readPatHeaderFile(path + name, header, once)) {
+            continue;
+        }
+        FileListModel::Row row;
+        row[1] = header.venueName.toString();
+        row[2] = u"第"_s + wholeNumber(header.meetingNo.view()) + u"回 "_s
+                 + wholeNumber(header.meetingDay.view()) + u"日"_s;
+        row[3] = header.raceNo.trimmed().toString() + u'R';
+        row[4] = header.raceName.toString();
+        row[5] = header.runnerCount.toString();
+        row[6] = header.conditions.toString();
+        row[7] = name;
+        rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        for (const std::size_t column : {std::size_t(1), std::size_t(2), std::size_t(3)}) {
+            const int c = compareCells(a[column], b[column]);
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return a[7] < b[7];
+    });
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        rows[r][0] = QString::number(r + 1);
+    }
+    return rows;
+}

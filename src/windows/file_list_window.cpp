@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "file_list_window.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+#include "app/main_window.h"
+#include "app/message_sink.h"
+#include "app/window_placement.h"
+#include "settings/settings_store.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kSection = QString::fromUtf16(SettingsSection::kSelectFileWindow);
+
+constexpr float kDefaultLeft = 1500;
+constexpr float kDefaultTop = 1000;
+constexpr float kDefaultHeight = 6180;
+constexpr float kDefaultWidth = 7635;
+
+} // namespace
+
+FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, MainWindow& main)
+    : QWidget(&main, Qt::Window)
+    , m_settings(settings)
+    , m_sink(sink)
+    , m_main(main)
+{
+    setObjectName(u"frmSelectFile"_s);
+    setWindowTitle(u"PATﾌｧｲﾙの選択"_s);
+    m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
+
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(u"grdFileList"_s);
+    m_grid->setModel(&m_model);
+    m_grid->verticalHeader()->hide();
+    m_grid->verticalHeader()->setDefaultSectionSize(px(270));
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setWordWrap(false);
+    for (int col = 0; col < FileListModel::kColumns; ++col) {
+        m_grid->setColumnWidth(col, px(FileListModel::columnWidthTwips(col)));
+    }
+    m_grid->setGeometry(0, 0, px(7455), px(5055));
+
+    const auto button = [this](const QString& name, const QString& text, int left) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setGeometry(px(left), px(5280), px(1335), px(375));
+        return b;
+    };
+    m_update = button(u"btnUpdate"_s, u"最新を反映"_s, 360);
+    m_select = button(u"btnSelect"_s, u"決定"_s, 3720);
+    m_close = button(u"btnClose"_s, u"閉じる"_s, 5400);
+    connect(m_update, &QPushButton::clicked, this, &FileListWindow::updateList);
+    connect(m_select, &QPushButton::clicked, this, &FileListWindow::openSelectedFile);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::hide);
+    connect(m_grid, &QTableView::doubleClicked, this, &FileListWindow::openSelectedFile);
+
+    resize(px(7515), px(5775));
+    restorePlacement();
+    updateList();
+}
+
+int FileListWindow::px(double twips) const
+{
+    return twipsToPixels(twips, m_dpi);
+}
+
+void FileListWindow::updateList()
+{
+    m_model.setRows(scanPatFolder(m_settings.getPatFolder(), m_sink));
+    // After a scan no file row is chosen.
+    m_grid->setCurrentIndex({});
+    m_grid->clearSelection();
+}
+
+void FileListWindow::openSelectedFile()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (!current.isValid()) {
+        m_sink.message(u"行を選んでちょ"_s);
+        return;
+    }
+    // The name is made into a path in the PAT folder as it is set now.
+    m_main.updateFormFromSelection(m_settings.patFilePath(m_model.fileName(current.row())));
+}
+
+void FileListWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The grid takes the height; the buttons keep to the bottom edge. A window too small for the
+    // grid leaves the controls as they are.
+    const int outer = frameGeometry().height();
+    const int gridHeight = outer - px(1125);
+    if (gridHeight > 0) {
+        m_grid->resize(width(), gridHeight);
+        for (QPushButton* b : {m_update, m_select, m_close}) {
+            b->move(b->x(), outer - px(900));
+        }
+    }
+}
+
+void FileListWindow::restorePlacement()
+{
+    const float left = m_settings.readTwips(kSection, u"Left"_s, kDefaultLeft);
+    const float top = m_settings.readTwips(kSection, u"Top"_s, kDefaultTop);
+    const float height = m_settings.readTwips(kSection, u"Height"_s, kDefaultHeight);
+    const float width = m_settings.readTwips(kSection, u"Width"_s, kDefaultWidth);
+    QRect frame(px(left), px(top), px(width), px(height));
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        screens << s->availableGeometry();
+    }
+    if (!isOnAnyScreen(frame, screens) || width < 1 || height < 1) {
+        frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kDefaultWidth), px(kDefaultHeight));
+    }
+    move(frame.topLeft());
+    // Width and height are outer sizes; the frame is known once the window shows.
+    m_outerSize = frame.size();
+    resize(m_outerSize);
+}
+
+void FileListWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_outerSize.isValid()) {
+        resize(m_outerSize - (frameGeometry().size() - size()));
+        m_outerSize = QSize();
+    }
+}
+
+void FileListWindow::storePlacement()
+{
+    if (isMinimized()) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    m_settings.writeTwips(kSection, u"Left"_s, pixelsToTwips(frame.x(), m_dpi));
+    m_settings.writeTwips(kSection, u"Top"_s, pixelsToTwips(frame.y(), m_dpi));
+    m_settings.writeTwips(kSection, u"Height"_s, pixelsToTwips(frame.height(), m_dpi));
+    m_settings.writeTwips(kSection, u"Width"_s, pixelsToTwips(frame.width(), m_dpi));
+    m_settings.sync();
+}

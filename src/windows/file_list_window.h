@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWidget>
+
+#include "windows/file_list_model.h"
+
+class QPushButton;
+class QTableView;
+class MainWindow;
+class MessageSink;
+class SettingsStore;
+
+/// The PAT file list (frmSelectFile): every race of the PAT folder; a pick loads it into the
+/// main window. One instance, hidden by "閉じる" and shown again as it was.
+class FileListWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    FileListWindow(SettingsStore& settings, MessageSink& sink, MainWindow& main);
+
+    FileListModel& model() { return m_model; }
+
+    /// Scans the PAT folder again ("最新を反映").
+    void updateList();
+    /// Loads the race of the current row ("決定", double-click).
+    void openSelectedFile();
+    /// Stores the placement unless minimised; the main window calls it when it closes.
+    void storePlacement();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    int px(double twips) const;
+    void restorePlacement();
+
+    SettingsStore& m_settings;
+    MessageSink& m_sink;
+    MainWindow& m_main;
+    FileListModel m_model;
+    QTableView* m_grid = nullptr;
+    QPushButton* m_select = nullptr;
+    QPushButton* m_update = nullptr;
+    QPushButton* m_close = nullptr;
+    int m_dpi = 96;
+    QSize m_outerSize;
+};

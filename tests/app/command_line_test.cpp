@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+// The program's command line, run as a separate process without any display.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include "app/race_display.h"
+#include "race_generator.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+#include "windows/csv_export.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct ProcessRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ProcessRun run(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(u"DISPLAY"_s);
+    env.remove(u"WAYLAND_DISPLAY"_s);
+    env.remove(u"QT_QPA_PLATFORM"_s);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(MIKAZUKI_BINARY), arguments);
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(CommandLine, ExportWritesWhatTheWindowWould)
+{
+    TestFolder folder;
+    PatRandom random(9);
+    const GeneratedRace race = generateRace(random, 10, 18, true);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(folder.path(), race, &error));
+    const QString zo = folder.filePath(winPlaceOddsFileName(race));
+    const QString ini = folder.filePath(u"settings.ini"_s);
+    {
+        SettingsStore settings(ini);
+        settings.setDetectVal(3); // the export must use the given settings
+    }
+    const QString out = folder.filePath(u"race.csv"_s);
+    const ProcessRun result = run({u"--settings"_s, ini, u"--export-csv"_s, out, zo});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+
+    SettingsStore settings(ini);
+    RecordingMessageSink sink;
+    RaceDisplay display(settings, sink);
+    ASSERT_TRUE(display.load(zo));
+    EXPECT_EQ(readFile(out), CsvExport::build(display));
+}
+
+TEST(CommandLine, FailuresExitOneAndLeaveOutUntouched)
+{
+    TestFolder folder;
+    const QString zo = folder.write(u"Zo-bad.jra"_s, "too short");
+    const QString out = folder.filePath(u"new.csv"_s);
+    ProcessRun result = run({u"--export-csv"_s, out, zo});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(u"ファイルの読み込みに失敗しました。"))
+        << result.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+
+    const QString existing = folder.write(u"old.csv"_s, "old contents");
+    result = run({u"--export-csv"_s, existing, folder.filePath(u"Zo-missing.jra"_s)});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(readFile(existing), "old contents");
+
+    // A race that reads, an OUT that cannot be written.
+    const QString good = folder.write(u"Zo-0001.jra"_s,
+                                      handWinPlaceOdds(u" 1"_s, {{u"2.0"_s, u"1.1"_s, u"1.2"_s}}));
+    result = run({u"--export-csv"_s, folder.filePath(u"no/such/dir.csv"_s), good});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(u"ファイルの保存に失敗しました。")) << result.err.toStdString();
+
+    result = run({u"--export-csv"_s, out});
+    EXPECT_EQ(result.exitCode, 1);
+}
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    const ProcessRun version = run({u"--version"_s});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.contains(u"0.1.0")) << version.out.toStdString();
+    const ProcessRun help = run({u"--help"_s});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(u"--export-csv")) << help.out.toStdString();
+}
