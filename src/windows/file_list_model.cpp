@@ -2,6 +2,7 @@
 #include "file_list_model.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QDirIterator>
 
@@ -49,14 +50,25 @@ QString wholeNumber(QStringView field)
     return formatFixed(numericValue(field), 0);
 }
 
-int compareCells(const QString& a, const QString& b)
+// A cell as the sort compares it: as a number when it reads as one, else as text.
+struct SortKey
 {
-    if (parseDecimalText(a) && parseDecimalText(b)) {
-        const double x = numericValue(a);
-        const double y = numericValue(b);
-        return x < y ? -1 : (x > y ? 1 : 0);
+    std::optional<double> number;
+    QString text;
+};
+
+SortKey sortKey(const QString& cell)
+{
+    const bool isNumber = parseDecimalText(cell).has_value();
+    return {isNumber ? std::optional<double>(numericValue(cell)) : std::nullopt, cell};
+}
+
+int compareKeys(const SortKey& a, const SortKey& b)
+{
+    if (a.number && b.number) {
+        return *a.number < *b.number ? -1 : (*a.number > *b.number ? 1 : 0);
     }
-    return a.compare(b, Qt::CaseInsensitive);
+    return a.text.compare(b.text, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -123,7 +135,10 @@ QString FileListModel::fileName(int row) const
 std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink& sink)
 {
     QStringList names;
-    QDirIterator it(folder.isEmpty() ? u"."_s : folder, QDir::Files | QDir::Hidden);
+    // Names only: the header read refuses anything but a regular file, so the listing need not
+    // ask the file system for each entry's type.
+    QDirIterator it(folder.isEmpty() ? u"."_s : folder,
+                    QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
         if (isWinPlaceOddsName(it.fileName())) {
@@ -154,17 +169,26 @@ std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink
         row[7] = name;
         rows.push_back(std::move(row));
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-        for (const std::size_t column : {std::size_t(1), std::size_t(2), std::size_t(3)}) {
-            const int c = compareCells(a[column], b[column]);
+    // Keys are read once per row, not at every comparison.
+    std::vector<std::pair<std::array<SortKey, 3>, std::size_t>> keys;
+    keys.reserve(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        keys.push_back({{sortKey(rows[r][1]), sortKey(rows[r][2]), sortKey(rows[r][3])}, r});
+    }
+    std::sort(keys.begin(), keys.end(), [&rows](const auto& a, const auto& b) {
+        for (std::size_t column = 0; column < 3; ++column) {
+            const int c = compareKeys(a.first[column], b.first[column]);
             if (c != 0) {
                 return c < 0;
             }
         }
-        return a[7] < b[7];
+        return rows[a.second][7] < rows[b.second][7];
     });
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        rows[r][0] = QString::number(r + 1);
+    std::vector<FileListModel::Row> sorted;
+    sorted.reserve(rows.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        sorted.push_back(std::move(rows[keys[k].second]));
+        sorted.back()[0] = QString::number(k + 1);
     }
-    return rows;
+    return sorted;
 }

@@ -44,6 +44,8 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, MainW
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
+    // Fields are padded with blanks: clip them rather than show an ellipsis after the padding.
+    m_grid->setTextElideMode(Qt::ElideNone);
     for (int col = 0; col < FileListModel::kColumns; ++col) {
         m_grid->setColumnWidth(col, px(FileListModel::columnWidthTwips(col)));
     }

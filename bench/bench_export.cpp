@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: MIT
+// The PAT folder scan of 10,000 Zo- files against opening, reading 142 bytes and closing each
+// with POSIX calls; the CSV export as a whole process against `mikazuki --version`; and the
+// in-process load and export against reading the four files raw.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "app/message_sink.h"
+#include "app/race_display.h"
+#include "bench_main.h"
+#include "pat/pat_names.h"
+#include "race_generator.h"
+#include "settings/settings_store.h"
+#include "windows/csv_export.h"
+#include "windows/file_list_model.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kFiles = 10000;
+
+QTemporaryDir& bigFolder()
+{
+    static QTemporaryDir dir;
+    static const bool filled = [] {
+        PatRandom random(7);
+        for (int i = 0; i < kFiles; ++i) {
+            GeneratedRace race = generateRace(random, i % 120, 2 + i % 17, false);
+            race.fileKey = u"%1"_s.arg(i, 6, 10, QChar(u'0'));
+            QFile file(dir.filePath(winPlaceOddsFileName(race)));
+            if (!file.open(QIODevice::WriteOnly)) {
+                std::exit(1);
+            }
+            file.write(winPlaceOddsBytes(race));
+        }
+        return true;
+    }();
+    (void)filled;
+    return dir;
+}
+
+void BM_ScanPosixBaseline(benchmark::State& state)
+{
+    const QString folder = bigFolder().path();
+    std::vector<std::string> paths;
+    for (const QString& name : QDir(folder).entryList({u"Zo-*.jra"_s}, QDir::Files)) {
+        paths.push_back(QFile::encodeName(folder + u'/' + name).toStdString());
+    }
+    char buffer[142];
+    for (auto _ : state) {
+        for (const auto& path : paths) {
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            benchmark::DoNotOptimize(::read(fd, buffer, sizeof buffer));
+            ::close(fd);
+        }
+    }
+}
+
+void BM_ScanPatFolder(benchmark::State& state)
+{
+    const QString folder = bigFolder().path();
+    NullMessageSink sink;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(scanPatFolder(folder, sink));
+    }
+}
+
+struct Race
+{
+    QTemporaryDir dir;
+    QString zo;
+    QString ini;
+    std::vector<std::string> files;
+};
+
+Race& race()
+{
+    static Race* r = [] {
+        auto* made = new Race;
+        PatRandom random(2026);
+        const GeneratedRace generated = generateRace(random, 10, 18, true);
+        QString error;
+        if (!writeRaceSet(made->dir.path(), generated, &error)) {
+            std::exit(1);
+        }
+        made->zo = made->dir.filePath(winPlaceOddsFileName(generated));
+        made->ini = made->dir.filePath(u"settings.ini"_s);
+        for (const QString& path : {made->zo,
+                                    quinellaOddsPathOf(made->zo),
+                                    raceCardPathOf(made->zo),
+                                    raceResultPathOf(made->zo)}) {
+            made->files.push_back(QFile::encodeName(path).toStdString());
+        }
+        return made;
+    }();
+    return *r;
+}
+
+void BM_RawReadFourFiles(benchmark::State& state)
+{
+    char buffer[4096];
+    for (auto _ : state) {
+        for (const auto& path : race().files) {
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            benchmark::DoNotOptimize(::read(fd, buffer, sizeof buffer));
+            ::close(fd);
+        }
+    }
+}
+
+void BM_LoadAndExport(benchmark::State& state)
+{
+    SettingsStore settings(race().ini);
+    NullMessageSink sink;
+    const QString out = race().dir.filePath(u"out.csv"_s);
+    for (auto _ : state) {
+        RaceDisplay display(settings, sink);
+        display.load(race().zo);
+        QString error;
+        benchmark::DoNotOptimize(CsvExport::write(display, out, &error));
+    }
+}
+
+void runProcess(benchmark::State& state, const QStringList& arguments)
+{
+    const QString program = QCoreApplication::applicationDirPath() + u"/../mikazuki"_s;
+    for (auto _ : state) {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(30000);
+        if (process.exitCode() != 0) {
+            state.SkipWithError("mikazuki failed");
+            break;
+        }
+    }
+}
+
+void BM_ProcessVersion(benchmark::State& state)
+{
+    runProcess(state, {u"--version"_s});
+}
+
+void BM_ProcessExport(benchmark::State& state)
+{
+    runProcess(state,
+               {u"--settings"_s,
+                race().ini,
+                u"--export-csv"_s,
+                race().dir.filePath(u"process.csv"_s),
+                race().zo});
+}
+
+BENCHMARK(BM_ScanPosixBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanPatFolder)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawReadFourFiles);
+BENCHMARK(BM_LoadAndExport);
+BENCHMARK(BM_ProcessVersion)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK(BM_ProcessExport)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\n");
+    printRatio(reporter, "scan of 10,000 Zo- files", "BM_ScanPatFolder", "BM_ScanPosixBaseline");
+    printRatio(
+        reporter, "load and CSV export in process", "BM_LoadAndExport", "BM_RawReadFourFiles");
+    printRatio(reporter,
+               "--export-csv as a process",
+               "BM_ProcessExport/iterations:30",
+               "BM_ProcessVersion/iterations:30");
+    benchmark::Shutdown();
+    return 0;
+}
