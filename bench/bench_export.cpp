@@ -129,6 +129,28 @@ void BM_LoadAndExport(benchmark::State& state)
     }
 }
 
+// The parts of the in-process export.
+void BM_LoadOnly(benchmark::State& state)
+{
+    SettingsStore settings(race().ini);
+    NullMessageSink sink;
+    RaceDisplay display(settings, sink);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(display.load(race().zo));
+    }
+}
+
+void BM_CsvBuildOnly(benchmark::State& state)
+{
+    SettingsStore settings(race().ini);
+    NullMessageSink sink;
+    RaceDisplay display(settings, sink);
+    display.load(race().zo);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CsvExport::build(display));
+    }
+}
+
 void runProcess(benchmark::State& state, const QStringList& arguments)
 {
     const QString program = QCoreApplication::applicationDirPath() + u"/../mikazuki"_s;
@@ -162,6 +184,8 @@ BENCHMARK(BM_ScanPosixBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanPatFolder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawReadFourFiles);
 BENCHMARK(BM_LoadAndExport);
+BENCHMARK(BM_LoadOnly);
+BENCHMARK(BM_CsvBuildOnly);
 BENCHMARK(BM_ProcessVersion)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BM_ProcessExport)->Unit(benchmark::kMillisecond)->Iterations(30);
 

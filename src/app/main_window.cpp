@@ -605,13 +605,9 @@ void MainWindow::restorePlacement()
     const float top = m_settings.readTwips(kMainWindow, u"Top"_s, kDefaultTop);
     const float width = m_settings.readTwips(kMainWindow, u"Width"_s, kSummaryWidth);
     QRect frame(px(left), px(top), px(width), px(kHeight));
-    QList<QRect> screens;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        screens << s->availableGeometry();
-    }
     // A placement that would hide the window entirely, or an absurd width, gives way to the
     // defaults.
-    if (!isOnAnyScreen(frame, screens) || width < 1 || width > 10 * kFurtherWidth) {
+    if (!isOnAnyScreen(frame) || width < 1 || width > 10 * kFurtherWidth) {
         frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kSummaryWidth), px(kHeight));
         m_widthTwips = kSummaryWidth;
     } else {

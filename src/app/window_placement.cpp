@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "window_placement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 bool isOnAnyScreen(const QRect& frame, const QList<QRect>& screens)
 {
     for (const QRect& screen : screens) {
@@ -9,4 +12,13 @@ bool isOnAnyScreen(const QRect& frame, const QList<QRect>& screens)
         }
     }
     return false;
+}
+
+bool isOnAnyScreen(const QRect& frame)
+{
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens << screen->availableGeometry();
+    }
+    return isOnAnyScreen(frame, screens);
 }

@@ -17,3 +17,6 @@ inline float pixelsToTwips(int pixels, int dpi)
 
 /// Whether a window frame at `frame` would show on any of the `screens` at all.
 bool isOnAnyScreen(const QRect& frame, const QList<QRect>& screens);
+
+/// The same against the available area of every screen the application has.
+bool isOnAnyScreen(const QRect& frame);

@@ -22,6 +22,20 @@ public:
         quoted.replace(u'"', u"\"\""_s); // a quote inside a text is doubled
         return add(u'"' + quoted + u'"');
     }
+    Line& texts(std::initializer_list<const char16_t*> values)
+    {
+        for (const char16_t* value : values) {
+            text(QString::fromUtf16(value));
+        }
+        return *this;
+    }
+    Line& texts(std::initializer_list<const char16_t*> values)
+    {
+        for (const char16_t* value : values) {
+            text(QString::fromUtf16(value));
+        }
+        return *this;
+    }
     Line& integer(int value) { return add(QString::number(value)); }
     Line& integerOf(const QString& cell) { return integer(textToInteger(cell)); }
     Line& singleOf(const QString& cell) { return add(formatSingle(textToSingle(cell))); }
@@ -95,23 +109,21 @@ QByteArray CsvExport::build(const RaceDisplay& display)
     put(Line().text(u"頭数"_s).integer(n).str());
     put({});
 
-    Line headings;
-    for (const auto* h : {u"人気",
-                          u"判定",
-                          u"単馬番",
-                          u"複馬番",
-                          u"単勝人気順　馬番",
-                          u"単ｵｯｽﾞ",
-                          u"支持率",
-                          u"単：複比",
-                          u"複勝人気順　馬番",
-                          u"複ｵｯｽﾞMin",
-                          u"Max",
-                          u"平均",
-                          u"支持率"}) {
-        headings.text(QString::fromUtf16(h));
-    }
-    put(headings.str());
+    put(Line()
+            .texts({u"人気",
+                    u"判定",
+                    u"単馬番",
+                    u"複馬番",
+                    u"単勝人気順　馬番",
+                    u"単ｵｯｽﾞ",
+                    u"支持率",
+                    u"単：複比",
+                    u"複勝人気順　馬番",
+                    u"複ｵｯｽﾞMin",
+                    u"Max",
+                    u"平均",
+                    u"支持率"})
+            .str());
     using C = HorseColumn;
     for (int k = 1; k <= n; ++k) {
         put(Line()
@@ -133,26 +145,24 @@ QByteArray CsvExport::build(const RaceDisplay& display)
     put({});
     put({});
 
-    Line pairHeadings;
-    for (const auto* h : {u"馬連",
-                          u"理論値",
-                          u"実際値",
-                          u"乖離％",
-                          u"支持率",
-                          u"判定",
-                          u"人気",
-                          u"人気差",
-                          u"ﾜｲﾄﾞ",
-                          u"理論値",
-                          u"実際値",
-                          u"乖離％",
-                          u"支持率",
-                          u"判定",
-                          u"人気",
-                          u"人気差"}) {
-        pairHeadings.text(QString::fromUtf16(h));
-    }
-    put(pairHeadings.str());
+    put(Line()
+            .texts({u"馬連",
+                    u"理論値",
+                    u"実際値",
+                    u"乖離％",
+                    u"支持率",
+                    u"判定",
+                    u"人気",
+                    u"人気差",
+                    u"ﾜｲﾄﾞ",
+                    u"理論値",
+                    u"実際値",
+                    u"乖離％",
+                    u"支持率",
+                    u"判定",
+                    u"人気",
+                    u"人気差"})
+            .str());
     // Rows in their order on screen. A row the lists do not hold (no quinella odds were read)
     // counts as empty, and an empty quinella row gives an empty line.
     const auto& quinella = display.umaRenGrid().rows();

@@ -116,11 +116,7 @@ void FileListWindow::restorePlacement()
     const float height = m_settings.readTwips(kSection, u"Height"_s, kDefaultHeight);
     const float width = m_settings.readTwips(kSection, u"Width"_s, kDefaultWidth);
     QRect frame(px(left), px(top), px(width), px(height));
-    QList<QRect> screens;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        screens << s->availableGeometry();
-    }
-    if (!isOnAnyScreen(frame, screens) || width < 1 || height < 1) {
+    if (!isOnAnyScreen(frame) || width < 1 || height < 1) {
         frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kDefaultWidth), px(kDefaultHeight));
     }
     move(frame.topLeft());
