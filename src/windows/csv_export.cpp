@@ -29,13 +29,6 @@ public:
         }
         return *this;
     }
-    Line& texts(std::initializer_list<const char16_t*> values)
-    {
-        for (const char16_t* value : values) {
-            text(QString::fromUtf16(value));
-        }
-        return *this;
-    }
     Line& integer(int value) { return add(QString::number(value)); }
     Line& integerOf(const QString& cell) { return integer(textToInteger(cell)); }
     Line& singleOf(const QString& cell) { return add(formatSingle(textToSingle(cell))); }
