@@ -105,3 +105,15 @@ TEST(FileList, ModelHeadingsAndWidths)
     EXPECT_EQ(FileListModel::columnWidthTwips(6), 2200);
     EXPECT_EQ(model.fileName(0), QString());
 }
+
+TEST(FileList, NamesDifferingOnlyInCaseAreTwoRaces)
+{
+    // On a case-sensitive file system both files are listed, each under its own name.
+    TestFolder folder;
+    folder.write(u"Zo-1.jra"_s, header(u"中山"_s, "05", "02", "01"));
+    folder.write(u"ZO-1.JRA"_s, header(u"中山"_s, "05", "02", "02"));
+    RecordingMessageSink sink;
+    const auto rows = scanPatFolder(folder.path(), sink);
+    EXPECT_EQ(column(rows, 7), QStringList({u"Zo-1.jra"_s, u"ZO-1.JRA"_s}));
+    EXPECT_EQ(column(rows, 3), QStringList({u"01R"_s, u"02R"_s}));
+}
