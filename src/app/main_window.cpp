@@ -29,6 +29,7 @@
 #include "pat/pat_names.h"
 #include "settings/options_dialog.h"
 #include "settings/settings_store.h"
+#include "windows/about_dialog.h"
 #include "windows/csv_export.h"
 #include "windows/file_list_window.h"
 
@@ -226,13 +227,12 @@ void MainWindow::buildMenusAndToolbar()
                             u"ﾊﾞｰｼﾞｮﾝ情報(&A).."_s,
                             u"ﾊﾞｰｼﾞｮﾝ情報"_s,
                             QStyle::SP_MessageBoxInformation);
-    // Its window is not part of the program yet.
-    about->setEnabled(false);
     connect(open, &QAction::triggered, this, &MainWindow::openRace);
     connect(list, &QAction::triggered, this, &MainWindow::showFileList);
     connect(csv, &QAction::triggered, this, &MainWindow::saveCsv);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     connect(option, &QAction::triggered, this, &MainWindow::openOptions);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
     QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
     file->setObjectName(u"mnuFile"_s);
@@ -553,6 +553,12 @@ void MainWindow::openOptions()
     // settings take effect at the next load.
     m_display->colorHorseNumbers();
     render();
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::saveCsv()

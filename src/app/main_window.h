@@ -49,6 +49,8 @@ public:
     /// The options command: the options dialog, modal; afterwards the horse numbers are
     /// recoloured from the stored colours.
     void openOptions();
+    /// The version window, modal.
+    void showAbout();
     /// The CSV command: a save dialog, then the export.
     void saveCsv();
     /// Writes the CSV of the race shown; tells the user and returns false when it fails.

@@ -107,15 +107,17 @@ TEST(MainWindow, FirstRunPlacementAndControls)
     EXPECT_GE(child<QWidget>(window, u"Frame1"_s)->y(), px(6660));
     EXPECT_EQ(child<QWidget>(window, u"lblTanOdds_18"_s)->parentWidget()->objectName(), u"Frame1");
 
-    // Menus and toolbar: every command but the version window can be used.
+    // Menus and toolbar: every command can be used.
     EXPECT_EQ(child<QAction>(window, u"mnuFileOpen"_s)->toolTip(), u"PATﾃﾞｰﾀを開く");
-    for (const QString& name :
-         {u"mnuFileOpen"_s, u"mnuFileList"_s, u"mnuFileCSV"_s, u"mnuToolOption"_s}) {
+    for (const QString& name : {u"mnuFileOpen"_s,
+                                u"mnuFileList"_s,
+                                u"mnuFileCSV"_s,
+                                u"mnuToolOption"_s,
+                                u"mnuHelpAbout"_s}) {
         EXPECT_TRUE(child<QAction>(window, name)->isEnabled()) << name.toStdString();
     }
     EXPECT_TRUE(child<QWidget>(window, u"Toolbar1_Option"_s)->isEnabled());
-    // The version window comes later.
-    EXPECT_FALSE(child<QAction>(window, u"mnuHelpAbout"_s)->isEnabled());
+    EXPECT_TRUE(child<QWidget>(window, u"Toolbar1_About"_s)->isEnabled());
     EXPECT_EQ(window.findChild<QAction*>(u"mnuToolExcel"_s), nullptr);
     EXPECT_NE(window.findChild<QWidget*>(u"Toolbar1_Open"_s), nullptr);
     EXPECT_EQ(window.findChild<QWidget*>(u"Toolbar1_Excel"_s), nullptr);
