@@ -51,29 +51,13 @@ constexpr const char16_t* kDesignMax[] = {u"1000", u"500", u"300", u"200", u"100
 constexpr const char16_t* kDesignMark[] = {u"◎", u"　", u"　", u"　", u"　"};
 constexpr const char16_t* kDesignLimit[] = {u"1000", u"1000", u"0.04", u"0.05"};
 
-constexpr const char16_t* kLevelItems[]
-    = {u"50", u"100", u"150", u"200", u"250", u"300", u"400", u"500", u"1000"};
+// The lists of the combo boxes; a mark list item may be a full-width blank, so marks are
+// listed one by one.
+constexpr char16_t kLevelItems[] = u"50 100 150 200 250 300 400 500 1000";
+constexpr char16_t kLimitItems[]
+    = u"100 200 300 400 500 600 700 800 900 1000 2000 3000 4000 5000 6000 7000 8000 9000 9999.9";
 constexpr const char16_t* kMarkItems[]
     = {u"　", u"◎", u"○", u"▲", u"△", u"×", u"注", u"※", u"★", u"☆", u"！", u"？"};
-constexpr const char16_t* kLimitItems[] = {u"100",
-                                           u"200",
-                                           u"300",
-                                           u"400",
-                                           u"500",
-                                           u"600",
-                                           u"700",
-                                           u"800",
-                                           u"900",
-                                           u"1000",
-                                           u"2000",
-                                           u"3000",
-                                           u"4000",
-                                           u"5000",
-                                           u"6000",
-                                           u"7000",
-                                           u"8000",
-                                           u"9000",
-                                           u"9999.9"};
 
 QStringList items(std::span<const char16_t* const> texts)
 {
@@ -299,7 +283,7 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
           };
 
     label(indexed(u"Label4"_s, blockIndex), u"理論値と実際値の乖離％の絶対値が"_s, 180, 360);
-    const QStringList levelItems = items(kLevelItems);
+    const QStringList levelItems = QString::fromUtf16(kLevelItems).split(u' ');
     const QStringList markItems = items(kMarkItems);
     for (int k = 0; k < kLevels; ++k) {
         const auto i = static_cast<std::size_t>(k);
@@ -357,7 +341,7 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
                                      u"実際値"_s,
                                      uma ? u"単指示率"_s : u"単支持率"_s,
                                      uma ? u"複指示率"_s : u"複支持率"_s};
-    const QStringList limitItems = items(kLimitItems);
+    const QStringList limitItems = QString::fromUtf16(kLimitItems).split(u' ');
     for (int k = 0; k < kLimits; ++k) {
         const auto i = static_cast<std::size_t>(k);
         const int top = kLimitTops[k];

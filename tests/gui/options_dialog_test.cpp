@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
@@ -363,6 +364,32 @@ TEST(OptionsDialog, CancelAndTheCloseBoxStoreOnlyThePlacement)
     d.reject();
     EXPECT_EQ(o.settings.readTwips(u"OptionWindow"_s, u"Left"_s, 0), 6750.0F);
     EXPECT_TRUE(o.sink.messages.empty());
+}
+
+TEST(OptionsDialog, EnterInABoxConfirmsAndEscapeCancels)
+{
+    Options o;
+    {
+        OptionsDialog d(o.settings, o.sink);
+        d.show();
+        QComboBox* box = o.combo(d, u"cmbDetectMinUma_0"_s);
+        box->setFocus();
+        box->lineEdit()->setText(u"7"_s);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(o.settings.getDetectMin(BetType::Quinella, 1), 7);
+        // The typed text does not join the list.
+        EXPECT_EQ(box->count(), 9);
+    }
+    o.settings.setDetectMin(BetType::Quinella, 1, 8);
+    OptionsDialog d(o.settings, o.sink);
+    d.show();
+    QComboBox* box = o.combo(d, u"cmbDetectMinUma_0"_s);
+    box->lineEdit()->setText(u"9"_s);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Rejected);
+    EXPECT_EQ(o.settings.getDetectMin(BetType::Quinella, 1), 8);
 }
 
 TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
