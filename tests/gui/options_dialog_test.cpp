@@ -364,6 +364,11 @@ TEST(OptionsDialog, CancelAndTheCloseBoxStoreOnlyThePlacement)
     d.reject();
     EXPECT_EQ(o.settings.readTwips(u"OptionWindow"_s, u"Left"_s, 0), 6750.0F);
     EXPECT_TRUE(o.sink.messages.empty());
+
+    // A placement off every screen gives way to the default.
+    o.settings.writeTwips(u"OptionWindow"_s, u"Left"_s, -900000.0F);
+    OptionsDialog lost(o.settings, o.sink);
+    EXPECT_EQ(lost.pos(), QPoint(px(1500), px(1000)));
 }
 
 TEST(OptionsDialog, EnterInABoxConfirmsAndEscapeCancels)
