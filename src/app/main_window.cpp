@@ -27,7 +27,9 @@
 #include "app/widget_message_sink.h"
 #include "app/window_placement.h"
 #include "pat/pat_names.h"
+#include "settings/options_dialog.h"
 #include "settings/settings_store.h"
+#include "windows/about_dialog.h"
 #include "windows/csv_export.h"
 #include "windows/file_list_window.h"
 
@@ -225,14 +227,12 @@ void MainWindow::buildMenusAndToolbar()
                             u"ﾊﾞｰｼﾞｮﾝ情報(&A).."_s,
                             u"ﾊﾞｰｼﾞｮﾝ情報"_s,
                             QStyle::SP_MessageBoxInformation);
-    // Their windows are not part of the program yet.
-    for (QAction* later : {option, about}) {
-        later->setEnabled(false);
-    }
     connect(open, &QAction::triggered, this, &MainWindow::openRace);
     connect(list, &QAction::triggered, this, &MainWindow::showFileList);
     connect(csv, &QAction::triggered, this, &MainWindow::saveCsv);
     connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(option, &QAction::triggered, this, &MainWindow::openOptions);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
     QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
     file->setObjectName(u"mnuFile"_s);
@@ -541,6 +541,24 @@ void MainWindow::showFileList()
     m_fileList->show();
     m_fileList->raise();
     m_fileList->activateWindow();
+}
+
+void MainWindow::openOptions()
+{
+    {
+        OptionsDialog dialog(m_settings, *m_sink, this);
+        dialog.exec();
+    }
+    // However the dialog closed, only the horse-number colours change now; the judgement
+    // settings take effect at the next load.
+    m_display->colorHorseNumbers();
+    render();
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::saveCsv()

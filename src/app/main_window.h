@@ -46,6 +46,11 @@ public:
     /// The PAT file list window, created and shown at the first call.
     void showFileList();
     FileListWindow* fileList() const { return m_fileList; }
+    /// The options command: the options dialog, modal; afterwards the horse numbers are
+    /// recoloured from the stored colours.
+    void openOptions();
+    /// The version window, modal.
+    void showAbout();
     /// The CSV command: a save dialog, then the export.
     void saveCsv();
     /// Writes the CSV of the race shown; tells the user and returns false when it fails.

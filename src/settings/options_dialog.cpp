@@ -1,0 +1,686 @@
+// SPDX-License-Identifier: MIT
+#include "options_dialog.h"
+
+#include <span>
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTreeView>
+
+#include "analysis/display_format.h"
+#include "analysis/number_text.h"
+#include "analysis/pair_grid_model.h"
+#include "app/message_sink.h"
+#include "app/window_placement.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kOptionWindow = QString::fromUtf16(SettingsSection::kOptionWindow);
+const QString kTitle = u"オプション設定"_s;
+const QString kNotANumber = u"数値を正しく入力して下さい。"_s;
+const QString kBadOrder = u"数値の大小関係を正しく入力して下さい。"_s;
+
+constexpr float kDefaultLeft = 1500;
+constexpr float kDefaultTop = 1000;
+constexpr int kClientWidth = 14535;
+constexpr int kClientHeight = 6825;
+constexpr qint32 kWhite = 16777215;
+
+constexpr int kLevelTops[] = {720, 1020, 1320, 1620, 1920};
+constexpr int kLimitTops[] = {4140, 4500, 4860, 5220};
+constexpr int kColourRowTops[] = {300, 720, 1140, 1560, 1980, 2400};
+constexpr int kColourLabelLefts[] = {180, 1680, 3180};
+constexpr int kColourButtonLefts[] = {780, 2280, 3780};
+
+// Design-time texts, shown when a stored value cannot be read.
+constexpr const char16_t* kDesignMin[] = {u"500", u"300", u"200", u"100", u"50"};
+constexpr const char16_t* kDesignMax[] = {u"1000", u"500", u"300", u"200", u"100"};
+constexpr const char16_t* kDesignMark[] = {u"◎", u"　", u"　", u"　", u"　"};
+constexpr const char16_t* kDesignLimit[] = {u"1000", u"1000", u"0.04", u"0.05"};
+
+// The lists of the combo boxes; a mark list item may be a full-width blank, so marks are
+// listed one by one.
+constexpr char16_t kLevelItems[] = u"50 100 150 200 250 300 400 500 1000";
+constexpr char16_t kLimitItems[]
+    = u"100 200 300 400 500 600 700 800 900 1000 2000 3000 4000 5000 6000 7000 8000 9000 9999.9";
+constexpr const char16_t* kMarkItems[]
+    = {u"　", u"◎", u"○", u"▲", u"△", u"×", u"注", u"※", u"★", u"☆", u"！", u"？"};
+
+QStringList items(std::span<const char16_t* const> texts)
+{
+    QStringList list;
+    for (const char16_t* text : texts) {
+        list << QString::fromUtf16(text);
+    }
+    return list;
+}
+
+// A level bound as the store takes it: a number that rounds into 16 bits, ties to even.
+// A number outside that range is refused like any other bad text rather than wrapped.
+std::optional<qint16> levelValue(const QString& text)
+{
+    const auto number = parseDecimalText(text);
+    if (!number) {
+        return std::nullopt;
+    }
+    const auto value = roundDecimalText(*number, -32768, 32767);
+    if (!value) {
+        return std::nullopt;
+    }
+    return static_cast<qint16>(*value);
+}
+
+// A limit as the store takes it; empty for a text that is no number or lies beyond a single.
+std::optional<float> limitValue(const QString& text)
+{
+    const auto number = parseDecimalText(text);
+    if (!number) {
+        return std::nullopt;
+    }
+    return decimalTextToSingle(*number);
+}
+
+QString suffix(BetType bet)
+{
+    return bet == BetType::Quinella ? u"Uma"_s : u"Wide"_s;
+}
+
+QString indexed(const QString& name, int index)
+{
+    return name + u'_' + QString::number(index);
+}
+
+QString cleanFolder(const QString& path)
+{
+    return QDir::cleanPath(QDir::fromNativeSeparators(path));
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(SettingsStore& settings, MessageSink& sink, QWidget* parent)
+    : QDialog(parent)
+    , m_settings(settings)
+    , m_sink(sink)
+{
+    setObjectName(u"frmOption"_s);
+    setWindowTitle(u"ｵﾌﾟｼｮﾝ"_s);
+    // A fixed dialog frame without minimise and maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
+    QFont font;
+    font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"Noto Sans CJK JP"_s});
+    font.setPointSize(9);
+    setFont(font);
+    setFixedSize(px(kClientWidth), px(kClientHeight));
+
+    m_chooseColour = [this](const QColor& initial) -> std::optional<QColor> {
+        QColorDialog dialog(initial, this);
+        dialog.setWindowTitle(u"色の設定"_s);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog.selectedColor();
+    };
+
+    buildControls();
+    loadSettings();
+}
+
+OptionsDialog::~OptionsDialog() = default;
+
+int OptionsDialog::px(double twips) const
+{
+    return twipsToPixels(twips, m_dpi);
+}
+
+QRect OptionsDialog::place(int left, int top, int width, int height) const
+{
+    return {px(left), px(top), px(width), px(height)};
+}
+
+void OptionsDialog::buildControls()
+{
+    const auto frame
+        = [this](QWidget* parent, const QString& name, const QString& title, const QRect& twips) {
+              auto* box = new QGroupBox(title, parent);
+              box->setObjectName(name);
+              box->setGeometry(place(twips.x(), twips.y(), twips.width(), twips.height()));
+              return box;
+          };
+    const auto label
+        = [this](QWidget* parent, const QString& name, const QString& text, int left, int top) {
+              auto* l = new QLabel(text, parent);
+              l->setObjectName(name);
+              l->move(px(left), px(top));
+              l->adjustSize();
+              return l;
+          };
+
+    // PAT folder: the text, the drive list and the folder list.
+    QGroupBox* folderFrame = frame(this, u"Frame1"_s, u"PAT ﾌｫﾙﾀﾞ"_s, {120, 120, 4635, 2655});
+    m_patFolder = new QLineEdit(SettingsStore::defaultPatFolder(), folderFrame);
+    m_patFolder->setObjectName(u"txtPatFolder"_s);
+    m_patFolder->setGeometry(place(240, 360, 4095, 300));
+    m_drives = new QComboBox(folderFrame);
+    m_drives->setObjectName(u"drvList"_s);
+    m_drives->setGeometry(place(240, 780, 4095, 300));
+    m_folderModel = new QFileSystemModel(this);
+    m_folderModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    m_folderModel->setRootPath(QString());
+    m_folders = new QTreeView(folderFrame);
+    m_folders->setObjectName(u"dirList"_s);
+    m_folders->setModel(m_folderModel);
+    for (int column = 1; column < m_folderModel->columnCount(); ++column) {
+        m_folders->hideColumn(column);
+    }
+    m_folders->setHeaderHidden(true);
+    m_folders->setGeometry(place(240, 1140, 4095, 1350));
+    // Like a folder list, it starts in the current folder.
+    const QModelIndex start = m_folderModel->index(QDir::currentPath());
+    m_folderPath = QDir::currentPath();
+    m_folders->setCurrentIndex(start);
+    m_folders->scrollTo(start);
+    connect(m_folders->selectionModel(),
+            &QItemSelectionModel::currentChanged,
+            this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    folderListChanged(m_folderModel->filePath(current));
+                }
+            });
+    setDriveRoots([] {
+        QStringList roots;
+        for (const QFileInfo& drive : QDir::drives()) {
+            roots << drive.absoluteFilePath();
+        }
+        return roots;
+    }());
+    connect(m_drives, &QComboBox::currentIndexChanged, this, &OptionsDialog::driveListChanged);
+
+    // Horse-number colours: three columns of six.
+    QGroupBox* colourFrame = frame(this, u"Frame2"_s, u"馬番別色分け"_s, {120, 2940, 4635, 2955});
+    for (int i = 0; i < kHorses; ++i) {
+        const int column = i / 6;
+        const int row = i % 6;
+        label(colourFrame,
+              indexed(u"Label1"_s, i),
+              QString::number(i + 1) + u"番"_s,
+              kColourLabelLefts[column],
+              kColourRowTops[row] + 60);
+        m_horseColours[static_cast<std::size_t>(i)]
+            = addColourButton(colourFrame,
+                              indexed(u"btnColor"_s, i),
+                              {kColourButtonLefts[column], kColourRowTops[row], 615, 375});
+    }
+
+    QGroupBox* popularFrame = frame(this, u"Frame3"_s, u"単複自動判定"_s, {4980, 120, 4635, 795});
+    label(popularFrame, u"Label2"_s, u"単勝と複勝の人気の差が"_s, 240, 360);
+    m_popularDiff = new QComboBox(popularFrame);
+    m_popularDiff->setObjectName(u"cmbPopularDiff"_s);
+    m_popularDiff->setGeometry(place(2280, 300, 675, 300));
+    for (int n = 1; n <= 17; ++n) {
+        m_popularDiff->addItem(QString::number(n));
+    }
+    m_popularDiff->setCurrentIndex(-1);
+    label(popularFrame, u"Label3"_s, u"以上を判定する"_s, 3120, 360);
+
+    buildJudgeBlock(frame(this, u"Frame4_0"_s, u"馬連自動判定"_s, {4980, 1080, 4635, 5655}),
+                    BetType::Quinella,
+                    m_uma);
+    buildJudgeBlock(frame(this, u"Frame4_1"_s, u"ワイド自動判定"_s, {9780, 1080, 4635, 5655}),
+                    BetType::Wide,
+                    m_wide);
+
+    auto* ok = new QPushButton(u"OK"_s, this);
+    ok->setObjectName(u"btnOk"_s);
+    ok->setGeometry(place(12060, 240, 975, 495));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(u"ｷｬﾝｾﾙ"_s, this);
+    cancel->setObjectName(u"btnCancel"_s);
+    cancel->setGeometry(place(13260, 240, 975, 495));
+    connect(ok, &QPushButton::clicked, this, &OptionsDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &OptionsDialog::reject);
+}
+
+void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& block)
+{
+    const bool uma = bet == BetType::Quinella;
+    const int blockIndex = uma ? 0 : 1;
+    const QString end = suffix(bet);
+    const auto label = [this, frame](const QString& name, const QString& text, int left, int top) {
+        auto* l = new QLabel(text, frame);
+        l->setObjectName(name);
+        l->move(px(left), px(top));
+        l->adjustSize();
+    };
+    QFont fixed;
+    fixed.setFamilies({u"ＭＳ ゴシック"_s, u"Noto Sans Mono CJK JP"_s});
+    fixed.setPointSize(9);
+    const auto combo
+        = [this, frame](const QString& name, const QStringList& list, const QRect& twips) {
+              auto* c = new QComboBox(frame);
+              c->setObjectName(name);
+              c->setEditable(true);
+              // Enter confirms the dialog; it never adds the typed text to the list.
+              c->setInsertPolicy(QComboBox::NoInsert);
+              c->addItems(list);
+              c->setGeometry(place(twips.x(), twips.y(), twips.width(), twips.height()));
+              return c;
+          };
+
+    label(indexed(u"Label4"_s, blockIndex), u"理論値と実際値の乖離％の絶対値が"_s, 180, 360);
+    const QStringList levelItems = QString::fromUtf16(kLevelItems).split(u' ');
+    const QStringList markItems = items(kMarkItems);
+    for (int k = 0; k < kLevels; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const int top = kLevelTops[k];
+        block.detectMin[i]
+            = combo(indexed(u"cmbDetectMin"_s + end, k), levelItems, {360, top, 735, 300});
+        block.detectMax[i]
+            = combo(indexed(u"cmbDetectMax"_s + end, k), levelItems, {1560, top, 735, 300});
+        block.dispChar[i]
+            = combo(indexed(u"cmbDispChar"_s + end, k), markItems, {3000, top, 675, 300});
+        for (QComboBox* c : {block.detectMin[i], block.detectMax[i], block.dispChar[i]}) {
+            c->setFont(fixed);
+        }
+        block.detectMin[i]->setEditText(QString::fromUtf16(kDesignMin[k]));
+        block.detectMax[i]->setEditText(QString::fromUtf16(kDesignMax[k]));
+        block.dispChar[i]->setEditText(QString::fromUtf16(kDesignMark[k]));
+        const int first = blockIndex * 15 + k * 3;
+        label(indexed(u"Label5"_s, first), u"以上"_s, 1140, top + 60);
+        label(indexed(u"Label5"_s, first + 1), u"未満を"_s, 2340, top + 60);
+        label(indexed(u"Label5"_s, first + 2), u"で表示"_s, 3720, top + 60);
+    }
+
+    auto* signFrame = new QGroupBox(u"表示値の符号"_s, frame);
+    signFrame->setObjectName(indexed(u"Frame5"_s, blockIndex));
+    signFrame->setGeometry(place(240, 2340, 4275, 735));
+    const char16_t* signs[] = {u"±値表示", u"＋値のみ表示", u"－値のみ表示"};
+    const int signLefts[] = {120, 1260, 2760};
+    const int signWidths[] = {1140, 1500, 1395};
+    for (int k = 0; k < 3; ++k) {
+        auto* option = new QRadioButton(QString::fromUtf16(signs[k]), signFrame);
+        option->setObjectName(indexed(u"optDispSign"_s + end, k));
+        option->setGeometry(place(signLefts[k], 300, signWidths[k], 300));
+        block.dispSign[static_cast<std::size_t>(k)] = option;
+    }
+    block.dispSign[0]->setChecked(true);
+
+    auto* colourFrame = new QGroupBox(u"表示色"_s, frame);
+    colourFrame->setObjectName(indexed(u"Frame6"_s, blockIndex));
+    colourFrame->setGeometry(place(240, 3180, 4275, 795));
+    const auto colourLabel = [this, colourFrame](int index, const QString& text, int left) {
+        auto* l = new QLabel(text, colourFrame);
+        l->setObjectName(indexed(u"Label1"_s, index));
+        l->move(px(left), px(360));
+        l->adjustSize();
+    };
+    colourLabel(uma ? 19 : 20, u"＋値"_s, 480);
+    colourLabel(uma ? 18 : 21, u"－値"_s, 2220);
+    block.dispColor[0]
+        = addColourButton(colourFrame, indexed(u"btnDispColor"_s + end, 0), {1080, 300, 615, 375});
+    block.dispColor[1]
+        = addColourButton(colourFrame, indexed(u"btnDispColor"_s + end, 1), {2820, 300, 615, 375});
+
+    // The quinella block spells its ratio captions with 指示, the wide block with 支持.
+    const QString limitCaptions[] = {u"理論値"_s,
+                                     u"実際値"_s,
+                                     uma ? u"単指示率"_s : u"単支持率"_s,
+                                     uma ? u"複指示率"_s : u"複支持率"_s};
+    const QStringList limitItems = QString::fromUtf16(kLimitItems).split(u' ');
+    for (int k = 0; k < kLimits; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const int top = kLimitTops[k];
+        auto* check = new QCheckBox(limitCaptions[k], frame);
+        check->setObjectName(indexed(u"chkDispOption"_s + end, k));
+        check->setGeometry(place(240, top, 1080, 300));
+        block.limitOn[i] = check;
+        block.limit[i]
+            = combo(indexed(u"cmbDispLimit"_s + end, k), limitItems, {1320, top, 915, 300});
+        block.limit[i]->setEditText(QString::fromUtf16(kDesignLimit[k]));
+        label(indexed(u"Label6"_s, blockIndex * kLimits + k),
+              k < 2 ? u"以上は判定から除外"_s : u"未満絡みは判定から除外"_s,
+              2340,
+              top + 60);
+    }
+}
+
+QPushButton*
+OptionsDialog::addColourButton(QWidget* parent, const QString& name, const QRect& twips)
+{
+    auto* button = new QPushButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(place(twips.x(), twips.y(), twips.width(), twips.height()));
+    setButtonColour(button, kWhite);
+    connect(button, &QPushButton::clicked, this, [this, button] { chooseColour(button); });
+    return button;
+}
+
+qint32 OptionsDialog::settingFromColour(const QColor& colour)
+{
+    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
+}
+
+void OptionsDialog::setButtonColour(QPushButton* button, qint32 colour)
+{
+    // Only the 24 colour bits count; the button shows nothing else.
+    const qint32 bgr = colour & 0xFFFFFF;
+    button->setProperty("colour", bgr);
+    button->setStyleSheet(u"QPushButton { background-color: %1; border: 1px solid #808080; }"_s.arg(
+        colourFromSetting(bgr).name()));
+}
+
+qint32 OptionsDialog::buttonColour(const QPushButton* button)
+{
+    return button->property("colour").toInt();
+}
+
+void OptionsDialog::chooseColour(QPushButton* button)
+{
+    const qint32 current = buttonColour(button);
+    const std::optional<QColor> chosen = m_chooseColour(colourFromSetting(current));
+    if (!chosen || !chosen->isValid()) {
+        return;
+    }
+    const qint32 colour = settingFromColour(*chosen);
+    if (colour != current) {
+        setButtonColour(button, colour);
+    }
+}
+
+// Step by step, each independent: a value that cannot be read leaves its control as designed.
+void OptionsDialog::loadSettings()
+{
+    restorePlacement();
+    m_patFolder->setText(m_settings.getPatFolder());
+    // The folder list takes the folder and writes back its own form of the path; a folder that
+    // does not exist keeps the text as stored. The drive list only follows, so that it cannot
+    // replace the stored folder by another drive's folder.
+    setFolderListPath(m_patFolder->text());
+    selectDriveOf(m_patFolder->text());
+    for (int no = 1; no <= kHorses; ++no) {
+        if (const auto colour = m_settings.getHorseNoColor(no)) {
+            setButtonColour(m_horseColours[static_cast<std::size_t>(no - 1)], *colour);
+        }
+    }
+    if (const auto value = m_settings.getDetectVal(); value && *value >= 1 && *value <= 17) {
+        m_popularDiff->setCurrentIndex(*value - 1);
+    }
+    for (int level = 1; level <= kLevels; ++level) {
+        const auto i = static_cast<std::size_t>(level - 1);
+        for (const auto& [bet, block] :
+             {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+            if (const auto min = m_settings.getDetectMin(bet, level)) {
+                block->detectMin[i]->setEditText(QString::number(*min));
+            }
+            if (const auto max = m_settings.getDetectMax(bet, level)) {
+                block->detectMax[i]->setEditText(QString::number(*max));
+            }
+            block->dispChar[i]->setEditText(m_settings.getDispChar(bet, level));
+        }
+    }
+    loadJudgeBlock(BetType::Quinella, m_uma);
+    loadJudgeBlock(BetType::Wide, m_wide);
+}
+
+void OptionsDialog::loadJudgeBlock(BetType bet, JudgeBlock& block)
+{
+    if (const auto sign = m_settings.getDispSign(bet); sign && *sign >= 0 && *sign <= 2) {
+        block.dispSign[static_cast<std::size_t>(*sign)]->setChecked(true);
+    }
+    if (const auto plus = m_settings.getPlusColor(bet)) {
+        setButtonColour(block.dispColor[0], *plus);
+    }
+    if (const auto minus = m_settings.getMinusColor(bet)) {
+        setButtonColour(block.dispColor[1], *minus);
+    }
+    const std::optional<bool> flags[kLimits] = {m_settings.getIsIdealLimit(bet),
+                                                m_settings.getIsRealLimit(bet),
+                                                m_settings.getIsTanRatioLimit(bet),
+                                                m_settings.getIsFukuRatioLimit(bet)};
+    const std::optional<float> limits[kLimits] = {m_settings.getIdealLimit(bet),
+                                                  m_settings.getRealLimit(bet),
+                                                  m_settings.getTanRatioLimit(bet),
+                                                  m_settings.getFukuRatioLimit(bet)};
+    for (int k = 0; k < kLimits; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        if (flags[k]) {
+            block.limitOn[i]->setChecked(*flags[k]);
+        }
+        if (limits[k]) {
+            block.limit[i]->setEditText(formatSingle(*limits[k]));
+        }
+    }
+}
+
+void OptionsDialog::restorePlacement()
+{
+    const float left = m_settings.readTwips(kOptionWindow, u"Left"_s, kDefaultLeft);
+    const float top = m_settings.readTwips(kOptionWindow, u"Top"_s, kDefaultTop);
+    QRect frame(px(left), px(top), width(), height());
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        screens << s->availableGeometry();
+    }
+    // A placement that would hide the dialog entirely gives way to the default.
+    if (!isOnAnyScreen(frame, screens)) {
+        frame.moveTopLeft({px(kDefaultLeft), px(kDefaultTop)});
+    }
+    move(frame.topLeft());
+}
+
+void OptionsDialog::done(int result)
+{
+    if (!isMinimized()) {
+        const QRect frame = frameGeometry();
+        m_settings.writeTwips(kOptionWindow, u"Left"_s, pixelsToTwips(frame.x(), m_dpi));
+        m_settings.writeTwips(kOptionWindow, u"Top"_s, pixelsToTwips(frame.y(), m_dpi));
+    }
+    m_settings.sync();
+    QDialog::done(result);
+}
+
+void OptionsDialog::accept()
+{
+    if (!validateInput()) {
+        return;
+    }
+    storeSettings();
+    QDialog::accept();
+}
+
+void OptionsDialog::fail(QWidget* box, const QString& text)
+{
+    m_sink.message(text, kTitle, MessageIcon::Warning);
+    box->setFocus(Qt::OtherFocusReason);
+    if (auto* combo = qobject_cast<QComboBox*>(box); combo != nullptr && combo->lineEdit()) {
+        combo->lineEdit()->selectAll();
+    }
+}
+
+bool OptionsDialog::validateInput()
+{
+    return validateBlock(m_uma) && validateBlock(m_wide);
+}
+
+bool OptionsDialog::validateBlock(const JudgeBlock& block)
+{
+    for (std::size_t i = 0; i < kLevels; ++i) {
+        const auto min = levelValue(block.detectMin[i]->currentText());
+        if (!min) {
+            fail(block.detectMin[i], kNotANumber);
+            return false;
+        }
+        const auto max = levelValue(block.detectMax[i]->currentText());
+        if (!max) {
+            fail(block.detectMax[i], kNotANumber);
+            return false;
+        }
+        if (*min >= *max) {
+            fail(block.detectMin[i], kBadOrder);
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < kLimits; ++i) {
+        if (block.limitOn[i]->isChecked() && !limitValue(block.limit[i]->currentText())) {
+            fail(block.limit[i], kNotANumber);
+            return false;
+        }
+    }
+    return true;
+}
+
+void OptionsDialog::storeSettings()
+{
+    m_settings.setPatFolder(m_patFolder->text());
+    for (int no = 1; no <= kHorses; ++no) {
+        m_settings.setHorseNoColor(no,
+                                   buttonColour(m_horseColours[static_cast<std::size_t>(no - 1)]));
+    }
+    m_settings.setDetectVal(static_cast<qint16>(m_popularDiff->currentIndex() + 1));
+    for (int level = 1; level <= kLevels; ++level) {
+        const auto i = static_cast<std::size_t>(level - 1);
+        for (const auto& [bet, block] :
+             {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+            // The checks passed, so both bounds convert.
+            m_settings.setDetectMin(bet, level, *levelValue(block->detectMin[i]->currentText()));
+            m_settings.setDetectMax(bet, level, *levelValue(block->detectMax[i]->currentText()));
+            m_settings.setDispChar(bet, level, block->dispChar[i]->currentText());
+        }
+    }
+    for (qint16 k = 0; k < 3; ++k) {
+        if (m_uma.dispSign[static_cast<std::size_t>(k)]->isChecked()) {
+            m_settings.setDispSign(BetType::Quinella, k);
+        }
+        if (m_wide.dispSign[static_cast<std::size_t>(k)]->isChecked()) {
+            m_settings.setDispSign(BetType::Wide, k);
+        }
+    }
+    for (const auto& [bet, block] :
+         {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+        m_settings.setPlusColor(bet, buttonColour(block->dispColor[0]));
+        m_settings.setMinusColor(bet, buttonColour(block->dispColor[1]));
+    }
+    storeJudgeBlock(BetType::Quinella, m_uma);
+    storeJudgeBlock(BetType::Wide, m_wide);
+    m_settings.sync();
+}
+
+void OptionsDialog::storeJudgeBlock(BetType bet, const JudgeBlock& block)
+{
+    using Flag = void (SettingsStore::*)(BetType, bool);
+    using Limit = void (SettingsStore::*)(BetType, float);
+    static constexpr Flag kFlags[kLimits] = {&SettingsStore::setIsIdealLimit,
+                                             &SettingsStore::setIsRealLimit,
+                                             &SettingsStore::setIsTanRatioLimit,
+                                             &SettingsStore::setIsFukuRatioLimit};
+    static constexpr Limit kSetLimits[kLimits] = {&SettingsStore::setIdealLimit,
+                                                  &SettingsStore::setRealLimit,
+                                                  &SettingsStore::setTanRatioLimit,
+                                                  &SettingsStore::setFukuRatioLimit};
+    for (std::size_t i = 0; i < kLimits; ++i) {
+        (m_settings.*kFlags[i])(bet, block.limitOn[i]->isChecked());
+    }
+    for (std::size_t i = 0; i < kLimits; ++i) {
+        // Only an unticked row can hold a text that is no number: its limit keeps the value
+        // stored before.
+        if (const auto value = limitValue(block.limit[i]->currentText())) {
+            (m_settings.*kSetLimits[i])(bet, *value);
+        }
+    }
+}
+
+void OptionsDialog::setDriveRoots(const QStringList& roots)
+{
+    const QSignalBlocker blocker(m_drives);
+    m_drives->clear();
+    for (const QString& root : roots) {
+        m_drives->addItem(QDir::toNativeSeparators(root), root);
+    }
+    m_drives->setCurrentIndex(-1);
+    selectDriveOf(m_folderPath);
+}
+
+QString OptionsDialog::driveOf(const QString& path) const
+{
+    const QString clean = cleanFolder(path);
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseSensitive;
+#endif
+    QString best;
+    for (int i = 0; i < m_drives->count(); ++i) {
+        const QString root = m_drives->itemData(i).toString();
+        const QString prefix = root.endsWith(u'/') ? root : root + u'/';
+        if ((clean.startsWith(prefix, kCase) || clean.compare(root, kCase) == 0)
+            && root.size() > best.size()) {
+            best = root;
+        }
+    }
+    return best;
+}
+
+void OptionsDialog::selectDriveOf(const QString& path)
+{
+    const QString drive = driveOf(path);
+    if (drive.isEmpty()) {
+        return;
+    }
+    const QSignalBlocker blocker(m_drives);
+    m_drives->setCurrentIndex(m_drives->findData(drive));
+}
+
+bool OptionsDialog::setFolderListPath(const QString& path)
+{
+    const QFileInfo info(QDir::fromNativeSeparators(path));
+    if (path.isEmpty() || !info.isDir()) {
+        return false;
+    }
+    const QModelIndex index = m_folderModel->index(cleanFolder(info.absoluteFilePath()));
+    if (!index.isValid()) {
+        return false;
+    }
+    {
+        const QSignalBlocker blocker(m_folders->selectionModel());
+        m_folders->setCurrentIndex(index);
+    }
+    m_folders->scrollTo(index);
+    folderListChanged(m_folderModel->filePath(index));
+    return true;
+}
+
+void OptionsDialog::folderListChanged(const QString& path)
+{
+    m_folderPath = path;
+    m_patFolder->setText(QDir::toNativeSeparators(path));
+    selectDriveOf(path);
+}
+
+void OptionsDialog::driveListChanged(int index)
+{
+    const QString drive = m_drives->itemData(index).toString();
+    if (drive == driveOf(m_folderPath)) {
+        return;
+    }
+    // A drive that cannot be opened (no medium, no rights) puts the list back without a word.
+    const QDir dir(drive);
+    if (drive.isEmpty() || !dir.exists() || !dir.isReadable() || !setFolderListPath(drive)) {
+        const QSignalBlocker blocker(m_drives);
+        m_drives->setCurrentIndex(m_drives->findData(driveOf(m_folderPath)));
+    }
+}

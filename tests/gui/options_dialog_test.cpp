@@ -1,0 +1,608 @@
+// SPDX-License-Identifier: MIT
+// The options dialog, offscreen: load, the checks at OK, what OK and Cancel store, the folder
+// and colour choices, and the main window's recolouring when it closes.
+#include <functional>
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "app/main_window.h"
+#include "race_generator.h"
+#include "settings/options_dialog.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kDpi = 96; // offscreen
+
+int px(int twips)
+{
+    return qRound(twips * kDpi / 1440.0);
+}
+
+template<typename T>
+T* child(QWidget& window, const QString& name)
+{
+    T* found = window.findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name.toStdString();
+    return found;
+}
+
+struct Options
+{
+    TestFolder folder;
+    QString ini = folder.filePath(u"settings.ini"_s);
+    SettingsStore settings{ini};
+    RecordingMessageSink sink;
+
+    QComboBox* combo(OptionsDialog& d, const QString& name) { return child<QComboBox>(d, name); }
+    void setText(OptionsDialog& d, const QString& name, const QString& text)
+    {
+        combo(d, name)->setEditText(text);
+    }
+    qint32 colour(OptionsDialog& d, const QString& name)
+    {
+        return child<QPushButton>(d, name)->property("colour").toInt();
+    }
+    /// Every key written so far, as "Group/Key".
+    QStringList storedKeys()
+    {
+        settings.sync();
+        return QSettings(ini, QSettings::IniFormat).allKeys();
+    }
+};
+
+void saveScreenshot(QWidget& window, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("MIKAZUKI_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir);
+        window.grab().save(QDir(dir).filePath(name));
+    }
+}
+
+} // namespace
+
+TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
+{
+    Options o;
+    OptionsDialog d(o.settings, o.sink);
+    EXPECT_EQ(d.objectName(), u"frmOption");
+    EXPECT_EQ(d.windowTitle(), u"ｵﾌﾟｼｮﾝ");
+    EXPECT_EQ(d.size(), QSize(px(14535), px(6825)));
+    EXPECT_EQ(d.pos(), QPoint(px(1500), px(1000)));
+    EXPECT_EQ(child<QWidget>(d, u"btnOk"_s)->geometry(),
+              QRect(px(12060), px(240), px(975), px(495)));
+    auto* wideMin = child<QWidget>(d, u"cmbDetectMinWide_2"_s);
+    EXPECT_EQ(wideMin->parentWidget()->objectName(), u"Frame4_1");
+    EXPECT_EQ(wideMin->geometry(), QRect(px(360), px(1320), px(735), px(300)));
+    EXPECT_EQ(child<QWidget>(d, u"btnColor_13"_s)->geometry(),
+              QRect(px(3780), px(720), px(615), px(375)));
+    EXPECT_EQ(child<QLabel>(d, u"Label1_13"_s)->text(), u"14番");
+    // The two blocks spell the ratio captions differently, each as written.
+    EXPECT_EQ(child<QCheckBox>(d, u"chkDispOptionUma_2"_s)->text(), u"単指示率");
+    EXPECT_EQ(child<QCheckBox>(d, u"chkDispOptionUma_3"_s)->text(), u"複指示率");
+    EXPECT_EQ(child<QCheckBox>(d, u"chkDispOptionWide_2"_s)->text(), u"単支持率");
+    EXPECT_EQ(child<QCheckBox>(d, u"chkDispOptionWide_3"_s)->text(), u"複支持率");
+    EXPECT_EQ(child<QLabel>(d, u"Label6_7"_s)->text(), u"未満絡みは判定から除外");
+    EXPECT_EQ(child<QLabel>(d, u"Label1_18"_s)->text(), u"－値");
+
+    EXPECT_EQ(o.combo(d, u"cmbPopularDiff"_s)->count(), 17);
+    EXPECT_FALSE(o.combo(d, u"cmbPopularDiff"_s)->isEditable());
+    EXPECT_EQ(o.combo(d, u"cmbPopularDiff"_s)->currentText(), u"5");
+    EXPECT_EQ(o.combo(d, u"cmbDispCharUma_0"_s)->count(), 12);
+    EXPECT_EQ(o.combo(d, u"cmbDispLimitWide_3"_s)->itemText(18), u"9999.9");
+    EXPECT_EQ(o.combo(d, u"cmbDetectMinWide_4"_s)->currentText(), u"30");
+    EXPECT_EQ(o.combo(d, u"cmbDetectMaxUma_0"_s)->currentText(), u"1000");
+    EXPECT_EQ(o.combo(d, u"cmbDispCharUma_3"_s)->currentText(), u"△");
+    EXPECT_EQ(o.combo(d, u"cmbDispLimitUma_1"_s)->currentText(), u"300");
+    EXPECT_EQ(o.combo(d, u"cmbDispLimitWide_1"_s)->currentText(), u"100");
+    EXPECT_EQ(o.combo(d, u"cmbDispLimitUma_2"_s)->currentText(), u"0.04");
+    EXPECT_TRUE(child<QCheckBox>(d, u"chkDispOptionWide_3"_s)->isChecked());
+    EXPECT_TRUE(child<QRadioButton>(d, u"optDispSignUma_0"_s)->isChecked());
+    EXPECT_EQ(o.colour(d, u"btnColor_17"_s), 16777215);
+    EXPECT_EQ(o.colour(d, u"btnDispColorWide_1"_s), 255);
+    // The default folder does not exist here: the text keeps it as stored.
+    EXPECT_EQ(child<QLineEdit>(d, u"txtPatFolder"_s)->text(), o.settings.getPatFolder());
+
+    d.show();
+    saveScreenshot(d, u"options.png"_s);
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    EXPECT_TRUE(o.sink.messages.empty());
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    // Folder, 18 colours, DetectVal, 30 level keys and 11 keys per bet type.
+    QStringList option = o.storedKeys().filter(QRegularExpression(u"^Option/"_s));
+    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22) << option.join(u' ').toStdString();
+    QSettings raw(o.ini, QSettings::IniFormat);
+    EXPECT_EQ(raw.value(u"Option/AutoJudge/DetectMinWide5"_s).toString(), u"30");
+    EXPECT_EQ(raw.value(u"Option/AutoJudge/TanRatioLimitUma"_s).toString(), u"0.04");
+    EXPECT_EQ(raw.value(u"Option/AutoJudge/IsRealLimitWide"_s).toString(), u"True");
+    EXPECT_EQ(raw.value(u"Option/AutoJudge/RealLimitWide"_s).toString(), u"100");
+    EXPECT_EQ(raw.value(u"Option/AutoJudge/DetectVal"_s).toString(), u"5");
+    EXPECT_EQ(raw.value(u"Option/HorseNoColor/18"_s).toString(), u"16777215");
+    EXPECT_EQ(raw.value(u"Option/AutoJudge/DispCharWide5"_s).toString(), u"×");
+}
+
+TEST(OptionsDialog, OkStoresWhatTheControlsShow)
+{
+    Options o;
+    o.settings.setRealLimit(BetType::Wide, 123.5F);
+    OptionsDialog d(o.settings, o.sink);
+    d.setColourChooser([](const QColor&) { return QColor(0x12, 0x34, 0x56); });
+    child<QLineEdit>(d, u"txtPatFolder"_s)->setText(u"D:\\Races\\"_s);
+    child<QPushButton>(d, u"btnColor_17"_s)->click();
+    child<QPushButton>(d, u"btnDispColorWide_0"_s)->click();
+    o.combo(d, u"cmbPopularDiff"_s)->setCurrentIndex(16);
+    o.setText(d, u"cmbDetectMinUma_0"_s, u"150.4"_s);
+    o.setText(d, u"cmbDetectMaxUma_0"_s, u" 150.6 "_s);
+    o.setText(d, u"cmbDetectMinWide_4"_s, u"-0"_s);
+    o.setText(d, u"cmbDetectMaxWide_4"_s, u"1,000"_s);
+    o.setText(d, u"cmbDispCharUma_1"_s, QString());
+    const QString longMark = QString(300, u'★');
+    o.setText(d, u"cmbDispCharWide_2"_s, longMark);
+    child<QRadioButton>(d, u"optDispSignWide_2"_s)->setChecked(true);
+    child<QCheckBox>(d, u"chkDispOptionUma_0"_s)->setChecked(false);
+    o.setText(d, u"cmbDispLimitUma_3"_s, u"9999.9"_s);
+    // An unticked row may hold anything; its limit keeps the value stored before.
+    child<QCheckBox>(d, u"chkDispOptionWide_1"_s)->setChecked(false);
+    o.setText(d, u"cmbDispLimitWide_1"_s, u"abc"_s);
+
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    EXPECT_TRUE(o.sink.messages.empty());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    const SettingsStore& s = o.settings;
+    EXPECT_EQ(s.readText(u"Option"_s, u"PatFolder"_s, {}), u"D:\\Races\\");
+    EXPECT_EQ(s.getHorseNoColor(18), 0x563412);
+    EXPECT_EQ(s.getHorseNoColor(17), 16777215);
+    EXPECT_EQ(s.getPlusColor(BetType::Wide), 0x563412);
+    EXPECT_EQ(s.getPlusColor(BetType::Quinella), 0);
+    EXPECT_EQ(s.getDetectVal(), 17);
+    EXPECT_EQ(s.getDetectMin(BetType::Quinella, 1), 150);
+    EXPECT_EQ(s.getDetectMax(BetType::Quinella, 1), 151);
+    EXPECT_EQ(s.getDetectMin(BetType::Wide, 5), 0);
+    EXPECT_EQ(s.getDetectMax(BetType::Wide, 5), 1000);
+    EXPECT_EQ(s.getDispChar(BetType::Quinella, 2), QString());
+    EXPECT_EQ(s.getDispChar(BetType::Wide, 3), longMark);
+    EXPECT_EQ(s.getDispSign(BetType::Wide), 2);
+    EXPECT_EQ(s.getDispSign(BetType::Quinella), 0);
+    EXPECT_EQ(s.getIsIdealLimit(BetType::Quinella), false);
+    EXPECT_EQ(s.getIsIdealLimit(BetType::Wide), true);
+    EXPECT_EQ(s.getFukuRatioLimit(BetType::Quinella), 9999.9F);
+    EXPECT_EQ(s.getIsRealLimit(BetType::Wide), false);
+    EXPECT_EQ(s.getRealLimit(BetType::Wide), 123.5F);
+}
+
+// One failing (or passing) set of entries and what OK must then do.
+struct CheckCase
+{
+    const char* name;
+    std::vector<std::pair<QString, QString>> texts; // combo box, text
+    std::vector<QString> ticked;                    // limit check boxes to tick
+    QString message;                                // empty: the checks pass
+    QString focus;
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OptionsChecks : public testing::TestWithParam<CheckCase>
+{};
+
+TEST_P(OptionsChecks, StopAtTheFirstFailureWithItsMessageAndFocus)
+{
+    const CheckCase& c = GetParam();
+    Options o;
+    OptionsDialog d(o.settings, o.sink);
+    for (const auto& [name, text] : c.texts) {
+        o.setText(d, name, text);
+    }
+    for (const QString& name : c.ticked) {
+        child<QCheckBox>(d, name)->setChecked(true);
+    }
+    d.show();
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    if (c.message.isEmpty()) {
+        EXPECT_TRUE(o.sink.messages.empty());
+        EXPECT_FALSE(d.isVisible());
+        return;
+    }
+    ASSERT_EQ(o.sink.messages.size(), 1u);
+    EXPECT_EQ(o.sink.messages[0].text, c.message);
+    EXPECT_EQ(o.sink.messages[0].title, u"オプション設定");
+    EXPECT_EQ(o.sink.messages[0].icon, MessageIcon::Warning);
+    ASSERT_NE(d.focusWidget(), nullptr);
+    const QWidget* focus = d.focusWidget();
+    // An editable combo box hands its focus to its line edit.
+    if (focus->objectName().isEmpty() && focus->parentWidget() != nullptr) {
+        focus = focus->parentWidget();
+    }
+    EXPECT_EQ(focus->objectName(), c.focus);
+    // The dialog stays open, as the user left it, and nothing is stored.
+    EXPECT_TRUE(d.isVisible());
+    for (const auto& [name, text] : c.texts) {
+        EXPECT_EQ(o.combo(d, name)->currentText(), text);
+    }
+    EXPECT_TRUE(o.storedKeys().isEmpty());
+}
+
+const QString kM1 = u"数値を正しく入力して下さい。"_s;
+const QString kM2 = u"数値の大小関係を正しく入力して下さい。"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    OptionsChecks,
+    testing::Values(
+        CheckCase{
+            "EqualBounds", {{u"cmbDetectMaxUma_1"_s, u"300"_s}}, {}, kM2, u"cmbDetectMinUma_1"_s},
+        CheckCase{"BoundsEqualAfterRounding",
+                  {{u"cmbDetectMinUma_3"_s, u"100.5"_s}, {u"cmbDetectMaxUma_3"_s, u"100.4"_s}},
+                  {},
+                  kM2,
+                  u"cmbDetectMinUma_3"_s},
+        CheckCase{"WideMinNotANumber",
+                  {{u"cmbDetectMinWide_3"_s, u"abc"_s}},
+                  {},
+                  kM1,
+                  u"cmbDetectMinWide_3"_s},
+        CheckCase{"QuinellaBeforeWide",
+                  {{u"cmbDetectMinUma_0"_s, QString()}, {u"cmbDetectMaxWide_0"_s, u"x"_s}},
+                  {},
+                  kM1,
+                  u"cmbDetectMinUma_0"_s},
+        CheckCase{"MinBeforeMax",
+                  {{u"cmbDetectMinUma_2"_s, u"1e9"_s}, {u"cmbDetectMaxUma_2"_s, u"1e9"_s}},
+                  {},
+                  kM1,
+                  u"cmbDetectMinUma_2"_s},
+        CheckCase{
+            "MaxExponent", {{u"cmbDetectMaxWide_0"_s, u"1e9"_s}}, {}, kM1, u"cmbDetectMaxWide_0"_s},
+        CheckCase{"FullWidthDigits",
+                  {{u"cmbDetectMaxUma_4"_s, u"１０"_s}},
+                  {},
+                  kM1,
+                  u"cmbDetectMaxUma_4"_s},
+        CheckCase{"BeyondSixteenBits",
+                  {{u"cmbDetectMaxWide_2"_s, u"40000"_s}},
+                  {},
+                  kM1,
+                  u"cmbDetectMaxWide_2"_s},
+        CheckCase{"LongText",
+                  {{u"cmbDetectMinWide_1"_s, QString(300, u'9')}},
+                  {},
+                  kM1,
+                  u"cmbDetectMinWide_1"_s},
+        CheckCase{"TickedLimitEmpty",
+                  {{u"cmbDispLimitUma_2"_s, QString()}},
+                  {},
+                  kM1,
+                  u"cmbDispLimitUma_2"_s},
+        // A number beyond the single range cannot be stored either.
+        CheckCase{"TickedLimitBeyondSingle",
+                  {{u"cmbDispLimitWide_0"_s, QString(300, u'9')}},
+                  {},
+                  kM1,
+                  u"cmbDispLimitWide_0"_s},
+        CheckCase{"QuinellaLimitsBeforeWideLevels",
+                  {{u"cmbDispLimitUma_3"_s, u"-"_s}, {u"cmbDetectMinWide_0"_s, u"x"_s}},
+                  {},
+                  kM1,
+                  u"cmbDispLimitUma_3"_s},
+        CheckCase{"PassesWithOddButValidTexts",
+                  {{u"cmbDetectMinUma_0"_s, u"-0"_s},
+                   {u"cmbDetectMaxUma_0"_s, u"+32767"_s},
+                   {u"cmbDetectMinWide_0"_s, u"-32768"_s},
+                   {u"cmbDispCharUma_0"_s, QString(300, u'x')},
+                   {u"cmbDispCharWide_0"_s, QString()}},
+                  {u"chkDispOptionWide_0"_s},
+                  {},
+                  {}}),
+    [](const testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+TEST(OptionsDialog, UntickedLimitIsNotChecked)
+{
+    Options o;
+    o.settings.setIsTanRatioLimit(BetType::Quinella, false);
+    OptionsDialog d(o.settings, o.sink);
+    o.setText(d, u"cmbDispLimitUma_2"_s, QString());
+    EXPECT_TRUE(d.validateInput());
+    child<QCheckBox>(d, u"chkDispOptionUma_2"_s)->setChecked(true);
+    EXPECT_FALSE(d.validateInput());
+    EXPECT_EQ(o.sink.messages.size(), 1u);
+}
+
+TEST(OptionsDialog, CancelAndTheCloseBoxStoreOnlyThePlacement)
+{
+    Options o;
+    for (const bool closeBox : {false, true}) {
+        OptionsDialog d(o.settings, o.sink);
+        d.setColourChooser([](const QColor&) { return QColor(Qt::blue); });
+        d.show();
+        child<QPushButton>(d, u"btnColor_0"_s)->click();
+        EXPECT_EQ(o.colour(d, u"btnColor_0"_s), 0xFF0000);
+        o.setText(d, u"cmbDetectMinUma_0"_s, u"1"_s);
+        child<QLineEdit>(d, u"txtPatFolder"_s)->setText(u"elsewhere"_s);
+        d.move(closeBox ? 450 : 300, 200);
+        if (closeBox) {
+            d.close();
+        } else {
+            child<QPushButton>(d, u"btnCancel"_s)->click();
+        }
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+        QStringList keys = o.storedKeys();
+        keys.sort();
+        EXPECT_EQ(keys, QStringList({u"OptionWindow/Left"_s, u"OptionWindow/Top"_s}));
+        EXPECT_EQ(o.settings.readTwips(u"OptionWindow"_s, u"Left"_s, 0),
+                  closeBox ? 6750.0F : 4500.0F);
+        EXPECT_EQ(o.settings.readTwips(u"OptionWindow"_s, u"Top"_s, 0), 3000.0F);
+    }
+    // The next opening starts there; closing it minimised keeps the stored placement.
+    OptionsDialog d(o.settings, o.sink);
+    EXPECT_EQ(d.pos(), QPoint(450, 200));
+    d.showMinimized();
+    d.move(10, 10);
+    d.reject();
+    EXPECT_EQ(o.settings.readTwips(u"OptionWindow"_s, u"Left"_s, 0), 6750.0F);
+    EXPECT_TRUE(o.sink.messages.empty());
+
+    // A placement off every screen gives way to the default.
+    o.settings.writeTwips(u"OptionWindow"_s, u"Left"_s, -900000.0F);
+    OptionsDialog lost(o.settings, o.sink);
+    EXPECT_EQ(lost.pos(), QPoint(px(1500), px(1000)));
+}
+
+TEST(OptionsDialog, EnterInABoxConfirmsAndEscapeCancels)
+{
+    Options o;
+    {
+        OptionsDialog d(o.settings, o.sink);
+        d.show();
+        QComboBox* box = o.combo(d, u"cmbDetectMinUma_0"_s);
+        box->setFocus();
+        box->lineEdit()->setText(u"7"_s);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(o.settings.getDetectMin(BetType::Quinella, 1), 7);
+        // The typed text does not join the list.
+        EXPECT_EQ(box->count(), 9);
+    }
+    o.settings.setDetectMin(BetType::Quinella, 1, 8);
+    OptionsDialog d(o.settings, o.sink);
+    d.show();
+    QComboBox* box = o.combo(d, u"cmbDetectMinUma_0"_s);
+    box->lineEdit()->setText(u"9"_s);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Rejected);
+    EXPECT_EQ(o.settings.getDetectMin(BetType::Quinella, 1), 8);
+}
+
+TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
+{
+    Options o;
+    const QString autoJudge = u"Option\\AutoJudge"_s;
+    for (const QString& bet : {u"Uma"_s, u"Wide"_s}) {
+        for (int level = 1; level <= 5; ++level) {
+            for (const QString& name : {u"DetectMin"_s, u"DetectMax"_s}) {
+                o.settings.writeText(autoJudge, name + bet + QString::number(level), u"abc"_s);
+            }
+        }
+        for (const QString& name : {u"PlusColor"_s,
+                                    u"MinusColor"_s,
+                                    u"IsIdealLimit"_s,
+                                    u"IsRealLimit"_s,
+                                    u"IsTanRatioLimit"_s,
+                                    u"IsFukuRatioLimit"_s,
+                                    u"IdealLimit"_s,
+                                    u"RealLimit"_s,
+                                    u"TanRatioLimit"_s,
+                                    u"FukuRatioLimit"_s}) {
+            o.settings.writeText(autoJudge, name + bet, u"１"_s);
+        }
+        o.settings.writeText(autoJudge, u"DispSign"_s + bet, u"7"_s);
+    }
+    o.settings.writeText(autoJudge, u"DetectVal"_s, u"18"_s);
+    for (int no = 1; no <= 18; ++no) {
+        o.settings.writeText(u"Option\\HorseNoColor"_s, QString::number(no), u"red"_s);
+    }
+    o.settings.writeText(u"OptionWindow"_s, u"Left"_s, u"left"_s);
+    o.settings.writeText(u"OptionWindow"_s, u"Top"_s, u"1e99"_s);
+
+    OptionsDialog d(o.settings, o.sink);
+    EXPECT_EQ(d.pos(), QPoint(px(1500), px(1000)));
+    EXPECT_EQ(o.combo(d, u"cmbPopularDiff"_s)->currentIndex(), -1);
+    const char16_t* mins[] = {u"500", u"300", u"200", u"100", u"50"};
+    const char16_t* maxes[] = {u"1000", u"500", u"300", u"200", u"100"};
+    for (const QString& bet : {u"Uma"_s, u"Wide"_s}) {
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_EQ(
+                o.combo(d, u"cmbDetectMin"_s + bet + u'_' + QString::number(k))->currentText(),
+                QString::fromUtf16(mins[k]));
+            EXPECT_EQ(
+                o.combo(d, u"cmbDetectMax"_s + bet + u'_' + QString::number(k))->currentText(),
+                QString::fromUtf16(maxes[k]));
+        }
+        const char16_t* limits[] = {u"1000", u"1000", u"0.04", u"0.05"};
+        for (int k = 0; k < 4; ++k) {
+            const QString index = u'_' + QString::number(k);
+            EXPECT_EQ(o.combo(d, u"cmbDispLimit"_s + bet + index)->currentText(),
+                      QString::fromUtf16(limits[k]));
+            EXPECT_FALSE(child<QCheckBox>(d, u"chkDispOption"_s + bet + index)->isChecked());
+        }
+        EXPECT_TRUE(child<QRadioButton>(d, u"optDispSign"_s + bet + u"_0"_s)->isChecked());
+        EXPECT_EQ(o.colour(d, u"btnDispColor"_s + bet + u"_0"_s), 16777215);
+    }
+    EXPECT_EQ(o.colour(d, u"btnColor_5"_s), 16777215);
+
+    // OK stores what the controls show.
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    EXPECT_TRUE(o.sink.messages.empty());
+    EXPECT_EQ(o.settings.getDetectVal(), 0);
+    EXPECT_EQ(o.settings.getDispSign(BetType::Wide), 0);
+    EXPECT_EQ(o.settings.getDetectMin(BetType::Wide, 5), 50);
+    EXPECT_EQ(o.settings.getIsFukuRatioLimit(BetType::Quinella), false);
+    EXPECT_EQ(o.settings.getFukuRatioLimit(BetType::Quinella), 0.05F);
+    EXPECT_EQ(o.settings.getMinusColor(BetType::Wide), 16777215);
+    EXPECT_EQ(o.settings.getHorseNoColor(6), 16777215);
+}
+
+TEST(OptionsDialog, ColourButtonsStartTheChooserFromTheirColour)
+{
+    Options o;
+    o.settings.setMinusColor(BetType::Quinella, 0x00FF00);
+    OptionsDialog d(o.settings, o.sink);
+    std::vector<QColor> presets;
+    std::optional<QColor> answer;
+    d.setColourChooser([&](const QColor& initial) {
+        presets.push_back(initial);
+        return answer;
+    });
+    auto* button = child<QPushButton>(d, u"btnDispColorUma_1"_s);
+    button->click(); // cancelled
+    EXPECT_EQ(o.colour(d, u"btnDispColorUma_1"_s), 0x00FF00);
+    answer = QColor(0, 0xFF, 0); // the same colour
+    button->click();
+    EXPECT_EQ(o.colour(d, u"btnDispColorUma_1"_s), 0x00FF00);
+    answer = QColor(0xFF, 0, 0);
+    button->click();
+    EXPECT_EQ(o.colour(d, u"btnDispColorUma_1"_s), 0x0000FF);
+    ASSERT_EQ(presets.size(), 3u);
+    EXPECT_EQ(presets[0], QColor(0, 0xFF, 0));
+    EXPECT_EQ(presets[2], QColor(0, 0xFF, 0));
+
+    // The real chooser: its title and preset; cancelling it changes nothing.
+    OptionsDialog real(o.settings, o.sink);
+    QString title;
+    QColor preset;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+            title = dialog->windowTitle();
+            preset = dialog->currentColor();
+            dialog->reject();
+        }
+    });
+    child<QPushButton>(real, u"btnDispColorUma_1"_s)->click();
+    EXPECT_EQ(title, u"色の設定");
+    EXPECT_EQ(preset, QColor(0, 0xFF, 0));
+    EXPECT_EQ(o.colour(real, u"btnDispColorUma_1"_s), 0x00FF00);
+}
+
+TEST(OptionsDialog, FolderAndDriveLists)
+{
+    Options o;
+    ASSERT_TRUE(QDir(o.folder.path()).mkpath(u"pat/sub"_s));
+    const QString pat = QDir::cleanPath(o.folder.filePath(u"pat"_s));
+    o.settings.setPatFolder(pat + u'/');
+    OptionsDialog d(o.settings, o.sink);
+    auto* text = child<QLineEdit>(d, u"txtPatFolder"_s);
+    auto* folders = child<QTreeView>(d, u"dirList"_s);
+    auto* drives = child<QComboBox>(d, u"drvList"_s);
+    // The folder list writes back its own form of the path, without the trailing separator.
+    EXPECT_EQ(text->text(), QDir::toNativeSeparators(pat));
+    const auto* model = qobject_cast<const QFileSystemModel*>(folders->model());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->filePath(folders->currentIndex()), pat);
+    EXPECT_TRUE(model->filter().testFlag(QDir::AllDirs));
+    EXPECT_FALSE(model->filter().testFlag(QDir::Files));
+    ASSERT_EQ(drives->count(), QDir::drives().size());
+    EXPECT_EQ(drives->currentText(),
+              QDir::toNativeSeparators(QDir::drives().first().absoluteFilePath()));
+
+    // Choosing a folder in the list writes its path into the text.
+    folders->setCurrentIndex(model->index(pat + u"/sub"_s));
+    EXPECT_EQ(text->text(), QDir::toNativeSeparators(pat + u"/sub"_s));
+
+    // A drive that cannot be opened puts the drive list back, without a message.
+    const QString root = drives->itemData(0).toString();
+    d.setDriveRoots({root, o.folder.filePath(u"no-medium"_s)});
+    drives->setCurrentIndex(1);
+    EXPECT_EQ(drives->currentIndex(), 0);
+    EXPECT_EQ(text->text(), QDir::toNativeSeparators(pat + u"/sub"_s));
+    EXPECT_TRUE(o.sink.messages.empty());
+
+    // A stored folder that does not exist keeps its text as stored.
+    o.settings.setPatFolder(u"C:\\Program Files\\Pat98\\"_s);
+    OptionsDialog missing(o.settings, o.sink);
+    EXPECT_EQ(child<QLineEdit>(missing, u"txtPatFolder"_s)->text(), u"C:\\Program Files\\Pat98\\");
+}
+
+TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
+{
+    TestFolder folder;
+    SettingsStore settings(folder.filePath(u"settings.ini"_s));
+    RecordingMessageSink sink;
+    PatRandom random(5);
+    const GeneratedRace race = generateRace(random, 0, 8, false);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(folder.path(), race, &error));
+    // One band that takes every deviation, so that every judged pair carries a mark.
+    settings.setDetectMin(BetType::Quinella, 1, 0);
+    settings.setDetectMax(BetType::Quinella, 1, 32767);
+    MainWindow window(settings, &sink);
+    window.updateFormFromSelection(folder.filePath(winPlaceOddsFileName(race)));
+    const auto marks = [&window] {
+        QStringList texts;
+        const PairGridModel& grid = window.display().umaRenGrid();
+        for (int row = 0; row < grid.rowCount(); ++row) {
+            texts << grid.cell(row, MarkColumn).text;
+        }
+        return texts;
+    };
+    const QStringList before = marks();
+    auto* cell = child<QLabel>(window, u"lblTanHorseNo_1"_s);
+    EXPECT_EQ(cell->palette().color(QPalette::Window), QColor(Qt::white));
+
+    // While the dialog is open the colours and marks change in the store; it is then closed by
+    // its close box, which stores nothing itself.
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        opened = dialog->parentWidget() == &window;
+        for (int no = 1; no <= 18; ++no) {
+            settings.setHorseNoColor(no, 255);
+        }
+        for (int level = 1; level <= 5; ++level) {
+            settings.setDispChar(BetType::Quinella, level, u"Z"_s);
+        }
+        dialog->close();
+    });
+    child<QAction>(window, u"mnuToolOption"_s)->trigger();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(cell->palette().color(QPalette::Window), QColor(Qt::red));
+    EXPECT_EQ(child<QLabel>(window, u"lblFukuHorseNo_8"_s)->palette().color(QPalette::Window),
+              QColor(Qt::red));
+    // Nothing else: the marks change only at the next load.
+    EXPECT_EQ(marks(), before);
+    window.updateFormFromSelection(folder.filePath(winPlaceOddsFileName(race)));
+    const QStringList after = marks();
+    ASSERT_EQ(after.size(), before.size());
+    int marked = 0;
+    for (qsizetype row = 0; row < before.size(); ++row) {
+        EXPECT_EQ(after[row], before[row].isEmpty() ? QString() : u"Z"_s) << row;
+        marked += before[row].isEmpty() ? 0 : 1;
+    }
+    EXPECT_GT(marked, 0);
+}
