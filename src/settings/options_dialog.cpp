@@ -472,12 +472,8 @@ void OptionsDialog::restorePlacement()
     const float left = m_settings.readTwips(kOptionWindow, u"Left"_s, kDefaultLeft);
     const float top = m_settings.readTwips(kOptionWindow, u"Top"_s, kDefaultTop);
     QRect frame(px(left), px(top), width(), height());
-    QList<QRect> screens;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        screens << s->availableGeometry();
-    }
     // A placement that would hide the dialog entirely gives way to the default.
-    if (!isOnAnyScreen(frame, screens)) {
+    if (!isOnAnyScreen(frame)) {
         frame.moveTopLeft({px(kDefaultLeft), px(kDefaultTop)});
     }
     move(frame.topLeft());
