@@ -200,3 +200,20 @@ float textToSingle(QStringView text)
     const auto number = parseDecimalText(text);
     return number ? decimalTextToSingle(*number).value_or(0.0F) : 0.0F;
 }
+
+GenericSortKey genericSortKey(const QString& cell)
+{
+    return {parseDecimalText(cell) ? std::optional<double>(numericValue(cell)) : std::nullopt,
+            cell};
+}
+
+int compareGeneric(const GenericSortKey& a, const GenericSortKey& b)
+{
+    if (a.number && b.number) {
+        return *a.number < *b.number ? -1 : (*a.number > *b.number ? 1 : 0);
+    }
+    if (a.number || b.number) {
+        return a.number ? -1 : 1;
+    }
+    return a.text.compare(b.text, Qt::CaseInsensitive);
+}

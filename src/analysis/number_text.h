@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include <QString>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -47,3 +48,18 @@ qint16 textToInteger(QStringView text);
 
 /// A whole-text number as the nearest single; 0 for anything that is not a number.
 float textToSingle(QStringView text);
+
+/// A cell as the lists sort it "generically": by its value when it is a number as a whole,
+/// otherwise as text ignoring case.
+struct GenericSortKey
+{
+    std::optional<double> number;
+    QString text;
+};
+
+GenericSortKey genericSortKey(const QString& cell);
+
+/// Numbers compare by value, texts ignoring case, and every number sorts before every text: a
+/// rule that compared a number and a text as texts would not be a consistent order (9 < 10 as
+/// numbers, 10 < 1A and 1A < 9 as texts), and sorting with it could even run out of bounds.
+int compareGeneric(const GenericSortKey& a, const GenericSortKey& b);

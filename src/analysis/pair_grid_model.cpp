@@ -10,22 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Generic comparison: numbers as numbers when both cells are numbers, otherwise text.
-int genericCompare(const QString& a, const QString& b)
-{
-    const auto x = parseDecimalText(a);
-    const auto y = parseDecimalText(b);
-    if (x && y) {
-        const double u = numericValue(a);
-        const double v = numericValue(b);
-        return u < v ? -1 : (u > v ? 1 : 0);
-    }
-    return a.compare(b, Qt::CaseInsensitive);
-}
-
-} // namespace
+namespace {} // namespace
 
 PairGridModel::PairGridModel(BetType bet, QObject* parent)
     : QAbstractTableModel(parent)
@@ -180,12 +165,33 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
     const auto key = [column](const Row& row) -> const QString& {
         return row[static_cast<std::size_t>(column)].text;
     };
+    const bool generic = kind == GridSort::GenericAscending || kind == GridSort::GenericDescending;
+    if (generic) {
+        // Keys are read once per row, not at every comparison.
+        std::vector<std::pair<GenericSortKey, std::size_t>> keys;
+        keys.reserve(m_rows.size());
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            keys.emplace_back(genericSortKey(key(m_rows[r])), r);
+        }
+        const int sign = kind == GridSort::GenericAscending ? 1 : -1;
+        std::stable_sort(keys.begin(), keys.end(), [sign](const auto& a, const auto& b) {
+            return sign * compareGeneric(a.first, b.first) < 0;
+        });
+        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        std::vector<Row> sorted;
+        sorted.reserve(m_rows.size());
+        for (const auto& k : keys) {
+            sorted.push_back(std::move(m_rows[k.second]));
+        }
+        m_rows = std::move(sorted);
+        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        return;
+    }
     const auto before = [&](const Row& a, const Row& b) {
         switch (kind) {
         case GridSort::GenericAscending:
-            return genericCompare(key(a), key(b)) < 0;
         case GridSort::GenericDescending:
-            return genericCompare(key(a), key(b)) > 0;
+            return false; // sorted above
         case GridSort::NumericDescending:
             return numericValue(key(a)) > numericValue(key(b));
         case GridSort::TextAscending:

@@ -7,7 +7,8 @@
 /// Screen lengths in twips (1/1440 inch) and pixels at a logical DPI.
 inline int twipsToPixels(double twips, int dpi)
 {
-    return qRound(twips * dpi / 1440.0);
+    // Bounded so that no stored length can overflow the conversion.
+    return qRound(qBound(-1.0e9, twips * dpi / 1440.0, 1.0e9));
 }
 
 inline float pixelsToTwips(int pixels, int dpi)

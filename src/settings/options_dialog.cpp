@@ -275,8 +275,10 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
               auto* c = new QComboBox(frame);
               c->setObjectName(name);
               c->setEditable(true);
-              // Enter confirms the dialog; it never adds the typed text to the list.
+              // Enter confirms the dialog; it never adds the typed text to the list. No inline
+              // completion either: typing "10" must not become the list's "100".
               c->setInsertPolicy(QComboBox::NoInsert);
+              c->setCompleter(nullptr);
               c->addItems(list);
               c->setGeometry(place(twips.x(), twips.y(), twips.width(), twips.height()));
               return c;

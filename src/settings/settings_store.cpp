@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "settings_store.h"
 
+#include <cmath>
 #include <limits>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -73,16 +75,41 @@ SettingsStore::~SettingsStore()
     sync();
 }
 
+namespace {
+
+// Whether a file holds nothing but what an INI file holds: blank lines, comments, [sections] and
+// key=value lines. QSettings parses almost anything without complaint.
+bool looksLikeIni(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return !QFileInfo::exists(path); // a file still to be made is fine
+    }
+    const QByteArray bytes = file.read(16 * 1024 * 1024);
+    if (bytes.contains('\0')) {
+        return false;
+    }
+    for (const QByteArray& rawLine : bytes.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.contains('=')
+            || (line.startsWith('[') && line.endsWith(']'))) {
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void SettingsStore::checkWritable()
 {
-    // QSettings rewrites its whole file on the first change. A file it could not parse, or one
-    // that holds no settings at all although it is not empty, is something else the user keeps:
-    // read nothing from it and never write it.
-    const QStringList keys = m_settings->allKeys();
+    // QSettings rewrites its whole file on the first change. A file that is not an INI text is
+    // something else the user keeps: read nothing from it and never write it.
+    m_settings->allKeys();
     const QString file = m_settings->fileName();
-    const QFileInfo info(file);
     m_writable = m_settings->status() == QSettings::NoError
-                 && !(keys.isEmpty() && info.isFile() && info.size() > 0);
+                 && (!QFileInfo(file).isFile() || looksLikeIni(file));
 }
 
 void SettingsStore::sync()
@@ -187,7 +214,9 @@ void SettingsStore::writeSingle(const QString& section, const QString& key, floa
 
 float SettingsStore::readTwips(const QString& section, const QString& key, float def) const
 {
-    return readSingle(section, key, def).value_or(def);
+    // Beyond a million twips (some 17 metres) no screen reaches: such a value is no placement.
+    const auto value = readSingle(section, key, def);
+    return value && std::abs(*value) <= 1.0e6F ? *value : def;
 }
 
 void SettingsStore::writeTwips(const QString& section, const QString& key, float twips)

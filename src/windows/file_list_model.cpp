@@ -50,27 +50,6 @@ QString wholeNumber(QStringView field)
     return formatFixed(numericValue(field), 0);
 }
 
-// A cell as the sort compares it: as a number when it reads as one, else as text.
-struct SortKey
-{
-    std::optional<double> number;
-    QString text;
-};
-
-SortKey sortKey(const QString& cell)
-{
-    const bool isNumber = parseDecimalText(cell).has_value();
-    return {isNumber ? std::optional<double>(numericValue(cell)) : std::nullopt, cell};
-}
-
-int compareKeys(const SortKey& a, const SortKey& b)
-{
-    if (a.number && b.number) {
-        return *a.number < *b.number ? -1 : (*a.number > *b.number ? 1 : 0);
-    }
-    return a.text.compare(b.text, Qt::CaseInsensitive);
-}
-
 } // namespace
 
 int FileListModel::rowCount(const QModelIndex& parent) const
@@ -170,14 +149,16 @@ std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink
         rows.push_back(std::move(row));
     }
     // Keys are read once per row, not at every comparison.
-    std::vector<std::pair<std::array<SortKey, 3>, std::size_t>> keys;
+    std::vector<std::pair<std::array<GenericSortKey, 3>, std::size_t>> keys;
     keys.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        keys.push_back({{sortKey(rows[r][1]), sortKey(rows[r][2]), sortKey(rows[r][3])}, r});
+        keys.push_back(
+            {{genericSortKey(rows[r][1]), genericSortKey(rows[r][2]), genericSortKey(rows[r][3])},
+             r});
     }
     std::sort(keys.begin(), keys.end(), [&rows](const auto& a, const auto& b) {
         for (std::size_t column = 0; column < 3; ++column) {
-            const int c = compareKeys(a.first[column], b.first[column]);
+            const int c = compareGeneric(a.first[column], b.first[column]);
             if (c != 0) {
                 return c < 0;
             }

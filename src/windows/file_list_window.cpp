@@ -116,7 +116,8 @@ void FileListWindow::restorePlacement()
     const float height = m_settings.readTwips(kSection, u"Height"_s, kDefaultHeight);
     const float width = m_settings.readTwips(kSection, u"Width"_s, kDefaultWidth);
     QRect frame(px(left), px(top), px(width), px(height));
-    if (!isOnAnyScreen(frame) || width < 1 || height < 1) {
+    if (!isOnAnyScreen(frame) || width < 1 || height < 1 || width > 10 * kDefaultWidth
+        || height > 10 * kDefaultHeight) {
         frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kDefaultWidth), px(kDefaultHeight));
     }
     move(frame.topLeft());

@@ -76,15 +76,15 @@ TEST(PairGridModel, EverySortKindMovesWholeRows)
                    row(u"10-11"_s, QString(), QString())});
 
     model.sortByColumn(2, GridSort::GenericAscending);
-    // Numbers compare as numbers (9.8 < 12.5 < 100.0); anything else as text, before digits.
+    // Numbers compare as numbers (9.8 < 12.5 < 100.0) and come before the texts.
     EXPECT_EQ(column(model, 2),
-              QStringList({QString(), u"9.8"_s, u"12.5"_s, u"100.0"_s, u"ﾄﾘｹｼ"_s}));
+              QStringList({u"9.8"_s, u"12.5"_s, u"100.0"_s, QString(), u"ﾄﾘｹｼ"_s}));
     EXPECT_EQ(column(model, 0),
-              QStringList({u"10-11"_s, u" 1- 3"_s, u" 1- 2"_s, u" 2- 3"_s, u" 1-10"_s}));
+              QStringList({u" 1- 3"_s, u" 1- 2"_s, u" 2- 3"_s, u"10-11"_s, u" 1-10"_s}));
 
     model.sortByColumn(2, GridSort::GenericDescending);
     EXPECT_EQ(column(model, 2),
-              QStringList({u"ﾄﾘｹｼ"_s, u"100.0"_s, u"12.5"_s, u"9.8"_s, QString()}));
+              QStringList({u"ﾄﾘｹｼ"_s, QString(), u"100.0"_s, u"12.5"_s, u"9.8"_s}));
 
     model.sortByColumn(2, GridSort::NumericDescending); // non-numbers count as 0, ties stay
     EXPECT_EQ(column(model, 2),
@@ -104,4 +104,26 @@ TEST(PairGridModel, EverySortKindMovesWholeRows)
     EXPECT_EQ(column(model, 5), QStringList({u"b"_s, u"a"_s, u"B"_s, u"A"_s, QString()}));
     model.sortByColumn(9, GridSort::TextAscending); // no such column: nothing happens
     EXPECT_EQ(column(model, 5), QStringList({u"b"_s, u"a"_s, u"B"_s, u"A"_s, QString()}));
+}
+
+TEST(PairGridModel, MixedNumbersAndTextsSortConsistently)
+{
+    // "9" < "10" as numbers but "10" < "1A" < "9" as texts: comparing mixed cells as texts would
+    // be no order at all. Many rows, so that the sort's own shortcuts would notice.
+    PairGridModel model(BetType::Quinella);
+    std::vector<PairGridModel::Row> rows;
+    const QStringList cells = {u"9"_s, u"10"_s, u"1A"_s, u"2"_s, u"1B"_s, u"-3"_s, u"x"_s};
+    for (int r = 0; r < 70; ++r) {
+        rows.push_back(row(QString::number(r), cells[r % cells.size()], QString()));
+    }
+    model.setRows(rows);
+    model.sortByColumn(2, GridSort::GenericAscending);
+    const QStringList sorted = column(model, 2);
+    EXPECT_EQ(sorted.first(), u"-3");
+    // Ten of each: -3, 2, 9, 10 by value, then 1A, 1B, x as texts.
+    EXPECT_EQ(sorted.at(9), u"-3");
+    EXPECT_EQ(sorted.at(10), u"2");
+    EXPECT_EQ(sorted.at(39), u"10");
+    EXPECT_EQ(sorted.at(40), u"1A");
+    EXPECT_EQ(sorted.last(), u"x");
 }

@@ -238,6 +238,7 @@ TEST(MainWindow, PlacementOffEveryScreenOrNotANumberGivesTheDefaults)
 {
     Gui g;
     for (const auto& [left, width] : {std::pair{u"-900000"_s, u"10740"_s},
+                                      std::pair{u"99999999999"_s, u"10740"_s},
                                       std::pair{u"abc"_s, u"10740"_s},
                                       std::pair{u"1000"_s, u"wide"_s}}) {
         {

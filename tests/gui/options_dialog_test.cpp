@@ -191,6 +191,28 @@ TEST(OptionsDialog, OkStoresWhatTheControlsShow)
     EXPECT_EQ(s.getRealLimit(BetType::Wide), 123.5F);
 }
 
+TEST(OptionsDialog, TypedNumbersAreNotCompletedFromTheList)
+{
+    // The lists hold "100" and "150": typing "10" and "15" must store 10 and 15.
+    Options o;
+    OptionsDialog d(o.settings, o.sink);
+    d.show();
+    for (const auto& [name, typed] : {std::pair{u"cmbDispLimitUma_1"_s, u"10"_s},
+                                      std::pair{u"cmbDetectMinWide_0"_s, u"15"_s}}) {
+        QComboBox* box = o.combo(d, name);
+        box->lineEdit()->clear();
+        // Completion happens only in the focused box of the active window, as when a user types.
+        QApplication::setActiveWindow(&d);
+        box->lineEdit()->setFocus();
+        ASSERT_TRUE(box->lineEdit()->hasFocus());
+        QTest::keyClicks(box->lineEdit(), typed);
+        EXPECT_EQ(box->currentText(), typed) << name.toStdString();
+    }
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    EXPECT_EQ(o.settings.getRealLimit(BetType::Quinella), 10.0F);
+    EXPECT_EQ(o.settings.getDetectMin(BetType::Wide, 1), 15);
+}
+
 // One failing (or passing) set of entries and what OK must then do.
 struct CheckCase
 {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -184,8 +185,10 @@ TEST_P(StoredText, ReadsAsEachForm)
     EXPECT_EQ(store.readInteger32(kAutoJudge, u"K"_s, 7), c.integer32);
     EXPECT_EQ(store.readFlag(kAutoJudge, u"K"_s, true), c.flag);
     EXPECT_EQ(store.readSingle(kAutoJudge, u"K"_s, 7.0F), c.single);
-    // Window placement has no failure handling: the default stands in.
-    EXPECT_EQ(store.readTwips(kAutoJudge, u"K"_s, 1440.0F), c.single.value_or(1440.0F));
+    // Window placement has no failure handling: the default stands in, also for a length no
+    // screen reaches.
+    const float placement = c.single && std::abs(*c.single) <= 1.0e6F ? *c.single : 1440.0F;
+    EXPECT_EQ(store.readTwips(kAutoJudge, u"K"_s, 1440.0F), placement);
 }
 
 constexpr std::nullopt_t no = std::nullopt;
@@ -241,6 +244,16 @@ TEST(SettingsStore, AFileThatIsNotAnIniIsReadAsEmptyAndNeverWritten)
             store.sync();
         }
         EXPECT_EQ(fileBytes(path), bytes);
+    }
+    // An INI with nothing but blank lines, comments or an empty section is written as usual.
+    for (const QByteArray& bytes : {QByteArray("\n"), QByteArray("; notes\n[Option]\n")}) {
+        const QString path = folder.write(u"quiet.ini"_s, bytes);
+        {
+            SettingsStore store(path);
+            EXPECT_TRUE(store.isWritable());
+            store.setDetectVal(9);
+        }
+        EXPECT_EQ(SettingsStore(path).getDetectVal(), 9);
     }
     // An empty file is simply a store with nothing in it yet.
     const QString empty = folder.write(u"empty.ini"_s, QByteArray());
