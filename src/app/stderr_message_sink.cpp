@@ -5,7 +5,6 @@
 
 void StderrMessageSink::deliver(const QString& text, const QString& title, MessageIcon)
 {
-    ++m_count;
     std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
     std::fflush(stderr);
 }

@@ -6,12 +6,6 @@
 /// Prints each message to standard error as "title: text", for the headless command line.
 class StderrMessageSink final : public MessageSink
 {
-public:
-    int count() const { return m_count; }
-
 protected:
     void deliver(const QString& text, const QString& title, MessageIcon icon) override;
-
-private:
-    int m_count = 0;
 };
