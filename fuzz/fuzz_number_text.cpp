@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The number readers and the display formats on arbitrary input.
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <QString>
 
@@ -19,6 +21,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qint16 integer = textToInteger(text);
     const float single = textToSingle(text);
     if (const auto number = parseDecimalText(text)) {
+        // Without grouping the leading reading must give the correctly rounded double too.
+        if (!text.contains(u',')) {
+            std::string plain = number->negative ? "-" : "";
+            plain += number->integerDigits.empty() ? "0" : number->integerDigits;
+            if (!number->fractionDigits.empty()) {
+                plain += "." + number->fractionDigits;
+            }
+            double expected = 0.0;
+            const auto parsed
+                = std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+            if (parsed.ec == std::errc() && numericValue(text) != expected) {
+                std::abort();
+            }
+        }
         // A number that converts to a single converts to an integer near it, or is out of range.
         if (integer != 0 && std::abs(static_cast<double>(single) - integer) > 0.5 + 1e-3) {
             std::abort();

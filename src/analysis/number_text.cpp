@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -62,23 +63,45 @@ std::optional<double> leadingNumber(QStringView text)
         }
         ++i;
     }
+    // Display texts are short ("12.3", "0.188"): while the digits fit in 15 significant ones
+    // and 22 decimals, mantissa / 10^decimals is exact arithmetic rounded once, the correctly
+    // rounded value. Longer texts go through from_chars.
+    static constexpr double kPowers[]
+        = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    std::uint64_t mantissa = 0;
+    int significant = 0;
+    int decimals = 0;
     bool anyDigit = false;
-    while (i < size && isDigit(text[i])) {
-        number += static_cast<char>(text[i].unicode());
+    bool fast = true;
+    const auto digit = [&](QChar c, bool fraction) {
+        number += static_cast<char>(c.unicode());
         anyDigit = true;
+        if (mantissa != 0 || c != u'0') {
+            ++significant;
+        }
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
+        decimals += fraction ? 1 : 0;
+        fast = fast && significant <= 15 && decimals <= 22;
+    };
+    while (i < size && isDigit(text[i])) {
+        digit(text[i], false);
         ++i;
     }
     if (i < size && text[i] == u'.') {
         number += '.';
         ++i;
         while (i < size && isDigit(text[i])) {
-            number += static_cast<char>(text[i].unicode());
-            anyDigit = true;
+            digit(text[i], true);
             ++i;
         }
     }
     if (!anyDigit) {
         return std::nullopt;
+    }
+    if (fast) {
+        const double magnitude = static_cast<double>(mantissa) / kPowers[decimals];
+        return number.front() == '-' ? -magnitude : magnitude;
     }
     double value = 0.0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);

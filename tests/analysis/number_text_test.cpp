@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -148,4 +149,18 @@ TEST(WholeNumber, RoundsOnTheDigitsNotOnABinaryApproximation)
     // The nearest single, not a double rounded twice.
     EXPECT_EQ(textToSingle(u"0.04"), 0.04F);
     EXPECT_EQ(textToSingle(u"9999.9"), 9999.9F);
+}
+
+TEST(NumericValue, ShortAndLongTextsReadToTheNearestDouble)
+{
+    // Short texts take a fast path, long ones the general conversion; both round correctly.
+    EXPECT_EQ(numericValue(u"0.1"), 0.1);
+    EXPECT_EQ(numericValue(u"99999.9"), 99999.9);
+    EXPECT_EQ(numericValue(u"-0.188"), -0.188);
+    EXPECT_EQ(numericValue(u"123456789012345"), 123456789012345.0);
+    EXPECT_EQ(numericValue(u"1234567890123456789"), 1234567890123456789.0);
+    EXPECT_EQ(numericValue(u"0.00000000000000000000001"), 1e-23);
+    EXPECT_EQ(numericValue(u"000000000000000000000012.5"), 12.5);
+    EXPECT_EQ(numericValue(u"2.4999999999999999999"), 2.5); // nearest double of the text
+    EXPECT_TRUE(std::signbit(numericValue(u"-0")));
 }
