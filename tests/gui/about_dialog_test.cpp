@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
+#include "gui_support.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 #include "windows/about_dialog.h"
@@ -24,15 +25,6 @@ QString text(QWidget& window, const QString& name)
     const auto* label = window.findChild<QLabel*>(name);
     EXPECT_NE(label, nullptr) << name.toStdString();
     return label != nullptr ? label->text() : QString();
-}
-
-void saveScreenshot(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("MIKAZUKI_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        window.grab().save(QDir(dir).filePath(name));
-    }
 }
 
 struct OpenCall

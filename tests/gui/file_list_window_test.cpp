@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "gui_support.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
@@ -67,10 +68,7 @@ TEST(FileListWindow, PickDoubleClickHideShowAndUpdate)
     ASSERT_EQ(f.sink.messages.size(), 1u);
     EXPECT_EQ(f.sink.messages[0].text, u"行を選んでちょ");
 
-    const QString shots = qEnvironmentVariable("MIKAZUKI_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) {
-        list->grab().save(shots + u"/file-list.png"_s);
-    }
+    saveScreenshot(*list, u"file-list.png"_s);
     doubleClickRow(grid, 0);
     EXPECT_TRUE(window.display().currentFile().endsWith(winPlaceOddsFileName(first)));
     EXPECT_TRUE(list->isVisible());

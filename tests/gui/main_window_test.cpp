@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "gui_support.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
@@ -51,27 +52,10 @@ struct Gui
     }
 };
 
-template<typename T>
-T* child(QWidget& window, const QString& name)
-{
-    T* found = window.findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name.toStdString();
-    return found;
-}
-
 QString labelText(QWidget& window, const QString& name)
 {
     const auto* label = child<QLabel>(window, name);
     return label != nullptr ? label->text() : QString();
-}
-
-void saveScreenshot(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("MIKAZUKI_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        window.grab().save(QDir(dir).filePath(name));
-    }
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include <QTreeView>
 
 #include "app/main_window.h"
+#include "gui_support.h"
 #include "race_generator.h"
 #include "settings/options_dialog.h"
 #include "settings/settings_store.h"
@@ -36,14 +37,6 @@ constexpr int kDpi = 96; // offscreen
 int px(int twips)
 {
     return qRound(twips * kDpi / 1440.0);
-}
-
-template<typename T>
-T* child(QWidget& window, const QString& name)
-{
-    T* found = window.findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name.toStdString();
-    return found;
 }
 
 struct Options
@@ -69,15 +62,6 @@ struct Options
         return QSettings(ini, QSettings::IniFormat).allKeys();
     }
 };
-
-void saveScreenshot(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("MIKAZUKI_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        window.grab().save(QDir(dir).filePath(name));
-    }
-}
 
 } // namespace
 
