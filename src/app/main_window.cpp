@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "main_window.h"
 
-#include <numeric>
 #include <span>
 
 #include <QAction>
@@ -19,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QStyle>
 #include <QTableView>
@@ -32,6 +32,7 @@
 #include "windows/about_dialog.h"
 #include "windows/csv_export.h"
 #include "windows/file_list_window.h"
+#include "windows/outer_geometry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -178,6 +179,7 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     m_sink = sink;
     m_display = std::make_unique<RaceDisplay>(settings, *m_sink);
     m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
+    m_outer = new OuterGeometry(this, true);
 
     QFont font;
     font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"Noto Sans CJK JP"_s});
@@ -187,6 +189,7 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     buildMenusAndToolbar();
     buildControls();
     connect(m_display.get(), &RaceDisplay::changed, this, &MainWindow::render);
+    connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showFirstRows);
     restorePlacement();
     render();
 }
@@ -395,33 +398,13 @@ void MainWindow::buildControls()
         view->verticalHeader()->setDefaultSectionSize(px(kRowPitch));
         view->horizontalHeader()->setDefaultSectionSize(px(540));
         view->horizontalHeader()->setHighlightSections(false);
+        // Presses on a heading sort (eventFilter); the header itself selects nothing.
+        view->horizontalHeader()->setSectionsClickable(false);
         view->horizontalHeader()->setMinimumSectionSize(px(150));
-        // Each column as wide as its widest possible text and the cell's margins.
-        // Where that exceeds the list, the two odds columns give way first: 99999.9 stands only
-        // for a scratched pair, which its rank "ﾄﾘｹｼ" shows as well.
-        const QFontMetrics metrics(fixed);
-        const char16_t* widest[PairGridModel::kColumns]
-            = {u"10-11", u"99999.9", u"99999.9", u"-999.9", u"0.000", u"◎", u"ﾄﾘｹｼ", u"-153"};
-        std::array<int, PairGridModel::kColumns> widths{};
-        std::array<int, PairGridModel::kColumns> headings{};
-        for (int col = 0; col < PairGridModel::kColumns; ++col) {
-            const auto c = static_cast<std::size_t>(col);
-            headings[c] = metrics.horizontalAdvance(model.heading(col)) + 6;
-            widths[c]
-                = qMax(metrics.horizontalAdvance(QString::fromUtf16(widest[col])) + 8, headings[c]);
-        }
-        const int available = view->width() - 2 * view->frameWidth()
-                              - style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 1;
-        int excess = std::accumulate(widths.begin(), widths.end(), 0) - available;
-        for (const std::size_t col :
-             {std::size_t(1), std::size_t(2), std::size_t(1), std::size_t(2)}) {
-            const int give = qMin(qMax(0, (excess + 1) / 2), widths[col] - headings[col]);
-            widths[col] -= give;
-            excess -= give;
-        }
-        for (int col = 0; col < PairGridModel::kColumns; ++col) {
-            view->setColumnWidth(col, widths[static_cast<std::size_t>(col)]);
-        }
+        sizeColumns(view);
+        view->horizontalHeader()->setStretchLastSection(true);
+        // Where a text is wider still (a long mark), it is clipped, never shortened to "…".
+        view->setTextElideMode(Qt::ElideNone);
         view->setSelectionMode(QAbstractItemView::NoSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setWordWrap(false);
@@ -477,6 +460,8 @@ void MainWindow::render()
             }
         }
     }
+    sizeColumns(m_umaRenView);
+    sizeColumns(m_wideView);
     m_kaimeModel->setStringList(d.kaimeLines());
     m_resultModel->setStringList(d.raceResultLines());
 }
@@ -494,11 +479,52 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             const auto kind = PairGridModel::sortForClick(column, press->button());
             if (column >= 0 && kind) {
                 static_cast<PairGridModel*>(view->model())->sortByColumn(column, *kind);
+                // No current cell, and so no focus frame, stays behind after a sort.
+                view->setCurrentIndex({});
             }
             return false;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::sizeColumns(QTableView* view)
+{
+    // Each column as wide as its widest text with the cell's margins, so that no value is cut:
+    // odds of a scratched pair, a far outsider's deviation, "ﾄﾘｹｼ", three-digit ranks. A
+    // deviation has no bound, so its column also grows with the longest one shown; should the
+    // columns then be wider than the list, the list scrolls sideways.
+    const auto& model = *static_cast<const PairGridModel*>(view->model());
+    const QFontMetrics metrics(view->font());
+    const char16_t* widest[PairGridModel::kColumns]
+        = {u"17-18", u"99999.9", u"99999.9", u"-1583.4", u"0.000", u"◎", u"ﾄﾘｹｼ", u"-152"};
+    qsizetype deviationLength = 0;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        deviationLength = qMax(deviationLength, model.cell(row, DeviationColumn).text.size());
+    }
+    const int cellMargins
+        = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 1;
+    const int headingMargins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, view);
+    for (int col = 0; col < PairGridModel::kColumns; ++col) {
+        int text = metrics.horizontalAdvance(QString::fromUtf16(widest[col]));
+        if (col == DeviationColumn) {
+            // Deviations are digits, a sign and a point: as wide as as many zeros.
+            text = qMax(text, metrics.horizontalAdvance(QString(deviationLength, u'0')));
+        }
+        view->setColumnWidth(col,
+                             qMax(text + cellMargins,
+                                  metrics.horizontalAdvance(model.heading(col)) + headingMargins));
+    }
+}
+
+void MainWindow::showFirstRows()
+{
+    for (QAbstractItemView* view : std::initializer_list<QAbstractItemView*>{
+             m_umaRenView, m_wideView, m_kaimeView, m_resultView}) {
+        view->setCurrentIndex({});
+        view->scrollToTop();
+        view->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void MainWindow::showBetType(int index)
@@ -590,15 +616,7 @@ int MainWindow::outerWidthTwips() const
 void MainWindow::setOuterWidthTwips(int twips)
 {
     m_widthTwips = twips;
-    applyOuterSize(twips);
-}
-
-void MainWindow::applyOuterSize(int widthTwips)
-{
-    // Frame margins are known once the window is shown; until then they count as none.
-    const int extraWidth = isVisible() ? frameGeometry().width() - width() : 0;
-    const int extraHeight = isVisible() ? frameGeometry().height() - height() : 0;
-    setFixedSize(qMax(1, px(widthTwips) - extraWidth), qMax(1, px(kHeight) - extraHeight));
+    m_outer->applySize(QSize(px(twips), px(kHeight)));
     updateViewButtons();
 }
 
@@ -611,12 +629,6 @@ void MainWindow::updateViewButtons()
     }
 }
 
-void MainWindow::showEvent(QShowEvent* event)
-{
-    QMainWindow::showEvent(event);
-    applyOuterSize(m_widthTwips);
-}
-
 void MainWindow::restorePlacement()
 {
     const float left = m_settings.readTwips(kMainWindow, u"Left"_s, kDefaultLeft);
@@ -626,13 +638,16 @@ void MainWindow::restorePlacement()
     // A placement that would hide the window entirely, or an absurd width, gives way to the
     // defaults.
     if (!isOnAnyScreen(frame) || width < 1 || width > 10 * kFurtherWidth) {
-        frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kSummaryWidth), px(kHeight));
+        m_placedLeft = kDefaultLeft;
+        m_placedTop = kDefaultTop;
         m_widthTwips = kSummaryWidth;
     } else {
+        m_placedLeft = left;
+        m_placedTop = top;
         m_widthTwips = qRound(width);
     }
-    move(frame.topLeft());
-    applyOuterSize(m_widthTwips);
+    m_outer->apply(QRect(px(m_placedLeft), px(m_placedTop), px(m_widthTwips), px(kHeight)));
+    updateViewButtons();
 }
 
 void MainWindow::storePlacement()
@@ -640,9 +655,14 @@ void MainWindow::storePlacement()
     if (isMinimized()) {
         return;
     }
+    // A window the user has not moved stores what it was given, so that nothing drifts through
+    // the conversion to pixels and back.
     const QRect frame = frameGeometry();
-    m_settings.writeTwips(kMainWindow, u"Left"_s, pixelsToTwips(frame.x(), m_dpi));
-    m_settings.writeTwips(kMainWindow, u"Top"_s, pixelsToTwips(frame.y(), m_dpi));
+    const bool moved = frame.topLeft() != m_outer->applied().topLeft();
+    m_settings.writeTwips(
+        kMainWindow, u"Left"_s, moved ? pixelsToTwips(frame.x(), m_dpi) : m_placedLeft);
+    m_settings.writeTwips(
+        kMainWindow, u"Top"_s, moved ? pixelsToTwips(frame.y(), m_dpi) : m_placedTop);
     m_settings.writeTwips(kMainWindow, u"Width"_s, static_cast<float>(m_widthTwips));
     m_settings.sync();
 }

@@ -16,6 +16,7 @@ class QStringListModel;
 class QTableView;
 class FileListWindow;
 class MessageSink;
+class OuterGeometry;
 class SettingsStore;
 
 /// The main window (frmMain): renders the RaceDisplay and routes commands. Controls sit at
@@ -63,16 +64,16 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenusAndToolbar();
     void buildControls();
     void restorePlacement();
     void storePlacement();
-    void applyOuterSize(int widthTwips);
     void updateViewButtons();
     void render();
+    void showFirstRows();
+    void sizeColumns(QTableView* view);
     void showBetType(int index);
 
     int px(double twips) const;
@@ -90,6 +91,9 @@ private:
     std::unique_ptr<RaceDisplay> m_display;
     int m_dpi = 96;
     int m_widthTwips = kSummaryWidth;
+    float m_placedLeft = 0;
+    float m_placedTop = 0;
+    OuterGeometry* m_outer = nullptr;
 
     QWidget* m_client = nullptr;
     QLabel* m_kaisai = nullptr;

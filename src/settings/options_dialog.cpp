@@ -471,22 +471,28 @@ void OptionsDialog::loadJudgeBlock(BetType bet, JudgeBlock& block)
 
 void OptionsDialog::restorePlacement()
 {
-    const float left = m_settings.readTwips(kOptionWindow, u"Left"_s, kDefaultLeft);
-    const float top = m_settings.readTwips(kOptionWindow, u"Top"_s, kDefaultTop);
-    QRect frame(px(left), px(top), width(), height());
+    m_placedLeft = m_settings.readTwips(kOptionWindow, u"Left"_s, kDefaultLeft);
+    m_placedTop = m_settings.readTwips(kOptionWindow, u"Top"_s, kDefaultTop);
     // A placement that would hide the dialog entirely gives way to the default.
-    if (!isOnAnyScreen(frame)) {
-        frame.moveTopLeft({px(kDefaultLeft), px(kDefaultTop)});
+    if (!isOnAnyScreen(QRect(px(m_placedLeft), px(m_placedTop), width(), height()))) {
+        m_placedLeft = kDefaultLeft;
+        m_placedTop = kDefaultTop;
     }
-    move(frame.topLeft());
+    // The position is the frame's; the size is the client area's, fixed.
+    m_placedAt = QPoint(px(m_placedLeft), px(m_placedTop));
+    move(m_placedAt);
 }
 
 void OptionsDialog::done(int result)
 {
     if (!isMinimized()) {
+        // Unmoved, the dialog stores what it was given: no drift through pixels.
         const QRect frame = frameGeometry();
-        m_settings.writeTwips(kOptionWindow, u"Left"_s, pixelsToTwips(frame.x(), m_dpi));
-        m_settings.writeTwips(kOptionWindow, u"Top"_s, pixelsToTwips(frame.y(), m_dpi));
+        const bool moved = frame.topLeft() != m_placedAt;
+        m_settings.writeTwips(
+            kOptionWindow, u"Left"_s, moved ? pixelsToTwips(frame.x(), m_dpi) : m_placedLeft);
+        m_settings.writeTwips(
+            kOptionWindow, u"Top"_s, moved ? pixelsToTwips(frame.y(), m_dpi) : m_placedTop);
     }
     m_settings.sync();
     QDialog::done(result);

@@ -96,6 +96,9 @@ private:
     MessageSink& m_sink;
     ColourChooser m_chooseColour;
     int m_dpi = 96;
+    float m_placedLeft = 0;
+    float m_placedTop = 0;
+    QPoint m_placedAt;
 
     QLineEdit* m_patFolder = nullptr;
     QComboBox* m_drives = nullptr;

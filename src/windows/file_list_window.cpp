@@ -11,6 +11,7 @@
 #include "app/message_sink.h"
 #include "app/window_placement.h"
 #include "settings/settings_store.h"
+#include "windows/outer_geometry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +35,7 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, MainW
     setObjectName(u"frmSelectFile"_s);
     setWindowTitle(u"PATﾌｧｲﾙの選択"_s);
     m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
+    m_outer = new OuterGeometry(this, false);
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(u"grdFileList"_s);
@@ -115,24 +117,12 @@ void FileListWindow::restorePlacement()
     const float top = m_settings.readTwips(kSection, u"Top"_s, kDefaultTop);
     const float height = m_settings.readTwips(kSection, u"Height"_s, kDefaultHeight);
     const float width = m_settings.readTwips(kSection, u"Width"_s, kDefaultWidth);
-    QRect frame(px(left), px(top), px(width), px(height));
-    if (!isOnAnyScreen(frame) || width < 1 || height < 1 || width > 10 * kDefaultWidth
-        || height > 10 * kDefaultHeight) {
-        frame = QRect(px(kDefaultLeft), px(kDefaultTop), px(kDefaultWidth), px(kDefaultHeight));
+    m_placed = {left, top, width, height};
+    if (!isOnAnyScreen(QRect(px(left), px(top), px(width), px(height))) || width < 1 || height < 1
+        || width > 10 * kDefaultWidth || height > 10 * kDefaultHeight) {
+        m_placed = {kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight};
     }
-    move(frame.topLeft());
-    // Width and height are outer sizes; the frame is known once the window shows.
-    m_outerSize = frame.size();
-    resize(m_outerSize);
-}
-
-void FileListWindow::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (m_outerSize.isValid()) {
-        resize(m_outerSize - (frameGeometry().size() - size()));
-        m_outerSize = QSize();
-    }
+    m_outer->apply(QRect(px(m_placed[0]), px(m_placed[1]), px(m_placed[2]), px(m_placed[3])));
 }
 
 void FileListWindow::storePlacement()
@@ -140,10 +130,15 @@ void FileListWindow::storePlacement()
     if (isMinimized()) {
         return;
     }
+    // Untouched by the user, the window stores what it was given: no drift through pixels.
     const QRect frame = frameGeometry();
-    m_settings.writeTwips(kSection, u"Left"_s, pixelsToTwips(frame.x(), m_dpi));
-    m_settings.writeTwips(kSection, u"Top"_s, pixelsToTwips(frame.y(), m_dpi));
-    m_settings.writeTwips(kSection, u"Height"_s, pixelsToTwips(frame.height(), m_dpi));
-    m_settings.writeTwips(kSection, u"Width"_s, pixelsToTwips(frame.width(), m_dpi));
+    const bool asPlaced = m_outer->isAsApplied();
+    const auto twips = [&](int index, int pixels) {
+        return asPlaced ? m_placed[static_cast<std::size_t>(index)] : pixelsToTwips(pixels, m_dpi);
+    };
+    m_settings.writeTwips(kSection, u"Left"_s, twips(0, frame.x()));
+    m_settings.writeTwips(kSection, u"Top"_s, twips(1, frame.y()));
+    m_settings.writeTwips(kSection, u"Height"_s, twips(3, frame.height()));
+    m_settings.writeTwips(kSection, u"Width"_s, twips(2, frame.width()));
     m_settings.sync();
 }

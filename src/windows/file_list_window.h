@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
+
 #include <QWidget>
 
 #include "windows/file_list_model.h"
@@ -9,6 +11,7 @@ class QPushButton;
 class QTableView;
 class MainWindow;
 class MessageSink;
+class OuterGeometry;
 class SettingsStore;
 
 /// The PAT file list (frmSelectFile): every race of the PAT folder; a pick loads it into the
@@ -31,7 +34,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     int px(double twips) const;
@@ -46,5 +48,7 @@ private:
     QPushButton* m_update = nullptr;
     QPushButton* m_close = nullptr;
     int m_dpi = 96;
-    QSize m_outerSize;
+    OuterGeometry* m_outer = nullptr;
+    /// Left, top, width and height as read (twips).
+    std::array<float, 4> m_placed{};
 };
