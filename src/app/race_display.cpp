@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "race_display.h"
 
+#include <vector>
+
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
 #include "app/message_sink.h"
@@ -13,10 +15,43 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Holds the messages of a load until the new race is on screen: a message box must not show
+// over a window that is half the old race and half the new one.
+class HeldMessages final : public MessageSink
+{
+public:
+    void passTo(MessageSink& sink)
+    {
+        for (const Message& m : m_held) {
+            sink.message(m.text, m.title, m.icon);
+        }
+        m_held.clear();
+    }
+
+protected:
+    void deliver(const QString& text, const QString& title, MessageIcon icon) override
+    {
+        m_held.push_back({text, title, icon});
+    }
+
+private:
+    struct Message
+    {
+        QString text;
+        QString title;
+        MessageIcon icon;
+    };
+    std::vector<Message> m_held;
+};
+
+} // namespace
+
 RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_sink(sink)
+    , m_sink(&sink)
     , m_quinellaOdds(std::make_unique<QuinellaOddsRecord>())
     , m_umaRen(BetType::Quinella)
     , m_wide(BetType::Wide)
@@ -28,16 +63,22 @@ RaceDisplay::~RaceDisplay() = default;
 
 bool RaceDisplay::load(const QString& path)
 {
+    MessageSink& user = *m_sink;
     auto record = std::make_unique<WinPlaceOddsRecord>();
-    if (!readWinPlaceOddsFile(path, *record, m_sink)) {
-        m_sink.message(u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+    if (!readWinPlaceOddsFile(path, *record, user)) {
+        user.message(u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
         return false;
     }
+    HeldMessages held;
+    m_sink = &held;
     showRaceOdds(*record);
     loadRaceCard(path);
     m_currentFile = path;
     buildHorseTable();
+    m_sink = &user;
     Q_EMIT changed();
+    Q_EMIT raceLoaded();
+    held.passTo(user);
     return true;
 }
 
@@ -112,7 +153,7 @@ void RaceDisplay::buildHorseTable()
     m_quinellaOddsRead = false;
     const QString quinellaPath = quinellaOddsPathOf(m_currentFile);
     if (!quinellaPath.isEmpty()) {
-        m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, m_sink);
+        m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, *m_sink);
     }
 
     const int threshold = m_settings.getDetectVal().value_or(SettingsDefaults::kDetectVal);
@@ -173,7 +214,8 @@ void RaceDisplay::showRaceResult()
     }
     auto result = std::make_unique<RaceResultRecord>();
     if (!readRaceResultFile(path, *result)) {
-        m_sink.message(u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+        m_sink->message(
+            u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
         return;
     }
     // Every slot is listed as the file holds it, so the fixed-width columns stay aligned.

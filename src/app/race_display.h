@@ -47,7 +47,8 @@ public:
     QStringList raceResultLines() const { return m_raceResult; } ///< lstRaceResult
 
     /// Loads the race whose Zo- file is `path`. When that file does not read the user is told
-    /// "ファイルの読み込みに失敗しました。" and the race shown stays untouched.
+    /// "ファイルの読み込みに失敗しました。" and the race shown stays untouched. Other messages of
+    /// the load reach the sink only once the new race is on screen.
     bool load(const QString& path);
 
     /// Blanks the whole race display.
@@ -73,13 +74,16 @@ public:
 Q_SIGNALS:
     /// The display changed as a whole (a load, a clear, a recolouring).
     void changed();
+    /// A load put a race on screen (after `changed`, before any message of the load): views
+    /// show the new race from its first row.
+    void raceLoaded();
 
 private:
     void showRaceOdds(const WinPlaceOddsRecord& record);
     void loadRaceCard(const QString& zoPath);
 
     SettingsStore& m_settings;
-    MessageSink& m_sink;
+    MessageSink* m_sink;
     HorseTable m_table;
     QString m_kaisai;
     QString m_raceName;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QByteArray>
@@ -20,11 +21,16 @@ public:
         MessageIcon icon;
     };
     std::vector<Message> messages;
+    /// Called as each message arrives: a test looks at what the user would see beside it.
+    std::function<void()> onMessage;
 
 protected:
     void deliver(const QString& text, const QString& title, MessageIcon icon) override
     {
         messages.push_back({text, title, icon});
+        if (onMessage) {
+            onMessage();
+        }
     }
 };
 
