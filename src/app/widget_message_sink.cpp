@@ -1,7 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "widget_message_sink.h"
 
+#include <QApplication>
 #include <QMessageBox>
+
+QWidget* WidgetMessageSink::owner() const
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    return m_parent;
+}
 
 void WidgetMessageSink::deliver(const QString& text, const QString& title, MessageIcon icon)
 {
@@ -19,6 +31,6 @@ void WidgetMessageSink::deliver(const QString& text, const QString& title, Messa
         boxIcon = QMessageBox::Critical;
         break;
     }
-    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, owner());
     box.exec();
 }

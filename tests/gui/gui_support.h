@@ -2,9 +2,22 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include <QDir>
+#include <QRect>
 #include <QWidget>
+
+// Readable failure messages for the values GUI tests compare.
+inline void PrintTo(const QRect& r, std::ostream* os)
+{
+    *os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 /// A child widget by its object name; a missing one fails the test.
 template<typename T>
