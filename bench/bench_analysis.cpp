@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 
 #include "analysis/pair_judgement.h"
-#include "app/message_sink.h"
-#include "app/race_display.h"
+#include "base/message_sink.h"
 #include "bench_main.h"
+#include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 

@@ -12,14 +12,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "app/message_sink.h"
-#include "app/race_display.h"
+#include "base/message_sink.h"
 #include "bench_main.h"
+#include "pat/pat_folder.h"
 #include "pat/pat_names.h"
+#include "race/csv_export.h"
+#include "race/file_list_model.h"
+#include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
-#include "windows/csv_export.h"
-#include "windows/file_list_model.h"
 
 using namespace Qt::StringLiterals;
 
@@ -69,7 +70,7 @@ void BM_ScanPatFolder(benchmark::State& state)
     const QString folder = bigFolder().path();
     NullMessageSink sink;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(scanPatFolder(folder, sink));
+        benchmark::DoNotOptimize(fileListRows(scanPatFolder(folder, sink)));
     }
 }
 

@@ -8,13 +8,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/main_window.h"
-#include "app/message_sink.h"
-#include "app/race_display.h"
+#include "base/message_sink.h"
 #include "bench_main.h"
+#include "gui/main_window.h"
 #include "pat/pat_names.h"
 #include "pat/race_card.h"
 #include "pat/win_place_odds.h"
+#include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 #include "bench_main.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"

@@ -9,8 +9,8 @@
 
 #include <QString>
 
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
+#include "base/display_format.h"
+#include "base/number_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

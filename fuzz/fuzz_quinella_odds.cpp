@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 #include "pat/quinella_odds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

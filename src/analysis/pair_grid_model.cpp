@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-#include "analysis/number_text.h"
+#include "base/number_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -8,7 +8,8 @@
 #include <QAbstractTableModel>
 #include <QColor>
 
-#include "settings/settings_store.h"
+#include "base/bet_type.h"
+#include "base/colour.h"
 
 /// One cell of a pair list: its text, and the colours set on it (invalid when none).
 struct GridCell
@@ -21,12 +22,6 @@ struct GridCell
 
     bool operator==(const GridCell&) const = default;
 };
-
-/// A colour of the settings (0x00BBGGRR, red in the low byte) as a QColor.
-inline QColor colourFromSetting(qint32 bgr)
-{
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
 
 /// The columns of a pair list.
 enum PairColumn {

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <numeric>
 
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
-#include "app/horse_table.h"
+#include "analysis/horse_table.h"
+#include "base/display_format.h"
+#include "base/number_text.h"
 #include "pat/quinella_odds.h"
 
 using namespace Qt::StringLiterals;

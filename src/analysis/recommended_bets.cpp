@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis/number_text.h"
+#include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
-#include "app/horse_table.h"
+#include "base/number_text.h"
 
 using namespace Qt::StringLiterals;
 

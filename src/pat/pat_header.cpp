@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "pat_header.h"
 
-#include "analysis/number_text.h"
-#include "app/message_sink.h"
+#include "base/message_sink.h"
+#include "base/number_text.h"
 #include "pat/pat_file.h"
 
 using namespace Qt::StringLiterals;

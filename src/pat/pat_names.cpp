@@ -30,9 +30,10 @@ QString winPlaceOddsFilter()
     return u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"_s;
 }
 
-QString winPlaceOddsMask()
+bool isWinPlaceOddsName(const QString& name)
 {
-    return u"Zo-*.jra"_s;
+    return name.size() >= 7 && name.startsWith(u"zo-", Qt::CaseInsensitive)
+           && name.endsWith(u".jra", Qt::CaseInsensitive);
 }
 
 QString raceCardPathOf(const QString& zoPath)

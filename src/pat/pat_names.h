@@ -6,8 +6,8 @@
 /// The open dialog's filter for win/place odds files: description, "|", pattern.
 QString winPlaceOddsFilter();
 
-/// The listing pattern of win/place odds files.
-QString winPlaceOddsMask();
+/// Whether a file name is that of a win/place odds file: "Zo-*.jra", ignoring case.
+bool isWinPlaceOddsName(const QString& name);
 
 /// The De- sibling of a Zo- path: the first "zo-" (any case) replaced by "De-"; empty when the
 /// path holds no "zo-". Does not look at the file system.

@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
+#include "base/display_format.h"
+#include "base/number_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -6,10 +6,10 @@
 
 #include <QString>
 
-class QSettings;
+#include "base/bet_type.h"
+#include "base/colour.h"
 
-/// The two bet types the judgement handles; their settings keys end in "Uma" and "Wide".
-enum class BetType { Quinella, Wide };
+class QSettings;
 
 /// Sections of the store, with the backslash of the nested ones exactly as the keys name them.
 namespace SettingsSection {
@@ -23,7 +23,7 @@ inline constexpr char16_t kAutoJudge[] = u"Option\\AutoJudge";
 
 /// Defaults of the keys that have no per-platform default.
 namespace SettingsDefaults {
-inline constexpr qint32 kHorseNoColor = 16777215; // white
+inline constexpr qint32 kHorseNoColor = kWhiteSetting;
 inline constexpr qint16 kDetectVal = 5;
 inline constexpr qint16 kDetectMinUma[5] = {500, 300, 200, 100, 50};
 inline constexpr qint16 kDetectMaxUma[5] = {1000, 500, 300, 200, 100};

@@ -3,9 +3,9 @@
 // rounded to a single where the product stores one.
 #include <gtest/gtest.h>
 
+#include "analysis/horse_table.h"
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
-#include "app/horse_table.h"
 #include "pat/quinella_odds.h"
 #include "test_support.h"
 

@@ -10,11 +10,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/main_window.h"
+#include "gui/about_dialog.h"
+#include "gui/main_window.h"
 #include "gui_support.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
-#include "windows/about_dialog.h"
 
 using namespace Qt::StringLiterals;
 

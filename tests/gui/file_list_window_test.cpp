@@ -8,13 +8,13 @@
 #include <QTableView>
 #include <QTest>
 
-#include "app/main_window.h"
+#include "gui/file_list_window.h"
+#include "gui/main_window.h"
 #include "gui_support.h"
+#include "race/csv_export.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
-#include "windows/csv_export.h"
-#include "windows/file_list_window.h"
 
 using namespace Qt::StringLiterals;
 

@@ -12,7 +12,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "app/main_window.h"
+#include "gui/main_window.h"
 #include "gui_support.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"

@@ -21,10 +21,10 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "app/main_window.h"
+#include "gui/main_window.h"
+#include "gui/options_dialog.h"
 #include "gui_support.h"
 #include "race_generator.h"
-#include "settings/options_dialog.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 

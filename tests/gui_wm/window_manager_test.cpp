@@ -16,14 +16,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/main_window.h"
-#include "app/widget_message_sink.h"
+#include "gui/about_dialog.h"
+#include "gui/file_list_window.h"
+#include "gui/main_window.h"
+#include "gui/options_dialog.h"
+#include "gui/widget_message_sink.h"
 #include "gui_support.h"
-#include "settings/options_dialog.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
-#include "windows/about_dialog.h"
-#include "windows/file_list_window.h"
 
 using namespace Qt::StringLiterals;
 

@@ -8,12 +8,6 @@
 
 using namespace Qt::StringLiterals;
 
-TEST(PatNames, FilterAndMask)
-{
-    EXPECT_EQ(winPlaceOddsFilter(), u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra");
-    EXPECT_EQ(winPlaceOddsMask(), u"Zo-*.jra");
-}
-
 TEST(PatNames, SiblingsReplaceTheFirstZoIgnoringCaseAndKeepTheRest)
 {
     EXPECT_EQ(raceCardPathOf(u"C:\\PAT\\Zo-1234.jra"_s), u"C:\\PAT\\De-1234.jra");

@@ -10,11 +10,11 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "app/race_display.h"
+#include "race/csv_export.h"
+#include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
-#include "windows/csv_export.h"
 
 using namespace Qt::StringLiterals;
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 
 /// Records every message instead of showing it.
 class RecordingMessageSink final : public MessageSink

@@ -4,8 +4,9 @@
 #include <QDir>
 #include <QFile>
 
+#include "pat/pat_folder.h"
+#include "race/file_list_model.h"
 #include "test_support.h"
-#include "windows/file_list_model.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -49,7 +50,7 @@ TEST(FileList, RowsFromTheHeadersSortedAndNumbered)
     folder.write(u"Zo-e.jra"_s, header(u"中山"_s, "05", "02", "10")); // ties: by file name
     folder.write(u"Uo-a.jra"_s, header(u"中山"_s, "05", "02", "01")); // not a Zo- file
     RecordingMessageSink sink;
-    const auto rows = scanPatFolder(folder.path(), sink);
+    const auto rows = fileListRows(scanPatFolder(folder.path(), sink));
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(column(rows, 0), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
@@ -81,7 +82,7 @@ TEST(FileList, BrokenEntriesAreSkippedAndTheScanGoesOn)
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(u"Zo-fifo.jra"_s)).constData(), 0600), 0);
 #endif
     RecordingMessageSink sink;
-    const auto rows = scanPatFolder(folder.path(), sink);
+    const auto rows = fileListRows(scanPatFolder(folder.path(), sink));
     // Meeting and day without a number show as 0, and 第0回 sorts before 第5回.
     EXPECT_EQ(column(rows, 7), QStringList({u"Zo-6.jra"_s, u"Zo-1.jra"_s}));
     EXPECT_EQ(rows[0][2], u"第0回 0日");
@@ -113,7 +114,7 @@ TEST(FileList, NamesDifferingOnlyInCaseAreTwoRaces)
     folder.write(u"Zo-1.jra"_s, header(u"中山"_s, "05", "02", "01"));
     folder.write(u"ZO-1.JRA"_s, header(u"中山"_s, "05", "02", "02"));
     RecordingMessageSink sink;
-    const auto rows = scanPatFolder(folder.path(), sink);
+    const auto rows = fileListRows(scanPatFolder(folder.path(), sink));
     EXPECT_EQ(column(rows, 7), QStringList({u"Zo-1.jra"_s, u"ZO-1.JRA"_s}));
     EXPECT_EQ(column(rows, 3), QStringList({u"01R"_s, u"02R"_s}));
 }

@@ -4,45 +4,14 @@
 #include <algorithm>
 #include <optional>
 
-#include <QDirIterator>
-
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
-#include "app/message_sink.h"
-#include "pat/pat_header.h"
+#include "base/display_format.h"
+#include "base/message_sink.h"
+#include "base/number_text.h"
+#include "pat/pat_folder.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Passes each distinct message on once, so that a folder of broken files asks for one OK.
-class OnceMessageSink final : public MessageSink
-{
-public:
-    explicit OnceMessageSink(MessageSink& target)
-        : m_target(target)
-    {}
-
-protected:
-    void deliver(const QString& text, const QString& title, MessageIcon icon) override
-    {
-        if (!m_told.contains(text)) {
-            m_told << text;
-            m_target.message(text, title, icon);
-        }
-    }
-
-private:
-    MessageSink& m_target;
-    QStringList m_told;
-};
-
-// "Zo-*.jra", ignoring case.
-bool isWinPlaceOddsName(const QString& name)
-{
-    return name.size() >= 7 && name.startsWith(u"zo-", Qt::CaseInsensitive)
-           && name.endsWith(u".jra", Qt::CaseInsensitive);
-}
 
 // The pattern "#0": the numeric value with at least one digit.
 QString wholeNumber(QStringView field)
@@ -111,32 +80,12 @@ QString FileListModel::fileName(int row) const
     return row >= 0 && row < rowCount() ? m_rows[static_cast<std::size_t>(row)][7] : QString();
 }
 
-std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink& sink)
+std::vector<FileListModel::Row> fileListRows(const std::vector<PatFolderRace>& races)
 {
-    QStringList names;
-    // Names only: the header read refuses anything but a regular file, so the listing need not
-    // ask the file system for each entry's type.
-    QDirIterator it(folder.isEmpty() ? u"."_s : folder,
-                    QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        if (isWinPlaceOddsName(it.fileName())) {
-            names << it.fileName();
-        }
-    }
-    std::sort(names.begin(), names.end());
-
-    OnceMessageSink once(sink);
     std::vector<FileListModel::Row> rows;
-    QString path = folder;
-    if (!path.isEmpty() && !path.endsWith(u'/') && !path.endsWith(u'\\')) {
-        path += u'/';
-    }
-    for (const QString& name : names) {
-        PatFileHeader header;
-        if (!readPatHeaderFile(path + name, header, once)) {
-            continue;
-        }
+    rows.reserve(races.size());
+    for (const PatFolderRace& race : races) {
+        const PatFileHeader& header = race.header;
         FileListModel::Row row;
         row[1] = header.venueName.toString();
         row[2] = u"第"_s + wholeNumber(header.meetingNo.view()) + u"回 "_s
@@ -145,7 +94,7 @@ std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink
         row[4] = header.raceName.toString();
         row[5] = header.runnerCount.toString();
         row[6] = header.conditions.toString();
-        row[7] = name;
+        row[7] = race.fileName;
         rows.push_back(std::move(row));
     }
     // Keys are read once per row, not at every comparison.

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QSignalSpy>
 
-#include "app/race_display.h"
 #include "pat/quinella_odds.h"
+#include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"

@@ -5,11 +5,11 @@
 #include <QFile>
 #include <QProcess>
 
-#include "app/race_display.h"
+#include "race/csv_export.h"
+#include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
-#include "windows/csv_export.h"
 
 using namespace Qt::StringLiterals;
 

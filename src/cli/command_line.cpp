@@ -6,10 +6,10 @@
 
 #include <QDir>
 
-#include "app/race_display.h"
-#include "app/stderr_message_sink.h"
+#include "cli/stderr_message_sink.h"
+#include "race/csv_export.h"
+#include "race/race_display.h"
 #include "settings/settings_store.h"
-#include "windows/csv_export.h"
 
 using namespace Qt::StringLiterals;
 

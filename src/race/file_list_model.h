@@ -6,7 +6,7 @@
 
 #include <QAbstractTableModel>
 
-class MessageSink;
+struct PatFolderRace;
 
 /// The races of the PAT folder, one row per Zo- file: No, venue, meeting, race, race name,
 /// runners, conditions, file name.
@@ -37,8 +37,6 @@ private:
     std::vector<Row> m_rows;
 };
 
-/// Lists every Zo-*.jra file of `folder` (names compared ignoring case, regular files only),
-/// reads each header and returns the rows sorted by venue, meeting and race (two numbers compare
-/// as numbers, anything else as text; ties by file name) and numbered from 1. A file whose header
-/// does not read is left out and the scan goes on; the format message is told once per scan.
-std::vector<FileListModel::Row> scanPatFolder(const QString& folder, MessageSink& sink);
+/// The rows of the races of a folder scan: sorted by venue, meeting and race (two numbers
+/// compare as numbers, anything else as text; ties by file name) and numbered from 1.
+std::vector<FileListModel::Row> fileListRows(const std::vector<PatFolderRace>& races);

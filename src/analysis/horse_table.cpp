@@ -3,8 +3,9 @@
 
 #include <cmath>
 
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
+#include "base/colour.h"
+#include "base/display_format.h"
+#include "base/number_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -269,7 +270,7 @@ void HorseTable::colorHorseNumbers(const std::function<qint32(int)>& colourOf)
     const int n = getHorseCount();
     const auto colour = [&colourOf](const QString& horseNo) {
         const qint32 c = colourOf(textToInteger(horseNo));
-        return CellColours{c, c ^ 16777215};
+        return CellColours{c, c ^ kWhiteSetting};
     };
     for (int k = 1; k <= kRows; ++k) {
         const bool used = k <= n;

@@ -18,11 +18,11 @@
 #include <QScreen>
 #include <QTreeView>
 
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
 #include "analysis/pair_grid_model.h"
-#include "app/message_sink.h"
-#include "app/window_placement.h"
+#include "base/display_format.h"
+#include "base/message_sink.h"
+#include "base/number_text.h"
+#include "gui/window_placement.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 
 /// Prints each message to standard error as "title: text", for the headless command line.
 class StderrMessageSink final : public MessageSink

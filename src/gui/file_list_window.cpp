@@ -7,11 +7,12 @@
 #include <QScreen>
 #include <QTableView>
 
-#include "app/main_window.h"
-#include "app/message_sink.h"
-#include "app/window_placement.h"
+#include "base/message_sink.h"
+#include "gui/main_window.h"
+#include "gui/outer_geometry.h"
+#include "gui/window_placement.h"
+#include "pat/pat_folder.h"
 #include "settings/settings_store.h"
-#include "windows/outer_geometry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -79,7 +80,7 @@ int FileListWindow::px(double twips) const
 
 void FileListWindow::updateList()
 {
-    m_model.setRows(scanPatFolder(m_settings.getPatFolder(), m_sink));
+    m_model.setRows(fileListRows(scanPatFolder(m_settings.getPatFolder(), m_sink)));
     // After a scan no file row is chosen.
     m_grid->setCurrentIndex({});
     m_grid->clearSelection();

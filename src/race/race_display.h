@@ -6,8 +6,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
-#include "app/horse_table.h"
 
 class MessageSink;
 class SettingsStore;

@@ -24,15 +24,15 @@
 #include <QTableView>
 #include <QToolBar>
 
-#include "app/widget_message_sink.h"
-#include "app/window_placement.h"
+#include "gui/about_dialog.h"
+#include "gui/file_list_window.h"
+#include "gui/options_dialog.h"
+#include "gui/outer_geometry.h"
+#include "gui/widget_message_sink.h"
+#include "gui/window_placement.h"
 #include "pat/pat_names.h"
-#include "settings/options_dialog.h"
+#include "race/csv_export.h"
 #include "settings/settings_store.h"
-#include "windows/about_dialog.h"
-#include "windows/csv_export.h"
-#include "windows/file_list_window.h"
-#include "windows/outer_geometry.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/race_display.h"
+#include "race/csv_export.h"
+#include "race/race_display.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
-#include "windows/csv_export.h"
 
 using namespace Qt::StringLiterals;
 

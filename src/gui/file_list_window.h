@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "windows/file_list_model.h"
+#include "race/file_list_model.h"
 
 class QPushButton;
 class QTableView;

@@ -4,7 +4,7 @@
 
 #include <QLocale>
 
-#include "analysis/number_text.h"
+#include "base/number_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "app/command_line.h"
-#include "app/main_window.h"
+#include "cli/command_line.h"
+#include "gui/main_window.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;

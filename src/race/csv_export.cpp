@@ -4,9 +4,9 @@
 #include <QSaveFile>
 #include <QStringEncoder>
 
-#include "analysis/display_format.h"
-#include "analysis/number_text.h"
-#include "app/race_display.h"
+#include "base/display_format.h"
+#include "base/number_text.h"
+#include "race/race_display.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,7 +5,7 @@
 
 #include <QMainWindow>
 
-#include "app/race_display.h"
+#include "race/race_display.h"
 
 class QAction;
 class QLabel;

@@ -5,7 +5,7 @@
 
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"

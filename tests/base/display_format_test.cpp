@@ -2,7 +2,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "analysis/display_format.h"
+#include "base/display_format.h"
 
 using namespace Qt::StringLiterals;
 
