@@ -8,8 +8,11 @@
 #include <QTemporaryDir>
 
 #include "analysis/pair_judgement.h"
+#include "analysis/recommended_bets.h"
 #include "base/message_sink.h"
 #include "bench_main.h"
+#include "pat/pat_names.h"
+#include "pat/race_result.h"
 #include "race/race_display.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
@@ -74,14 +77,39 @@ void BM_BareFormula(benchmark::State& state)
     }
 }
 
+// The result step: the Ks- file found and read, its wide payouts marked.
+void markResult(const QString& zoPath,
+                PairGridModel& quinella,
+                PairGridModel& wide,
+                QStringList& bets)
+{
+    auto result = std::make_unique<RaceResultRecord>();
+    if (readRaceResultFile(raceResultPathOf(zoPath), *result)) {
+        for (std::size_t j = 0; j < result->widePayouts.size(); ++j) {
+            markResultHit(result->widePayouts[j].betKey.toString(), j == 0, quinella, wide, bets);
+        }
+    }
+}
+
+// The steps a load runs after the horse table: both judgements, the bets and the result.
 void BM_FullAnalysis(benchmark::State& state)
 {
-    RaceDisplay& d = *loaded().display;
+    const RaceDisplay& d = *loaded().display;
+    const SettingsStore& s = *loaded().settings;
+    PairGridModel quinella(BetType::Quinella);
+    PairGridModel wide(BetType::Wide);
     for (auto _ : state) {
-        d.judgeUmaRen();
-        d.judgeWide();
-        d.listKaime();
-        d.showRaceResult();
+        quinella.setRows(judgePairs(d.horseTable(),
+                                    d.quinellaOdds(),
+                                    BetType::Quinella,
+                                    JudgeSettings::read(s, BetType::Quinella)));
+        wide.setRows(judgePairs(d.horseTable(),
+                                d.quinellaOdds(),
+                                BetType::Wide,
+                                JudgeSettings::read(s, BetType::Wide)));
+        writePopularityDifference(quinella, wide);
+        QStringList bets = listRecommendedBets(d.horseTable(), quinella);
+        markResult(d.currentFile(), quinella, wide, bets);
     }
 }
 
@@ -108,9 +136,14 @@ void BM_JudgePairsBoth(benchmark::State& state)
 
 void BM_ShowRaceResult(benchmark::State& state)
 {
-    RaceDisplay& d = *loaded().display;
+    const RaceDisplay& d = *loaded().display;
+    PairGridModel quinella(BetType::Quinella);
+    PairGridModel wide(BetType::Wide);
+    quinella.setRows(d.quinellaGrid().rows());
+    wide.setRows(d.wideGrid().rows());
+    QStringList bets = d.recommendedBetLines();
     for (auto _ : state) {
-        d.showRaceResult();
+        markResult(d.currentFile(), quinella, wide, bets);
     }
 }
 

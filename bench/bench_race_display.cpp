@@ -81,7 +81,7 @@ void BM_WindowLoadAndRepaint(benchmark::State& state)
     window.setOuterWidthTwips(MainWindow::kFurtherWidth);
     window.show();
     for (auto _ : state) {
-        window.updateFormFromSelection(r.zo);
+        window.loadRace(r.zo);
         window.repaint();
     }
 }

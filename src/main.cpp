@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
     MainWindow window(*settings);
     window.show();
     if (!files.isEmpty()) {
-        window.updateFormFromSelection(files.constFirst());
+        window.loadRace(files.constFirst());
     }
     return QCoreApplication::exec();
 }

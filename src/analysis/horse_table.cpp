@@ -265,7 +265,7 @@ void HorseTable::fillPopularityBlocks(int threshold)
     }
 }
 
-void HorseTable::colorHorseNumbers(const std::function<qint32(int)>& colourOf)
+void HorseTable::colourHorseNumbers(const std::function<qint32(int)>& colourOf)
 {
     const int n = getHorseCount();
     const auto colour = [&colourOf](const QString& horseNo) {

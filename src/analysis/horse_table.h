@@ -88,7 +88,7 @@ public:
     /// Blocks B and C, with "★" where the two popularity ranks differ by `threshold` or more.
     void fillPopularityBlocks(int threshold);
     /// Colours the horse-number columns by `colourOf(horse number)`; rows beyond N white/black.
-    void colorHorseNumbers(const std::function<qint32(int)>& colourOf);
+    void colourHorseNumbers(const std::function<qint32(int)>& colourOf);
 
     bool operator==(const HorseTable&) const = default;
 

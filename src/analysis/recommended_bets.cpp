@@ -25,9 +25,9 @@ std::optional<int> toInteger16(float value)
 
 } // namespace
 
-QStringList listKaime(const HorseTable& table, const PairGridModel& quinella)
+QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& quinella)
 {
-    QStringList kaime;
+    QStringList bets;
     const int favourite = table.findTanPopularRow(1);
     if (favourite != 0) {
         const float centre = (table.getTanOddsValue(favourite) - 1.0F) * 10.0F;
@@ -43,22 +43,22 @@ QStringList listKaime(const HorseTable& table, const PairGridModel& quinella)
                 }
                 const auto odds = static_cast<float>(*actual);
                 if (static_cast<float>(*lo) <= odds && odds < static_cast<float>(*hi)) {
-                    kaime << row[LabelColumn].text;
+                    bets << row[LabelColumn].text;
                 }
             }
         }
     }
-    if (kaime.isEmpty()) {
-        kaime << u"該当無し"_s << u"見送りレース"_s;
+    if (bets.isEmpty()) {
+        bets << u"該当無し"_s << u"見送りレース"_s;
     }
-    return kaime;
+    return bets;
 }
 
 void markResultHit(const QString& label,
                    bool first,
                    PairGridModel& quinella,
                    PairGridModel& wide,
-                   QStringList& kaime)
+                   QStringList& bets)
 {
     // Views, not copies: this runs for every wide payout over every row of both lists.
     const QStringView wanted = QStringView(label).trimmed();
@@ -73,7 +73,7 @@ void markResultHit(const QString& label,
             }
         }
     }
-    for (QString& entry : kaime) {
+    for (QString& entry : bets) {
         if (QStringView(entry).trimmed() == wanted) {
             entry += first ? u"◎"_s : u"○"_s;
         }

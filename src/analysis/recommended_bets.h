@@ -9,7 +9,7 @@ class PairGridModel;
 /// The recommended bets: in pair order, every pair whose quinella deviation is 0 or more and
 /// whose actual quinella odds lie in [lo, hi), the window of width 10 centred on
 /// (favourite's win odds − 1) × 10. "該当無し" and "見送りレース" when none qualifies.
-QStringList listKaime(const HorseTable& table, const PairGridModel& quinella);
+QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& quinella);
 
 /// Marks one wide payout of the result: the pair's label cells in both lists turn red (the first
 /// payout) or green, and a recommended bet of that pair gets "◎" or "○".
@@ -17,4 +17,4 @@ void markResultHit(const QString& label,
                    bool first,
                    PairGridModel& quinella,
                    PairGridModel& wide,
-                   QStringList& kaime);
+                   QStringList& bets);

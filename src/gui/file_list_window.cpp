@@ -8,7 +8,6 @@
 #include <QTableView>
 
 #include "base/message_sink.h"
-#include "gui/main_window.h"
 #include "gui/outer_geometry.h"
 #include "gui/window_placement.h"
 #include "pat/pat_folder.h"
@@ -27,11 +26,10 @@ constexpr float kDefaultWidth = 7635;
 
 } // namespace
 
-FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, MainWindow& main)
-    : QWidget(&main, Qt::Window)
+FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidget* owner)
+    : QWidget(owner, Qt::Window)
     , m_settings(settings)
     , m_sink(sink)
-    , m_main(main)
 {
     setObjectName(u"frmSelectFile"_s);
     setWindowTitle(u"PATﾌｧｲﾙの選択"_s);
@@ -94,7 +92,7 @@ void FileListWindow::openSelectedFile()
         return;
     }
     // The name is made into a path in the PAT folder as it is set now.
-    m_main.updateFormFromSelection(m_settings.patFilePath(m_model.fileName(current.row())));
+    Q_EMIT raceChosen(m_settings.patFilePath(m_model.fileName(current.row())));
 }
 
 void FileListWindow::resizeEvent(QResizeEvent* event)

@@ -9,19 +9,18 @@
 
 class QPushButton;
 class QTableView;
-class MainWindow;
 class MessageSink;
 class OuterGeometry;
 class SettingsStore;
 
-/// The PAT file list (frmSelectFile): every race of the PAT folder; a pick loads it into the
-/// main window. One instance, hidden by "閉じる" and shown again as it was.
+/// The PAT file list (frmSelectFile): every race of the PAT folder; a pick is told through
+/// `raceChosen`. One instance, hidden by "閉じる" and shown again as it was.
 class FileListWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    FileListWindow(SettingsStore& settings, MessageSink& sink, MainWindow& main);
+    FileListWindow(SettingsStore& settings, MessageSink& sink, QWidget* owner);
 
     FileListModel& model() { return m_model; }
 
@@ -32,6 +31,10 @@ public:
     /// Stores the placement unless minimised; the main window calls it when it closes.
     void storePlacement();
 
+Q_SIGNALS:
+    /// The user picked a race: the full path of its Zo- file in the PAT folder.
+    void raceChosen(const QString& path);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -41,7 +44,6 @@ private:
 
     SettingsStore& m_settings;
     MessageSink& m_sink;
-    MainWindow& m_main;
     FileListModel m_model;
     QTableView* m_grid = nullptr;
     QPushButton* m_select = nullptr;

@@ -295,7 +295,7 @@ void MainWindow::buildControls()
     QWidget* c = m_client;
     // Race header.
     addLabel(c, u"Label15_0"_s, u"開催"_s, {120, 600, 435, 255}, kLeft, false, false);
-    m_kaisai = addLabel(c, u"lblKaisai"_s, {}, {540, 540, 2175, 315}, kLeft, true, true);
+    m_meeting = addLabel(c, u"lblKaisai"_s, {}, {540, 540, 2175, 315}, kLeft, true, true);
     addLabel(c, u"Label16"_s, u"ﾚｰｽ"_s, {120, 960, 495, 255}, kLeft, false, false);
     m_raceName = addLabel(c, u"lblRaceName"_s, {}, {540, 900, 2175, 315}, kLeft, true, true);
     addLabel(c, u"Label1"_s, u"頭数"_s, {120, 1320, 555, 255}, kLeft, false, false);
@@ -410,11 +410,11 @@ void MainWindow::buildControls()
         view->setWordWrap(false);
         return view;
     };
-    m_umaRenView = grid(u"grdUmaRen"_s, m_display->umaRenGrid());
+    m_quinellaView = grid(u"grdUmaRen"_s, m_display->quinellaGrid());
     m_wideView = grid(u"grdWide"_s, m_display->wideGrid());
     m_wideView->hide();
     // A press on a heading sorts by that column; the button picks the kind of sort.
-    m_umaRenView->horizontalHeader()->viewport()->installEventFilter(this);
+    m_quinellaView->horizontalHeader()->viewport()->installEventFilter(this);
     m_wideView->horizontalHeader()->viewport()->installEventFilter(this);
 
     addLabel(
@@ -430,14 +430,14 @@ void MainWindow::buildControls()
         view->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
         return view;
     };
-    m_kaimeView = list(u"lstKaime"_s, m_kaimeModel, {10680, 5160, 2175, 1320});
+    m_betsView = list(u"lstKaime"_s, m_betsModel, {10680, 5160, 2175, 1320});
     m_resultView = list(u"lstRaceResult"_s, m_resultModel, {12900, 5160, 2295, 1320});
 }
 
 void MainWindow::render()
 {
     const RaceDisplay& d = *m_display;
-    m_kaisai->setText(d.kaisai());
+    m_meeting->setText(d.meeting());
     m_raceName->setText(d.raceName());
     m_horseNum->setText(d.horseNum());
     m_raceTime->setText(d.raceTime());
@@ -460,16 +460,16 @@ void MainWindow::render()
             }
         }
     }
-    sizeColumns(m_umaRenView);
+    sizeColumns(m_quinellaView);
     sizeColumns(m_wideView);
-    m_kaimeModel->setStringList(d.kaimeLines());
+    m_betsModel->setStringList(d.recommendedBetLines());
     m_resultModel->setStringList(d.raceResultLines());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        for (QTableView* view : {m_umaRenView, m_wideView}) {
+        for (QTableView* view : {m_quinellaView, m_wideView}) {
             if (watched != view->horizontalHeader()->viewport()) {
                 continue;
             }
@@ -520,7 +520,7 @@ void MainWindow::sizeColumns(QTableView* view)
 void MainWindow::showFirstRows()
 {
     for (QAbstractItemView* view : std::initializer_list<QAbstractItemView*>{
-             m_umaRenView, m_wideView, m_kaimeView, m_resultView}) {
+             m_quinellaView, m_wideView, m_betsView, m_resultView}) {
         view->setCurrentIndex({});
         view->scrollToTop();
         view->horizontalScrollBar()->setValue(0);
@@ -529,8 +529,8 @@ void MainWindow::showFirstRows()
 
 void MainWindow::showBetType(int index)
 {
-    QTableView* shown = index == 0 ? m_umaRenView : m_wideView;
-    QTableView* other = index == 0 ? m_wideView : m_umaRenView;
+    QTableView* shown = index == 0 ? m_quinellaView : m_wideView;
+    QTableView* other = index == 0 ? m_wideView : m_quinellaView;
     if (shown->isVisible()) {
         return;
     }
@@ -545,7 +545,7 @@ void MainWindow::showBetType(int index)
     other->hide();
 }
 
-void MainWindow::updateFormFromSelection(const QString& path)
+void MainWindow::loadRace(const QString& path)
 {
     m_display->load(path);
 }
@@ -555,14 +555,15 @@ void MainWindow::openRace()
     const QString path = QFileDialog::getOpenFileName(
         this, u"開く"_s, m_settings.getPatFolder(), dialogFilter(winPlaceOddsFilter()));
     if (!path.isEmpty()) {
-        updateFormFromSelection(path);
+        loadRace(path);
     }
 }
 
 void MainWindow::showFileList()
 {
     if (m_fileList == nullptr) {
-        m_fileList = new FileListWindow(m_settings, *m_sink, *this);
+        m_fileList = new FileListWindow(m_settings, *m_sink, this);
+        connect(m_fileList, &FileListWindow::raceChosen, this, &MainWindow::loadRace);
     }
     m_fileList->show();
     m_fileList->raise();
@@ -577,8 +578,7 @@ void MainWindow::openOptions()
     }
     // However the dialog closed, only the horse-number colours change now; the judgement
     // settings take effect at the next load.
-    m_display->colorHorseNumbers();
-    render();
+    m_display->recolourHorseNumbers();
 }
 
 void MainWindow::showAbout()

@@ -40,8 +40,8 @@ public:
 
     RaceDisplay& display() { return *m_display; }
 
-    /// Loads a race, as the file list does when the user picks one.
-    void updateFormFromSelection(const QString& path);
+    /// Loads the race whose Zo- file is `path` (a pick in the file list, the open command).
+    void loadRace(const QString& path);
     /// The open command: a file dialog, then the load.
     void openRace();
     /// The PAT file list window, created and shown at the first call.
@@ -96,7 +96,7 @@ private:
     OuterGeometry* m_outer = nullptr;
 
     QWidget* m_client = nullptr;
-    QLabel* m_kaisai = nullptr;
+    QLabel* m_meeting = nullptr;
     QLabel* m_raceName = nullptr;
     QLabel* m_horseNum = nullptr;
     QLabel* m_raceTime = nullptr;
@@ -105,11 +105,11 @@ private:
     std::array<QPushButton*, 2> m_detail{};
     std::array<QPushButton*, 2> m_summary{};
     std::array<QRadioButton*, 2> m_betType{};
-    QTableView* m_umaRenView = nullptr;
+    QTableView* m_quinellaView = nullptr;
     QTableView* m_wideView = nullptr;
-    QListView* m_kaimeView = nullptr;
+    QListView* m_betsView = nullptr;
     QListView* m_resultView = nullptr;
-    QStringListModel* m_kaimeModel = nullptr;
+    QStringListModel* m_betsModel = nullptr;
     QStringListModel* m_resultModel = nullptr;
     FileListWindow* m_fileList = nullptr;
 };

@@ -97,7 +97,7 @@ QByteArray CsvExport::build(const RaceDisplay& display)
 
     put(Line().text(u"Mikazuki"_s).text(u"v0.10"_s).text(u"CSV出力ファイル"_s).str());
     put({});
-    put(Line().text(u"開催"_s).text(display.kaisai()).str());
+    put(Line().text(u"開催"_s).text(display.meeting()).str());
     put(Line().text(u"ﾚｰｽ"_s).text(display.raceName()).str());
     put(Line().text(u"頭数"_s).integer(n).str());
     put({});
@@ -158,7 +158,7 @@ QByteArray CsvExport::build(const RaceDisplay& display)
             .str());
     // Rows in their order on screen. A row the lists do not hold (no quinella odds were read)
     // counts as empty, and an empty quinella row gives an empty line.
-    const auto& quinella = display.umaRenGrid().rows();
+    const auto& quinella = display.quinellaGrid().rows();
     const auto& wide = display.wideGrid().rows();
     for (std::size_t r = 0; r < static_cast<std::size_t>(pairs); ++r) {
         const PairGridModel::Row* q = r < quinella.size() ? &quinella[r] : nullptr;
@@ -174,7 +174,7 @@ QByteArray CsvExport::build(const RaceDisplay& display)
     }
     put({});
     put(Line().text(u"推奨買い目（ワイド）"_s).str());
-    for (const QString& entry : display.kaimeLines()) {
+    for (const QString& entry : display.recommendedBetLines()) {
         put(Line().text(entry).str());
     }
     put({});

@@ -53,7 +53,7 @@ RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* pa
     , m_settings(settings)
     , m_sink(&sink)
     , m_quinellaOdds(std::make_unique<QuinellaOddsRecord>())
-    , m_umaRen(BetType::Quinella)
+    , m_quinella(BetType::Quinella)
     , m_wide(BetType::Wide)
 {
     clearForm();
@@ -85,7 +85,7 @@ bool RaceDisplay::load(const QString& path)
 void RaceDisplay::clearForm()
 {
     m_table.setHorseNum(QString());
-    m_kaisai.clear();
+    m_meeting.clear();
     m_raceName.clear();
     m_raceTime.clear();
     m_table.clearRaw();
@@ -96,16 +96,16 @@ void RaceDisplay::clearForm()
 void RaceDisplay::clearDerivedColumns()
 {
     m_table.clearDerived();
-    m_kaime.clear();
+    m_recommendedBets.clear();
     m_raceResult.clear();
-    colorHorseNumbers();
+    colourHorseNumbers();
     initPairGrids();
 }
 
 void RaceDisplay::initPairGrids()
 {
     // Headings and alignment are the models' own; only the cells are emptied.
-    m_umaRen.clearCells();
+    m_quinella.clearCells();
     m_wide.clearCells();
 }
 
@@ -115,8 +115,8 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
     const PatFileHeader& h = record.header;
     const int runners = runnerCountOf(h.runnerCount);
     m_table.setHorseNum(QString::number(runners));
-    m_kaisai = h.venueName.toString() + u" 第" + h.meetingNo.view() + u"回 " + h.meetingDay.view()
-               + u"日";
+    m_meeting = h.venueName.toString() + u" 第" + h.meetingNo.view() + u"回 " + h.meetingDay.view()
+                + u"日";
     m_raceName = h.raceNo.toString() + u"R " + h.raceName.view();
     for (int i = 1; i <= qMin(runners, kMaxRunners); ++i) {
         const auto& entry = record.horse(i);
@@ -158,16 +158,22 @@ void RaceDisplay::buildHorseTable()
 
     const int threshold = m_settings.getDetectVal().value_or(SettingsDefaults::kDetectVal);
     m_table.fillPopularityBlocks(threshold);
-    colorHorseNumbers();
+    colourHorseNumbers();
     if (m_quinellaOddsRead) {
-        judgeUmaRen();
+        judgeQuinella();
         judgeWide();
-        listKaime();
+        listRecommendedBets();
     }
     showRaceResult();
 }
 
-void RaceDisplay::colorHorseNumbers()
+void RaceDisplay::recolourHorseNumbers()
+{
+    colourHorseNumbers();
+    Q_EMIT changed();
+}
+
+void RaceDisplay::colourHorseNumbers()
 {
     // One read of each colour per recolouring; a colour that does not convert is white.
     std::array<qint32, HorseTable::kRows + 1> colours{};
@@ -176,34 +182,34 @@ void RaceDisplay::colorHorseNumbers()
             = m_settings.getHorseNoColor(no).value_or(SettingsDefaults::kHorseNoColor);
     }
     // Horse-number cells hold 1 to 18, or nothing (read as 0).
-    m_table.colorHorseNumbers([&colours](int no) {
+    m_table.colourHorseNumbers([&colours](int no) {
         return colours[static_cast<std::size_t>(qBound(0, no, HorseTable::kRows))];
     });
 }
 
-void RaceDisplay::judgeUmaRen()
+void RaceDisplay::judgeQuinella()
 {
-    m_umaRen.setRows(judgePairs(m_table,
-                                *m_quinellaOdds,
-                                BetType::Quinella,
-                                JudgeSettings::read(m_settings, BetType::Quinella)));
+    m_quinella.setRows(judgePairs(m_table,
+                                  *m_quinellaOdds,
+                                  BetType::Quinella,
+                                  JudgeSettings::read(m_settings, BetType::Quinella)));
 }
 
 void RaceDisplay::judgeWide()
 {
     m_wide.setRows(judgePairs(
         m_table, *m_quinellaOdds, BetType::Wide, JudgeSettings::read(m_settings, BetType::Wide)));
-    writePopularityDifference(m_umaRen, m_wide);
+    writePopularityDifference(m_quinella, m_wide);
 }
 
-void RaceDisplay::listKaime()
+void RaceDisplay::listRecommendedBets()
 {
-    m_kaime = ::listKaime(m_table, m_umaRen);
+    m_recommendedBets = ::listRecommendedBets(m_table, m_quinella);
 }
 
 void RaceDisplay::markResultHit(const QString& label, bool first)
 {
-    ::markResultHit(label, first, m_umaRen, m_wide, m_kaime);
+    ::markResultHit(label, first, m_quinella, m_wide, m_recommendedBets);
 }
 
 void RaceDisplay::showRaceResult()

@@ -27,7 +27,7 @@ public:
     ~RaceDisplay() override;
 
     // The header labels.
-    QString kaisai() const { return m_kaisai; }             ///< lblKaisai
+    QString meeting() const { return m_meeting; }           ///< lblKaisai
     QString raceName() const { return m_raceName; }         ///< lblRaceName
     QString raceTime() const { return m_raceTime; }         ///< lblRaceTime
     QString horseNum() const { return m_table.horseNum(); } ///< lblHorseNum
@@ -39,37 +39,21 @@ public:
     const QuinellaOddsRecord& quinellaOdds() const { return *m_quinellaOdds; }
     bool quinellaOddsRead() const { return m_quinellaOddsRead; }
 
-    PairGridModel& umaRenGrid() { return m_umaRen; } ///< grdUmaRen
-    PairGridModel& wideGrid() { return m_wide; }     ///< grdWide
-    const PairGridModel& umaRenGrid() const { return m_umaRen; }
+    PairGridModel& quinellaGrid() { return m_quinella; } ///< grdUmaRen
+    PairGridModel& wideGrid() { return m_wide; }         ///< grdWide
+    const PairGridModel& quinellaGrid() const { return m_quinella; }
     const PairGridModel& wideGrid() const { return m_wide; }
-    QStringList kaimeLines() const { return m_kaime; }           ///< lstKaime
-    QStringList raceResultLines() const { return m_raceResult; } ///< lstRaceResult
+    QStringList recommendedBetLines() const { return m_recommendedBets; } ///< lstKaime
+    QStringList raceResultLines() const { return m_raceResult; }          ///< lstRaceResult
 
     /// Loads the race whose Zo- file is `path`. When that file does not read the user is told
     /// "ファイルの読み込みに失敗しました。" and the race shown stays untouched. Other messages of
     /// the load reach the sink only once the new race is on screen.
     bool load(const QString& path);
 
-    /// Blanks the whole race display.
-    void clearForm();
-    /// Blanks the derived columns, both lists, recolours the horse numbers, prepares the grids.
-    void clearDerivedColumns();
-    /// Derived columns, quinella odds, popularity blocks, colours, then analysis and result.
-    void buildHorseTable();
-    /// Recolours the horse-number cells from the settings (also after the options dialog).
-    void colorHorseNumbers();
-    /// Clears both pair lists and gives them their headings.
-    void initPairGrids();
-
-    /// The value analysis, run in this order when the quinella odds were read.
-    void judgeUmaRen();
-    void judgeWide();
-    void listKaime();
-    /// Lists the race result when the PAT folder holds it, and marks its wide payouts.
-    void showRaceResult();
-    /// Marks one wide payout in both pair lists and in the recommended bets.
-    void markResultHit(const QString& label, bool first);
+    /// Recolours the horse-number cells from the stored colours (after the options dialog)
+    /// and tells the views.
+    void recolourHorseNumbers();
 
 Q_SIGNALS:
     /// The display changed as a whole (a load, a clear, a recolouring).
@@ -79,20 +63,40 @@ Q_SIGNALS:
     void raceLoaded();
 
 private:
+    // The steps of a load, in pipeline order.
+    /// Blanks the whole race display.
+    void clearForm();
+    /// Blanks the derived columns, both lists, recolours the horse numbers, prepares the grids.
+    void clearDerivedColumns();
+    /// Derived columns, quinella odds, popularity blocks, colours, then analysis and result.
+    void buildHorseTable();
+    /// Recolours the horse-number cells from the settings.
+    void colourHorseNumbers();
+    /// Clears both pair lists and gives them their headings.
+    void initPairGrids();
+
+    /// The value analysis, run in this order when the quinella odds were read.
+    void judgeQuinella();
+    void judgeWide();
+    void listRecommendedBets();
+    /// Lists the race result when the PAT folder holds it, and marks its wide payouts.
+    void showRaceResult();
+    /// Marks one wide payout in both pair lists and in the recommended bets.
+    void markResultHit(const QString& label, bool first);
     void showRaceOdds(const WinPlaceOddsRecord& record);
     void loadRaceCard(const QString& zoPath);
 
     SettingsStore& m_settings;
     MessageSink* m_sink;
     HorseTable m_table;
-    QString m_kaisai;
+    QString m_meeting;
     QString m_raceName;
     QString m_raceTime;
     QString m_currentFile;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;
-    PairGridModel m_umaRen;
+    PairGridModel m_quinella;
     PairGridModel m_wide;
-    QStringList m_kaime;
+    QStringList m_recommendedBets;
     QStringList m_raceResult;
 };

@@ -157,7 +157,7 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
     wide.setRows(race.judge(BetType::Wide));
     // Favourite 2.0: window [(2 − 1)·10 − 5, (2 − 1)·10 + 5) = [5, 15). Only (1,4) at 14.0 with
     // +1.5 qualifies; (2,3) at 15.0 lies on the upper bound, (1,2) at 4.0 below the window.
-    QStringList kaime = listKaime(race.table, quinella);
+    QStringList kaime = listRecommendedBets(race.table, quinella);
     EXPECT_EQ(kaime, QStringList({u" 1- 4"_s}));
 
     markResultHit(u" 1- 4 "_s, true, quinella, wide, kaime);
@@ -172,9 +172,10 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
 
     // Favourite scratched (9999.9): the window lies beyond 16 bits; nothing qualifies.
     race.table.setText(HorseColumn::TanOdds, 1, u"ﾄﾘｹｼ"_s);
-    EXPECT_EQ(listKaime(race.table, quinella), QStringList({u"該当無し"_s, u"見送りレース"_s}));
+    EXPECT_EQ(listRecommendedBets(race.table, quinella),
+              QStringList({u"該当無し"_s, u"見送りレース"_s}));
     HorseTable empty;
-    EXPECT_EQ(listKaime(empty, PairGridModel(BetType::Quinella)),
+    EXPECT_EQ(listRecommendedBets(empty, PairGridModel(BetType::Quinella)),
               QStringList({u"該当無し"_s, u"見送りレース"_s}));
 }
 
@@ -194,7 +195,7 @@ TEST(PairJudgement, FavouriteAtOneOpensTheWindowBelowFive)
     noDeviation[LabelColumn].text = u" 1- 4"_s;
     noDeviation[DeviationColumn].text.clear();
     quinella.setRows({low, five, noDeviation});
-    EXPECT_EQ(listKaime(race.table, quinella), QStringList({u" 1- 2"_s}));
+    EXPECT_EQ(listRecommendedBets(race.table, quinella), QStringList({u" 1- 2"_s}));
 }
 
 namespace {

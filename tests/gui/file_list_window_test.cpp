@@ -117,7 +117,7 @@ TEST(MainWindowCsv, WritesTheRaceShownAndReportsFailures)
     ListFixture f;
     const GeneratedRace race = f.addRace(0, 5);
     MainWindow window(f.settings, &f.sink);
-    window.updateFormFromSelection(f.folder.filePath(winPlaceOddsFileName(race)));
+    window.loadRace(f.folder.filePath(winPlaceOddsFileName(race)));
     const QString out = f.folder.filePath(u"race.csv"_s);
     ASSERT_TRUE(window.writeCsvFile(out));
     QFile file(out);

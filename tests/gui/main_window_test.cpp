@@ -79,8 +79,8 @@ TEST(MainWindow, FirstRunPlacementAndControls)
     EXPECT_FALSE(child<QPushButton>(window, u"btnSummary_1"_s)->isEnabled());
 
     // Controls at their twips positions.
-    const auto* kaisai = child<QLabel>(window, u"lblKaisai"_s);
-    EXPECT_EQ(kaisai->geometry(), QRect(px(540), px(540), px(2175), px(315)));
+    const auto* meeting = child<QLabel>(window, u"lblKaisai"_s);
+    EXPECT_EQ(meeting->geometry(), QRect(px(540), px(540), px(2175), px(315)));
     const auto* cell = child<QLabel>(window, u"lblTanHorseNo_3"_s);
     EXPECT_EQ(cell->geometry(), QRect(px(1380), px(2100 + 480), px(675), px(270)));
     EXPECT_EQ(labelText(window, u"lblPopular_18"_s), u"18");
@@ -116,11 +116,11 @@ TEST(MainWindow, LoadedRaceIsShownAndViewButtonsSetTheWidth)
     settings.setHorseNoColor(1, 255); // red
     MainWindow window(settings, &g.sink);
     window.show();
-    window.updateFormFromSelection(zo);
+    window.loadRace(zo);
     EXPECT_TRUE(g.sink.messages.empty());
 
     const RaceDisplay& d = window.display();
-    EXPECT_EQ(labelText(window, u"lblKaisai"_s), d.kaisai());
+    EXPECT_EQ(labelText(window, u"lblKaisai"_s), d.meeting());
     EXPECT_EQ(labelText(window, u"lblRaceName"_s), d.raceName());
     EXPECT_EQ(labelText(window, u"lblHorseNum"_s), u"18");
     EXPECT_EQ(labelText(window, u"lblRaceTime"_s), d.raceTime());
@@ -182,9 +182,9 @@ TEST(MainWindow, FailedLoadIsReportedAndTheRaceStays)
     const QString zo = g.writeRaces();
     SettingsStore settings(g.ini);
     MainWindow window(settings, &g.sink);
-    window.updateFormFromSelection(zo);
+    window.loadRace(zo);
     const QString shown = labelText(window, u"lblKaisai"_s);
-    window.updateFormFromSelection(g.folder.write(u"Zo-broken.jra"_s, "short"));
+    window.loadRace(g.folder.write(u"Zo-broken.jra"_s, "short"));
     ASSERT_EQ(g.sink.messages.size(), 1u);
     EXPECT_EQ(g.sink.messages[0].text, u"ファイルの読み込みに失敗しました。");
     EXPECT_EQ(labelText(window, u"lblKaisai"_s), shown);
@@ -283,7 +283,7 @@ TEST(MainWindow, HeadingClicksSortThePairListsAndTheSwitchKeepsTheTopRow)
     MainWindow window(settings, &g.sink);
     window.setOuterWidthTwips(MainWindow::kFurtherWidth);
     window.show();
-    window.updateFormFromSelection(zo);
+    window.loadRace(zo);
     auto* uma = child<QTableView>(window, u"grdUmaRen"_s);
     auto* wide = child<QTableView>(window, u"grdWide"_s);
     ASSERT_EQ(uma->model()->rowCount(), 153);
@@ -354,7 +354,7 @@ TEST(MainWindow, EveryLoadShowsTheListsFromTheirFirstRow)
     const QList<QAbstractItemView*> views = {uma, wide, bets, result};
     // The same race again, and another race: each starts from the top.
     for (const QString& next : {zo, other}) {
-        window.updateFormFromSelection(zo);
+        window.loadRace(zo);
         for (QAbstractItemView* view : views) {
             view->setVisible(true);
             view->doItemsLayout();
@@ -363,7 +363,7 @@ TEST(MainWindow, EveryLoadShowsTheListsFromTheirFirstRow)
         }
         ASSERT_GT(topRow(uma), 0);
         ASSERT_GT(topRow(result), 0);
-        window.updateFormFromSelection(next);
+        window.loadRace(next);
         for (QAbstractItemView* view : views) {
             view->doItemsLayout();
             EXPECT_EQ(topRow(view), view->model()->rowCount() > 0 ? 0 : -1)
@@ -389,7 +389,7 @@ TEST(MainWindow, AMessageOfALoadShowsOverTheNewRaceOnly)
     MainWindow window(settings, &g.sink);
     window.setOuterWidthTwips(MainWindow::kFurtherWidth);
     window.show();
-    window.updateFormFromSelection(first);
+    window.loadRace(first);
     ASSERT_TRUE(g.sink.messages.empty());
     const auto* uma = child<QTableView>(window, u"grdUmaRen"_s);
     // What the window shows: labels, horse table, pair list and the lists.
@@ -415,7 +415,7 @@ TEST(MainWindow, AMessageOfALoadShowsOverTheNewRaceOnly)
     g.sink.onMessage = [&] {
         atMessage = shown();
     };
-    window.updateFormFromSelection(second);
+    window.loadRace(second);
     ASSERT_EQ(g.sink.messages.size(), 1u);
     EXPECT_EQ(g.sink.messages[0].text, u"ファイルの読み込みに失敗しました。");
     EXPECT_NE(atMessage.join(u'|').toStdString(), before.join(u'|').toStdString());
@@ -457,7 +457,7 @@ TEST(MainWindow, EveryTextOfThePairListsFitsItsColumn)
     MainWindow window(settings, &g.sink);
     window.setOuterWidthTwips(MainWindow::kFurtherWidth);
     window.show();
-    window.updateFormFromSelection(g.folder.filePath(winPlaceOddsFileName(race)));
+    window.loadRace(g.folder.filePath(winPlaceOddsFileName(race)));
 
     auto* uma = child<QTableView>(window, u"grdUmaRen"_s);
     int widestDeviation = 0;

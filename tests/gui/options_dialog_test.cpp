@@ -565,10 +565,10 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
     settings.setDetectMin(BetType::Quinella, 1, 0);
     settings.setDetectMax(BetType::Quinella, 1, 32767);
     MainWindow window(settings, &sink);
-    window.updateFormFromSelection(folder.filePath(winPlaceOddsFileName(race)));
+    window.loadRace(folder.filePath(winPlaceOddsFileName(race)));
     const auto marks = [&window] {
         QStringList texts;
-        const PairGridModel& grid = window.display().umaRenGrid();
+        const PairGridModel& grid = window.display().quinellaGrid();
         for (int row = 0; row < grid.rowCount(); ++row) {
             texts << grid.cell(row, MarkColumn).text;
         }
@@ -602,7 +602,7 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
               QColor(Qt::red));
     // Nothing else: the marks change only at the next load.
     EXPECT_EQ(marks(), before);
-    window.updateFormFromSelection(folder.filePath(winPlaceOddsFileName(race)));
+    window.loadRace(folder.filePath(winPlaceOddsFileName(race)));
     const QStringList after = marks();
     ASSERT_EQ(after.size(), before.size());
     int marked = 0;

@@ -65,7 +65,7 @@ TEST(RaceDisplay, HandComputedRaceFillsEveryColumn)
 
     const RaceDisplay& d = f.display;
     EXPECT_EQ(d.horseNum(), u"4");
-    EXPECT_EQ(d.kaisai(), u"中山   第05回 02日");
+    EXPECT_EQ(d.meeting(), u"中山   第05回 02日");
     EXPECT_EQ(d.raceName(), u"11R 有馬記念" + QString(24, u' '));
     EXPECT_EQ(d.raceTime(), u"15:40");
     EXPECT_EQ(d.currentFile(), zo);
@@ -229,10 +229,10 @@ TEST(RaceDisplay, NameWithoutZoShowsOddsOnlyAndSameRaceTwiceGivesSameState)
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_TRUE(f.display.quinellaOddsRead());
     const HorseTable first = f.display.horseTable();
-    const QString kaisai = f.display.kaisai();
+    const QString kaisai = f.display.meeting();
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_EQ(f.display.horseTable(), first);
-    EXPECT_EQ(f.display.kaisai(), kaisai);
+    EXPECT_EQ(f.display.meeting(), kaisai);
     EXPECT_EQ(f.display.currentFile(), zo);
 }
 
@@ -246,10 +246,10 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     const QString zo = f.folder.filePath(winPlaceOddsFileName(race));
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_TRUE(f.sink.messages.empty());
-    EXPECT_EQ(f.display.umaRenGrid().rowCount(), 153);
+    EXPECT_EQ(f.display.quinellaGrid().rowCount(), 153);
     EXPECT_EQ(f.display.wideGrid().rowCount(), 153);
-    EXPECT_EQ(f.display.umaRenGrid().cell(152, 0).text, u"17-18");
-    EXPECT_FALSE(f.display.kaimeLines().isEmpty());
+    EXPECT_EQ(f.display.quinellaGrid().cell(152, 0).text, u"17-18");
+    EXPECT_FALSE(f.display.recommendedBetLines().isEmpty());
 
     // 38 lines: six headings and 32 slots, each as the file holds it.
     const QStringList lines = f.display.raceResultLines();
@@ -268,8 +268,8 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
 
     // The first wide payout is red in both lists, the others green.
     const auto rowOf = [&f](const QString& key) {
-        for (int r = 0; r < f.display.umaRenGrid().rowCount(); ++r) {
-            if (f.display.umaRenGrid().cell(r, 0).text == key.trimmed().rightJustified(5)) {
+        for (int r = 0; r < f.display.quinellaGrid().rowCount(); ++r) {
+            if (f.display.quinellaGrid().cell(r, 0).text == key.trimmed().rightJustified(5)) {
                 return r;
             }
         }
@@ -279,7 +279,7 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     const int second = rowOf(race.widePayouts[1].key);
     ASSERT_GE(first, 0);
     ASSERT_GE(second, 0);
-    EXPECT_EQ(f.display.umaRenGrid().cell(first, 0).background, QColor(255, 0, 0));
+    EXPECT_EQ(f.display.quinellaGrid().cell(first, 0).background, QColor(255, 0, 0));
     EXPECT_EQ(f.display.wideGrid().cell(first, 0).background, QColor(255, 0, 0));
     EXPECT_EQ(f.display.wideGrid().cell(second, 0).background, QColor(0, 255, 0));
 
@@ -288,7 +288,7 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     ASSERT_TRUE(writeRaceSet(f.folder.path(), later, &error));
     ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(later))));
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
-    EXPECT_EQ(f.display.umaRenGrid().rowCount(), 10);
+    EXPECT_EQ(f.display.quinellaGrid().rowCount(), 10);
 }
 
 TEST(RaceDisplay, UnreadableResultIsReportedAndMarksNothing)
@@ -304,8 +304,8 @@ TEST(RaceDisplay, UnreadableResultIsReportedAndMarksNothing)
     EXPECT_EQ(f.sink.messages[0].text, u"ファイルの読み込みに失敗しました。");
     EXPECT_EQ(f.sink.messages[0].title, u"えらー");
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
-    for (int r = 0; r < f.display.umaRenGrid().rowCount(); ++r) {
-        EXPECT_FALSE(f.display.umaRenGrid().cell(r, 0).background.isValid());
+    for (int r = 0; r < f.display.quinellaGrid().rowCount(); ++r) {
+        EXPECT_FALSE(f.display.quinellaGrid().cell(r, 0).background.isValid());
     }
 }
 
@@ -319,8 +319,8 @@ TEST(RaceDisplay, WithoutQuinellaOddsTheListsStayEmpty)
     QFile::remove(f.folder.filePath(u"Uo-"_s + race.fileKey + u".jra"_s));
     ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(race))));
     EXPECT_FALSE(f.display.quinellaOddsRead());
-    EXPECT_TRUE(f.display.kaimeLines().isEmpty()); // not even "該当無し"
-    EXPECT_EQ(f.display.umaRenGrid().rowCount(), 0);
+    EXPECT_TRUE(f.display.recommendedBetLines().isEmpty()); // not even "該当無し"
+    EXPECT_EQ(f.display.quinellaGrid().rowCount(), 0);
     EXPECT_FALSE(f.display.horseTable().text(HorseColumn::TanRatio, 1).isEmpty());
 }
 
@@ -341,7 +341,7 @@ TEST(RaceDisplay, EveryHorseScratchedOrNoneRunningCompletesQuietly)
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_TRUE(f.sink.messages.empty());
     EXPECT_TRUE(f.display.quinellaOddsRead());
-    EXPECT_EQ(f.display.kaimeLines(), QStringList({u"該当無し"_s, u"見送りレース"_s}));
-    EXPECT_EQ(f.display.umaRenGrid().cell(0, PopularityColumn).text, u"ﾄﾘｹｼ");
+    EXPECT_EQ(f.display.recommendedBetLines(), QStringList({u"該当無し"_s, u"見送りレース"_s}));
+    EXPECT_EQ(f.display.quinellaGrid().cell(0, PopularityColumn).text, u"ﾄﾘｹｼ");
     EXPECT_EQ(f.display.wideGrid().cell(2, DifferenceColumn).text, u"0");
 }
