@@ -6,6 +6,7 @@
 #include "base/colour.h"
 #include "base/display_format.h"
 #include "base/number_text.h"
+#include "base/texts.h"
 
 using namespace Qt::StringLiterals;
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr float kScratchedWinOdds = 9999.9F;
 constexpr float kScratchedPlaceOdds = 999.9F;
-const QString kScratched = u"ﾄﾘｹｼ"_s;
+const QString kScratched = Texts::scratched();
 const QString kNoRatio = u"-----"_s;
 const QString kNone = u"---"_s;
 

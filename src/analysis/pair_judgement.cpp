@@ -8,13 +8,14 @@
 #include "analysis/horse_table.h"
 #include "base/display_format.h"
 #include "base/number_text.h"
+#include "base/texts.h"
 #include "pat/quinella_odds.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kScratched = u"ﾄﾘｹｼ"_s;
+const QString kScratched = Texts::scratched();
 
 // Shared texts: labels and ranks repeat in every run, so they are made once.
 const QString& pairLabelText(int a, int b)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 
+#include "base/texts.h"
 #include "cli/stderr_message_sink.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
@@ -48,7 +49,7 @@ ExitCode exportCsv(const QString& settingsFile, const QString& out, const QStrin
     QString error;
     if (!CsvExport::write(display, out, &error)) {
         sink.message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(out), error));
-        sink.message(u"ファイルの保存に失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+        Texts::tellSaveFailed(sink);
         return ExitCode::Failed;
     }
     return ExitCode::Ok;

@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QToolBar>
 
+#include "base/texts.h"
 #include "gui/about_dialog.h"
 #include "gui/file_list_window.h"
 #include "gui/options_dialog.h"
@@ -604,7 +605,7 @@ bool MainWindow::writeCsvFile(const QString& path)
         return true;
     }
     m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));
-    m_sink->message(u"ファイルの保存に失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+    Texts::tellSaveFailed(*m_sink);
     return false;
 }
 

@@ -6,6 +6,7 @@
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
 #include "base/message_sink.h"
+#include "base/texts.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
@@ -66,7 +67,7 @@ bool RaceDisplay::load(const QString& path)
     MessageSink& user = *m_sink;
     auto record = std::make_unique<WinPlaceOddsRecord>();
     if (!readWinPlaceOddsFile(path, *record, user)) {
-        user.message(u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+        Texts::tellLoadFailed(user);
         return false;
     }
     HeldMessages held;
@@ -220,8 +221,7 @@ void RaceDisplay::showRaceResult()
     }
     auto result = std::make_unique<RaceResultRecord>();
     if (!readRaceResultFile(path, *result)) {
-        m_sink->message(
-            u"ファイルの読み込みに失敗しました。"_s, u"えらー"_s, MessageIcon::Critical);
+        Texts::tellLoadFailed(*m_sink);
         return;
     }
     // Every slot is listed as the file holds it, so the fixed-width columns stay aligned.
