@@ -323,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {u"chkDispOptionWide_0"_s},
                   {},
                   {}}),
-    [](const testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<CheckCase>& param) { return std::string(param.param.name); });
 
 TEST(OptionsDialog, UntickedLimitIsNotChecked)
 {

@@ -180,4 +180,4 @@ INSTANTIATE_TEST_SUITE_P(Kinds,
                                                   RaceResultRecord r;
                                                   return readRaceResult(b, r);
                                               }}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });

@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"lead_with_bad_trail", QByteArray("\x82\x20Z", 3), u"\uFFFD Z"_s},
         InvalidCase{"unassigned_double_byte", QByteArray("\x85\x40", 2), u"\uFFFD"_s},
         InvalidCase{"pair_then_lone_0xA0", QByteArray("\x82\x82\xA0", 3), u"ｂ\uFFFD"_s}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ShiftJis, FieldHoldsDecodedTextPaddedToWidth)
 {
