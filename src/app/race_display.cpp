@@ -156,7 +156,8 @@ void RaceDisplay::buildHorseTable()
         m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, *m_sink);
     }
 
-    const int threshold = m_settings.getDetectVal().value_or(SettingsDefaults::kDetectVal);
+    const int threshold = m_settings.getDetectVal().value_or(
+        static_cast<qint16>(SettingsStore::defaultInteger(SettingsKey::DetectVal)));
     m_table.fillPopularityBlocks(threshold);
     colorHorseNumbers();
     if (m_quinellaOddsRead) {
@@ -172,8 +173,8 @@ void RaceDisplay::colorHorseNumbers()
     // One read of each colour per recolouring; a colour that does not convert is white.
     std::array<qint32, HorseTable::kRows + 1> colours{};
     for (int no = 0; no <= HorseTable::kRows; ++no) {
-        colours[static_cast<std::size_t>(no)]
-            = m_settings.getHorseNoColor(no).value_or(SettingsDefaults::kHorseNoColor);
+        colours[static_cast<std::size_t>(no)] = m_settings.getHorseNoColor(no).value_or(
+            SettingsStore::defaultInteger(SettingsKey::HorseNoColor));
     }
     // Horse-number cells hold 1 to 18, or nothing (read as 0).
     m_table.colorHorseNumbers([&colours](int no) {
