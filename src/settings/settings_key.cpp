@@ -7,21 +7,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Defaults = std::array<std::array<QStringView, SettingsKeyInfo::kLevels>, 2>;
+using Defaults = std::array<std::array<const char16_t*, SettingsKeyInfo::kLevels>, 2>;
 
-constexpr QStringView kAutoJudge = SettingsSection::kAutoJudge;
+constexpr const char16_t* kAutoJudge = SettingsSection::kAutoJudge;
 
-constexpr Defaults same(QStringView text)
+constexpr Defaults same(const char16_t* text)
 {
     return {{{text}, {text}}};
 }
 
-constexpr Defaults perBet(QStringView quinella, QStringView wide)
+constexpr Defaults perBet(const char16_t* quinella, const char16_t* wide)
 {
     return {{{quinella}, {wide}}};
 }
 
-constexpr std::array<QStringView, SettingsKeyInfo::kLevels> kMarks = {u"◎", u"○", u"▲", u"△", u"×"};
+constexpr std::array<const char16_t*, SettingsKeyInfo::kLevels> kMarks
+    = {u"◎", u"○", u"▲", u"△", u"×"};
 
 // clang-format off
 constexpr std::array<SettingsKeyInfo, static_cast<std::size_t>(SettingsKey::KeyCount)> kKeys = {{
@@ -85,15 +86,15 @@ QString SettingsKeyInfo::storedName(BetType bet, int index) const
     const QString suffix = bet == BetType::Quinella ? u"Uma"_s : u"Wide"_s;
     switch (scope) {
     case KeyScope::Single:
-        return name.toString();
+        return QString::fromUtf16(name);
     case KeyScope::PerHorse:
         return QString::number(index);
     case KeyScope::PerBet:
-        return name + suffix;
+        return QString::fromUtf16(name) + suffix;
     case KeyScope::PerLevel:
-        return name + suffix + QString::number(index);
+        return QString::fromUtf16(name) + suffix + QString::number(index);
     }
-    return name.toString();
+    return QString::fromUtf16(name);
 }
 
 QString SettingsKeyInfo::defaultText(BetType bet, int index) const
@@ -101,7 +102,8 @@ QString SettingsKeyInfo::defaultText(BetType bet, int index) const
     const std::size_t row
         = scope == KeyScope::PerBet || scope == KeyScope::PerLevel ? betIndex(bet) : 0;
     const int level = scope == KeyScope::PerLevel ? qBound(1, index, kLevels) : 1;
-    return defaults[row][static_cast<std::size_t>(level - 1)].toString();
+    const char16_t* text = defaults[row][static_cast<std::size_t>(level - 1)];
+    return text != nullptr ? QString::fromUtf16(text) : QString();
 }
 
 int SettingsKeyInfo::storedCount() const

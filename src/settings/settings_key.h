@@ -5,7 +5,6 @@
 #include <span>
 
 #include <QString>
-#include <QStringView>
 
 /// The two bet types the judgement handles; their settings keys end in "Uma" and "Wide".
 enum class BetType { Quinella, Wide };
@@ -61,14 +60,19 @@ struct SettingsKeyInfo
     static constexpr int kLevels = 5;
     static constexpr int kHorses = 18;
 
+    // Plain character pointers rather than QStringView: its length is not a constant
+    // expression under the sanitisers, and the table must stay constant.
     SettingsKey key;
-    QStringView section;
-    QStringView name;
+    const char16_t* section;
+    const char16_t* name;
     ValueForm form;
     KeyScope scope;
     /// Per bet type (quinella, wide) and level; a key without levels uses the first, a key
-    /// without bet types the first row. Empty for the PAT folder, whose default is per platform.
-    std::array<std::array<QStringView, kLevels>, 2> defaults;
+    /// without bet types the first row. Null for the PAT folder, whose default is per platform.
+    std::array<std::array<const char16_t*, kLevels>, 2> defaults;
+
+    /// The section as the store takes it ("Option\AutoJudge").
+    QString sectionName() const { return QString::fromUtf16(section); }
 
     /// The stored key name for a bet type and level or horse number (ignored where the key
     /// has none).

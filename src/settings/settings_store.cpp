@@ -242,7 +242,7 @@ QString SettingsStore::readText(SettingsKey key, BetType bet, int index) const
     const SettingsKeyInfo& info = settingsKey(key);
     const QString def
         = key == SettingsKey::PatFolder ? defaultPatFolder() : info.defaultText(bet, index);
-    return readText(info.section.toString(), info.storedName(bet, index), def);
+    return readText(info.sectionName(), info.storedName(bet, index), def);
 }
 
 std::optional<qint16> SettingsStore::readInteger16(SettingsKey key, BetType bet, int index) const
@@ -277,7 +277,7 @@ qint32 SettingsStore::defaultInteger(SettingsKey key, BetType bet, int index)
 void SettingsStore::writeText(SettingsKey key, BetType bet, int index, const QString& text)
 {
     const SettingsKeyInfo& info = settingsKey(key);
-    writeText(info.section.toString(), info.storedName(bet, index), text);
+    writeText(info.sectionName(), info.storedName(bet, index), text);
 }
 
 void SettingsStore::writeInteger16(SettingsKey key, BetType bet, int index, qint16 value)

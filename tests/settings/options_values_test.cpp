@@ -151,7 +151,7 @@ TEST(OptionsValues, FirstRunStoresEveryKeyAsItsDefault)
                               : info.scope == KeyScope::PerLevel ? SettingsKeyInfo::kLevels
                                                                  : 1;
             for (int index = 1; index <= count; ++index) {
-                const QString group = info.section.toString().replace(u'\\', u'/');
+                const QString group = info.sectionName().replace(u'\\', u'/');
                 const QString key = group + u'/' + info.storedName(bet, index);
                 ASSERT_TRUE(raw.contains(key)) << key.toStdString();
                 ++keys;
