@@ -317,13 +317,3 @@ QString SettingsStore::patFilePath(const QString& name) const
 {
     return getPatFolder() + name;
 }
-
-QString SettingsStore::betKey(const QString& name, BetType bet)
-{
-    return name + (bet == BetType::Quinella ? u"Uma"_s : u"Wide"_s);
-}
-
-QString SettingsStore::levelKey(const QString& name, BetType bet, int level)
-{
-    return betKey(name, bet) + QString::number(level);
-}

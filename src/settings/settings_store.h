@@ -210,11 +210,6 @@ public:
         writeSingle(SettingsKey::FukuRatioLimit, bet, 1, value);
     }
 
-    /// The key name of a per-bet setting: `name` followed by "Uma" or "Wide".
-    static QString betKey(const QString& name, BetType bet);
-    /// The key name of a level setting: `name`, "Uma" or "Wide", then the level digit.
-    static QString levelKey(const QString& name, BetType bet, int level);
-
 private:
     void checkWritable();
 

@@ -362,30 +362,29 @@ TEST(OptionsDialog, EnterInABoxConfirmsAndEscapeCancels)
 TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
 {
     Options o;
-    const QString autoJudge = u"Option\\AutoJudge"_s;
-    for (const QString& bet : {u"Uma"_s, u"Wide"_s}) {
-        for (int level = 1; level <= 5; ++level) {
-            for (const QString& name : {u"DetectMin"_s, u"DetectMax"_s}) {
-                o.settings.writeText(autoJudge, name + bet + QString::number(level), u"abc"_s);
+    // Every key of the table but the folder and the marks (texts both, so never garbage).
+    for (const SettingsKeyInfo& info : settingsKeys()) {
+        if (info.form == ValueForm::Text) {
+            continue;
+        }
+        QString garbage = u"１"_s;
+        if (info.key == SettingsKey::DetectVal) {
+            garbage = u"18"_s; // a number, but beyond the list
+        } else if (info.key == SettingsKey::DispSign) {
+            garbage = u"7"_s;
+        } else if (info.scope == KeyScope::PerLevel) {
+            garbage = u"abc"_s;
+        } else if (info.scope == KeyScope::PerHorse) {
+            garbage = u"red"_s;
+        }
+        for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
+            const int count = info.scope == KeyScope::PerLevel   ? SettingsKeyInfo::kLevels
+                              : info.scope == KeyScope::PerHorse ? SettingsKeyInfo::kHorses
+                                                                 : 1;
+            for (int index = 1; index <= count; ++index) {
+                o.settings.writeText(info.key, bet, index, garbage);
             }
         }
-        for (const QString& name : {u"PlusColor"_s,
-                                    u"MinusColor"_s,
-                                    u"IsIdealLimit"_s,
-                                    u"IsRealLimit"_s,
-                                    u"IsTanRatioLimit"_s,
-                                    u"IsFukuRatioLimit"_s,
-                                    u"IdealLimit"_s,
-                                    u"RealLimit"_s,
-                                    u"TanRatioLimit"_s,
-                                    u"FukuRatioLimit"_s}) {
-            o.settings.writeText(autoJudge, name + bet, u"１"_s);
-        }
-        o.settings.writeText(autoJudge, u"DispSign"_s + bet, u"7"_s);
-    }
-    o.settings.writeText(autoJudge, u"DetectVal"_s, u"18"_s);
-    for (int no = 1; no <= 18; ++no) {
-        o.settings.writeText(u"Option\\HorseNoColor"_s, QString::number(no), u"red"_s);
     }
     o.settings.writeText(u"OptionWindow"_s, u"Left"_s, u"left"_s);
     o.settings.writeText(u"OptionWindow"_s, u"Top"_s, u"1e99"_s);
