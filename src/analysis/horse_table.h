@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include "base/colour.h"
+
 /// The per-horse columns of the main window. Block A is by horse number, block B by win
 /// popularity, block C by place popularity.
 enum class HorseColumn {
@@ -43,7 +45,7 @@ QString horseColumnName(HorseColumn column);
 /// Colours of a cell as 0x00BBGGRR, the settings' colour form.
 struct CellColours
 {
-    qint32 background = 16777215;
+    qint32 background = kWhiteSetting;
     qint32 text = 0;
 
     bool operator==(const CellColours&) const = default;

@@ -178,29 +178,6 @@ void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
 
 } // namespace
 
-JudgeSettings JudgeSettings::read(const SettingsStore& store, BetType bet)
-{
-    JudgeSettings s;
-    for (int level = 1; level <= 5; ++level) {
-        const auto i = static_cast<std::size_t>(level - 1);
-        s.detectMin[i] = store.getDetectMin(bet, level);
-        s.detectMax[i] = store.getDetectMax(bet, level);
-        s.dispChar[i] = store.getDispChar(bet, level);
-    }
-    s.dispSign = store.getDispSign(bet);
-    s.plusColor = store.getPlusColor(bet);
-    s.minusColor = store.getMinusColor(bet);
-    s.isIdealLimit = store.getIsIdealLimit(bet);
-    s.isRealLimit = store.getIsRealLimit(bet);
-    s.isTanRatioLimit = store.getIsTanRatioLimit(bet);
-    s.isFukuRatioLimit = store.getIsFukuRatioLimit(bet);
-    s.idealLimit = store.getIdealLimit(bet);
-    s.realLimit = store.getRealLimit(bet);
-    s.tanRatioLimit = store.getTanRatioLimit(bet);
-    s.fukuRatioLimit = store.getFukuRatioLimit(bet);
-    return s;
-}
-
 std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                                            const QuinellaOddsRecord& odds,
                                            BetType bet,

@@ -8,32 +8,11 @@
 #include <QString>
 
 #include "analysis/pair_grid_model.h"
+#include "settings/judge_settings.h"
 #include "settings/settings_store.h"
 
 class HorseTable;
 struct QuinellaOddsRecord;
-
-/// The judgement settings of one bet type, read once at the start of a run. A value that does
-/// not convert is empty: its test or level is left out.
-struct JudgeSettings
-{
-    std::array<std::optional<qint16>, 5> detectMin;
-    std::array<std::optional<qint16>, 5> detectMax;
-    std::array<QString, 5> dispChar;
-    std::optional<qint16> dispSign;
-    std::optional<qint32> plusColor;
-    std::optional<qint32> minusColor;
-    std::optional<bool> isIdealLimit;
-    std::optional<bool> isRealLimit;
-    std::optional<bool> isTanRatioLimit;
-    std::optional<bool> isFukuRatioLimit;
-    std::optional<float> idealLimit;
-    std::optional<float> realLimit;
-    std::optional<float> tanRatioLimit;
-    std::optional<float> fukuRatioLimit;
-
-    static JudgeSettings read(const SettingsStore& store, BetType bet);
-};
 
 /// The value stored for a missing theoretical or actual value (a scratched horse or pair).
 inline constexpr float kMissingValue = 99999.9F;

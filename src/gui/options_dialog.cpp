@@ -19,37 +19,27 @@
 #include <QTreeView>
 
 #include "analysis/pair_grid_model.h"
-#include "base/display_format.h"
 #include "base/message_sink.h"
-#include "base/number_text.h"
 #include "gui/window_placement.h"
+#include "settings/options_values.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString kOptionWindow = QString::fromUtf16(SettingsSection::kOptionWindow);
-const QString kTitle = u"オプション設定"_s;
-const QString kNotANumber = u"数値を正しく入力して下さい。"_s;
-const QString kBadOrder = u"数値の大小関係を正しく入力して下さい。"_s;
 
 constexpr float kDefaultLeft = 1500;
 constexpr float kDefaultTop = 1000;
 constexpr int kClientWidth = 14535;
 constexpr int kClientHeight = 6825;
-constexpr qint32 kWhite = 16777215;
+constexpr qint32 kWhite = OptionsValues::kWhite;
 
 constexpr int kLevelTops[] = {720, 1020, 1320, 1620, 1920};
 constexpr int kLimitTops[] = {4140, 4500, 4860, 5220};
 constexpr int kColourRowTops[] = {300, 720, 1140, 1560, 1980, 2400};
 constexpr int kColourLabelLefts[] = {180, 1680, 3180};
 constexpr int kColourButtonLefts[] = {780, 2280, 3780};
-
-// Design-time texts, shown when a stored value cannot be read.
-constexpr const char16_t* kDesignMin[] = {u"500", u"300", u"200", u"100", u"50"};
-constexpr const char16_t* kDesignMax[] = {u"1000", u"500", u"300", u"200", u"100"};
-constexpr const char16_t* kDesignMark[] = {u"◎", u"　", u"　", u"　", u"　"};
-constexpr const char16_t* kDesignLimit[] = {u"1000", u"1000", u"0.04", u"0.05"};
 
 // The lists of the combo boxes; a mark list item may be a full-width blank, so marks are
 // listed one by one.
@@ -66,31 +56,6 @@ QStringList items(std::span<const char16_t* const> texts)
         list << QString::fromUtf16(text);
     }
     return list;
-}
-
-// A level bound as the store takes it: a number that rounds into 16 bits, ties to even.
-// A number outside that range is refused like any other bad text rather than wrapped.
-std::optional<qint16> levelValue(const QString& text)
-{
-    const auto number = parseDecimalText(text);
-    if (!number) {
-        return std::nullopt;
-    }
-    const auto value = roundDecimalText(*number, -32768, 32767);
-    if (!value) {
-        return std::nullopt;
-    }
-    return static_cast<qint16>(*value);
-}
-
-// A limit as the store takes it; empty for a text that is no number or lies beyond a single.
-std::optional<float> limitValue(const QString& text)
-{
-    const auto number = parseDecimalText(text);
-    if (!number) {
-        return std::nullopt;
-    }
-    return decimalTextToSingle(*number);
 }
 
 QString suffix(BetType bet)
@@ -299,9 +264,6 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
         for (QComboBox* c : {block.detectMin[i], block.detectMax[i], block.dispChar[i]}) {
             c->setFont(fixed);
         }
-        block.detectMin[i]->setEditText(QString::fromUtf16(kDesignMin[k]));
-        block.detectMax[i]->setEditText(QString::fromUtf16(kDesignMax[k]));
-        block.dispChar[i]->setEditText(QString::fromUtf16(kDesignMark[k]));
         const int first = blockIndex * 15 + k * 3;
         label(indexed(u"Label5"_s, first), u"以上"_s, 1140, top + 60);
         label(indexed(u"Label5"_s, first + 1), u"未満を"_s, 2340, top + 60);
@@ -353,7 +315,6 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
         block.limitOn[i] = check;
         block.limit[i]
             = combo(indexed(u"cmbDispLimit"_s + end, k), limitItems, {1320, top, 915, 300});
-        block.limit[i]->setEditText(QString::fromUtf16(kDesignLimit[k]));
         label(indexed(u"Label6"_s, blockIndex * kLimits + k),
               k < 2 ? u"以上は判定から除外"_s : u"未満絡みは判定から除外"_s,
               2340,
@@ -404,69 +365,72 @@ void OptionsDialog::chooseColour(QPushButton* button)
     }
 }
 
-// Step by step, each independent: a value that cannot be read leaves its control as designed.
 void OptionsDialog::loadSettings()
 {
     restorePlacement();
-    m_patFolder->setText(m_settings.getPatFolder());
+    setValues(OptionsValues::read(m_settings));
+}
+
+void OptionsDialog::setValues(const OptionsValues& values)
+{
+    m_patFolder->setText(values.patFolder);
     // The folder list takes the folder and writes back its own form of the path; a folder that
     // does not exist keeps the text as stored. The drive list only follows, so that it cannot
     // replace the stored folder by another drive's folder.
     setFolderListPath(m_patFolder->text());
     selectDriveOf(m_patFolder->text());
-    for (int no = 1; no <= kHorses; ++no) {
-        if (const auto colour = m_settings.getHorseNoColor(no)) {
-            setButtonColour(m_horseColours[static_cast<std::size_t>(no - 1)], *colour);
+    for (std::size_t i = 0; i < kHorses; ++i) {
+        setButtonColour(m_horseColours[i], values.horseColours[i]);
+    }
+    m_popularDiff->setCurrentIndex(values.detectVal - 1);
+    for (const auto& [bet, block] :
+         {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+        const OptionsValues::Judge& judge = values.of(bet);
+        for (std::size_t i = 0; i < kLevels; ++i) {
+            block->detectMin[i]->setEditText(judge.detectMin[i]);
+            block->detectMax[i]->setEditText(judge.detectMax[i]);
+            block->dispChar[i]->setEditText(judge.dispChar[i]);
+        }
+        block->dispSign[static_cast<std::size_t>(judge.dispSign)]->setChecked(true);
+        setButtonColour(block->dispColor[0], judge.plusColour);
+        setButtonColour(block->dispColor[1], judge.minusColour);
+        for (std::size_t i = 0; i < kLimits; ++i) {
+            block->limitOn[i]->setChecked(judge.limitOn[i]);
+            block->limit[i]->setEditText(judge.limit[i]);
         }
     }
-    if (const auto value = m_settings.getDetectVal(); value && *value >= 1 && *value <= 17) {
-        m_popularDiff->setCurrentIndex(*value - 1);
-    }
-    for (int level = 1; level <= kLevels; ++level) {
-        const auto i = static_cast<std::size_t>(level - 1);
-        for (const auto& [bet, block] :
-             {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
-            if (const auto min = m_settings.getDetectMin(bet, level)) {
-                block->detectMin[i]->setEditText(QString::number(*min));
-            }
-            if (const auto max = m_settings.getDetectMax(bet, level)) {
-                block->detectMax[i]->setEditText(QString::number(*max));
-            }
-            block->dispChar[i]->setEditText(m_settings.getDispChar(bet, level));
-        }
-    }
-    loadJudgeBlock(BetType::Quinella, m_uma);
-    loadJudgeBlock(BetType::Wide, m_wide);
 }
 
-void OptionsDialog::loadJudgeBlock(BetType bet, JudgeBlock& block)
+OptionsValues OptionsDialog::values() const
 {
-    if (const auto sign = m_settings.getDispSign(bet); sign && *sign >= 0 && *sign <= 2) {
-        block.dispSign[static_cast<std::size_t>(*sign)]->setChecked(true);
+    OptionsValues values;
+    values.patFolder = m_patFolder->text();
+    for (std::size_t i = 0; i < kHorses; ++i) {
+        values.horseColours[i] = buttonColour(m_horseColours[i]);
     }
-    if (const auto plus = m_settings.getPlusColor(bet)) {
-        setButtonColour(block.dispColor[0], *plus);
-    }
-    if (const auto minus = m_settings.getMinusColor(bet)) {
-        setButtonColour(block.dispColor[1], *minus);
-    }
-    const std::optional<bool> flags[kLimits] = {m_settings.getIsIdealLimit(bet),
-                                                m_settings.getIsRealLimit(bet),
-                                                m_settings.getIsTanRatioLimit(bet),
-                                                m_settings.getIsFukuRatioLimit(bet)};
-    const std::optional<float> limits[kLimits] = {m_settings.getIdealLimit(bet),
-                                                  m_settings.getRealLimit(bet),
-                                                  m_settings.getTanRatioLimit(bet),
-                                                  m_settings.getFukuRatioLimit(bet)};
-    for (int k = 0; k < kLimits; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        if (flags[k]) {
-            block.limitOn[i]->setChecked(*flags[k]);
+    values.detectVal = static_cast<qint16>(m_popularDiff->currentIndex() + 1);
+    for (const auto& [bet, block] :
+         {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+        OptionsValues::Judge& judge = values.of(bet);
+        for (std::size_t i = 0; i < kLevels; ++i) {
+            judge.detectMin[i] = block->detectMin[i]->currentText();
+            judge.detectMax[i] = block->detectMax[i]->currentText();
+            judge.dispChar[i] = block->dispChar[i]->currentText();
         }
-        if (limits[k]) {
-            block.limit[i]->setEditText(formatSingle(*limits[k]));
+        judge.dispSign = -1;
+        for (std::size_t k = 0; k < block->dispSign.size(); ++k) {
+            if (block->dispSign[k]->isChecked()) {
+                judge.dispSign = static_cast<int>(k);
+            }
+        }
+        judge.plusColour = buttonColour(block->dispColor[0]);
+        judge.minusColour = buttonColour(block->dispColor[1]);
+        for (std::size_t i = 0; i < kLimits; ++i) {
+            judge.limitOn[i] = block->limitOn[i]->isChecked();
+            judge.limit[i] = block->limit[i]->currentText();
         }
     }
+    return values;
 }
 
 void OptionsDialog::restorePlacement()
@@ -503,109 +467,27 @@ void OptionsDialog::accept()
     if (!validateInput()) {
         return;
     }
-    storeSettings();
+    values().write(m_settings);
     QDialog::accept();
-}
-
-void OptionsDialog::fail(QWidget* box, const QString& text)
-{
-    m_sink.message(text, kTitle, MessageIcon::Warning);
-    box->setFocus(Qt::OtherFocusReason);
-    if (auto* combo = qobject_cast<QComboBox*>(box); combo != nullptr && combo->lineEdit()) {
-        combo->lineEdit()->selectAll();
-    }
 }
 
 bool OptionsDialog::validateInput()
 {
-    return validateBlock(m_uma) && validateBlock(m_wide);
-}
-
-bool OptionsDialog::validateBlock(const JudgeBlock& block)
-{
-    for (std::size_t i = 0; i < kLevels; ++i) {
-        const auto min = levelValue(block.detectMin[i]->currentText());
-        if (!min) {
-            fail(block.detectMin[i], kNotANumber);
-            return false;
-        }
-        const auto max = levelValue(block.detectMax[i]->currentText());
-        if (!max) {
-            fail(block.detectMax[i], kNotANumber);
-            return false;
-        }
-        if (*min >= *max) {
-            fail(block.detectMin[i], kBadOrder);
-            return false;
-        }
+    const auto failure = values().validate();
+    if (!failure) {
+        return true;
     }
-    for (std::size_t i = 0; i < kLimits; ++i) {
-        if (block.limitOn[i]->isChecked() && !limitValue(block.limit[i]->currentText())) {
-            fail(block.limit[i], kNotANumber);
-            return false;
-        }
+    m_sink.message(failure->message, OptionsValues::messageTitle(), MessageIcon::Warning);
+    const JudgeBlock& block = failure->field.bet == BetType::Quinella ? m_uma : m_wide;
+    const auto row = static_cast<std::size_t>(failure->field.row);
+    QComboBox* box = failure->field.box == OptionsValues::Field::DetectMin   ? block.detectMin[row]
+                     : failure->field.box == OptionsValues::Field::DetectMax ? block.detectMax[row]
+                                                                             : block.limit[row];
+    box->setFocus(Qt::OtherFocusReason);
+    if (box->lineEdit() != nullptr) {
+        box->lineEdit()->selectAll();
     }
-    return true;
-}
-
-void OptionsDialog::storeSettings()
-{
-    m_settings.setPatFolder(m_patFolder->text());
-    for (int no = 1; no <= kHorses; ++no) {
-        m_settings.setHorseNoColor(no,
-                                   buttonColour(m_horseColours[static_cast<std::size_t>(no - 1)]));
-    }
-    m_settings.setDetectVal(static_cast<qint16>(m_popularDiff->currentIndex() + 1));
-    for (int level = 1; level <= kLevels; ++level) {
-        const auto i = static_cast<std::size_t>(level - 1);
-        for (const auto& [bet, block] :
-             {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
-            // The checks passed, so both bounds convert.
-            m_settings.setDetectMin(bet, level, *levelValue(block->detectMin[i]->currentText()));
-            m_settings.setDetectMax(bet, level, *levelValue(block->detectMax[i]->currentText()));
-            m_settings.setDispChar(bet, level, block->dispChar[i]->currentText());
-        }
-    }
-    for (qint16 k = 0; k < 3; ++k) {
-        if (m_uma.dispSign[static_cast<std::size_t>(k)]->isChecked()) {
-            m_settings.setDispSign(BetType::Quinella, k);
-        }
-        if (m_wide.dispSign[static_cast<std::size_t>(k)]->isChecked()) {
-            m_settings.setDispSign(BetType::Wide, k);
-        }
-    }
-    for (const auto& [bet, block] :
-         {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
-        m_settings.setPlusColor(bet, buttonColour(block->dispColor[0]));
-        m_settings.setMinusColor(bet, buttonColour(block->dispColor[1]));
-    }
-    storeJudgeBlock(BetType::Quinella, m_uma);
-    storeJudgeBlock(BetType::Wide, m_wide);
-    m_settings.sync();
-}
-
-void OptionsDialog::storeJudgeBlock(BetType bet, const JudgeBlock& block)
-{
-    using Flag = void (SettingsStore::*)(BetType, bool);
-    using Limit = void (SettingsStore::*)(BetType, float);
-    static constexpr Flag kFlags[kLimits] = {&SettingsStore::setIsIdealLimit,
-                                             &SettingsStore::setIsRealLimit,
-                                             &SettingsStore::setIsTanRatioLimit,
-                                             &SettingsStore::setIsFukuRatioLimit};
-    static constexpr Limit kSetLimits[kLimits] = {&SettingsStore::setIdealLimit,
-                                                  &SettingsStore::setRealLimit,
-                                                  &SettingsStore::setTanRatioLimit,
-                                                  &SettingsStore::setFukuRatioLimit};
-    for (std::size_t i = 0; i < kLimits; ++i) {
-        (m_settings.*kFlags[i])(bet, block.limitOn[i]->isChecked());
-    }
-    for (std::size_t i = 0; i < kLimits; ++i) {
-        // Only an unticked row can hold a text that is no number: its limit keeps the value
-        // stored before.
-        if (const auto value = limitValue(block.limit[i]->currentText())) {
-            (m_settings.*kSetLimits[i])(bet, *value);
-        }
-    }
+    return false;
 }
 
 void OptionsDialog::setDriveRoots(const QStringList& roots)

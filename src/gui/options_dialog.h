@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QDialog>
 
+#include "settings/options_values.h"
 #include "settings/settings_store.h"
 
 class QCheckBox;
@@ -31,9 +32,9 @@ public:
     /// Asks the user for a colour, starting from `initial`; empty when the user cancels.
     using ColourChooser = std::function<std::optional<QColor>(const QColor& initial)>;
 
-    static constexpr int kLevels = 5;
-    static constexpr int kLimits = 4;
-    static constexpr int kHorses = 18;
+    static constexpr int kLevels = OptionsValues::kLevels;
+    static constexpr int kLimits = OptionsValues::kLimits;
+    static constexpr int kHorses = OptionsValues::kHorses;
 
     OptionsDialog(SettingsStore& settings, MessageSink& sink, QWidget* parent = nullptr);
     ~OptionsDialog() override;
@@ -43,8 +44,13 @@ public:
     /// Refills the drive list with these roots (QDir::drives() at start), for tests.
     void setDriveRoots(const QStringList& roots);
 
-    /// Checks every number field in order; on the first failure tells the user, moves the focus
-    /// to the failing box and returns false.
+    /// What the controls show now.
+    OptionsValues values() const;
+    /// Shows these values in the controls.
+    void setValues(const OptionsValues& values);
+
+    /// Checks every number field in order (`OptionsValues::validate`); on the first failure
+    /// tells the user, moves the focus to the failing box and returns false.
     bool validateInput();
 
     /// OK: validate, store everything, close.
@@ -75,11 +81,6 @@ private:
 
     void loadSettings();
     void restorePlacement();
-    void loadJudgeBlock(BetType bet, JudgeBlock& block);
-    bool validateBlock(const JudgeBlock& block);
-    void storeSettings();
-    void storeJudgeBlock(BetType bet, const JudgeBlock& block);
-    void fail(QWidget* box, const QString& text);
 
     void chooseColour(QPushButton* button);
     static void setButtonColour(QPushButton* button, qint32 colour);

@@ -157,7 +157,8 @@ void RaceDisplay::buildHorseTable()
         m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, *m_sink);
     }
 
-    const int threshold = m_settings.getDetectVal().value_or(SettingsDefaults::kDetectVal);
+    const int threshold = m_settings.getDetectVal().value_or(
+        static_cast<qint16>(SettingsStore::defaultInteger(SettingsKey::DetectVal)));
     m_table.fillPopularityBlocks(threshold);
     colourHorseNumbers();
     if (m_quinellaOddsRead) {
@@ -179,8 +180,8 @@ void RaceDisplay::colourHorseNumbers()
     // One read of each colour per recolouring; a colour that does not convert is white.
     std::array<qint32, HorseTable::kRows + 1> colours{};
     for (int no = 0; no <= HorseTable::kRows; ++no) {
-        colours[static_cast<std::size_t>(no)]
-            = m_settings.getHorseNoColor(no).value_or(SettingsDefaults::kHorseNoColor);
+        colours[static_cast<std::size_t>(no)] = m_settings.getHorseNoColor(no).value_or(
+            SettingsStore::defaultInteger(SettingsKey::HorseNoColor));
     }
     // Horse-number cells hold 1 to 18, or nothing (read as 0).
     m_table.colourHorseNumbers([&colours](int no) {

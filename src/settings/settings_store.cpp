@@ -43,17 +43,7 @@ QString flagText(bool on)
     return on ? u"True"_s : u"False"_s;
 }
 
-int levelIndex(int level)
-{
-    return qBound(1, level, 5) - 1;
-}
-
-QString suffix(BetType bet)
-{
-    return bet == BetType::Quinella ? u"Uma"_s : u"Wide"_s;
-}
-
-const QString kAutoJudge = QString::fromUtf16(SettingsSection::kAutoJudge);
+std::optional<bool> toFlag(const QString& stored);
 
 } // namespace
 
@@ -164,7 +154,14 @@ SettingsStore::readInteger32(const QString& section, const QString& key, qint32 
 std::optional<bool>
 SettingsStore::readFlag(const QString& section, const QString& key, bool def) const
 {
-    const QString text = readText(section, key, flagText(def)).trimmed();
+    return toFlag(readText(section, key, flagText(def)));
+}
+
+namespace {
+
+std::optional<bool> toFlag(const QString& stored)
+{
+    const QString text = stored.trimmed();
     if (text.compare(u"True", Qt::CaseInsensitive) == 0) {
         return true;
     }
@@ -182,14 +179,21 @@ SettingsStore::readFlag(const QString& section, const QString& key, bool def) co
     return nonZero(number->integerDigits) || nonZero(number->fractionDigits);
 }
 
-std::optional<float>
-SettingsStore::readSingle(const QString& section, const QString& key, float def) const
+std::optional<float> toSingle(const QString& text)
 {
-    const auto number = parseDecimalText(readText(section, key, formatSingle(def)));
+    const auto number = parseDecimalText(text);
     if (!number) {
         return std::nullopt;
     }
     return decimalTextToSingle(*number);
+}
+
+} // namespace
+
+std::optional<float>
+SettingsStore::readSingle(const QString& section, const QString& key, float def) const
+{
+    return toSingle(readText(section, key, formatSingle(def)));
 }
 
 void SettingsStore::writeInteger16(const QString& section, const QString& key, qint16 value)
@@ -233,208 +237,83 @@ QString SettingsStore::defaultPatFolder()
 #endif
 }
 
+QString SettingsStore::readText(SettingsKey key, BetType bet, int index) const
+{
+    const SettingsKeyInfo& info = settingsKey(key);
+    const QString def
+        = key == SettingsKey::PatFolder ? defaultPatFolder() : info.defaultText(bet, index);
+    return readText(info.sectionName(), info.storedName(bet, index), def);
+}
+
+std::optional<qint16> SettingsStore::readInteger16(SettingsKey key, BetType bet, int index) const
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Integer16);
+    return toInteger<qint16>(readText(key, bet, index));
+}
+
+std::optional<qint32> SettingsStore::readInteger32(SettingsKey key, BetType bet, int index) const
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Integer32);
+    return toInteger<qint32>(readText(key, bet, index));
+}
+
+std::optional<bool> SettingsStore::readFlag(SettingsKey key, BetType bet, int index) const
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Flag);
+    return toFlag(readText(key, bet, index));
+}
+
+std::optional<float> SettingsStore::readSingle(SettingsKey key, BetType bet, int index) const
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Single);
+    return toSingle(readText(key, bet, index));
+}
+
+qint32 SettingsStore::defaultInteger(SettingsKey key, BetType bet, int index)
+{
+    return toInteger<qint32>(settingsKey(key).defaultText(bet, index)).value_or(0);
+}
+
+void SettingsStore::writeText(SettingsKey key, BetType bet, int index, const QString& text)
+{
+    const SettingsKeyInfo& info = settingsKey(key);
+    writeText(info.sectionName(), info.storedName(bet, index), text);
+}
+
+void SettingsStore::writeInteger16(SettingsKey key, BetType bet, int index, qint16 value)
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Integer16);
+    writeText(key, bet, index, QString::number(value));
+}
+
+void SettingsStore::writeInteger32(SettingsKey key, BetType bet, int index, qint32 value)
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Integer32);
+    writeText(key, bet, index, QString::number(value));
+}
+
+void SettingsStore::writeFlag(SettingsKey key, BetType bet, int index, bool value)
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Flag);
+    writeText(key, bet, index, flagText(value));
+}
+
+void SettingsStore::writeSingle(SettingsKey key, BetType bet, int index, float value)
+{
+    Q_ASSERT(settingsKey(key).form == ValueForm::Single);
+    writeText(key, bet, index, formatSingle(value));
+}
+
 QString SettingsStore::getPatFolder() const
 {
-    QString folder = readText(
-        QString::fromUtf16(SettingsSection::kOption), u"PatFolder"_s, defaultPatFolder());
+    QString folder = readText(SettingsKey::PatFolder);
     if (!folder.endsWith(u'/') && !folder.endsWith(u'\\')) {
         folder += QDir::separator();
     }
     return folder;
 }
 
-void SettingsStore::setPatFolder(const QString& folder)
-{
-    writeText(QString::fromUtf16(SettingsSection::kOption), u"PatFolder"_s, folder);
-}
-
 QString SettingsStore::patFilePath(const QString& name) const
 {
     return getPatFolder() + name;
-}
-
-std::optional<qint32> SettingsStore::getHorseNoColor(int horseNo) const
-{
-    return readInteger32(QString::fromUtf16(SettingsSection::kHorseNoColor),
-                         QString::number(horseNo),
-                         SettingsDefaults::kHorseNoColor);
-}
-
-void SettingsStore::setHorseNoColor(int horseNo, qint32 colour)
-{
-    writeInteger32(
-        QString::fromUtf16(SettingsSection::kHorseNoColor), QString::number(horseNo), colour);
-}
-
-std::optional<qint16> SettingsStore::getDetectVal() const
-{
-    return readInteger16(kAutoJudge, u"DetectVal"_s, SettingsDefaults::kDetectVal);
-}
-
-void SettingsStore::setDetectVal(qint16 value)
-{
-    writeInteger16(kAutoJudge, u"DetectVal"_s, value);
-}
-
-QString SettingsStore::betKey(const QString& name, BetType bet)
-{
-    return name + suffix(bet);
-}
-
-QString SettingsStore::levelKey(const QString& name, BetType bet, int level)
-{
-    return name + suffix(bet) + QString::number(level);
-}
-
-std::optional<qint16> SettingsStore::getDetectMin(BetType bet, int level) const
-{
-    const auto& defaults = bet == BetType::Quinella ? SettingsDefaults::kDetectMinUma
-                                                    : SettingsDefaults::kDetectMinWide;
-    return readInteger16(
-        kAutoJudge, levelKey(u"DetectMin"_s, bet, level), defaults[levelIndex(level)]);
-}
-
-std::optional<qint16> SettingsStore::getDetectMax(BetType bet, int level) const
-{
-    const auto& defaults = bet == BetType::Quinella ? SettingsDefaults::kDetectMaxUma
-                                                    : SettingsDefaults::kDetectMaxWide;
-    return readInteger16(
-        kAutoJudge, levelKey(u"DetectMax"_s, bet, level), defaults[levelIndex(level)]);
-}
-
-QString SettingsStore::getDispChar(BetType bet, int level) const
-{
-    return readText(kAutoJudge,
-                    levelKey(u"DispChar"_s, bet, level),
-                    QString::fromUtf16(SettingsDefaults::kDispChar[levelIndex(level)]));
-}
-
-void SettingsStore::setDetectMin(BetType bet, int level, qint16 value)
-{
-    writeInteger16(kAutoJudge, levelKey(u"DetectMin"_s, bet, level), value);
-}
-
-void SettingsStore::setDetectMax(BetType bet, int level, qint16 value)
-{
-    writeInteger16(kAutoJudge, levelKey(u"DetectMax"_s, bet, level), value);
-}
-
-void SettingsStore::setDispChar(BetType bet, int level, const QString& mark)
-{
-    writeText(kAutoJudge, levelKey(u"DispChar"_s, bet, level), mark);
-}
-
-std::optional<qint16> SettingsStore::getDispSign(BetType bet) const
-{
-    return readInteger16(kAutoJudge, betKey(u"DispSign"_s, bet), SettingsDefaults::kDispSign);
-}
-
-std::optional<qint32> SettingsStore::getPlusColor(BetType bet) const
-{
-    return readInteger32(kAutoJudge, betKey(u"PlusColor"_s, bet), SettingsDefaults::kPlusColor);
-}
-
-std::optional<qint32> SettingsStore::getMinusColor(BetType bet) const
-{
-    return readInteger32(kAutoJudge, betKey(u"MinusColor"_s, bet), SettingsDefaults::kMinusColor);
-}
-
-std::optional<bool> SettingsStore::getIsIdealLimit(BetType bet) const
-{
-    return readFlag(kAutoJudge, betKey(u"IsIdealLimit"_s, bet), true);
-}
-
-std::optional<bool> SettingsStore::getIsRealLimit(BetType bet) const
-{
-    return readFlag(kAutoJudge, betKey(u"IsRealLimit"_s, bet), true);
-}
-
-std::optional<bool> SettingsStore::getIsTanRatioLimit(BetType bet) const
-{
-    return readFlag(kAutoJudge, betKey(u"IsTanRatioLimit"_s, bet), true);
-}
-
-std::optional<bool> SettingsStore::getIsFukuRatioLimit(BetType bet) const
-{
-    return readFlag(kAutoJudge, betKey(u"IsFukuRatioLimit"_s, bet), true);
-}
-
-std::optional<float> SettingsStore::getIdealLimit(BetType bet) const
-{
-    return readSingle(kAutoJudge, betKey(u"IdealLimit"_s, bet), SettingsDefaults::kIdealLimit);
-}
-
-std::optional<float> SettingsStore::getRealLimit(BetType bet) const
-{
-    return readSingle(kAutoJudge,
-                      betKey(u"RealLimit"_s, bet),
-                      bet == BetType::Quinella ? SettingsDefaults::kRealLimitUma
-                                               : SettingsDefaults::kRealLimitWide);
-}
-
-std::optional<float> SettingsStore::getTanRatioLimit(BetType bet) const
-{
-    return readSingle(
-        kAutoJudge, betKey(u"TanRatioLimit"_s, bet), SettingsDefaults::kTanRatioLimit);
-}
-
-std::optional<float> SettingsStore::getFukuRatioLimit(BetType bet) const
-{
-    return readSingle(
-        kAutoJudge, betKey(u"FukuRatioLimit"_s, bet), SettingsDefaults::kFukuRatioLimit);
-}
-
-void SettingsStore::setDispSign(BetType bet, qint16 value)
-{
-    writeInteger16(kAutoJudge, betKey(u"DispSign"_s, bet), value);
-}
-
-void SettingsStore::setPlusColor(BetType bet, qint32 colour)
-{
-    writeInteger32(kAutoJudge, betKey(u"PlusColor"_s, bet), colour);
-}
-
-void SettingsStore::setMinusColor(BetType bet, qint32 colour)
-{
-    writeInteger32(kAutoJudge, betKey(u"MinusColor"_s, bet), colour);
-}
-
-void SettingsStore::setIsIdealLimit(BetType bet, bool on)
-{
-    writeFlag(kAutoJudge, betKey(u"IsIdealLimit"_s, bet), on);
-}
-
-void SettingsStore::setIsRealLimit(BetType bet, bool on)
-{
-    writeFlag(kAutoJudge, betKey(u"IsRealLimit"_s, bet), on);
-}
-
-void SettingsStore::setIsTanRatioLimit(BetType bet, bool on)
-{
-    writeFlag(kAutoJudge, betKey(u"IsTanRatioLimit"_s, bet), on);
-}
-
-void SettingsStore::setIsFukuRatioLimit(BetType bet, bool on)
-{
-    writeFlag(kAutoJudge, betKey(u"IsFukuRatioLimit"_s, bet), on);
-}
-
-void SettingsStore::setIdealLimit(BetType bet, float value)
-{
-    writeSingle(kAutoJudge, betKey(u"IdealLimit"_s, bet), value);
-}
-
-void SettingsStore::setRealLimit(BetType bet, float value)
-{
-    writeSingle(kAutoJudge, betKey(u"RealLimit"_s, bet), value);
-}
-
-void SettingsStore::setTanRatioLimit(BetType bet, float value)
-{
-    writeSingle(kAutoJudge, betKey(u"TanRatioLimit"_s, bet), value);
-}
-
-void SettingsStore::setFukuRatioLimit(BetType bet, float value)
-{
-    writeSingle(kAutoJudge, betKey(u"FukuRatioLimit"_s, bet), value);
 }

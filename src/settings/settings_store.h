@@ -6,39 +6,9 @@
 
 #include <QString>
 
-#include "base/bet_type.h"
-#include "base/colour.h"
+#include "settings/settings_key.h"
 
 class QSettings;
-
-/// Sections of the store, with the backslash of the nested ones exactly as the keys name them.
-namespace SettingsSection {
-inline constexpr char16_t kMainWindow[] = u"MainWindow";
-inline constexpr char16_t kOptionWindow[] = u"OptionWindow";
-inline constexpr char16_t kSelectFileWindow[] = u"SelectFileWindow";
-inline constexpr char16_t kOption[] = u"Option";
-inline constexpr char16_t kHorseNoColor[] = u"Option\\HorseNoColor";
-inline constexpr char16_t kAutoJudge[] = u"Option\\AutoJudge";
-} // namespace SettingsSection
-
-/// Defaults of the keys that have no per-platform default.
-namespace SettingsDefaults {
-inline constexpr qint32 kHorseNoColor = kWhiteSetting;
-inline constexpr qint16 kDetectVal = 5;
-inline constexpr qint16 kDetectMinUma[5] = {500, 300, 200, 100, 50};
-inline constexpr qint16 kDetectMaxUma[5] = {1000, 500, 300, 200, 100};
-inline constexpr qint16 kDetectMinWide[5] = {300, 200, 100, 50, 30};
-inline constexpr qint16 kDetectMaxWide[5] = {1000, 300, 200, 100, 50};
-inline constexpr char16_t kDispChar[5][2] = {u"◎", u"○", u"▲", u"△", u"×"};
-inline constexpr qint16 kDispSign = 0;
-inline constexpr qint32 kPlusColor = 0;    // black
-inline constexpr qint32 kMinusColor = 255; // red
-inline constexpr float kIdealLimit = 1000.0F;
-inline constexpr float kRealLimitUma = 300.0F;
-inline constexpr float kRealLimitWide = 100.0F;
-inline constexpr float kTanRatioLimit = 0.04F;
-inline constexpr float kFukuRatioLimit = 0.05F;
-} // namespace SettingsDefaults
 
 /// Everything the program remembers between runs, kept as texts in QSettings: the platform's
 /// native user store under "Mikazuki＋", or an INI file. Nothing is cached here: every reader
@@ -46,7 +16,9 @@ inline constexpr float kFukuRatioLimit = 0.05F;
 ///
 /// Readers return an empty optional when a stored text does not convert to the key's form, and
 /// the key's default (turned into text and read back, so 0.04 comes back as the nearest single)
-/// when the key is missing. Each caller decides what a failed read means.
+/// when the key is missing. Each caller decides what a failed read means. The option keys, their
+/// forms and defaults come from one table (`settingsKeys()`); the named accessors below are
+/// shorthands over it.
 class SettingsStore final
 {
     Q_DISABLE_COPY_MOVE(SettingsStore)
@@ -86,59 +58,157 @@ public:
     float readTwips(const QString& section, const QString& key, float def) const;
     void writeTwips(const QString& section, const QString& key, float twips);
 
+    // Keys of the table. `index` is the level 1 to 5 or the horse number 1 to 18, and `bet` the
+    // bet type; each is ignored where the key has none. The form must be the key's own.
+    QString readText(SettingsKey key, BetType bet = BetType::Quinella, int index = 1) const;
+    std::optional<qint16>
+    readInteger16(SettingsKey key, BetType bet = BetType::Quinella, int index = 1) const;
+    std::optional<qint32>
+    readInteger32(SettingsKey key, BetType bet = BetType::Quinella, int index = 1) const;
+    std::optional<bool>
+    readFlag(SettingsKey key, BetType bet = BetType::Quinella, int index = 1) const;
+    std::optional<float>
+    readSingle(SettingsKey key, BetType bet = BetType::Quinella, int index = 1) const;
+    void writeText(SettingsKey key, BetType bet, int index, const QString& text);
+    /// The default of an integer key, for callers that fall back to it when a read fails.
+    static qint32 defaultInteger(SettingsKey key, BetType bet = BetType::Quinella, int index = 1);
+    void writeInteger16(SettingsKey key, BetType bet, int index, qint16 value);
+    void writeInteger32(SettingsKey key, BetType bet, int index, qint32 value);
+    void writeFlag(SettingsKey key, BetType bet, int index, bool value);
+    void writeSingle(SettingsKey key, BetType bet, int index, float value);
+
     // "Option".
     /// "C:\Program Files\Pat98" on Windows, that folder in the default Wine prefix elsewhere.
     static QString defaultPatFolder();
     /// The PAT folder, always ending in a separator: the native one is appended unless the text
     /// already ends in "/" or "\"; an empty text gives the separator alone.
     QString getPatFolder() const;
-    void setPatFolder(const QString& folder);
+    void setPatFolder(const QString& folder) { writeText(SettingsKey::PatFolder, {}, 1, folder); }
     /// The full path of a file in the PAT folder.
     QString patFilePath(const QString& name) const;
 
     // "Option\HorseNoColor": colours as 0x00BBGGRR, horse numbers 1 to 18.
-    std::optional<qint32> getHorseNoColor(int horseNo) const;
-    void setHorseNoColor(int horseNo, qint32 colour);
+    std::optional<qint32> getHorseNoColor(int horseNo) const
+    {
+        return readInteger32(SettingsKey::HorseNoColor, {}, horseNo);
+    }
+    void setHorseNoColor(int horseNo, qint32 colour)
+    {
+        writeInteger32(SettingsKey::HorseNoColor, {}, horseNo, colour);
+    }
 
     // "Option\AutoJudge".
-    std::optional<qint16> getDetectVal() const;
-    void setDetectVal(qint16 value);
+    std::optional<qint16> getDetectVal() const { return readInteger16(SettingsKey::DetectVal); }
+    void setDetectVal(qint16 value) { writeInteger16(SettingsKey::DetectVal, {}, 1, value); }
 
     /// Levels 1 to 5.
-    std::optional<qint16> getDetectMin(BetType bet, int level) const;
-    std::optional<qint16> getDetectMax(BetType bet, int level) const;
-    QString getDispChar(BetType bet, int level) const;
-    void setDetectMin(BetType bet, int level, qint16 value);
-    void setDetectMax(BetType bet, int level, qint16 value);
-    void setDispChar(BetType bet, int level, const QString& mark);
+    std::optional<qint16> getDetectMin(BetType bet, int level) const
+    {
+        return readInteger16(SettingsKey::DetectMin, bet, level);
+    }
+    std::optional<qint16> getDetectMax(BetType bet, int level) const
+    {
+        return readInteger16(SettingsKey::DetectMax, bet, level);
+    }
+    QString getDispChar(BetType bet, int level) const
+    {
+        return readText(SettingsKey::DispChar, bet, level);
+    }
+    void setDetectMin(BetType bet, int level, qint16 value)
+    {
+        writeInteger16(SettingsKey::DetectMin, bet, level, value);
+    }
+    void setDetectMax(BetType bet, int level, qint16 value)
+    {
+        writeInteger16(SettingsKey::DetectMax, bet, level, value);
+    }
+    void setDispChar(BetType bet, int level, const QString& mark)
+    {
+        writeText(SettingsKey::DispChar, bet, level, mark);
+    }
 
-    std::optional<qint16> getDispSign(BetType bet) const;
-    std::optional<qint32> getPlusColor(BetType bet) const;
-    std::optional<qint32> getMinusColor(BetType bet) const;
-    std::optional<bool> getIsIdealLimit(BetType bet) const;
-    std::optional<bool> getIsRealLimit(BetType bet) const;
-    std::optional<bool> getIsTanRatioLimit(BetType bet) const;
-    std::optional<bool> getIsFukuRatioLimit(BetType bet) const;
-    std::optional<float> getIdealLimit(BetType bet) const;
-    std::optional<float> getRealLimit(BetType bet) const;
-    std::optional<float> getTanRatioLimit(BetType bet) const;
-    std::optional<float> getFukuRatioLimit(BetType bet) const;
-    void setDispSign(BetType bet, qint16 value);
-    void setPlusColor(BetType bet, qint32 colour);
-    void setMinusColor(BetType bet, qint32 colour);
-    void setIsIdealLimit(BetType bet, bool on);
-    void setIsRealLimit(BetType bet, bool on);
-    void setIsTanRatioLimit(BetType bet, bool on);
-    void setIsFukuRatioLimit(BetType bet, bool on);
-    void setIdealLimit(BetType bet, float value);
-    void setRealLimit(BetType bet, float value);
-    void setTanRatioLimit(BetType bet, float value);
-    void setFukuRatioLimit(BetType bet, float value);
-
-    /// The key name of a per-bet setting: `name` followed by "Uma" or "Wide".
-    static QString betKey(const QString& name, BetType bet);
-    /// The key name of a level setting: `name`, "Uma" or "Wide", then the level digit.
-    static QString levelKey(const QString& name, BetType bet, int level);
+    std::optional<qint16> getDispSign(BetType bet) const
+    {
+        return readInteger16(SettingsKey::DispSign, bet);
+    }
+    std::optional<qint32> getPlusColor(BetType bet) const
+    {
+        return readInteger32(SettingsKey::PlusColor, bet);
+    }
+    std::optional<qint32> getMinusColor(BetType bet) const
+    {
+        return readInteger32(SettingsKey::MinusColor, bet);
+    }
+    std::optional<bool> getIsIdealLimit(BetType bet) const
+    {
+        return readFlag(SettingsKey::IsIdealLimit, bet);
+    }
+    std::optional<bool> getIsRealLimit(BetType bet) const
+    {
+        return readFlag(SettingsKey::IsRealLimit, bet);
+    }
+    std::optional<bool> getIsTanRatioLimit(BetType bet) const
+    {
+        return readFlag(SettingsKey::IsTanRatioLimit, bet);
+    }
+    std::optional<bool> getIsFukuRatioLimit(BetType bet) const
+    {
+        return readFlag(SettingsKey::IsFukuRatioLimit, bet);
+    }
+    std::optional<float> getIdealLimit(BetType bet) const
+    {
+        return readSingle(SettingsKey::IdealLimit, bet);
+    }
+    std::optional<float> getRealLimit(BetType bet) const
+    {
+        return readSingle(SettingsKey::RealLimit, bet);
+    }
+    std::optional<float> getTanRatioLimit(BetType bet) const
+    {
+        return readSingle(SettingsKey::TanRatioLimit, bet);
+    }
+    std::optional<float> getFukuRatioLimit(BetType bet) const
+    {
+        return readSingle(SettingsKey::FukuRatioLimit, bet);
+    }
+    void setDispSign(BetType bet, qint16 value)
+    {
+        writeInteger16(SettingsKey::DispSign, bet, 1, value);
+    }
+    void setPlusColor(BetType bet, qint32 colour)
+    {
+        writeInteger32(SettingsKey::PlusColor, bet, 1, colour);
+    }
+    void setMinusColor(BetType bet, qint32 colour)
+    {
+        writeInteger32(SettingsKey::MinusColor, bet, 1, colour);
+    }
+    void setIsIdealLimit(BetType bet, bool on) { writeFlag(SettingsKey::IsIdealLimit, bet, 1, on); }
+    void setIsRealLimit(BetType bet, bool on) { writeFlag(SettingsKey::IsRealLimit, bet, 1, on); }
+    void setIsTanRatioLimit(BetType bet, bool on)
+    {
+        writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, on);
+    }
+    void setIsFukuRatioLimit(BetType bet, bool on)
+    {
+        writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, on);
+    }
+    void setIdealLimit(BetType bet, float value)
+    {
+        writeSingle(SettingsKey::IdealLimit, bet, 1, value);
+    }
+    void setRealLimit(BetType bet, float value)
+    {
+        writeSingle(SettingsKey::RealLimit, bet, 1, value);
+    }
+    void setTanRatioLimit(BetType bet, float value)
+    {
+        writeSingle(SettingsKey::TanRatioLimit, bet, 1, value);
+    }
+    void setFukuRatioLimit(BetType bet, float value)
+    {
+        writeSingle(SettingsKey::FukuRatioLimit, bet, 1, value);
+    }
 
 private:
     void checkWritable();

@@ -328,25 +328,18 @@ TEST(PairJudgement, SignTestsRatioLimitsAndColours)
 TEST(PairJudgement, GarbageSettingsLeaveTestsAndLevelsOutWithoutStopping)
 {
     HandRace race;
-    const QString section = u"Option\\AutoJudge"_s;
-    for (const QString& name : {u"DetectMin"_s, u"DetectMax"_s}) {
-        for (int level = 1; level <= 5; ++level) {
-            race.settings.writeText(
-                section, SettingsStore::levelKey(name, BetType::Quinella, level), u"abc"_s);
+    // Every quinella key of the table that holds a number; a mark is a text, so any text is one.
+    for (const SettingsKeyInfo& info : settingsKeys()) {
+        if (info.form == ValueForm::Text) {
+            continue;
         }
-    }
-    for (const QString& name : {u"DispSign"_s,
-                                u"PlusColor"_s,
-                                u"MinusColor"_s,
-                                u"IsIdealLimit"_s,
-                                u"IdealLimit"_s,
-                                u"IsRealLimit"_s,
-                                u"RealLimit"_s,
-                                u"IsTanRatioLimit"_s,
-                                u"TanRatioLimit"_s,
-                                u"IsFukuRatioLimit"_s,
-                                u"FukuRatioLimit"_s}) {
-        race.settings.writeText(section, SettingsStore::betKey(name, BetType::Quinella), u"1e9x"_s);
+        if (info.scope == KeyScope::PerLevel) {
+            for (int level = 1; level <= SettingsKeyInfo::kLevels; ++level) {
+                race.settings.writeText(info.key, BetType::Quinella, level, u"abc"_s);
+            }
+        } else if (info.scope == KeyScope::PerBet) {
+            race.settings.writeText(info.key, BetType::Quinella, 1, u"1e9x"_s);
+        }
     }
     const auto rows = race.judge(BetType::Quinella);
     ASSERT_EQ(rows.size(), 6u);

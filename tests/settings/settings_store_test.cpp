@@ -225,8 +225,10 @@ TEST(SettingsStore, MarksAreTextAndMayBeEmpty)
     store.setDispChar(BetType::Wide, 3, u"@Variant(x), \"q\" [s]; =1"_s);
     EXPECT_EQ(store.getDispChar(BetType::Wide, 3), u"@Variant(x), \"q\" [s]; =1");
     // The level digit follows the name and the bet type.
-    EXPECT_EQ(SettingsStore::levelKey(u"DetectMin"_s, BetType::Quinella, 3), u"DetectMinUma3");
-    EXPECT_EQ(SettingsStore::betKey(u"IsRealLimit"_s, BetType::Wide), u"IsRealLimitWide");
+    EXPECT_EQ(settingsKey(SettingsKey::DetectMin).storedName(BetType::Quinella, 3),
+              u"DetectMinUma3");
+    EXPECT_EQ(settingsKey(SettingsKey::IsRealLimit).storedName(BetType::Wide, 3),
+              u"IsRealLimitWide");
 }
 
 TEST(SettingsStore, AFileThatIsNotAnIniIsReadAsEmptyAndNeverWritten)

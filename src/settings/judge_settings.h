@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include <QString>
+
+#include "settings/settings_key.h"
+
+class SettingsStore;
+
+/// The judgement settings of one bet type, read once at the start of a run. A value that does
+/// not convert is empty: its test or level is left out.
+struct JudgeSettings
+{
+    std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> detectMin;
+    std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> detectMax;
+    std::array<QString, SettingsKeyInfo::kLevels> dispChar;
+    std::optional<qint16> dispSign;
+    std::optional<qint32> plusColor;
+    std::optional<qint32> minusColor;
+    std::optional<bool> isIdealLimit;
+    std::optional<bool> isRealLimit;
+    std::optional<bool> isTanRatioLimit;
+    std::optional<bool> isFukuRatioLimit;
+    std::optional<float> idealLimit;
+    std::optional<float> realLimit;
+    std::optional<float> tanRatioLimit;
+    std::optional<float> fukuRatioLimit;
+
+    static JudgeSettings read(const SettingsStore& store, BetType bet);
+};
