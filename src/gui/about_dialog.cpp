@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/twips_layout.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -82,9 +84,7 @@ AboutDialog::AboutDialog(QWidget* parent, const AboutAddresses& addresses)
     setWindowTitle(u"ﾊﾞｰｼﾞｮﾝ情報 Mikazuki＋"_s);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    QFont font;
-    font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"Noto Sans CJK JP"_s});
-    font.setPointSize(9);
+    const QFont font = TwipsLayout::windowFont();
     setFont(font);
 
     const auto label = [this](const QString& name, const QString& text) {

@@ -8,7 +8,7 @@
 #include <QTableView>
 
 #include "base/message_sink.h"
-#include "gui/outer_geometry.h"
+#include "gui/twips_layout.h"
 #include "gui/window_placement.h"
 #include "pat/pat_folder.h"
 #include "settings/settings_store.h"
@@ -33,8 +33,14 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
 {
     setObjectName(u"frmSelectFile"_s);
     setWindowTitle(u"PATﾌｧｲﾙの選択"_s);
-    m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
-    m_outer = new OuterGeometry(this, false);
+    m_placement = std::make_unique<WindowPlacement>(
+        *this,
+        settings,
+        kSection,
+        QRectF(kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight),
+        QSizeF(10 * kDefaultWidth, 10 * kDefaultHeight),
+        WindowPlacement::Stored::PositionAndSize,
+        true);
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(u"grdFileList"_s);
@@ -71,9 +77,11 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
     updateList();
 }
 
+FileListWindow::~FileListWindow() = default;
+
 int FileListWindow::px(double twips) const
 {
-    return twipsToPixels(twips, m_dpi);
+    return m_layout.px(twips);
 }
 
 void FileListWindow::updateList()
@@ -112,32 +120,10 @@ void FileListWindow::resizeEvent(QResizeEvent* event)
 
 void FileListWindow::restorePlacement()
 {
-    const float left = m_settings.readTwips(kSection, u"Left"_s, kDefaultLeft);
-    const float top = m_settings.readTwips(kSection, u"Top"_s, kDefaultTop);
-    const float height = m_settings.readTwips(kSection, u"Height"_s, kDefaultHeight);
-    const float width = m_settings.readTwips(kSection, u"Width"_s, kDefaultWidth);
-    m_placed = {left, top, width, height};
-    if (!isOnAnyScreen(QRect(px(left), px(top), px(width), px(height))) || width < 1 || height < 1
-        || width > 10 * kDefaultWidth || height > 10 * kDefaultHeight) {
-        m_placed = {kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight};
-    }
-    m_outer->apply(QRect(px(m_placed[0]), px(m_placed[1]), px(m_placed[2]), px(m_placed[3])));
+    m_placement->restore();
 }
 
 void FileListWindow::storePlacement()
 {
-    if (isMinimized()) {
-        return;
-    }
-    // Untouched by the user, the window stores what it was given: no drift through pixels.
-    const QRect frame = frameGeometry();
-    const bool asPlaced = m_outer->isAsApplied();
-    const auto twips = [&](int index, int pixels) {
-        return asPlaced ? m_placed[static_cast<std::size_t>(index)] : pixelsToTwips(pixels, m_dpi);
-    };
-    m_settings.writeTwips(kSection, u"Left"_s, twips(0, frame.x()));
-    m_settings.writeTwips(kSection, u"Top"_s, twips(1, frame.y()));
-    m_settings.writeTwips(kSection, u"Height"_s, twips(3, frame.height()));
-    m_settings.writeTwips(kSection, u"Width"_s, twips(2, frame.width()));
-    m_settings.sync();
+    m_placement->store();
 }

@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <array>
+#include <memory>
 
 #include <QWidget>
 
+#include "gui/twips_layout.h"
 #include "race/file_list_model.h"
 
 class QPushButton;
 class QTableView;
 class MessageSink;
-class OuterGeometry;
+class WindowPlacement;
 class SettingsStore;
 
 /// The PAT file list (frmSelectFile): every race of the PAT folder; a pick is told through
@@ -21,6 +22,7 @@ class FileListWindow final : public QWidget
 
 public:
     FileListWindow(SettingsStore& settings, MessageSink& sink, QWidget* owner);
+    ~FileListWindow() override;
 
     FileListModel& model() { return m_model; }
 
@@ -49,8 +51,6 @@ private:
     QPushButton* m_select = nullptr;
     QPushButton* m_update = nullptr;
     QPushButton* m_close = nullptr;
-    int m_dpi = 96;
-    OuterGeometry* m_outer = nullptr;
-    /// Left, top, width and height as read (twips).
-    std::array<float, 4> m_placed{};
+    TwipsLayout m_layout{*this};
+    std::unique_ptr<WindowPlacement> m_placement;
 };

@@ -28,7 +28,7 @@
 #include "gui/about_dialog.h"
 #include "gui/file_list_window.h"
 #include "gui/options_dialog.h"
-#include "gui/outer_geometry.h"
+#include "gui/twips_layout.h"
 #include "gui/widget_message_sink.h"
 #include "gui/window_placement.h"
 #include "pat/pat_names.h"
@@ -143,16 +143,6 @@ protected:
     }
 };
 
-QFont fixedPitchFont()
-{
-    QFont font;
-    font.setFamilies({u"ＭＳ ゴシック"_s, u"Noto Sans Mono CJK JP"_s, u"monospace"_s});
-    font.setStyleHint(QFont::TypeWriter);
-    // A point smaller than the labels: the pair lists must fit eight columns in their width.
-    font.setPointSize(8);
-    return font;
-}
-
 // The Qt form of a "description|pattern" filter: the description already names the pattern.
 QString dialogFilter(const QString& filter)
 {
@@ -179,13 +169,15 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     }
     m_sink = sink;
     m_display = std::make_unique<RaceDisplay>(settings, *m_sink);
-    m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
-    m_outer = new OuterGeometry(this, true);
-
-    QFont font;
-    font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"Noto Sans CJK JP"_s});
-    font.setPointSize(9);
-    setFont(font);
+    m_placement = std::make_unique<WindowPlacement>(
+        *this,
+        settings,
+        kMainWindow,
+        QRectF(kDefaultLeft, kDefaultTop, kSummaryWidth, kHeight),
+        QSizeF(10 * kFurtherWidth, kHeight),
+        WindowPlacement::Stored::PositionAndWidth,
+        false);
+    setFont(TwipsLayout::windowFont());
 
     buildMenusAndToolbar();
     buildControls();
@@ -199,7 +191,7 @@ MainWindow::~MainWindow() = default;
 
 int MainWindow::px(double twips) const
 {
-    return twipsToPixels(twips, m_dpi);
+    return m_layout.px(twips);
 }
 
 void MainWindow::buildMenusAndToolbar()
@@ -278,7 +270,7 @@ QLabel* MainWindow::addLabel(QWidget* parent,
 {
     auto* label = framed ? new CellLabel(text, parent) : new QLabel(text, parent);
     label->setObjectName(name);
-    label->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+    m_layout.place(label, twips);
     label->setAlignment(align);
     if (white) {
         label->setAutoFillBackground(true);
@@ -312,7 +304,7 @@ void MainWindow::buildControls()
     const auto button = [this, c](const QString& name, const QString& text, const QRect& twips) {
         auto* b = new QPushButton(text, c);
         b->setObjectName(name);
-        b->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+        m_layout.place(b, twips);
         return b;
     };
     m_detail[0] = button(u"btnDetail_0"_s, u"詳細情報 >>"_s, {1500, 1260, 1215, 375});
@@ -388,7 +380,8 @@ void MainWindow::buildControls()
     connect(m_betType[0], &QRadioButton::clicked, this, [this] { showBetType(0); });
     connect(m_betType[1], &QRadioButton::clicked, this, [this] { showBetType(1); });
 
-    const QFont fixed = fixedPitchFont();
+    // A point smaller than the labels: the pair lists fit eight columns in their width.
+    const QFont fixed = TwipsLayout::fixedPitchFont(8);
     const auto grid = [&](const QString& name, PairGridModel& model) {
         auto* view = new QTableView(c);
         view->setObjectName(name);
@@ -428,7 +421,7 @@ void MainWindow::buildControls()
         view->setModel(model);
         view->setFont(fixed);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        view->setGeometry(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+        m_layout.place(view, twips);
         return view;
     };
     m_betsView = list(u"lstKaime"_s, m_betsModel, {10680, 5160, 2175, 1320});
@@ -611,13 +604,13 @@ bool MainWindow::writeCsvFile(const QString& path)
 
 int MainWindow::outerWidthTwips() const
 {
-    return qRound(pixelsToTwips(frameGeometry().width(), m_dpi));
+    return qRound(m_layout.twips(frameGeometry().width()));
 }
 
 void MainWindow::setOuterWidthTwips(int twips)
 {
     m_widthTwips = twips;
-    m_outer->applySize(QSize(px(twips), px(kHeight)));
+    m_placement->setOuterSize(QSizeF(twips, kHeight));
     updateViewButtons();
 }
 
@@ -632,40 +625,14 @@ void MainWindow::updateViewButtons()
 
 void MainWindow::restorePlacement()
 {
-    const float left = m_settings.readTwips(kMainWindow, u"Left"_s, kDefaultLeft);
-    const float top = m_settings.readTwips(kMainWindow, u"Top"_s, kDefaultTop);
-    const float width = m_settings.readTwips(kMainWindow, u"Width"_s, kSummaryWidth);
-    QRect frame(px(left), px(top), px(width), px(kHeight));
-    // A placement that would hide the window entirely, or an absurd width, gives way to the
-    // defaults.
-    if (!isOnAnyScreen(frame) || width < 1 || width > 10 * kFurtherWidth) {
-        m_placedLeft = kDefaultLeft;
-        m_placedTop = kDefaultTop;
-        m_widthTwips = kSummaryWidth;
-    } else {
-        m_placedLeft = left;
-        m_placedTop = top;
-        m_widthTwips = qRound(width);
-    }
-    m_outer->apply(QRect(px(m_placedLeft), px(m_placedTop), px(m_widthTwips), px(kHeight)));
+    m_placement->restore();
+    m_widthTwips = qRound(m_placement->placed().width());
     updateViewButtons();
 }
 
 void MainWindow::storePlacement()
 {
-    if (isMinimized()) {
-        return;
-    }
-    // A window the user has not moved stores what it was given, so that nothing drifts through
-    // the conversion to pixels and back.
-    const QRect frame = frameGeometry();
-    const bool moved = frame.topLeft() != m_outer->applied().topLeft();
-    m_settings.writeTwips(
-        kMainWindow, u"Left"_s, moved ? pixelsToTwips(frame.x(), m_dpi) : m_placedLeft);
-    m_settings.writeTwips(
-        kMainWindow, u"Top"_s, moved ? pixelsToTwips(frame.y(), m_dpi) : m_placedTop);
-    m_settings.writeTwips(kMainWindow, u"Width"_s, static_cast<float>(m_widthTwips));
-    m_settings.sync();
+    m_placement->store();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include "gui/twips_layout.h"
 #include "race/race_display.h"
 
 class QAction;
@@ -16,7 +17,7 @@ class QStringListModel;
 class QTableView;
 class FileListWindow;
 class MessageSink;
-class OuterGeometry;
+class WindowPlacement;
 class SettingsStore;
 
 /// The main window (frmMain): renders the RaceDisplay and routes commands. Controls sit at
@@ -89,11 +90,9 @@ private:
     std::unique_ptr<MessageSink> m_ownSink;
     MessageSink* m_sink;
     std::unique_ptr<RaceDisplay> m_display;
-    int m_dpi = 96;
+    TwipsLayout m_layout{*this};
+    std::unique_ptr<WindowPlacement> m_placement;
     int m_widthTwips = kSummaryWidth;
-    float m_placedLeft = 0;
-    float m_placedTop = 0;
-    OuterGeometry* m_outer = nullptr;
 
     QWidget* m_client = nullptr;
     QLabel* m_meeting = nullptr;

@@ -20,6 +20,7 @@
 
 #include "analysis/pair_grid_model.h"
 #include "base/message_sink.h"
+#include "gui/twips_layout.h"
 #include "gui/window_placement.h"
 #include "settings/options_values.h"
 
@@ -85,12 +86,16 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, MessageSink& sink, QWidget
     // A fixed dialog frame without minimise and maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    m_dpi = screen() != nullptr ? qRound(screen()->logicalDotsPerInchX()) : 96;
-    QFont font;
-    font.setFamilies({u"ＭＳ Ｐゴシック"_s, u"Noto Sans CJK JP"_s});
-    font.setPointSize(9);
-    setFont(font);
+    setFont(TwipsLayout::windowFont());
     setFixedSize(px(kClientWidth), px(kClientHeight));
+    m_placement = std::make_unique<WindowPlacement>(
+        *this,
+        settings,
+        kOptionWindow,
+        QRectF(kDefaultLeft, kDefaultTop, kClientWidth, kClientHeight),
+        QSizeF(kClientWidth, kClientHeight),
+        WindowPlacement::Stored::Position,
+        false);
 
     m_chooseColour = [this](const QColor& initial) -> std::optional<QColor> {
         QColorDialog dialog(initial, this);
@@ -109,7 +114,7 @@ OptionsDialog::~OptionsDialog() = default;
 
 int OptionsDialog::px(double twips) const
 {
-    return twipsToPixels(twips, m_dpi);
+    return m_layout.px(twips);
 }
 
 QRect OptionsDialog::place(int left, int top, int width, int height) const
@@ -232,9 +237,7 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
         l->move(px(left), px(top));
         l->adjustSize();
     };
-    QFont fixed;
-    fixed.setFamilies({u"ＭＳ ゴシック"_s, u"Noto Sans Mono CJK JP"_s});
-    fixed.setPointSize(9);
+    const QFont fixed = TwipsLayout::fixedPitchFont(9);
     const auto combo
         = [this, frame](const QString& name, const QStringList& list, const QRect& twips) {
               auto* c = new QComboBox(frame);
@@ -391,7 +394,10 @@ void OptionsDialog::setValues(const OptionsValues& values)
             block->detectMax[i]->setEditText(judge.detectMax[i]);
             block->dispChar[i]->setEditText(judge.dispChar[i]);
         }
-        block->dispSign[static_cast<std::size_t>(judge.dispSign)]->setChecked(true);
+        // A sign outside the three choices leaves the buttons as they are.
+        if (judge.dispSign >= 0 && judge.dispSign < static_cast<int>(block->dispSign.size())) {
+            block->dispSign[static_cast<std::size_t>(judge.dispSign)]->setChecked(true);
+        }
         setButtonColour(block->dispColor[0], judge.plusColour);
         setButtonColour(block->dispColor[1], judge.minusColour);
         for (std::size_t i = 0; i < kLimits; ++i) {
@@ -435,30 +441,12 @@ OptionsValues OptionsDialog::values() const
 
 void OptionsDialog::restorePlacement()
 {
-    m_placedLeft = m_settings.readTwips(kOptionWindow, u"Left"_s, kDefaultLeft);
-    m_placedTop = m_settings.readTwips(kOptionWindow, u"Top"_s, kDefaultTop);
-    // A placement that would hide the dialog entirely gives way to the default.
-    if (!isOnAnyScreen(QRect(px(m_placedLeft), px(m_placedTop), width(), height()))) {
-        m_placedLeft = kDefaultLeft;
-        m_placedTop = kDefaultTop;
-    }
-    // The position is the frame's; the size is the client area's, fixed.
-    m_placedAt = QPoint(px(m_placedLeft), px(m_placedTop));
-    move(m_placedAt);
+    m_placement->restore();
 }
 
 void OptionsDialog::done(int result)
 {
-    if (!isMinimized()) {
-        // Unmoved, the dialog stores what it was given: no drift through pixels.
-        const QRect frame = frameGeometry();
-        const bool moved = frame.topLeft() != m_placedAt;
-        m_settings.writeTwips(
-            kOptionWindow, u"Left"_s, moved ? pixelsToTwips(frame.x(), m_dpi) : m_placedLeft);
-        m_settings.writeTwips(
-            kOptionWindow, u"Top"_s, moved ? pixelsToTwips(frame.y(), m_dpi) : m_placedTop);
-    }
-    m_settings.sync();
+    m_placement->store();
     QDialog::done(result);
 }
 

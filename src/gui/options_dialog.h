@@ -3,11 +3,13 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QColor>
 #include <QDialog>
 
+#include "gui/twips_layout.h"
 #include "settings/options_values.h"
 #include "settings/settings_store.h"
 
@@ -19,6 +21,7 @@ class QPushButton;
 class QRadioButton;
 class QTreeView;
 class MessageSink;
+class WindowPlacement;
 
 /// The options dialog (frmOption): loads every setting into its controls when it is made,
 /// stores them all at OK once every number field passes the checks, and stores nothing but its
@@ -96,10 +99,8 @@ private:
     SettingsStore& m_settings;
     MessageSink& m_sink;
     ColourChooser m_chooseColour;
-    int m_dpi = 96;
-    float m_placedLeft = 0;
-    float m_placedTop = 0;
-    QPoint m_placedAt;
+    TwipsLayout m_layout{*this};
+    std::unique_ptr<WindowPlacement> m_placement;
 
     QLineEdit* m_patFolder = nullptr;
     QComboBox* m_drives = nullptr;

@@ -3,6 +3,13 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
+
+#include "gui/outer_geometry.h"
+#include "gui/twips_layout.h"
+#include "settings/settings_store.h"
+
+using namespace Qt::StringLiterals;
 
 bool isOnAnyScreen(const QRect& frame, const QList<QRect>& screens)
 {
@@ -21,4 +28,99 @@ bool isOnAnyScreen(const QRect& frame)
         screens << screen->availableGeometry();
     }
     return isOnAnyScreen(frame, screens);
+}
+
+WindowPlacement::WindowPlacement(QWidget& window,
+                                 SettingsStore& settings,
+                                 const QString& section,
+                                 const QRectF& defaults,
+                                 const QSizeF& largest,
+                                 Stored stored,
+                                 bool resizable)
+    : m_window(window)
+    , m_settings(settings)
+    , m_section(section)
+    , m_defaults(defaults)
+    , m_largest(largest)
+    , m_stored(stored)
+    , m_resizable(resizable)
+    , m_dpi(TwipsLayout(window).dpi())
+{
+    if (stored != Stored::Position) {
+        m_outer = new OuterGeometry(&window, !resizable);
+    }
+}
+
+void WindowPlacement::restore()
+{
+    QRectF placed = m_defaults;
+    placed.moveLeft(m_settings.readTwips(m_section, u"Left"_s, m_defaults.left()));
+    placed.moveTop(m_settings.readTwips(m_section, u"Top"_s, m_defaults.top()));
+    if (m_stored == Stored::PositionAndSize) {
+        placed.setHeight(m_settings.readTwips(m_section, u"Height"_s, m_defaults.height()));
+    }
+    if (m_stored != Stored::Position) {
+        placed.setWidth(m_settings.readTwips(m_section, u"Width"_s, m_defaults.width()));
+    }
+    const auto px = [this](double twips) {
+        return twipsToPixels(twips, m_dpi);
+    };
+    const QSize pixels = m_stored == Stored::Position
+                             ? m_window.size()
+                             : QSize(px(placed.width()), px(placed.height()));
+    const QRect frame(QPoint(px(placed.left()), px(placed.top())), pixels);
+    if (!isOnAnyScreen(frame) || placed.width() < 1 || placed.height() < 1
+        || placed.width() > m_largest.width() || placed.height() > m_largest.height()) {
+        placed = m_defaults;
+    }
+    m_placed = placed;
+    const QPoint at(px(placed.left()), px(placed.top()));
+    if (m_outer != nullptr) {
+        m_outer->apply(QRect(at, QSize(px(placed.width()), px(placed.height()))));
+    } else {
+        // The position is the frame's; the size stays the client area's.
+        m_window.move(at);
+    }
+}
+
+void WindowPlacement::setOuterSize(const QSizeF& twips)
+{
+    m_placed.setSize(twips);
+    if (m_outer != nullptr) {
+        m_outer->applySize(
+            QSize(twipsToPixels(twips.width(), m_dpi), twipsToPixels(twips.height(), m_dpi)));
+    }
+}
+
+void WindowPlacement::store()
+{
+    if (m_window.isMinimized()) {
+        return;
+    }
+    const QRect frame = m_window.frameGeometry();
+    const auto twips = [this](int pixels) {
+        return pixelsToTwips(pixels, m_dpi);
+    };
+    const QPoint placedAt(twipsToPixels(m_placed.left(), m_dpi),
+                          twipsToPixels(m_placed.top(), m_dpi));
+    const bool moved = frame.topLeft() != placedAt;
+    // A window the user cannot resize stores the size the program gave it.
+    const bool resized = m_resizable && frame.size() != m_outer->applied().size();
+    m_settings.writeTwips(
+        m_section, u"Left"_s, moved ? twips(frame.x()) : static_cast<float>(m_placed.left()));
+    m_settings.writeTwips(
+        m_section, u"Top"_s, moved ? twips(frame.y()) : static_cast<float>(m_placed.top()));
+    if (m_stored == Stored::PositionAndSize) {
+        m_settings.writeTwips(m_section,
+                              u"Height"_s,
+                              resized ? twips(frame.height())
+                                      : static_cast<float>(m_placed.height()));
+    }
+    if (m_stored != Stored::Position) {
+        m_settings.writeTwips(m_section,
+                              u"Width"_s,
+                              resized ? twips(frame.width())
+                                      : static_cast<float>(m_placed.width()));
+    }
+    m_settings.sync();
 }
