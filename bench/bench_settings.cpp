@@ -45,12 +45,12 @@ QString populatedIni()
             store.setMinusColor(bet, 255);
             store.setIsIdealLimit(bet, true);
             store.setIsRealLimit(bet, true);
-            store.setIsTanRatioLimit(bet, true);
-            store.setIsFukuRatioLimit(bet, true);
+            store.setIsWinRatioLimit(bet, true);
+            store.setIsPlaceRatioLimit(bet, true);
             store.setIdealLimit(bet, 1000.0F);
             store.setRealLimit(bet, 300.0F);
-            store.setTanRatioLimit(bet, 0.04F);
-            store.setFukuRatioLimit(bet, 0.05F);
+            store.setWinRatioLimit(bet, 0.04F);
+            store.setPlaceRatioLimit(bet, 0.05F);
         }
         return file;
     }();
@@ -77,12 +77,12 @@ int readRun(const SettingsStore& store)
         sum += store.getMinusColor(bet).value_or(0) & 1;
         sum += store.getIsIdealLimit(bet).value_or(false);
         sum += store.getIsRealLimit(bet).value_or(false);
-        sum += store.getIsTanRatioLimit(bet).value_or(false);
-        sum += store.getIsFukuRatioLimit(bet).value_or(false);
+        sum += store.getIsWinRatioLimit(bet).value_or(false);
+        sum += store.getIsPlaceRatioLimit(bet).value_or(false);
         sum += static_cast<int>(store.getIdealLimit(bet).value_or(0));
         sum += static_cast<int>(store.getRealLimit(bet).value_or(0));
-        sum += static_cast<int>(store.getTanRatioLimit(bet).value_or(0) * 100);
-        sum += static_cast<int>(store.getFukuRatioLimit(bet).value_or(0) * 100);
+        sum += static_cast<int>(store.getWinRatioLimit(bet).value_or(0) * 100);
+        sum += static_cast<int>(store.getPlaceRatioLimit(bet).value_or(0) * 100);
     }
     return sum;
 }

@@ -31,11 +31,11 @@ static_assert(std::size(kColumnNames) == static_cast<std::size_t>(HorseColumn::C
 int colourSet(HorseColumn column)
 {
     switch (column) {
-    case HorseColumn::TanHorseNo:
-    case HorseColumn::TanHorseName:
+    case HorseColumn::WinOrderHorseNo:
+    case HorseColumn::WinOrderHorseName:
         return 0;
-    case HorseColumn::FukuHorseNo:
-    case HorseColumn::FukuHorseName:
+    case HorseColumn::PlaceOrderHorseNo:
+    case HorseColumn::PlaceOrderHorseName:
         return 1;
     default:
         return -1;
@@ -52,7 +52,7 @@ QString horseColumnName(HorseColumn column)
 HorseTable::HorseTable()
 {
     for (int k = 1; k <= kRows; ++k) {
-        cell(HorseColumn::Popular, k) = QString::number(k);
+        cell(HorseColumn::PopularityRank, k) = QString::number(k);
     }
 }
 
@@ -90,25 +90,27 @@ int HorseTable::getHorseCount() const
 
 bool HorseTable::isScratched(int row) const
 {
-    return cell(HorseColumn::TanOdds, row).trimmed() == kScratched;
+    return cell(HorseColumn::WinOdds, row).trimmed() == kScratched;
 }
 
-float HorseTable::getTanOddsValue(int row) const
+float HorseTable::getWinOddsValue(int row) const
 {
     return isScratched(row) ? kScratchedWinOdds
-                            : static_cast<float>(numericValue(cell(HorseColumn::TanOdds, row)));
+                            : static_cast<float>(numericValue(cell(HorseColumn::WinOdds, row)));
 }
 
-float HorseTable::getFukuOddsMinValue(int row) const
+float HorseTable::getPlaceOddsMinValue(int row) const
 {
-    return isScratched(row) ? kScratchedPlaceOdds
-                            : static_cast<float>(numericValue(cell(HorseColumn::FukuOddsMin, row)));
+    return isScratched(row)
+               ? kScratchedPlaceOdds
+               : static_cast<float>(numericValue(cell(HorseColumn::PlaceOddsMin, row)));
 }
 
-float HorseTable::getFukuOddsMaxValue(int row) const
+float HorseTable::getPlaceOddsMaxValue(int row) const
 {
-    return isScratched(row) ? kScratchedPlaceOdds
-                            : static_cast<float>(numericValue(cell(HorseColumn::FukuOddsMax, row)));
+    return isScratched(row)
+               ? kScratchedPlaceOdds
+               : static_cast<float>(numericValue(cell(HorseColumn::PlaceOddsMax, row)));
 }
 
 int HorseTable::findRankRow(HorseColumn column, int rank) const
@@ -122,27 +124,27 @@ int HorseTable::findRankRow(HorseColumn column, int rank) const
     return 0;
 }
 
-int HorseTable::findTanPopularRow(int rank) const
+int HorseTable::findWinPopularityRow(int rank) const
 {
-    return findRankRow(HorseColumn::TanPopular, rank);
+    return findRankRow(HorseColumn::WinPopularity, rank);
 }
 
-int HorseTable::findFukuPopularRow(int rank) const
+int HorseTable::findPlacePopularityRow(int rank) const
 {
-    return findRankRow(HorseColumn::FukuPopular, rank);
+    return findRankRow(HorseColumn::PlacePopularity, rank);
 }
 
 void HorseTable::clearRaw()
 {
     for (const auto column : {HorseColumn::HorseName,
-                              HorseColumn::TanHorseName,
-                              HorseColumn::FukuHorseName,
-                              HorseColumn::TanOdds,
-                              HorseColumn::FukuOddsMin,
-                              HorseColumn::FukuOddsMax,
-                              HorseColumn::TanPopOdds,
-                              HorseColumn::FukuPopOddsMin,
-                              HorseColumn::FukuPopOddsMax}) {
+                              HorseColumn::WinOrderHorseName,
+                              HorseColumn::PlaceOrderHorseName,
+                              HorseColumn::WinOdds,
+                              HorseColumn::PlaceOddsMin,
+                              HorseColumn::PlaceOddsMax,
+                              HorseColumn::WinOrderOdds,
+                              HorseColumn::PlaceOrderOddsMin,
+                              HorseColumn::PlaceOrderOddsMax}) {
         for (int row = 1; row <= kRows; ++row) {
             cell(column, row).clear();
         }
@@ -151,18 +153,18 @@ void HorseTable::clearRaw()
 
 void HorseTable::clearDerived()
 {
-    for (const auto column : {HorseColumn::TanHorseNo,
-                              HorseColumn::FukuHorseNo,
-                              HorseColumn::AutoJudge,
-                              HorseColumn::TanPopular,
-                              HorseColumn::TanRatio,
-                              HorseColumn::FukuOdds,
-                              HorseColumn::FukuPopular,
-                              HorseColumn::FukuRatio,
-                              HorseColumn::TanFukuRatio,
-                              HorseColumn::TanPopRatio,
-                              HorseColumn::FukuPopRatio,
-                              HorseColumn::FukuPopOdds}) {
+    for (const auto column : {HorseColumn::WinOrderHorseNo,
+                              HorseColumn::PlaceOrderHorseNo,
+                              HorseColumn::Mark,
+                              HorseColumn::WinPopularity,
+                              HorseColumn::WinRatio,
+                              HorseColumn::PlaceOdds,
+                              HorseColumn::PlacePopularity,
+                              HorseColumn::PlaceRatio,
+                              HorseColumn::WinPlaceRatio,
+                              HorseColumn::WinOrderRatio,
+                              HorseColumn::PlaceOrderRatio,
+                              HorseColumn::PlaceOrderOdds}) {
         for (int row = 1; row <= kRows; ++row) {
             cell(column, row).clear();
         }
@@ -192,28 +194,28 @@ void HorseTable::computeDerived()
     // Win popularity: lower odds first, equal odds by horse number, scratched (9999.9) last.
     std::array<double, kRows + 1> values{};
     for (int i = 1; i <= n; ++i) {
-        values[static_cast<std::size_t>(i)] = getTanOddsValue(i);
+        values[static_cast<std::size_t>(i)] = getWinOddsValue(i);
     }
-    rankRows(HorseColumn::TanPopular, values);
+    rankRows(HorseColumn::WinPopularity, values);
     // Win support ratio.
     for (int i = 1; i <= n; ++i) {
-        const double v = numericValue(cell(HorseColumn::TanOdds, i));
-        cell(HorseColumn::TanRatio, i) = v != 0.0 ? formatRatio(0.8 / v) : kNoRatio;
+        const double v = numericValue(cell(HorseColumn::WinOdds, i));
+        cell(HorseColumn::WinRatio, i) = v != 0.0 ? formatRatio(0.8 / v) : kNoRatio;
     }
     // Average place odds, held in single precision.
     for (int i = 1; i <= n; ++i) {
-        const float average = (getFukuOddsMinValue(i) + getFukuOddsMaxValue(i)) / 2.0F;
-        cell(HorseColumn::FukuOdds, i) = formatAverage(average);
+        const float average = (getPlaceOddsMinValue(i) + getPlaceOddsMaxValue(i)) / 2.0F;
+        cell(HorseColumn::PlaceOdds, i) = formatAverage(average);
     }
     // Place popularity, compared on the two-decimal texts.
     for (int i = 1; i <= n; ++i) {
-        values[static_cast<std::size_t>(i)] = numericValue(cell(HorseColumn::FukuOdds, i));
+        values[static_cast<std::size_t>(i)] = numericValue(cell(HorseColumn::PlaceOdds, i));
     }
-    rankRows(HorseColumn::FukuPopular, values);
+    rankRows(HorseColumn::PlacePopularity, values);
     // Place support ratio.
     for (int i = 1; i <= n; ++i) {
-        const double v = numericValue(cell(HorseColumn::FukuOdds, i));
-        cell(HorseColumn::FukuRatio, i) = v != 0.0 ? formatRatio(0.8 / v / 3.0) : kNoRatio;
+        const double v = numericValue(cell(HorseColumn::PlaceOdds, i));
+        cell(HorseColumn::PlaceRatio, i) = v != 0.0 ? formatRatio(0.8 / v / 3.0) : kNoRatio;
     }
 }
 
@@ -221,47 +223,47 @@ void HorseTable::fillPopularityBlocks(int threshold)
 {
     const int n = getHorseCount();
     for (int k = 1; k <= n; ++k) {
-        const int h = findTanPopularRow(k);
+        const int h = findWinPopularityRow(k);
         if (h == 0) {
             continue;
         }
-        cell(HorseColumn::TanHorseNo, k) = QString::number(h);
-        cell(HorseColumn::TanHorseName, k) = cell(HorseColumn::HorseName, h);
-        cell(HorseColumn::TanPopOdds, k) = cell(HorseColumn::TanOdds, h);
-        cell(HorseColumn::TanPopRatio, k)
-            = cell(HorseColumn::TanOdds, h) == kScratched ? kNone : cell(HorseColumn::TanRatio, h);
-        const double place = numericValue(cell(HorseColumn::FukuRatio, h));
+        cell(HorseColumn::WinOrderHorseNo, k) = QString::number(h);
+        cell(HorseColumn::WinOrderHorseName, k) = cell(HorseColumn::HorseName, h);
+        cell(HorseColumn::WinOrderOdds, k) = cell(HorseColumn::WinOdds, h);
+        cell(HorseColumn::WinOrderRatio, k)
+            = cell(HorseColumn::WinOdds, h) == kScratched ? kNone : cell(HorseColumn::WinRatio, h);
+        const double place = numericValue(cell(HorseColumn::PlaceRatio, h));
         if (place == 0.0) {
-            cell(HorseColumn::TanFukuRatio, k) = formatRatio(0.0);
-        } else if (cell(HorseColumn::TanRatio, h) == kNoRatio) {
+            cell(HorseColumn::WinPlaceRatio, k) = formatRatio(0.0);
+        } else if (cell(HorseColumn::WinRatio, h) == kNoRatio) {
             // No win odds: a ratio of 0 would read as a real value.
-            cell(HorseColumn::TanFukuRatio, k) = kNoRatio;
+            cell(HorseColumn::WinPlaceRatio, k) = kNoRatio;
         } else {
-            cell(HorseColumn::TanFukuRatio, k)
-                = formatRatio(numericValue(cell(HorseColumn::TanRatio, h)) / place);
+            cell(HorseColumn::WinPlaceRatio, k)
+                = formatRatio(numericValue(cell(HorseColumn::WinRatio, h)) / place);
         }
-        const double difference = std::abs(k - numericValue(cell(HorseColumn::FukuPopular, h)));
+        const double difference = std::abs(k - numericValue(cell(HorseColumn::PlacePopularity, h)));
         if (difference >= threshold) {
-            cell(HorseColumn::AutoJudge, k) = u"★"_s;
+            cell(HorseColumn::Mark, k) = u"★"_s;
         }
     }
     for (int k = 1; k <= n; ++k) {
-        const int h = findFukuPopularRow(k);
+        const int h = findPlacePopularityRow(k);
         if (h == 0) {
             continue;
         }
-        cell(HorseColumn::FukuHorseNo, k) = QString::number(h);
-        cell(HorseColumn::FukuHorseName, k) = cell(HorseColumn::HorseName, h);
-        if (cell(HorseColumn::TanOdds, h) != kScratched) {
-            cell(HorseColumn::FukuPopOddsMin, k) = cell(HorseColumn::FukuOddsMin, h);
-            cell(HorseColumn::FukuPopOddsMax, k) = cell(HorseColumn::FukuOddsMax, h);
-            cell(HorseColumn::FukuPopOdds, k) = cell(HorseColumn::FukuOdds, h);
-            cell(HorseColumn::FukuPopRatio, k) = cell(HorseColumn::FukuRatio, h);
+        cell(HorseColumn::PlaceOrderHorseNo, k) = QString::number(h);
+        cell(HorseColumn::PlaceOrderHorseName, k) = cell(HorseColumn::HorseName, h);
+        if (cell(HorseColumn::WinOdds, h) != kScratched) {
+            cell(HorseColumn::PlaceOrderOddsMin, k) = cell(HorseColumn::PlaceOddsMin, h);
+            cell(HorseColumn::PlaceOrderOddsMax, k) = cell(HorseColumn::PlaceOddsMax, h);
+            cell(HorseColumn::PlaceOrderOdds, k) = cell(HorseColumn::PlaceOdds, h);
+            cell(HorseColumn::PlaceOrderRatio, k) = cell(HorseColumn::PlaceRatio, h);
         } else {
-            cell(HorseColumn::FukuPopOddsMin, k) = cell(HorseColumn::TanOdds, h);
-            cell(HorseColumn::FukuPopOddsMax, k) = kNone;
-            cell(HorseColumn::FukuPopOdds, k) = kNone;
-            cell(HorseColumn::FukuPopRatio, k) = kNone;
+            cell(HorseColumn::PlaceOrderOddsMin, k) = cell(HorseColumn::WinOdds, h);
+            cell(HorseColumn::PlaceOrderOddsMax, k) = kNone;
+            cell(HorseColumn::PlaceOrderOdds, k) = kNone;
+            cell(HorseColumn::PlaceOrderRatio, k) = kNone;
         }
     }
 }
@@ -276,8 +278,8 @@ void HorseTable::colourHorseNumbers(const std::function<qint32(int)>& colourOf)
     for (int k = 1; k <= kRows; ++k) {
         const bool used = k <= n;
         m_colours[0][static_cast<std::size_t>(k - 1)]
-            = used ? colour(cell(HorseColumn::TanHorseNo, k)) : CellColours{};
+            = used ? colour(cell(HorseColumn::WinOrderHorseNo, k)) : CellColours{};
         m_colours[1][static_cast<std::size_t>(k - 1)]
-            = used ? colour(cell(HorseColumn::FukuHorseNo, k)) : CellColours{};
+            = used ? colour(cell(HorseColumn::PlaceOrderHorseNo, k)) : CellColours{};
     }
 }

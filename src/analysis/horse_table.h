@@ -13,29 +13,29 @@
 enum class HorseColumn {
     // Block A
     HorseName,
-    TanOdds,
-    FukuOddsMin,
-    FukuOddsMax,
-    TanPopular,
-    TanRatio,
-    FukuOdds,
-    FukuPopular,
-    FukuRatio,
+    WinOdds,
+    PlaceOddsMin,
+    PlaceOddsMax,
+    WinPopularity,
+    WinRatio,
+    PlaceOdds,
+    PlacePopularity,
+    PlaceRatio,
     // Block B
-    Popular,
-    AutoJudge,
-    TanHorseNo,
-    TanHorseName,
-    TanPopOdds,
-    TanPopRatio,
-    TanFukuRatio,
+    PopularityRank,
+    Mark,
+    WinOrderHorseNo,
+    WinOrderHorseName,
+    WinOrderOdds,
+    WinOrderRatio,
+    WinPlaceRatio,
     // Block C
-    FukuHorseNo,
-    FukuHorseName,
-    FukuPopOddsMin,
-    FukuPopOddsMax,
-    FukuPopOdds,
-    FukuPopRatio,
+    PlaceOrderHorseNo,
+    PlaceOrderHorseName,
+    PlaceOrderOddsMin,
+    PlaceOrderOddsMax,
+    PlaceOrderOdds,
+    PlaceOrderRatio,
     ColumnCount
 };
 
@@ -75,11 +75,11 @@ public:
     int getHorseCount() const;
     static int getMaxHorseCount() { return kRows; }
     bool isScratched(int row) const;
-    float getTanOddsValue(int row) const;
-    float getFukuOddsMinValue(int row) const;
-    float getFukuOddsMaxValue(int row) const;
-    int findTanPopularRow(int rank) const;
-    int findFukuPopularRow(int rank) const;
+    float getWinOddsValue(int row) const;
+    float getPlaceOddsMinValue(int row) const;
+    float getPlaceOddsMaxValue(int row) const;
+    int findWinPopularityRow(int rank) const;
+    int findPlacePopularityRow(int rank) const;
 
     /// Blanks the raw columns, names and the popularity-ordered odds (what a new race replaces).
     void clearRaw();

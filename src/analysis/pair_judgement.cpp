@@ -113,10 +113,10 @@ bool judged(const JudgeSettings& s,
             float t,
             float a,
             float d,
-            std::optional<float> tanA,
-            std::optional<float> tanB,
-            std::optional<float> fukuA,
-            std::optional<float> fukuB)
+            std::optional<float> winA,
+            std::optional<float> winB,
+            std::optional<float> placeA,
+            std::optional<float> placeB)
 {
     if (s.dispSign == 1 && d < 0.0F) {
         return false;
@@ -130,12 +130,12 @@ bool judged(const JudgeSettings& s,
     if (s.isRealLimit == true && s.realLimit && a >= *s.realLimit) {
         return false;
     }
-    if (s.isTanRatioLimit == true && s.tanRatioLimit
-        && belowRatioLimit(tanA, tanB, *s.tanRatioLimit)) {
+    if (s.isWinRatioLimit == true && s.winRatioLimit
+        && belowRatioLimit(winA, winB, *s.winRatioLimit)) {
         return false;
     }
-    if (s.isFukuRatioLimit == true && s.fukuRatioLimit
-        && belowRatioLimit(fukuA, fukuB, *s.fukuRatioLimit)) {
+    if (s.isPlaceRatioLimit == true && s.placeRatioLimit
+        && belowRatioLimit(placeA, placeB, *s.placeRatioLimit)) {
         return false;
     }
     return true;
@@ -186,23 +186,23 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
     const int n = table.getHorseCount();
     const bool quinella = bet == BetType::Quinella;
     const double constant = quinella ? 0.75 : 0.75 / 3.0;
-    const HorseColumn theoryRatio = quinella ? HorseColumn::TanRatio : HorseColumn::FukuRatio;
+    const HorseColumn theoryRatio = quinella ? HorseColumn::WinRatio : HorseColumn::PlaceRatio;
 
     // What each horse contributes, read once from the shown texts.
     struct Horse
     {
         bool scratched = false;
         std::optional<double> theoryRatio;
-        std::optional<float> tanRatio;
-        std::optional<float> fukuRatio;
+        std::optional<float> winRatio;
+        std::optional<float> placeRatio;
     };
     std::array<Horse, kMaxRunners + 1> horses{};
     for (int h = 1; h <= n; ++h) {
         auto& horse = horses[static_cast<std::size_t>(h)];
         horse.scratched = table.isScratched(h);
         horse.theoryRatio = leadingNumber(table.text(theoryRatio, h));
-        horse.tanRatio = ratioOf(table, HorseColumn::TanRatio, h);
-        horse.fukuRatio = ratioOf(table, HorseColumn::FukuRatio, h);
+        horse.winRatio = ratioOf(table, HorseColumn::WinRatio, h);
+        horse.placeRatio = ratioOf(table, HorseColumn::PlaceRatio, h);
     }
 
     std::vector<PairGridModel::Row> rows;
@@ -241,10 +241,10 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                           *t,
                           *actual,
                           *d,
-                          ha.tanRatio,
-                          hb.tanRatio,
-                          ha.fukuRatio,
-                          hb.fukuRatio)) {
+                          ha.winRatio,
+                          hb.winRatio,
+                          ha.placeRatio,
+                          hb.placeRatio)) {
                 mark.text = markFor(settings, *d);
             }
             if (!mark.text.trimmed().isEmpty() && d && *d != 0.0F) {

@@ -28,9 +28,9 @@ std::optional<int> toInteger16(float value)
 QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& quinella)
 {
     QStringList bets;
-    const int favourite = table.findTanPopularRow(1);
+    const int favourite = table.findWinPopularityRow(1);
     if (favourite != 0) {
-        const float centre = (table.getTanOddsValue(favourite) - 1.0F) * 10.0F;
+        const float centre = (table.getWinOddsValue(favourite) - 1.0F) * 10.0F;
         const auto lo = toInteger16(centre - 5.0F);
         const auto hi = toInteger16(centre + 5.0F);
         // A window beyond 16 bits (every horse scratched) lies above all odds: nothing qualifies.

@@ -68,31 +68,31 @@ constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 // Block A, inside the frame.
 constexpr ColumnPlace kFrameColumns[] = {
     {HorseColumn::HorseName, 240, 1755, kLeft},
-    {HorseColumn::TanOdds, 2040, 735, kRight},
-    {HorseColumn::TanPopular, 2820, 495, kCentre},
-    {HorseColumn::TanRatio, 3360, 735, kRight},
-    {HorseColumn::FukuOddsMin, 4260, 735, kRight},
-    {HorseColumn::FukuOddsMax, 4980, 735, kRight},
-    {HorseColumn::FukuOdds, 5760, 735, kRight},
-    {HorseColumn::FukuPopular, 6540, 495, kCentre},
-    {HorseColumn::FukuRatio, 7080, 735, kRight},
+    {HorseColumn::WinOdds, 2040, 735, kRight},
+    {HorseColumn::WinPopularity, 2820, 495, kCentre},
+    {HorseColumn::WinRatio, 3360, 735, kRight},
+    {HorseColumn::PlaceOddsMin, 4260, 735, kRight},
+    {HorseColumn::PlaceOddsMax, 4980, 735, kRight},
+    {HorseColumn::PlaceOdds, 5760, 735, kRight},
+    {HorseColumn::PlacePopularity, 6540, 495, kCentre},
+    {HorseColumn::PlaceRatio, 7080, 735, kRight},
 };
 
 // Blocks B and C.
 constexpr ColumnPlace kListColumns[] = {
-    {HorseColumn::Popular, 420, 480, kCentre},
-    {HorseColumn::AutoJudge, 900, 495, kCentre},
-    {HorseColumn::TanHorseNo, 1380, 675, kCentre},
-    {HorseColumn::FukuHorseNo, 2040, 675, kCentre},
-    {HorseColumn::TanHorseName, 2820, 1515, kLeft},
-    {HorseColumn::TanPopOdds, 4320, 675, kRight},
-    {HorseColumn::TanPopRatio, 4980, 675, kRight},
-    {HorseColumn::TanFukuRatio, 5640, 675, kRight},
-    {HorseColumn::FukuHorseName, 6420, 1515, kLeft},
-    {HorseColumn::FukuPopOddsMin, 7920, 675, kRight},
-    {HorseColumn::FukuPopOddsMax, 8580, 675, kRight},
-    {HorseColumn::FukuPopOdds, 9240, 675, kRight},
-    {HorseColumn::FukuPopRatio, 9900, 675, kRight},
+    {HorseColumn::PopularityRank, 420, 480, kCentre},
+    {HorseColumn::Mark, 900, 495, kCentre},
+    {HorseColumn::WinOrderHorseNo, 1380, 675, kCentre},
+    {HorseColumn::PlaceOrderHorseNo, 2040, 675, kCentre},
+    {HorseColumn::WinOrderHorseName, 2820, 1515, kLeft},
+    {HorseColumn::WinOrderOdds, 4320, 675, kRight},
+    {HorseColumn::WinOrderRatio, 4980, 675, kRight},
+    {HorseColumn::WinPlaceRatio, 5640, 675, kRight},
+    {HorseColumn::PlaceOrderHorseName, 6420, 1515, kLeft},
+    {HorseColumn::PlaceOrderOddsMin, 7920, 675, kRight},
+    {HorseColumn::PlaceOrderOddsMax, 8580, 675, kRight},
+    {HorseColumn::PlaceOrderOdds, 9240, 675, kRight},
+    {HorseColumn::PlaceOrderRatio, 9900, 675, kRight},
 };
 
 struct HeadingPlace
@@ -359,7 +359,7 @@ void MainWindow::buildControls()
     frame->setObjectName(u"Frame1"_s);
     frame->setGeometry(px(540), px(6660), px(7995), px(5235));
     addHorseBlock(frame, kFrameHeadings, kFrameColumns, kFrameHeadingTop, kFrameRowTop);
-    QLabel* const* marks = m_cells[static_cast<std::size_t>(HorseColumn::AutoJudge)].data();
+    QLabel* const* marks = m_cells[static_cast<std::size_t>(HorseColumn::Mark)].data();
     for (int k = 0; k < HorseTable::kRows; ++k) {
         QPalette palette = marks[k]->palette();
         palette.setColor(QPalette::WindowText, Qt::red);
@@ -438,9 +438,9 @@ void MainWindow::render()
     const HorseTable& table = d.horseTable();
     for (int column = 0; column < static_cast<int>(HorseColumn::ColumnCount); ++column) {
         const auto col = static_cast<HorseColumn>(column);
-        const bool coloured = col == HorseColumn::TanHorseNo || col == HorseColumn::TanHorseName
-                              || col == HorseColumn::FukuHorseNo
-                              || col == HorseColumn::FukuHorseName;
+        const bool coloured
+            = col == HorseColumn::WinOrderHorseNo || col == HorseColumn::WinOrderHorseName
+              || col == HorseColumn::PlaceOrderHorseNo || col == HorseColumn::PlaceOrderHorseName;
         for (int row = 1; row <= HorseTable::kRows; ++row) {
             QLabel* label
                 = m_cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row - 1)];

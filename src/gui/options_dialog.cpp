@@ -210,7 +210,7 @@ void OptionsDialog::buildControls()
 
     buildJudgeBlock(frame(this, u"Frame4_0"_s, u"馬連自動判定"_s, {4980, 1080, 4635, 5655}),
                     BetType::Quinella,
-                    m_uma);
+                    m_quinella);
     buildJudgeBlock(frame(this, u"Frame4_1"_s, u"ワイド自動判定"_s, {9780, 1080, 4635, 5655}),
                     BetType::Wide,
                     m_wide);
@@ -228,8 +228,8 @@ void OptionsDialog::buildControls()
 
 void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& block)
 {
-    const bool uma = bet == BetType::Quinella;
-    const int blockIndex = uma ? 0 : 1;
+    const bool quinella = bet == BetType::Quinella;
+    const int blockIndex = quinella ? 0 : 1;
     const QString end = suffix(bet);
     const auto label = [this, frame](const QString& name, const QString& text, int left, int top) {
         auto* l = new QLabel(text, frame);
@@ -296,8 +296,8 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
         l->move(px(left), px(360));
         l->adjustSize();
     };
-    colourLabel(uma ? 19 : 20, u"＋値"_s, 480);
-    colourLabel(uma ? 18 : 21, u"－値"_s, 2220);
+    colourLabel(quinella ? 19 : 20, u"＋値"_s, 480);
+    colourLabel(quinella ? 18 : 21, u"－値"_s, 2220);
     block.dispColor[0]
         = addColourButton(colourFrame, indexed(u"btnDispColor"_s + end, 0), {1080, 300, 615, 375});
     block.dispColor[1]
@@ -306,8 +306,8 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
     // The quinella block spells its ratio captions with 指示, the wide block with 支持.
     const QString limitCaptions[] = {u"理論値"_s,
                                      u"実際値"_s,
-                                     uma ? u"単指示率"_s : u"単支持率"_s,
-                                     uma ? u"複指示率"_s : u"複支持率"_s};
+                                     quinella ? u"単指示率"_s : u"単支持率"_s,
+                                     quinella ? u"複指示率"_s : u"複支持率"_s};
     const QStringList limitItems = QString::fromUtf16(kLimitItems).split(u' ');
     for (int k = 0; k < kLimits; ++k) {
         const auto i = static_cast<std::size_t>(k);
@@ -387,7 +387,7 @@ void OptionsDialog::setValues(const OptionsValues& values)
     }
     m_popularDiff->setCurrentIndex(values.detectVal - 1);
     for (const auto& [bet, block] :
-         {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+         {std::pair{BetType::Quinella, &m_quinella}, std::pair{BetType::Wide, &m_wide}}) {
         const OptionsValues::Judge& judge = values.of(bet);
         for (std::size_t i = 0; i < kLevels; ++i) {
             block->detectMin[i]->setEditText(judge.detectMin[i]);
@@ -416,7 +416,7 @@ OptionsValues OptionsDialog::values() const
     }
     values.detectVal = static_cast<qint16>(m_popularDiff->currentIndex() + 1);
     for (const auto& [bet, block] :
-         {std::pair{BetType::Quinella, &m_uma}, std::pair{BetType::Wide, &m_wide}}) {
+         {std::pair{BetType::Quinella, &m_quinella}, std::pair{BetType::Wide, &m_wide}}) {
         OptionsValues::Judge& judge = values.of(bet);
         for (std::size_t i = 0; i < kLevels; ++i) {
             judge.detectMin[i] = block->detectMin[i]->currentText();
@@ -466,7 +466,7 @@ bool OptionsDialog::validateInput()
         return true;
     }
     m_sink.message(failure->message, OptionsValues::messageTitle(), MessageIcon::Warning);
-    const JudgeBlock& block = failure->field.bet == BetType::Quinella ? m_uma : m_wide;
+    const JudgeBlock& block = failure->field.bet == BetType::Quinella ? m_quinella : m_wide;
     const auto row = static_cast<std::size_t>(failure->field.row);
     QComboBox* box = failure->field.box == OptionsValues::Field::DetectMin   ? block.detectMin[row]
                      : failure->field.box == OptionsValues::Field::DetectMax ? block.detectMax[row]

@@ -109,6 +109,6 @@ private:
     QString m_folderPath;
     std::array<QPushButton*, kHorses> m_horseColours{};
     QComboBox* m_popularDiff = nullptr;
-    JudgeBlock m_uma;
+    JudgeBlock m_quinella;
     JudgeBlock m_wide;
 };

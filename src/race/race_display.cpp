@@ -121,9 +121,9 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
     m_raceName = h.raceNo.toString() + u"R " + h.raceName.view();
     for (int i = 1; i <= qMin(runners, kMaxRunners); ++i) {
         const auto& entry = record.horse(i);
-        m_table.setText(HorseColumn::TanOdds, i, entry.winOdds.trimmed().toString());
-        m_table.setText(HorseColumn::FukuOddsMin, i, entry.placeOddsMin.trimmed().toString());
-        m_table.setText(HorseColumn::FukuOddsMax, i, entry.placeOddsMax.trimmed().toString());
+        m_table.setText(HorseColumn::WinOdds, i, entry.winOdds.trimmed().toString());
+        m_table.setText(HorseColumn::PlaceOddsMin, i, entry.placeOddsMin.trimmed().toString());
+        m_table.setText(HorseColumn::PlaceOddsMax, i, entry.placeOddsMax.trimmed().toString());
     }
 }
 

@@ -17,9 +17,9 @@ JudgeSettings JudgeSettings::read(const SettingsStore& store, BetType bet)
     s.minusColor = store.readInteger32(SettingsKey::MinusColor, bet);
     // The limit rows in table order: the ticks, then the values.
     std::optional<bool>* const flags[]
-        = {&s.isIdealLimit, &s.isRealLimit, &s.isTanRatioLimit, &s.isFukuRatioLimit};
+        = {&s.isIdealLimit, &s.isRealLimit, &s.isWinRatioLimit, &s.isPlaceRatioLimit};
     std::optional<float>* const limits[]
-        = {&s.idealLimit, &s.realLimit, &s.tanRatioLimit, &s.fukuRatioLimit};
+        = {&s.idealLimit, &s.realLimit, &s.winRatioLimit, &s.placeRatioLimit};
     for (std::size_t k = 0; k < kLimitKeys.size(); ++k) {
         *flags[k] = store.readFlag(kLimitFlagKeys[k], bet);
         *limits[k] = store.readSingle(kLimitKeys[k], bet);

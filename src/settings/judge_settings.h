@@ -22,12 +22,12 @@ struct JudgeSettings
     std::optional<qint32> minusColor;
     std::optional<bool> isIdealLimit;
     std::optional<bool> isRealLimit;
-    std::optional<bool> isTanRatioLimit;
-    std::optional<bool> isFukuRatioLimit;
+    std::optional<bool> isWinRatioLimit;
+    std::optional<bool> isPlaceRatioLimit;
     std::optional<float> idealLimit;
     std::optional<float> realLimit;
-    std::optional<float> tanRatioLimit;
-    std::optional<float> fukuRatioLimit;
+    std::optional<float> winRatioLimit;
+    std::optional<float> placeRatioLimit;
 
     static JudgeSettings read(const SettingsStore& store, BetType bet);
 };

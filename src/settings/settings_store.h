@@ -147,11 +147,11 @@ public:
     {
         return readFlag(SettingsKey::IsRealLimit, bet);
     }
-    std::optional<bool> getIsTanRatioLimit(BetType bet) const
+    std::optional<bool> getIsWinRatioLimit(BetType bet) const
     {
         return readFlag(SettingsKey::IsTanRatioLimit, bet);
     }
-    std::optional<bool> getIsFukuRatioLimit(BetType bet) const
+    std::optional<bool> getIsPlaceRatioLimit(BetType bet) const
     {
         return readFlag(SettingsKey::IsFukuRatioLimit, bet);
     }
@@ -163,11 +163,11 @@ public:
     {
         return readSingle(SettingsKey::RealLimit, bet);
     }
-    std::optional<float> getTanRatioLimit(BetType bet) const
+    std::optional<float> getWinRatioLimit(BetType bet) const
     {
         return readSingle(SettingsKey::TanRatioLimit, bet);
     }
-    std::optional<float> getFukuRatioLimit(BetType bet) const
+    std::optional<float> getPlaceRatioLimit(BetType bet) const
     {
         return readSingle(SettingsKey::FukuRatioLimit, bet);
     }
@@ -185,11 +185,11 @@ public:
     }
     void setIsIdealLimit(BetType bet, bool on) { writeFlag(SettingsKey::IsIdealLimit, bet, 1, on); }
     void setIsRealLimit(BetType bet, bool on) { writeFlag(SettingsKey::IsRealLimit, bet, 1, on); }
-    void setIsTanRatioLimit(BetType bet, bool on)
+    void setIsWinRatioLimit(BetType bet, bool on)
     {
         writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, on);
     }
-    void setIsFukuRatioLimit(BetType bet, bool on)
+    void setIsPlaceRatioLimit(BetType bet, bool on)
     {
         writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, on);
     }
@@ -201,11 +201,11 @@ public:
     {
         writeSingle(SettingsKey::RealLimit, bet, 1, value);
     }
-    void setTanRatioLimit(BetType bet, float value)
+    void setWinRatioLimit(BetType bet, float value)
     {
         writeSingle(SettingsKey::TanRatioLimit, bet, 1, value);
     }
-    void setFukuRatioLimit(BetType bet, float value)
+    void setPlaceRatioLimit(BetType bet, float value)
     {
         writeSingle(SettingsKey::FukuRatioLimit, bet, 1, value);
     }

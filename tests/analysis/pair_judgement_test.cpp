@@ -32,10 +32,10 @@ struct HandRace
         const char16_t* tan[] = {u"0.400", u"0.200", u"0.100", u"0.050"};
         const char16_t* fuku[] = {u"0.300", u"0.250", u"0.150", u"0.060"};
         for (int h = 1; h <= 4; ++h) {
-            table.setText(HorseColumn::TanOdds, h, QString::fromUtf16(win[h - 1]));
-            table.setText(HorseColumn::TanRatio, h, QString::fromUtf16(tan[h - 1]));
-            table.setText(HorseColumn::FukuRatio, h, QString::fromUtf16(fuku[h - 1]));
-            table.setText(HorseColumn::TanPopular, h, QString::number(h));
+            table.setText(HorseColumn::WinOdds, h, QString::fromUtf16(win[h - 1]));
+            table.setText(HorseColumn::WinRatio, h, QString::fromUtf16(tan[h - 1]));
+            table.setText(HorseColumn::PlaceRatio, h, QString::fromUtf16(fuku[h - 1]));
+            table.setText(HorseColumn::WinPopularity, h, QString::number(h));
         }
         setPair(1, 2, u"4.0"_s, u"1.1"_s, u"1.4"_s);
         setPair(1, 3, u"1.5"_s, u"2.0"_s, u"2.6"_s);
@@ -171,7 +171,7 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
     EXPECT_FALSE(quinella.cell(0, LabelColumn).background.isValid());
 
     // Favourite scratched (9999.9): the window lies beyond 16 bits; nothing qualifies.
-    race.table.setText(HorseColumn::TanOdds, 1, u"ﾄﾘｹｼ"_s);
+    race.table.setText(HorseColumn::WinOdds, 1, u"ﾄﾘｹｼ"_s);
     EXPECT_EQ(listRecommendedBets(race.table, quinella),
               QStringList({u"該当無し"_s, u"見送りレース"_s}));
     HorseTable empty;
@@ -182,7 +182,7 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
 TEST(PairJudgement, FavouriteAtOneOpensTheWindowBelowFive)
 {
     HandRace race;
-    race.table.setText(HorseColumn::TanOdds, 1, u"1.0"_s);
+    race.table.setText(HorseColumn::WinOdds, 1, u"1.0"_s);
     PairGridModel quinella(BetType::Quinella);
     PairGridModel::Row low;
     low[LabelColumn].text = u" 1- 2"_s;
@@ -206,9 +206,9 @@ struct ScratchedRace : HandRace
     ScratchedRace()
     {
         table.setHorseNum(u"3"_s);
-        table.setText(HorseColumn::TanOdds, 3, u"ﾄﾘｹｼ"_s);
-        table.setText(HorseColumn::TanRatio, 3, u"-----"_s);
-        table.setText(HorseColumn::FukuRatio, 3, u"0.000"_s);
+        table.setText(HorseColumn::WinOdds, 3, u"ﾄﾘｹｼ"_s);
+        table.setText(HorseColumn::WinRatio, 3, u"-----"_s);
+        table.setText(HorseColumn::PlaceRatio, 3, u"0.000"_s);
         setPair(1, 3, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s);
         setPair(2, 3, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s);
     }
@@ -217,8 +217,8 @@ struct ScratchedRace : HandRace
     {
         settings.setIsIdealLimit(bet, false);
         settings.setIsRealLimit(bet, false);
-        settings.setIsTanRatioLimit(bet, false);
-        settings.setIsFukuRatioLimit(bet, false);
+        settings.setIsWinRatioLimit(bet, false);
+        settings.setIsPlaceRatioLimit(bet, false);
     }
 };
 
@@ -276,7 +276,7 @@ TEST(PairJudgement, LevelBoundsSignsAndLimitsOnAnExactZeroDeviation)
     race.settings.setIdealLimit(BetType::Quinella, 100000.0F);
     EXPECT_EQ(mark().text, u"◎");
     // A ratio that is not a number ("-----" of the scratched horse) excludes when the limit is on.
-    race.settings.setIsTanRatioLimit(BetType::Quinella, true);
+    race.settings.setIsWinRatioLimit(BetType::Quinella, true);
     EXPECT_EQ(mark().text, QString());
     // An empty mark stays empty.
     race.limitsOff(BetType::Quinella);
@@ -306,9 +306,9 @@ TEST(PairJudgement, SignTestsRatioLimitsAndColours)
               QStringList({QString(), u"1"_s, QString(), u"1"_s, QString(), QString()}));
     race.settings.setDispSign(BetType::Quinella, 0);
     // A ratio equal to the limit is not excluded; one below it is (horse 4: 0.050, 0.060).
-    race.settings.setTanRatioLimit(BetType::Quinella, 0.05F);
+    race.settings.setWinRatioLimit(BetType::Quinella, 0.05F);
     EXPECT_EQ(marks(BetType::Quinella)[2], u"1");
-    race.settings.setFukuRatioLimit(BetType::Quinella, 0.061F);
+    race.settings.setPlaceRatioLimit(BetType::Quinella, 0.061F);
     EXPECT_EQ(marks(BetType::Quinella),
               QStringList({u"1"_s, u"1"_s, QString(), u"1"_s, QString(), QString()}));
     // The real limit: A ≥ 15 is excluded, (2,3) at exactly 15.0 among them.
@@ -354,7 +354,7 @@ TEST(PairJudgement, NoValueCarriesOverFromOnePairToTheNext)
     HandRace race;
     // Horse 2 has no win ratio: every quinella pair with it lacks T, D and its mark, while the
     // pairs around it are computed as before.
-    race.table.setText(HorseColumn::TanRatio, 2, u"-----"_s);
+    race.table.setText(HorseColumn::WinRatio, 2, u"-----"_s);
     race.setPair(1, 3, u"abc"_s, u"2.0"_s, u"2.6"_s);
     const auto rows = race.judge(BetType::Quinella);
     EXPECT_EQ(columnOf(rows, TheoreticalColumn),

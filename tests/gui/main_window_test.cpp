@@ -125,11 +125,11 @@ TEST(MainWindow, LoadedRaceIsShownAndViewButtonsSetTheWidth)
     EXPECT_EQ(labelText(window, u"lblHorseNum"_s), u"18");
     EXPECT_EQ(labelText(window, u"lblRaceTime"_s), d.raceTime());
     for (int row = 1; row <= 18; ++row) {
-        for (const HorseColumn column : {HorseColumn::TanOdds,
-                                         HorseColumn::TanRatio,
-                                         HorseColumn::FukuPopOdds,
-                                         HorseColumn::TanFukuRatio,
-                                         HorseColumn::AutoJudge,
+        for (const HorseColumn column : {HorseColumn::WinOdds,
+                                         HorseColumn::WinRatio,
+                                         HorseColumn::PlaceOrderOdds,
+                                         HorseColumn::WinPlaceRatio,
+                                         HorseColumn::Mark,
                                          HorseColumn::HorseName}) {
             const QString name = horseColumnName(column) + u'_' + QString::number(row);
             EXPECT_EQ(labelText(window, name), d.horseTable().text(column, row))
@@ -137,7 +137,7 @@ TEST(MainWindow, LoadedRaceIsShownAndViewButtonsSetTheWidth)
         }
     }
     // Horse 1 is red with cyan digits wherever it stands in block B.
-    const int row = d.horseTable().text(HorseColumn::TanPopular, 1).toInt();
+    const int row = d.horseTable().text(HorseColumn::WinPopularity, 1).toInt();
     const auto* horse1 = child<QLabel>(window, u"lblTanHorseNo_"_s + QString::number(row));
     EXPECT_EQ(horse1->text(), u"1");
     EXPECT_EQ(horse1->palette().color(QPalette::Window), QColor(255, 0, 0));

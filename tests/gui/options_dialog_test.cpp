@@ -170,7 +170,7 @@ TEST(OptionsDialog, OkStoresWhatTheControlsShow)
     EXPECT_EQ(s.getDispSign(BetType::Quinella), 0);
     EXPECT_EQ(s.getIsIdealLimit(BetType::Quinella), false);
     EXPECT_EQ(s.getIsIdealLimit(BetType::Wide), true);
-    EXPECT_EQ(s.getFukuRatioLimit(BetType::Quinella), 9999.9F);
+    EXPECT_EQ(s.getPlaceRatioLimit(BetType::Quinella), 9999.9F);
     EXPECT_EQ(s.getIsRealLimit(BetType::Wide), false);
     EXPECT_EQ(s.getRealLimit(BetType::Wide), 123.5F);
 }
@@ -284,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OptionsDialog, UntickedLimitIsNotChecked)
 {
     Options o;
-    o.settings.setIsTanRatioLimit(BetType::Quinella, false);
+    o.settings.setIsWinRatioLimit(BetType::Quinella, false);
     OptionsDialog d(o.settings, o.sink);
     o.setText(d, u"cmbDispLimitUma_2"_s, QString());
     EXPECT_TRUE(d.validateInput());
@@ -421,8 +421,8 @@ TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
     EXPECT_EQ(o.settings.getDetectVal(), 0);
     EXPECT_EQ(o.settings.getDispSign(BetType::Wide), 0);
     EXPECT_EQ(o.settings.getDetectMin(BetType::Wide, 5), 50);
-    EXPECT_EQ(o.settings.getIsFukuRatioLimit(BetType::Quinella), false);
-    EXPECT_EQ(o.settings.getFukuRatioLimit(BetType::Quinella), 0.05F);
+    EXPECT_EQ(o.settings.getIsPlaceRatioLimit(BetType::Quinella), false);
+    EXPECT_EQ(o.settings.getPlaceRatioLimit(BetType::Quinella), 0.05F);
     EXPECT_EQ(o.settings.getMinusColor(BetType::Wide), 16777215);
     EXPECT_EQ(o.settings.getHorseNoColor(6), 16777215);
 }

@@ -76,47 +76,50 @@ TEST(RaceDisplay, HandComputedRaceFillsEveryColumn)
                            u"イイイ" + QString(15, u' '),
                            u"ウウウ" + QString(15, u' '),
                            u"エエエ" + QString(15, u' ')}));
-    EXPECT_EQ(f.column(C::TanOdds), QStringList({u"2.0"_s, u"5.5"_s, u"5.5"_s, u"ﾄﾘｹｼ"_s}));
-    EXPECT_EQ(f.column(C::FukuOddsMin), QStringList({u"1.2"_s, u"1.1"_s, u"3.0"_s, QString()}));
-    EXPECT_EQ(f.column(C::TanPopular), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
-    EXPECT_EQ(f.column(C::TanRatio), QStringList({u"0.400"_s, u"0.145"_s, u"0.145"_s, u"-----"_s}));
-    EXPECT_EQ(f.column(C::FukuOdds), QStringList({u"1.40"_s, u"1.20"_s, u"3.50"_s, u"999.90"_s}));
-    EXPECT_EQ(f.column(C::FukuPopular), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
-    EXPECT_EQ(f.column(C::FukuRatio),
+    EXPECT_EQ(f.column(C::WinOdds), QStringList({u"2.0"_s, u"5.5"_s, u"5.5"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(f.column(C::PlaceOddsMin), QStringList({u"1.2"_s, u"1.1"_s, u"3.0"_s, QString()}));
+    EXPECT_EQ(f.column(C::WinPopularity), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::WinRatio), QStringList({u"0.400"_s, u"0.145"_s, u"0.145"_s, u"-----"_s}));
+    EXPECT_EQ(f.column(C::PlaceOdds), QStringList({u"1.40"_s, u"1.20"_s, u"3.50"_s, u"999.90"_s}));
+    EXPECT_EQ(f.column(C::PlacePopularity), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::PlaceRatio),
               QStringList({u"0.190"_s, u"0.222"_s, u"0.076"_s, u"0.000"_s}));
 
-    EXPECT_EQ(f.column(C::TanHorseNo), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
-    EXPECT_EQ(f.column(C::TanPopOdds), QStringList({u"2.0"_s, u"5.5"_s, u"5.5"_s, u"ﾄﾘｹｼ"_s}));
-    EXPECT_EQ(f.column(C::TanPopRatio),
+    EXPECT_EQ(f.column(C::WinOrderHorseNo), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::WinOrderOdds), QStringList({u"2.0"_s, u"5.5"_s, u"5.5"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(f.column(C::WinOrderRatio),
               QStringList({u"0.400"_s, u"0.145"_s, u"0.145"_s, u"---"_s}));
-    EXPECT_EQ(f.column(C::TanFukuRatio),
+    EXPECT_EQ(f.column(C::WinPlaceRatio),
               QStringList({u"2.105"_s, u"0.653"_s, u"1.908"_s, u"0.000"_s}));
-    EXPECT_EQ(f.column(C::AutoJudge), QStringList({u"★"_s, u"★"_s, QString(), QString()}));
-    EXPECT_EQ(f.column(C::TanHorseName)[0], f.column(C::HorseName)[0]);
+    EXPECT_EQ(f.column(C::Mark), QStringList({u"★"_s, u"★"_s, QString(), QString()}));
+    EXPECT_EQ(f.column(C::WinOrderHorseName)[0], f.column(C::HorseName)[0]);
 
-    EXPECT_EQ(f.column(C::FukuHorseNo), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
-    EXPECT_EQ(f.column(C::FukuPopOddsMin), QStringList({u"1.1"_s, u"1.2"_s, u"3.0"_s, u"ﾄﾘｹｼ"_s}));
-    EXPECT_EQ(f.column(C::FukuPopOddsMax), QStringList({u"1.3"_s, u"1.6"_s, u"4.0"_s, u"---"_s}));
-    EXPECT_EQ(f.column(C::FukuPopOdds), QStringList({u"1.20"_s, u"1.40"_s, u"3.50"_s, u"---"_s}));
-    EXPECT_EQ(f.column(C::FukuPopRatio),
+    EXPECT_EQ(f.column(C::PlaceOrderHorseNo), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
+    EXPECT_EQ(f.column(C::PlaceOrderOddsMin),
+              QStringList({u"1.1"_s, u"1.2"_s, u"3.0"_s, u"ﾄﾘｹｼ"_s}));
+    EXPECT_EQ(f.column(C::PlaceOrderOddsMax),
+              QStringList({u"1.3"_s, u"1.6"_s, u"4.0"_s, u"---"_s}));
+    EXPECT_EQ(f.column(C::PlaceOrderOdds),
+              QStringList({u"1.20"_s, u"1.40"_s, u"3.50"_s, u"---"_s}));
+    EXPECT_EQ(f.column(C::PlaceOrderRatio),
               QStringList({u"0.222"_s, u"0.190"_s, u"0.076"_s, u"---"_s}));
-    EXPECT_EQ(f.column(C::FukuHorseName)[0], f.column(C::HorseName)[1]);
+    EXPECT_EQ(f.column(C::PlaceOrderHorseName)[0], f.column(C::HorseName)[1]);
 
     // Horse 1 is black: white digits on black, in block B row 1 and block C row 2.
     const HorseTable& t = d.horseTable();
-    EXPECT_EQ(t.colours(C::TanHorseNo, 1), (CellColours{0, 16777215}));
-    EXPECT_EQ(t.colours(C::TanHorseName, 1), (CellColours{0, 16777215}));
-    EXPECT_EQ(t.colours(C::FukuHorseNo, 2), (CellColours{0, 16777215}));
-    EXPECT_EQ(t.colours(C::FukuHorseNo, 1), (CellColours{16777215, 0}));
-    EXPECT_EQ(t.colours(C::TanHorseNo, 18), (CellColours{16777215, 0}));
+    EXPECT_EQ(t.colours(C::WinOrderHorseNo, 1), (CellColours{0, 16777215}));
+    EXPECT_EQ(t.colours(C::WinOrderHorseName, 1), (CellColours{0, 16777215}));
+    EXPECT_EQ(t.colours(C::PlaceOrderHorseNo, 2), (CellColours{0, 16777215}));
+    EXPECT_EQ(t.colours(C::PlaceOrderHorseNo, 1), (CellColours{16777215, 0}));
+    EXPECT_EQ(t.colours(C::WinOrderHorseNo, 18), (CellColours{16777215, 0}));
 
     EXPECT_EQ(t.getHorseCount(), 4);
     EXPECT_TRUE(t.isScratched(4));
-    EXPECT_EQ(t.getTanOddsValue(4), 9999.9F);
-    EXPECT_EQ(t.getFukuOddsMaxValue(4), 999.9F);
-    EXPECT_EQ(t.getTanOddsValue(2), 5.5F);
-    EXPECT_EQ(t.findFukuPopularRow(1), 2);
-    EXPECT_EQ(t.findTanPopularRow(5), 0);
+    EXPECT_EQ(t.getWinOddsValue(4), 9999.9F);
+    EXPECT_EQ(t.getPlaceOddsMaxValue(4), 999.9F);
+    EXPECT_EQ(t.getWinOddsValue(2), 5.5F);
+    EXPECT_EQ(t.findPlacePopularityRow(1), 2);
+    EXPECT_EQ(t.findWinPopularityRow(5), 0);
 }
 
 TEST(RaceDisplay, StarAtTheThresholdAndNotBelowIt)
@@ -133,17 +136,17 @@ TEST(RaceDisplay, StarAtTheThresholdAndNotBelowIt)
     };
     const QString zo = f.writeRace(u"Zo-0002.jra"_s, handWinPlaceOdds(u" 6"_s, odds));
     ASSERT_TRUE(f.display.load(zo)); // default threshold 5: |1 − 6| = 5 marks row 1
-    EXPECT_EQ(f.column(C::AutoJudge, 6),
+    EXPECT_EQ(f.column(C::Mark, 6),
               QStringList({u"★"_s, QString(), QString(), QString(), QString(), QString()}));
     f.settings.setDetectVal(6);
     ASSERT_TRUE(f.display.load(zo));
-    EXPECT_EQ(f.column(C::AutoJudge, 6).join(QString()), QString());
+    EXPECT_EQ(f.column(C::Mark, 6).join(QString()), QString());
     f.settings.setDetectVal(0); // nothing chosen: every row is marked
     ASSERT_TRUE(f.display.load(zo));
-    EXPECT_EQ(f.column(C::AutoJudge, 6).join(QString()), u"★★★★★★");
+    EXPECT_EQ(f.column(C::Mark, 6).join(QString()), u"★★★★★★");
     f.settings.writeText(u"Option\\AutoJudge"_s, u"DetectVal"_s, u"many"_s); // default 5
     ASSERT_TRUE(f.display.load(zo));
-    EXPECT_EQ(f.column(C::AutoJudge, 6)[0], u"★");
+    EXPECT_EQ(f.column(C::Mark, 6)[0], u"★");
 }
 
 TEST(RaceDisplay, RowWithoutWinOddsRanksFirstAndShowsNoWinPlaceRatio)
@@ -152,10 +155,10 @@ TEST(RaceDisplay, RowWithoutWinOddsRanksFirstAndShowsNoWinPlaceRatio)
     const std::vector<HandOdds> odds
         = {{u"2.0"_s, u"1.2"_s, u"1.6"_s}, {QString(), u"2.0"_s, u"2.4"_s}};
     ASSERT_TRUE(f.display.load(f.writeRace(u"Zo-0003.jra"_s, handWinPlaceOdds(u" 2"_s, odds))));
-    EXPECT_EQ(f.column(C::TanRatio, 2), QStringList({u"0.400"_s, u"-----"_s}));
-    EXPECT_EQ(f.column(C::TanPopular, 2), QStringList({u"2"_s, u"1"_s}));
+    EXPECT_EQ(f.column(C::WinRatio, 2), QStringList({u"0.400"_s, u"-----"_s}));
+    EXPECT_EQ(f.column(C::WinPopularity, 2), QStringList({u"2"_s, u"1"_s}));
     // Its place ratio is not zero, yet it has no win ratio: "-----", not a misleading 0.000.
-    EXPECT_EQ(f.column(C::TanFukuRatio, 2), QStringList({u"-----"_s, u"2.105"_s}));
+    EXPECT_EQ(f.column(C::WinPlaceRatio, 2), QStringList({u"-----"_s, u"2.105"_s}));
 }
 
 TEST(RaceDisplay, FailedLoadTellsTheUserAndKeepsTheRaceShown)
@@ -198,15 +201,15 @@ TEST(RaceDisplay, RaceCardWithFewerOrMoreHorsesAndRunnerCountZero)
                    handRaceCard(u"0945"_s, {u"ア"_s, u"イ"_s, u"ウ"_s, u"エ"_s, u"オ"_s, u"カ"_s}));
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_TRUE(f.display.horseTable().text(C::HorseName, 4).startsWith(u"エ"));
-    EXPECT_EQ(f.display.horseTable().text(C::TanHorseNo, 5), QString()); // only N rows derive
+    EXPECT_EQ(f.display.horseTable().text(C::WinOrderHorseNo, 5), QString()); // only N rows derive
 
     const QString empty = f.writeRace(u"Zo-0010.jra"_s, handWinPlaceOdds(u"  "_s, {}));
     ASSERT_TRUE(f.display.load(empty));
     EXPECT_EQ(f.display.horseNum(), u"0");
     EXPECT_EQ(f.display.raceTime(), QString()); // no race card for this race
     for (int row = 1; row <= 18; ++row) {
-        EXPECT_TRUE(f.display.horseTable().text(C::TanPopular, row).isEmpty());
-        EXPECT_EQ(f.display.horseTable().colours(C::FukuHorseName, row), CellColours{});
+        EXPECT_TRUE(f.display.horseTable().text(C::WinPopularity, row).isEmpty());
+        EXPECT_EQ(f.display.horseTable().colours(C::PlaceOrderHorseName, row), CellColours{});
     }
 }
 
@@ -216,7 +219,7 @@ TEST(RaceDisplay, NameWithoutZoShowsOddsOnlyAndSameRaceTwiceGivesSameState)
     const QString odd = f.writeRace(u"race-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
     f.folder.write(u"De-0001.jra"_s, handRaceCard(u"0945"_s, {u"アアア"_s}));
     ASSERT_TRUE(f.display.load(odd));
-    EXPECT_EQ(f.display.horseTable().text(C::TanOdds, 1), u"2.0");
+    EXPECT_EQ(f.display.horseTable().text(C::WinOdds, 1), u"2.0");
     EXPECT_TRUE(f.display.horseTable().text(C::HorseName, 1).isEmpty());
     EXPECT_FALSE(f.display.quinellaOddsRead());
 
@@ -321,7 +324,7 @@ TEST(RaceDisplay, WithoutQuinellaOddsTheListsStayEmpty)
     EXPECT_FALSE(f.display.quinellaOddsRead());
     EXPECT_TRUE(f.display.recommendedBetLines().isEmpty()); // not even "該当無し"
     EXPECT_EQ(f.display.quinellaGrid().rowCount(), 0);
-    EXPECT_FALSE(f.display.horseTable().text(HorseColumn::TanRatio, 1).isEmpty());
+    EXPECT_FALSE(f.display.horseTable().text(HorseColumn::WinRatio, 1).isEmpty());
 }
 
 TEST(RaceDisplay, EveryHorseScratchedOrNoneRunningCompletesQuietly)

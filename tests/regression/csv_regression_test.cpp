@@ -155,8 +155,8 @@ const SettingsCase kSettings[] = {
          s.setDispSign(BetType::Wide, 2);
          s.setIdealLimit(BetType::Quinella, 50.5F);
          s.setRealLimit(BetType::Wide, 10.0F);
-         s.setTanRatioLimit(BetType::Quinella, 0.1F);
-         s.setFukuRatioLimit(BetType::Wide, 0.0F);
+         s.setWinRatioLimit(BetType::Quinella, 0.1F);
+         s.setPlaceRatioLimit(BetType::Wide, 0.0F);
      }},
     // The signs the other way round and every limit off.
     {"nolimits",
@@ -166,8 +166,8 @@ const SettingsCase kSettings[] = {
              s.setDispSign(bet, bet == BetType::Quinella ? 2 : 1);
              s.setIsIdealLimit(bet, false);
              s.setIsRealLimit(bet, false);
-             s.setIsTanRatioLimit(bet, false);
-             s.setIsFukuRatioLimit(bet, false);
+             s.setIsWinRatioLimit(bet, false);
+             s.setIsPlaceRatioLimit(bet, false);
          }
      }},
     // Texts that do not convert, or convert only loosely, where numbers and flags belong.

@@ -39,9 +39,9 @@ TEST(SettingsStore, EmptyStoreGivesEveryDefault)
     EXPECT_EQ(store.getRealLimit(BetType::Wide), 100.0F);
     EXPECT_EQ(store.getRealLimit(BetType::Quinella), 300.0F);
     EXPECT_EQ(store.getIdealLimit(BetType::Wide), 1000.0F);
-    EXPECT_EQ(store.getTanRatioLimit(BetType::Quinella), 0.04F);
-    EXPECT_EQ(store.getFukuRatioLimit(BetType::Wide), 0.05F);
-    EXPECT_EQ(store.getIsTanRatioLimit(BetType::Quinella), true);
+    EXPECT_EQ(store.getWinRatioLimit(BetType::Quinella), 0.04F);
+    EXPECT_EQ(store.getPlaceRatioLimit(BetType::Wide), 0.05F);
+    EXPECT_EQ(store.getIsWinRatioLimit(BetType::Quinella), true);
     EXPECT_EQ(store.getIsRealLimit(BetType::Wide), true);
     EXPECT_EQ(store.getDispSign(BetType::Quinella), 0);
     EXPECT_EQ(store.getPlusColor(BetType::Wide), 0);
@@ -102,12 +102,12 @@ TEST(SettingsStore, EveryWriterRoundTripsThroughItsReader)
             store.setMinusColor(bet, 0x654321 * b);
             store.setIsIdealLimit(bet, b == 1);
             store.setIsRealLimit(bet, b == 2);
-            store.setIsTanRatioLimit(bet, b == 1);
-            store.setIsFukuRatioLimit(bet, b == 2);
+            store.setIsWinRatioLimit(bet, b == 1);
+            store.setIsPlaceRatioLimit(bet, b == 2);
             store.setIdealLimit(bet, 9999.9F * b);
             store.setRealLimit(bet, 0.1F * b);
-            store.setTanRatioLimit(bet, 1.0F / 3.0F * b);
-            store.setFukuRatioLimit(bet, -0.05F * b);
+            store.setWinRatioLimit(bet, 1.0F / 3.0F * b);
+            store.setPlaceRatioLimit(bet, -0.05F * b);
         }
     }
     const SettingsStore store(path); // a fresh store reads the file
@@ -129,13 +129,13 @@ TEST(SettingsStore, EveryWriterRoundTripsThroughItsReader)
         EXPECT_EQ(store.getMinusColor(bet), 0x654321 * b);
         EXPECT_EQ(store.getIsIdealLimit(bet), b == 1);
         EXPECT_EQ(store.getIsRealLimit(bet), b == 2);
-        EXPECT_EQ(store.getIsTanRatioLimit(bet), b == 1);
-        EXPECT_EQ(store.getIsFukuRatioLimit(bet), b == 2);
+        EXPECT_EQ(store.getIsWinRatioLimit(bet), b == 1);
+        EXPECT_EQ(store.getIsPlaceRatioLimit(bet), b == 2);
         EXPECT_EQ(store.getIdealLimit(bet), 9999.9F * b);
         EXPECT_EQ(store.getRealLimit(bet), 0.1F * b);
         // Seven significant digits: the nearest single to 0.3333333 (×2: 0.6666667).
-        EXPECT_EQ(store.getTanRatioLimit(bet), b == 1 ? 0.3333333F : 0.6666667F);
-        EXPECT_EQ(store.getFukuRatioLimit(bet), -0.05F * b);
+        EXPECT_EQ(store.getWinRatioLimit(bet), b == 1 ? 0.3333333F : 0.6666667F);
+        EXPECT_EQ(store.getPlaceRatioLimit(bet), -0.05F * b);
     }
 }
 
