@@ -73,7 +73,6 @@ public:
 
     // Accessors read by the analysis.
     int getHorseCount() const;
-    static int getMaxHorseCount() { return kRows; }
     bool isScratched(int row) const;
     float getWinOddsValue(int row) const;
     float getPlaceOddsMinValue(int row) const;

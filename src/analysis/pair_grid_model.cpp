@@ -92,21 +92,6 @@ Qt::Alignment PairGridModel::alignment(int column)
     return Qt::AlignRight | Qt::AlignVCenter;
 }
 
-void PairGridModel::setRowCountTo(int rows)
-{
-    rows = qMax(0, rows);
-    const int old = rowCount();
-    if (rows > old) {
-        beginInsertRows({}, old, rows - 1);
-        m_rows.resize(static_cast<std::size_t>(rows));
-        endInsertRows();
-    } else if (rows < old) {
-        beginRemoveRows({}, rows, old - 1);
-        m_rows.resize(static_cast<std::size_t>(rows));
-        endRemoveRows();
-    }
-}
-
 void PairGridModel::clearCells()
 {
     beginResetModel();
@@ -142,12 +127,6 @@ void PairGridModel::cellChanged(int row, int column)
 void PairGridModel::setText(int row, int column, const QString& text)
 {
     cellRef(row, column).text = text;
-    cellChanged(row, column);
-}
-
-void PairGridModel::setForeground(int row, int column, const QColor& colour)
-{
-    cellRef(row, column).foreground = colour;
     cellChanged(row, column);
 }
 

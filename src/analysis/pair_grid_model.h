@@ -68,8 +68,6 @@ public:
     QString heading(int column) const;
     static Qt::Alignment alignment(int column);
 
-    /// Adds blank rows or removes rows at the end.
-    void setRowCountTo(int rows);
     /// Empties every cell's text and colours; the row count stays.
     void clearCells();
     /// Replaces every row at once.
@@ -86,7 +84,6 @@ public:
 
     const GridCell& cell(int row, int column) const;
     void setText(int row, int column, const QString& text);
-    void setForeground(int row, int column, const QColor& colour);
     void setBackground(int row, int column, const QColor& colour);
 
     /// Reorders whole rows by one column.
