@@ -10,8 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {} // namespace
-
 PairGridModel::PairGridModel(BetType bet, QObject* parent)
     : QAbstractTableModel(parent)
     , m_bet(bet)
