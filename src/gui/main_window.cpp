@@ -489,13 +489,19 @@ void MainWindow::sizeColumns(QTableView* view)
     // deviation has no bound, so its column also grows with the longest one shown; should the
     // columns then be wider than the list, the list scrolls sideways.
     const auto& model = *static_cast<const PairGridModel*>(view->model());
-    const QFontMetrics metrics(view->font());
-    const char16_t* widest[PairGridModel::kColumns]
-        = {u"17-18", u"99999.9", u"99999.9", u"-1583.4", u"0.000", u"◎", u"ﾄﾘｹｼ", u"-152"};
     qsizetype deviationLength = 0;
     for (int row = 0; row < model.rowCount(); ++row) {
         deviationLength = qMax(deviationLength, model.cell(row, DeviationColumn).text.size());
     }
+    // Widths change only when the longest deviation does: most loads leave them as they are.
+    const QVariant sized = view->property("deviationLength");
+    if (sized.isValid() && sized.toLongLong() == deviationLength) {
+        return;
+    }
+    view->setProperty("deviationLength", QVariant::fromValue<qlonglong>(deviationLength));
+    const QFontMetrics metrics(view->font());
+    const char16_t* widest[PairGridModel::kColumns]
+        = {u"17-18", u"99999.9", u"99999.9", u"-1583.4", u"0.000", u"◎", u"ﾄﾘｹｼ", u"-152"};
     const int cellMargins
         = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 1;
     const int headingMargins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, view);
@@ -515,9 +521,15 @@ void MainWindow::showFirstRows()
 {
     for (QAbstractItemView* view : std::initializer_list<QAbstractItemView*>{
              m_quinellaView, m_wideView, m_betsView, m_resultView}) {
-        view->setCurrentIndex({});
-        view->scrollToTop();
-        view->horizontalScrollBar()->setValue(0);
+        // Only what moved is set back: a view already at its first row costs nothing.
+        if (view->currentIndex().isValid()) {
+            view->setCurrentIndex({});
+        }
+        for (QScrollBar* bar : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
+            if (bar->value() != bar->minimum()) {
+                bar->setValue(bar->minimum());
+            }
+        }
     }
 }
 
