@@ -4,6 +4,8 @@
 // Runs when scripts/test has started Xvfb and openbox (MIKAZUKI_WM names the manager).
 #include <functional>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 #include <QApplication>
 #include <QComboBox>
@@ -64,9 +66,22 @@ void waitUntilFramedAt(QWidget& window, const std::function<QRect()>& outer)
     QTest::qWait(50);
 }
 
-QString stored(const SettingsStore& settings, const QString& section, const QString& key)
+using Placement = std::vector<std::pair<QString, QString>>; // key, stored text
+
+void store(const QString& ini, const QString& section, const Placement& placement)
 {
-    return settings.readText(section, key, u"(none)"_s);
+    SettingsStore settings(ini);
+    for (const auto& [key, text] : placement) {
+        settings.writeText(section, key, text);
+    }
+}
+
+// The stored placement is still what it was before the session.
+void expectStored(const SettingsStore& settings, const QString& section, const Placement& placement)
+{
+    for (const auto& [key, text] : placement) {
+        EXPECT_EQ(settings.readText(section, key, u"(none)"_s), text) << key.toStdString();
+    }
 }
 
 // Answers the next message box with OK, noting the window it belongs to and where it showed.
@@ -117,12 +132,9 @@ protected:
 
 TEST_F(WindowManager, MainWindowKeepsItsOuterGeometryOverSessionsAndViews)
 {
-    {
-        SettingsStore settings(ini);
-        settings.writeText(u"MainWindow"_s, u"Left"_s, u"1200"_s);
-        settings.writeText(u"MainWindow"_s, u"Top"_s, u"600"_s);
-        settings.writeText(u"MainWindow"_s, u"Width"_s, u"10740"_s);
-    }
+    const Placement placement
+        = {{u"Left"_s, u"1200"_s}, {u"Top"_s, u"600"_s}, {u"Width"_s, u"10740"_s}};
+    store(ini, u"MainWindow"_s, placement);
     for (int session = 0; session < 3; ++session) {
         SettingsStore settings(ini);
         MainWindow window(settings, &sink);
@@ -141,22 +153,19 @@ TEST_F(WindowManager, MainWindowKeepsItsOuterGeometryOverSessionsAndViews)
             EXPECT_GE(frame->mapToGlobal(QPoint(0, 0)).y(), window.frameGeometry().bottom());
         }
         window.close();
-        EXPECT_EQ(stored(settings, u"MainWindow"_s, u"Left"_s), u"1200");
-        EXPECT_EQ(stored(settings, u"MainWindow"_s, u"Top"_s), u"600");
-        EXPECT_EQ(stored(settings, u"MainWindow"_s, u"Width"_s), u"10740");
+        expectStored(settings, u"MainWindow"_s, placement);
     }
 }
 
 TEST_F(WindowManager, FileListKeepsItsOuterGeometryOverSessions)
 {
-    {
-        SettingsStore settings(ini);
-        settings.writeText(u"SelectFileWindow"_s, u"Left"_s, u"1500"_s);
-        settings.writeText(u"SelectFileWindow"_s, u"Top"_s, u"1200"_s);
-        settings.writeText(u"SelectFileWindow"_s, u"Height"_s, u"6555"_s);
-        settings.writeText(u"SelectFileWindow"_s, u"Width"_s, u"7665"_s);
-        settings.setPatFolder(folder.path());
-    }
+    // The sizes that grew by the frame every session before.
+    const Placement placement = {{u"Left"_s, u"1500"_s},
+                                 {u"Top"_s, u"1200"_s},
+                                 {u"Height"_s, u"6555"_s},
+                                 {u"Width"_s, u"7665"_s}};
+    store(ini, u"SelectFileWindow"_s, placement);
+    SettingsStore(ini).setPatFolder(folder.path());
     for (int session = 0; session < 3; ++session) {
         SettingsStore settings(ini);
         MainWindow window(settings, &sink);
@@ -172,18 +181,15 @@ TEST_F(WindowManager, FileListKeepsItsOuterGeometryOverSessions)
         waitUntilFramedAt(list, [&] { return placed; });
         EXPECT_EQ(list.frameGeometry(), placed);
         window.close();
-        EXPECT_EQ(stored(settings, u"SelectFileWindow"_s, u"Height"_s), u"6555");
-        EXPECT_EQ(stored(settings, u"SelectFileWindow"_s, u"Width"_s), u"7665");
-        EXPECT_EQ(stored(settings, u"SelectFileWindow"_s, u"Left"_s), u"1500");
-        EXPECT_EQ(stored(settings, u"SelectFileWindow"_s, u"Top"_s), u"1200");
+        expectStored(settings, u"SelectFileWindow"_s, placement);
     }
 }
 
 TEST_F(WindowManager, DialogsOpenWhereTheyWereAndAsLarge)
 {
+    const Placement placement = {{u"Left"_s, u"2010"_s}, {u"Top"_s, u"1500"_s}};
+    store(ini, u"OptionWindow"_s, placement);
     SettingsStore settings(ini);
-    settings.writeText(u"OptionWindow"_s, u"Left"_s, u"2010"_s);
-    settings.writeText(u"OptionWindow"_s, u"Top"_s, u"1500"_s);
     MainWindow window(settings, &sink);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -197,8 +203,7 @@ TEST_F(WindowManager, DialogsOpenWhereTheyWereAndAsLarge)
             EXPECT_EQ(dialog.frameGeometry().topLeft(), at) << "time " << time;
             dialog.reject();
         }
-        EXPECT_EQ(stored(settings, u"OptionWindow"_s, u"Left"_s), u"2010");
-        EXPECT_EQ(stored(settings, u"OptionWindow"_s, u"Top"_s), u"1500");
+        expectStored(settings, u"OptionWindow"_s, placement);
 
         AboutDialog about(&window);
         about.show();
