@@ -85,9 +85,7 @@ void markResult(const QString& zoPath,
 {
     auto result = std::make_unique<RaceResultRecord>();
     if (readRaceResultFile(raceResultPathOf(zoPath), *result)) {
-        for (std::size_t j = 0; j < result->widePayouts.size(); ++j) {
-            markResultHit(result->widePayouts[j].betKey.toString(), j == 0, quinella, wide, bets);
-        }
+        markResultHits(*result, quinella, wide, bets);
     }
 }
 

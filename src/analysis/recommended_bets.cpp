@@ -7,6 +7,7 @@
 #include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
 #include "base/number_text.h"
+#include "pat/race_result.h"
 
 using namespace Qt::StringLiterals;
 
@@ -77,5 +78,15 @@ void markResultHit(const QString& label,
         if (QStringView(entry).trimmed() == wanted) {
             entry += first ? u"◎"_s : u"○"_s;
         }
+    }
+}
+
+void markResultHits(const RaceResultRecord& result,
+                    PairGridModel& quinella,
+                    PairGridModel& wide,
+                    QStringList& bets)
+{
+    for (std::size_t j = 0; j < result.widePayouts.size(); ++j) {
+        markResultHit(result.widePayouts[j].betKey.toString(), j == 0, quinella, wide, bets);
     }
 }

@@ -5,6 +5,7 @@
 
 class HorseTable;
 class PairGridModel;
+struct RaceResultRecord;
 
 /// The recommended bets: in pair order, every pair whose quinella deviation is 0 or more and
 /// whose actual quinella odds lie in [lo, hi), the window of width 10 centred on
@@ -18,3 +19,9 @@ void markResultHit(const QString& label,
                    PairGridModel& quinella,
                    PairGridModel& wide,
                    QStringList& bets);
+
+/// Marks every wide payout of a read result, the first in red, the others in green.
+void markResultHits(const RaceResultRecord& result,
+                    PairGridModel& quinella,
+                    PairGridModel& wide,
+                    QStringList& bets);

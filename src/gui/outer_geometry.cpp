@@ -25,11 +25,6 @@ void OuterGeometry::applySize(const QSize& outer)
     fit(true);
 }
 
-bool OuterGeometry::isAsApplied() const
-{
-    return m_window->frameGeometry() == m_outer;
-}
-
 bool OuterGeometry::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window) {

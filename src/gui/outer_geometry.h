@@ -22,8 +22,6 @@ public:
     void applySize(const QSize& outer);
     /// The outer geometry last applied, in pixels.
     QRect applied() const { return m_outer; }
-    /// Whether the window is still where and as large as applied: the user changed nothing.
-    bool isAsApplied() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

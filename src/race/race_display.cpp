@@ -209,11 +209,6 @@ void RaceDisplay::listRecommendedBets()
     m_recommendedBets = ::listRecommendedBets(m_table, m_quinella);
 }
 
-void RaceDisplay::markResultHit(const QString& label, bool first)
-{
-    ::markResultHit(label, first, m_quinella, m_wide, m_recommendedBets);
-}
-
 void RaceDisplay::showRaceResult()
 {
     const QString path = raceResultPathOf(m_currentFile);
@@ -244,7 +239,5 @@ void RaceDisplay::showRaceResult()
     payouts(u"馬連"_s, result->quinellaPayouts);
     payouts(u"ワイド"_s, result->widePayouts);
     m_raceResult = lines;
-    for (std::size_t j = 0; j < result->widePayouts.size(); ++j) {
-        markResultHit(result->widePayouts[j].betKey.toString(), j == 0);
-    }
+    markResultHits(*result, m_quinella, m_wide, m_recommendedBets);
 }

@@ -81,8 +81,6 @@ private:
     void listRecommendedBets();
     /// Lists the race result when the PAT folder holds it, and marks its wide payouts.
     void showRaceResult();
-    /// Marks one wide payout in both pair lists and in the recommended bets.
-    void markResultHit(const QString& label, bool first);
     void showRaceOdds(const WinPlaceOddsRecord& record);
     void loadRaceCard(const QString& zoPath);
 
