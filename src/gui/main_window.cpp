@@ -312,7 +312,7 @@ void MainWindow::buildControls()
     m_detail[1] = button(u"btnDetail_1"_s, u"さらにドン！>>"_s, {9180, 1260, 1395, 375});
     m_summary[1] = button(u"btnSummary_1"_s, u"<< 戻る"_s, {10740, 1260, 1215, 375});
     connect(m_detail[0], &QPushButton::clicked, this, [this] {
-        if (m_widthTwips < kDetailWidth) {
+        if (m_placement->placed().width() < kDetailWidth) {
             setOuterWidthTwips(kDetailWidth);
         }
     });
@@ -621,7 +621,6 @@ int MainWindow::outerWidthTwips() const
 
 void MainWindow::setOuterWidthTwips(int twips)
 {
-    m_widthTwips = twips;
     m_placement->setOuterSize(QSizeF(twips, kHeight));
     updateViewButtons();
 }
@@ -629,7 +628,7 @@ void MainWindow::setOuterWidthTwips(int twips)
 void MainWindow::updateViewButtons()
 {
     // Only the buttons of the bands the window shows can be pressed.
-    const int clientWidth = px(m_widthTwips);
+    const int clientWidth = px(m_placement->placed().width());
     for (QPushButton* b : {m_detail[0], m_detail[1], m_summary[0], m_summary[1]}) {
         b->setEnabled(b->geometry().right() < clientWidth);
     }
@@ -638,7 +637,6 @@ void MainWindow::updateViewButtons()
 void MainWindow::restorePlacement()
 {
     m_placement->restore();
-    m_widthTwips = qRound(m_placement->placed().width());
     updateViewButtons();
 }
 

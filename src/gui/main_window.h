@@ -92,7 +92,6 @@ private:
     std::unique_ptr<RaceDisplay> m_display;
     TwipsLayout m_layout{*this};
     std::unique_ptr<WindowPlacement> m_placement;
-    int m_widthTwips = kSummaryWidth;
 
     QWidget* m_client = nullptr;
     QLabel* m_meeting = nullptr;
