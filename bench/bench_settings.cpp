@@ -30,27 +30,27 @@ QString populatedIni()
         const QString file = folder().filePath(u"settings.ini"_s);
         SettingsStore store(file);
         store.setPatFolder(u"/srv/pat"_s);
-        store.setDetectVal(5);
+        store.writeInteger16(SettingsKey::DetectVal, {}, 1, 5);
         for (int horse = 1; horse <= 18; ++horse) {
-            store.setHorseNoColor(horse, 16777215);
+            store.writeInteger32(SettingsKey::HorseNoColor, {}, horse, 16777215);
         }
         for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
             for (int level = 1; level <= 5; ++level) {
-                store.setDetectMin(bet, level, 100);
-                store.setDetectMax(bet, level, 200);
-                store.setDispChar(bet, level, u"◎"_s);
+                store.writeInteger16(SettingsKey::DetectMin, bet, level, 100);
+                store.writeInteger16(SettingsKey::DetectMax, bet, level, 200);
+                store.writeText(SettingsKey::DispChar, bet, level, u"◎"_s);
             }
-            store.setDispSign(bet, 0);
-            store.setPlusColor(bet, 0);
-            store.setMinusColor(bet, 255);
-            store.setIsIdealLimit(bet, true);
-            store.setIsRealLimit(bet, true);
-            store.setIsWinRatioLimit(bet, true);
-            store.setIsPlaceRatioLimit(bet, true);
-            store.setIdealLimit(bet, 1000.0F);
-            store.setRealLimit(bet, 300.0F);
-            store.setWinRatioLimit(bet, 0.04F);
-            store.setPlaceRatioLimit(bet, 0.05F);
+            store.writeInteger16(SettingsKey::DispSign, bet, 1, 0);
+            store.writeInteger32(SettingsKey::PlusColor, bet, 1, 0);
+            store.writeInteger32(SettingsKey::MinusColor, bet, 1, 255);
+            store.writeFlag(SettingsKey::IsIdealLimit, bet, 1, true);
+            store.writeFlag(SettingsKey::IsRealLimit, bet, 1, true);
+            store.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, true);
+            store.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, true);
+            store.writeSingle(SettingsKey::IdealLimit, bet, 1, 1000.0F);
+            store.writeSingle(SettingsKey::RealLimit, bet, 1, 300.0F);
+            store.writeSingle(SettingsKey::TanRatioLimit, bet, 1, 0.04F);
+            store.writeSingle(SettingsKey::FukuRatioLimit, bet, 1, 0.05F);
         }
         return file;
     }();
@@ -63,26 +63,28 @@ int readRun(const SettingsStore& store)
 {
     int sum = 0;
     for (int horse = 1; horse <= 18; ++horse) {
-        sum += store.getHorseNoColor(horse).value_or(0) & 1;
+        sum += store.readInteger32(SettingsKey::HorseNoColor, {}, horse).value_or(0) & 1;
     }
-    sum += store.getDetectVal().value_or(0);
+    sum += store.readInteger16(SettingsKey::DetectVal).value_or(0);
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         for (int level = 1; level <= 5; ++level) {
-            sum += store.getDetectMin(bet, level).value_or(0);
-            sum += store.getDetectMax(bet, level).value_or(0);
-            sum += static_cast<int>(store.getDispChar(bet, level).size());
+            sum += store.readInteger16(SettingsKey::DetectMin, bet, level).value_or(0);
+            sum += store.readInteger16(SettingsKey::DetectMax, bet, level).value_or(0);
+            sum += static_cast<int>(store.readText(SettingsKey::DispChar, bet, level).size());
         }
-        sum += store.getDispSign(bet).value_or(0);
-        sum += store.getPlusColor(bet).value_or(0) & 1;
-        sum += store.getMinusColor(bet).value_or(0) & 1;
-        sum += store.getIsIdealLimit(bet).value_or(false);
-        sum += store.getIsRealLimit(bet).value_or(false);
-        sum += store.getIsWinRatioLimit(bet).value_or(false);
-        sum += store.getIsPlaceRatioLimit(bet).value_or(false);
-        sum += static_cast<int>(store.getIdealLimit(bet).value_or(0));
-        sum += static_cast<int>(store.getRealLimit(bet).value_or(0));
-        sum += static_cast<int>(store.getWinRatioLimit(bet).value_or(0) * 100);
-        sum += static_cast<int>(store.getPlaceRatioLimit(bet).value_or(0) * 100);
+        sum += store.readInteger16(SettingsKey::DispSign, bet).value_or(0);
+        sum += store.readInteger32(SettingsKey::PlusColor, bet).value_or(0) & 1;
+        sum += store.readInteger32(SettingsKey::MinusColor, bet).value_or(0) & 1;
+        sum += store.readFlag(SettingsKey::IsIdealLimit, bet).value_or(false);
+        sum += store.readFlag(SettingsKey::IsRealLimit, bet).value_or(false);
+        sum += store.readFlag(SettingsKey::IsTanRatioLimit, bet).value_or(false);
+        sum += store.readFlag(SettingsKey::IsFukuRatioLimit, bet).value_or(false);
+        sum += static_cast<int>(store.readSingle(SettingsKey::IdealLimit, bet).value_or(0));
+        sum += static_cast<int>(store.readSingle(SettingsKey::RealLimit, bet).value_or(0));
+        sum += static_cast<int>(store.readSingle(SettingsKey::TanRatioLimit, bet).value_or(0)
+                                * 100);
+        sum += static_cast<int>(store.readSingle(SettingsKey::FukuRatioLimit, bet).value_or(0)
+                                * 100);
     }
     return sum;
 }

@@ -52,7 +52,7 @@ private:
 RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_sink(&sink)
+    , m_sink(sink)
     , m_quinellaOdds(std::make_unique<QuinellaOddsRecord>())
     , m_quinella(BetType::Quinella)
     , m_wide(BetType::Wide)
@@ -64,22 +64,19 @@ RaceDisplay::~RaceDisplay() = default;
 
 bool RaceDisplay::load(const QString& path)
 {
-    MessageSink& user = *m_sink;
     auto record = std::make_unique<WinPlaceOddsRecord>();
-    if (!readWinPlaceOddsFile(path, *record, user)) {
-        Texts::tellLoadFailed(user);
+    if (!readWinPlaceOddsFile(path, *record, m_sink)) {
+        Texts::tellLoadFailed(m_sink);
         return false;
     }
     HeldMessages held;
-    m_sink = &held;
     showRaceOdds(*record);
     loadRaceCard(path);
     m_currentFile = path;
-    buildHorseTable();
-    m_sink = &user;
+    buildHorseTable(held);
     Q_EMIT changed();
     Q_EMIT raceLoaded();
-    held.passTo(user);
+    held.passTo(m_sink);
     return true;
 }
 
@@ -146,7 +143,7 @@ void RaceDisplay::loadRaceCard(const QString& zoPath)
     m_raceTime = time.left(2) + u':' + time.right(2);
 }
 
-void RaceDisplay::buildHorseTable()
+void RaceDisplay::buildHorseTable(MessageSink& sink)
 {
     clearDerivedColumns();
     m_table.computeDerived();
@@ -154,11 +151,12 @@ void RaceDisplay::buildHorseTable()
     m_quinellaOddsRead = false;
     const QString quinellaPath = quinellaOddsPathOf(m_currentFile);
     if (!quinellaPath.isEmpty()) {
-        m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, *m_sink);
+        m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, sink);
     }
 
-    const int threshold = m_settings.getDetectVal().value_or(
-        static_cast<qint16>(SettingsStore::defaultInteger(SettingsKey::DetectVal)));
+    const int threshold
+        = m_settings.readInteger16(SettingsKey::DetectVal)
+              .value_or(static_cast<qint16>(SettingsStore::defaultInteger(SettingsKey::DetectVal)));
     m_table.fillPopularityBlocks(threshold);
     colourHorseNumbers();
     if (m_quinellaOddsRead) {
@@ -166,7 +164,7 @@ void RaceDisplay::buildHorseTable()
         judgeWide();
         listRecommendedBets();
     }
-    showRaceResult();
+    showRaceResult(sink);
 }
 
 void RaceDisplay::recolourHorseNumbers()
@@ -180,8 +178,9 @@ void RaceDisplay::colourHorseNumbers()
     // One read of each colour per recolouring; a colour that does not convert is white.
     std::array<qint32, HorseTable::kRows + 1> colours{};
     for (int no = 0; no <= HorseTable::kRows; ++no) {
-        colours[static_cast<std::size_t>(no)] = m_settings.getHorseNoColor(no).value_or(
-            SettingsStore::defaultInteger(SettingsKey::HorseNoColor));
+        colours[static_cast<std::size_t>(no)]
+            = m_settings.readInteger32(SettingsKey::HorseNoColor, {}, no)
+                  .value_or(SettingsStore::defaultInteger(SettingsKey::HorseNoColor));
     }
     // Horse-number cells hold 1 to 18, or nothing (read as 0).
     m_table.colourHorseNumbers([&colours](int no) {
@@ -209,7 +208,7 @@ void RaceDisplay::listRecommendedBets()
     m_recommendedBets = ::listRecommendedBets(m_table, m_quinella);
 }
 
-void RaceDisplay::showRaceResult()
+void RaceDisplay::showRaceResult(MessageSink& sink)
 {
     const QString path = raceResultPathOf(m_currentFile);
     if (path.isEmpty()) {
@@ -217,7 +216,7 @@ void RaceDisplay::showRaceResult()
     }
     auto result = std::make_unique<RaceResultRecord>();
     if (!readRaceResultFile(path, *result)) {
-        Texts::tellLoadFailed(*m_sink);
+        Texts::tellLoadFailed(sink);
         return;
     }
     // Every slot is listed as the file holds it, so the fixed-width columns stay aligned.

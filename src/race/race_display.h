@@ -68,8 +68,9 @@ private:
     void clearForm();
     /// Blanks the derived columns, both lists, recolours the horse numbers, prepares the grids.
     void clearDerivedColumns();
-    /// Derived columns, quinella odds, popularity blocks, colours, then analysis and result.
-    void buildHorseTable();
+    /// Derived columns, quinella odds, popularity blocks, colours, then analysis and result;
+    /// its messages go to `sink`, which holds them until the race is on screen.
+    void buildHorseTable(MessageSink& sink);
     /// Recolours the horse-number cells from the settings.
     void colourHorseNumbers();
     /// Clears both pair lists and gives them their headings.
@@ -80,12 +81,12 @@ private:
     void judgeWide();
     void listRecommendedBets();
     /// Lists the race result when the PAT folder holds it, and marks its wide payouts.
-    void showRaceResult();
+    void showRaceResult(MessageSink& sink);
     void showRaceOdds(const WinPlaceOddsRecord& record);
     void loadRaceCard(const QString& zoPath);
 
     SettingsStore& m_settings;
-    MessageSink* m_sink;
+    MessageSink& m_sink;
     HorseTable m_table;
     QString m_meeting;
     QString m_raceName;

@@ -215,10 +215,10 @@ struct ScratchedRace : HandRace
 
     void limitsOff(BetType bet)
     {
-        settings.setIsIdealLimit(bet, false);
-        settings.setIsRealLimit(bet, false);
-        settings.setIsWinRatioLimit(bet, false);
-        settings.setIsPlaceRatioLimit(bet, false);
+        settings.writeFlag(SettingsKey::IsIdealLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsRealLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, false);
     }
 };
 
@@ -255,32 +255,34 @@ TEST(PairJudgement, LevelBoundsSignsAndLimitsOnAnExactZeroDeviation)
     const auto mark = [&race] {
         return race.judge(BetType::Quinella)[1][MarkColumn];
     };
-    race.settings.setDetectMin(BetType::Quinella, 1, -5);
-    race.settings.setDetectMax(BetType::Quinella, 1, 0); // |D| = max: no match
-    race.settings.setDetectMin(BetType::Quinella, 2, 0);
-    race.settings.setDetectMax(BetType::Quinella, 2, 1); // |D| = min: match
-    race.settings.setDispChar(BetType::Quinella, 2, u"Z"_s);
+    race.settings.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, 1, -5);
+    race.settings.writeInteger16(
+        SettingsKey::DetectMax, BetType::Quinella, 1, 0); // |D| = max: no match
+    race.settings.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, 2, 0);
+    race.settings.writeInteger16(
+        SettingsKey::DetectMax, BetType::Quinella, 2, 1); // |D| = min: match
+    race.settings.writeText(SettingsKey::DispChar, BetType::Quinella, 2, u"Z"_s);
     EXPECT_EQ(mark().text, u"Z");
     EXPECT_TRUE(mark().foregroundIsBase); // a zero deviation takes no plus/minus colour
     for (const qint16 sign : {qint16(1), qint16(2)}) { // zero passes both sign tests
-        race.settings.setDispSign(BetType::Quinella, sign);
+        race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, sign);
         EXPECT_EQ(mark().text, u"Z") << sign;
     }
     // Overlapping levels: the lowest-numbered match wins.
-    race.settings.setDetectMax(BetType::Quinella, 1, 10);
+    race.settings.writeInteger16(SettingsKey::DetectMax, BetType::Quinella, 1, 10);
     EXPECT_EQ(mark().text, u"◎");
     // The theoretical value equal to the ideal limit is excluded.
-    race.settings.setIsIdealLimit(BetType::Quinella, true);
-    race.settings.setIdealLimit(BetType::Quinella, 99999.9F);
+    race.settings.writeFlag(SettingsKey::IsIdealLimit, BetType::Quinella, 1, true);
+    race.settings.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 99999.9F);
     EXPECT_EQ(mark().text, QString());
-    race.settings.setIdealLimit(BetType::Quinella, 100000.0F);
+    race.settings.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 100000.0F);
     EXPECT_EQ(mark().text, u"◎");
     // A ratio that is not a number ("-----" of the scratched horse) excludes when the limit is on.
-    race.settings.setIsWinRatioLimit(BetType::Quinella, true);
+    race.settings.writeFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella, 1, true);
     EXPECT_EQ(mark().text, QString());
     // An empty mark stays empty.
     race.limitsOff(BetType::Quinella);
-    race.settings.setDispChar(BetType::Quinella, 1, QString());
+    race.settings.writeText(SettingsKey::DispChar, BetType::Quinella, 1, QString());
     EXPECT_EQ(mark().text, QString());
 }
 
@@ -292,31 +294,32 @@ TEST(PairJudgement, SignTestsRatioLimitsAndColours)
     };
     // Levels wide enough to mark every judged quinella pair.
     for (int level = 1; level <= 5; ++level) {
-        race.settings.setDetectMin(BetType::Quinella, level, 0);
-        race.settings.setDetectMax(BetType::Quinella, level, 1000);
-        race.settings.setDispChar(BetType::Quinella, level, QString::number(level));
+        race.settings.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, level, 0);
+        race.settings.writeInteger16(SettingsKey::DetectMax, BetType::Quinella, level, 1000);
+        race.settings.writeText(
+            SettingsKey::DispChar, BetType::Quinella, level, QString::number(level));
     }
     EXPECT_EQ(marks(BetType::Quinella),
               QStringList({u"1"_s, u"1"_s, u"1"_s, u"1"_s, u"1"_s, QString()}));
-    race.settings.setDispSign(BetType::Quinella, 1); // only D ≥ 0
+    race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, 1); // only D ≥ 0
     EXPECT_EQ(marks(BetType::Quinella),
               QStringList({u"1"_s, QString(), u"1"_s, QString(), u"1"_s, QString()}));
-    race.settings.setDispSign(BetType::Quinella, 2); // only D ≤ 0
+    race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, 2); // only D ≤ 0
     EXPECT_EQ(marks(BetType::Quinella),
               QStringList({QString(), u"1"_s, QString(), u"1"_s, QString(), QString()}));
-    race.settings.setDispSign(BetType::Quinella, 0);
+    race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, 0);
     // A ratio equal to the limit is not excluded; one below it is (horse 4: 0.050, 0.060).
-    race.settings.setWinRatioLimit(BetType::Quinella, 0.05F);
+    race.settings.writeSingle(SettingsKey::TanRatioLimit, BetType::Quinella, 1, 0.05F);
     EXPECT_EQ(marks(BetType::Quinella)[2], u"1");
-    race.settings.setPlaceRatioLimit(BetType::Quinella, 0.061F);
+    race.settings.writeSingle(SettingsKey::FukuRatioLimit, BetType::Quinella, 1, 0.061F);
     EXPECT_EQ(marks(BetType::Quinella),
               QStringList({u"1"_s, u"1"_s, QString(), u"1"_s, QString(), QString()}));
     // The real limit: A ≥ 15 is excluded, (2,3) at exactly 15.0 among them.
-    race.settings.setRealLimit(BetType::Quinella, 15.0F);
+    race.settings.writeSingle(SettingsKey::RealLimit, BetType::Quinella, 1, 15.0F);
     EXPECT_EQ(marks(BetType::Quinella)[3], QString());
     // Colours: plus and minus from the settings.
-    race.settings.setPlusColor(BetType::Quinella, 0xFF0000); // blue
-    race.settings.setMinusColor(BetType::Quinella, 0x00FF00);
+    race.settings.writeInteger32(SettingsKey::PlusColor, BetType::Quinella, 1, 0xFF0000); // blue
+    race.settings.writeInteger32(SettingsKey::MinusColor, BetType::Quinella, 1, 0x00FF00);
     const auto rows = race.judge(BetType::Quinella);
     EXPECT_EQ(rows[0][MarkColumn].foreground, QColor(0, 0, 255));
     EXPECT_EQ(rows[1][MarkColumn].foreground, QColor(0, 255, 0));

@@ -56,7 +56,8 @@ TEST(CommandLine, ExportWritesWhatTheWindowWould)
     const QString ini = folder.filePath(u"settings.ini"_s);
     {
         SettingsStore settings(ini);
-        settings.setDetectVal(3); // the export must use the given settings
+        settings.writeInteger16(
+            SettingsKey::DetectVal, {}, 1, 3); // the export must use the given settings
     }
     const QString out = folder.filePath(u"race.csv"_s);
     const ProcessRun result = run({u"--settings"_s, ini, u"--export-csv"_s, out, zo});

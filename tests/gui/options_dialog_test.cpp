@@ -129,7 +129,7 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
 TEST(OptionsDialog, OkStoresWhatTheControlsShow)
 {
     Options o;
-    o.settings.setRealLimit(BetType::Wide, 123.5F);
+    o.settings.writeSingle(SettingsKey::RealLimit, BetType::Wide, 1, 123.5F);
     OptionsDialog d(o.settings, o.sink);
     d.setColourChooser([](const QColor&) { return QColor(0x12, 0x34, 0x56); });
     child<QLineEdit>(d, u"txtPatFolder"_s)->setText(u"D:\\Races\\"_s);
@@ -155,24 +155,24 @@ TEST(OptionsDialog, OkStoresWhatTheControlsShow)
     EXPECT_EQ(d.result(), QDialog::Accepted);
     const SettingsStore& s = o.settings;
     EXPECT_EQ(s.readText(u"Option"_s, u"PatFolder"_s, {}), u"D:\\Races\\");
-    EXPECT_EQ(s.getHorseNoColor(18), 0x563412);
-    EXPECT_EQ(s.getHorseNoColor(17), 16777215);
-    EXPECT_EQ(s.getPlusColor(BetType::Wide), 0x563412);
-    EXPECT_EQ(s.getPlusColor(BetType::Quinella), 0);
-    EXPECT_EQ(s.getDetectVal(), 17);
-    EXPECT_EQ(s.getDetectMin(BetType::Quinella, 1), 150);
-    EXPECT_EQ(s.getDetectMax(BetType::Quinella, 1), 151);
-    EXPECT_EQ(s.getDetectMin(BetType::Wide, 5), 0);
-    EXPECT_EQ(s.getDetectMax(BetType::Wide, 5), 1000);
-    EXPECT_EQ(s.getDispChar(BetType::Quinella, 2), QString());
-    EXPECT_EQ(s.getDispChar(BetType::Wide, 3), longMark);
-    EXPECT_EQ(s.getDispSign(BetType::Wide), 2);
-    EXPECT_EQ(s.getDispSign(BetType::Quinella), 0);
-    EXPECT_EQ(s.getIsIdealLimit(BetType::Quinella), false);
-    EXPECT_EQ(s.getIsIdealLimit(BetType::Wide), true);
-    EXPECT_EQ(s.getPlaceRatioLimit(BetType::Quinella), 9999.9F);
-    EXPECT_EQ(s.getIsRealLimit(BetType::Wide), false);
-    EXPECT_EQ(s.getRealLimit(BetType::Wide), 123.5F);
+    EXPECT_EQ(s.readInteger32(SettingsKey::HorseNoColor, {}, 18), 0x563412);
+    EXPECT_EQ(s.readInteger32(SettingsKey::HorseNoColor, {}, 17), 16777215);
+    EXPECT_EQ(s.readInteger32(SettingsKey::PlusColor, BetType::Wide), 0x563412);
+    EXPECT_EQ(s.readInteger32(SettingsKey::PlusColor, BetType::Quinella), 0);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DetectVal), 17);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DetectMin, BetType::Quinella, 1), 150);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DetectMax, BetType::Quinella, 1), 151);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DetectMin, BetType::Wide, 5), 0);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DetectMax, BetType::Wide, 5), 1000);
+    EXPECT_EQ(s.readText(SettingsKey::DispChar, BetType::Quinella, 2), QString());
+    EXPECT_EQ(s.readText(SettingsKey::DispChar, BetType::Wide, 3), longMark);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DispSign, BetType::Wide), 2);
+    EXPECT_EQ(s.readInteger16(SettingsKey::DispSign, BetType::Quinella), 0);
+    EXPECT_EQ(s.readFlag(SettingsKey::IsIdealLimit, BetType::Quinella), false);
+    EXPECT_EQ(s.readFlag(SettingsKey::IsIdealLimit, BetType::Wide), true);
+    EXPECT_EQ(s.readSingle(SettingsKey::FukuRatioLimit, BetType::Quinella), 9999.9F);
+    EXPECT_EQ(s.readFlag(SettingsKey::IsRealLimit, BetType::Wide), false);
+    EXPECT_EQ(s.readSingle(SettingsKey::RealLimit, BetType::Wide), 123.5F);
 }
 
 TEST(OptionsDialog, TypedNumbersAreNotCompletedFromTheList)
@@ -193,8 +193,8 @@ TEST(OptionsDialog, TypedNumbersAreNotCompletedFromTheList)
         EXPECT_EQ(box->currentText(), typed) << name.toStdString();
     }
     child<QPushButton>(d, u"btnOk"_s)->click();
-    EXPECT_EQ(o.settings.getRealLimit(BetType::Quinella), 10.0F);
-    EXPECT_EQ(o.settings.getDetectMin(BetType::Wide, 1), 15);
+    EXPECT_EQ(o.settings.readSingle(SettingsKey::RealLimit, BetType::Quinella), 10.0F);
+    EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectMin, BetType::Wide, 1), 15);
 }
 
 // One failing (or passing) set of entries and what OK must then do. The order of the checks is
@@ -284,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OptionsDialog, UntickedLimitIsNotChecked)
 {
     Options o;
-    o.settings.setIsWinRatioLimit(BetType::Quinella, false);
+    o.settings.writeFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella, 1, false);
     OptionsDialog d(o.settings, o.sink);
     o.setText(d, u"cmbDispLimitUma_2"_s, QString());
     EXPECT_TRUE(d.validateInput());
@@ -344,11 +344,11 @@ TEST(OptionsDialog, EnterInABoxConfirmsAndEscapeCancels)
         box->lineEdit()->setText(u"7"_s);
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         EXPECT_EQ(d.result(), QDialog::Accepted);
-        EXPECT_EQ(o.settings.getDetectMin(BetType::Quinella, 1), 7);
+        EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectMin, BetType::Quinella, 1), 7);
         // The typed text does not join the list.
         EXPECT_EQ(box->count(), 9);
     }
-    o.settings.setDetectMin(BetType::Quinella, 1, 8);
+    o.settings.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, 1, 8);
     OptionsDialog d(o.settings, o.sink);
     d.show();
     QComboBox* box = o.combo(d, u"cmbDetectMinUma_0"_s);
@@ -356,7 +356,7 @@ TEST(OptionsDialog, EnterInABoxConfirmsAndEscapeCancels)
     QTest::keyClick(box->lineEdit(), Qt::Key_Escape);
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Rejected);
-    EXPECT_EQ(o.settings.getDetectMin(BetType::Quinella, 1), 8);
+    EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectMin, BetType::Quinella, 1), 8);
 }
 
 TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
@@ -418,19 +418,19 @@ TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
     // OK stores what the controls show.
     child<QPushButton>(d, u"btnOk"_s)->click();
     EXPECT_TRUE(o.sink.messages.empty());
-    EXPECT_EQ(o.settings.getDetectVal(), 0);
-    EXPECT_EQ(o.settings.getDispSign(BetType::Wide), 0);
-    EXPECT_EQ(o.settings.getDetectMin(BetType::Wide, 5), 50);
-    EXPECT_EQ(o.settings.getIsPlaceRatioLimit(BetType::Quinella), false);
-    EXPECT_EQ(o.settings.getPlaceRatioLimit(BetType::Quinella), 0.05F);
-    EXPECT_EQ(o.settings.getMinusColor(BetType::Wide), 16777215);
-    EXPECT_EQ(o.settings.getHorseNoColor(6), 16777215);
+    EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectVal), 0);
+    EXPECT_EQ(o.settings.readInteger16(SettingsKey::DispSign, BetType::Wide), 0);
+    EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectMin, BetType::Wide, 5), 50);
+    EXPECT_EQ(o.settings.readFlag(SettingsKey::IsFukuRatioLimit, BetType::Quinella), false);
+    EXPECT_EQ(o.settings.readSingle(SettingsKey::FukuRatioLimit, BetType::Quinella), 0.05F);
+    EXPECT_EQ(o.settings.readInteger32(SettingsKey::MinusColor, BetType::Wide), 16777215);
+    EXPECT_EQ(o.settings.readInteger32(SettingsKey::HorseNoColor, {}, 6), 16777215);
 }
 
 TEST(OptionsDialog, ColourButtonsStartTheChooserFromTheirColour)
 {
     Options o;
-    o.settings.setMinusColor(BetType::Quinella, 0x00FF00);
+    o.settings.writeInteger32(SettingsKey::MinusColor, BetType::Quinella, 1, 0x00FF00);
     OptionsDialog d(o.settings, o.sink);
     std::vector<QColor> presets;
     std::optional<QColor> answer;
@@ -517,8 +517,8 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
     QString error;
     ASSERT_TRUE(writeRaceSet(folder.path(), race, &error));
     // One band that takes every deviation, so that every judged pair carries a mark.
-    settings.setDetectMin(BetType::Quinella, 1, 0);
-    settings.setDetectMax(BetType::Quinella, 1, 32767);
+    settings.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, 1, 0);
+    settings.writeInteger16(SettingsKey::DetectMax, BetType::Quinella, 1, 32767);
     MainWindow window(settings, &sink);
     window.loadRace(folder.filePath(winPlaceOddsFileName(race)));
     const auto marks = [&window] {
@@ -543,10 +543,10 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
         }
         opened = dialog->parentWidget() == &window;
         for (int no = 1; no <= 18; ++no) {
-            settings.setHorseNoColor(no, 255);
+            settings.writeInteger32(SettingsKey::HorseNoColor, {}, no, 255);
         }
         for (int level = 1; level <= 5; ++level) {
-            settings.setDispChar(BetType::Quinella, level, u"Z"_s);
+            settings.writeText(SettingsKey::DispChar, BetType::Quinella, level, u"Z"_s);
         }
         dialog->close();
     });

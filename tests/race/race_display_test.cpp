@@ -53,8 +53,11 @@ struct Fixture
 TEST(RaceDisplay, HandComputedRaceFillsEveryColumn)
 {
     Fixture f;
-    f.settings.setDetectVal(1); // rows whose ranks differ by 1 get "★", equal ones do not
-    f.settings.setHorseNoColor(1, 0);
+    f.settings.writeInteger16(SettingsKey::DetectVal,
+                              {},
+                              1,
+                              1); // rows whose ranks differ by 1 get "★", equal ones do not
+    f.settings.writeInteger32(SettingsKey::HorseNoColor, {}, 1, 0);
     const QString zo = f.writeRace(u"Zo-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
     f.folder.write(u"De-0001.jra"_s,
                    handRaceCard(u"1540"_s, {u"アアア"_s, u"イイイ"_s, u"ウウウ"_s, u"エエエ"_s}));
@@ -138,10 +141,11 @@ TEST(RaceDisplay, StarAtTheThresholdAndNotBelowIt)
     ASSERT_TRUE(f.display.load(zo)); // default threshold 5: |1 − 6| = 5 marks row 1
     EXPECT_EQ(f.column(C::Mark, 6),
               QStringList({u"★"_s, QString(), QString(), QString(), QString(), QString()}));
-    f.settings.setDetectVal(6);
+    f.settings.writeInteger16(SettingsKey::DetectVal, {}, 1, 6);
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_EQ(f.column(C::Mark, 6).join(QString()), QString());
-    f.settings.setDetectVal(0); // nothing chosen: every row is marked
+    f.settings.writeInteger16(
+        SettingsKey::DetectVal, {}, 1, 0); // nothing chosen: every row is marked
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_EQ(f.column(C::Mark, 6).join(QString()), u"★★★★★★");
     f.settings.writeText(u"Option\\AutoJudge"_s, u"DetectVal"_s, u"many"_s); // default 5

@@ -133,7 +133,7 @@ const SettingsCase kSettings[] = {
     // outside code page 932 and none at all.
     {"levels",
      [](SettingsStore& s) {
-         s.setDetectVal(1);
+         s.writeInteger16(SettingsKey::DetectVal, {}, 1, 1);
          const qint16 bounds[2][5][2] = {{{0, 1}, {1, 1}, {-5, 3}, {50, 2}, {2, 32767}},
                                          {{0, 10}, {5, 15}, {10, 20}, {15, 1000}, {0, 0}}};
          const char16_t* marks[2][5]
@@ -142,32 +142,32 @@ const SettingsCase kSettings[] = {
              const auto b = static_cast<std::size_t>(bet);
              for (int level = 1; level <= 5; ++level) {
                  const auto l = static_cast<std::size_t>(level - 1);
-                 s.setDetectMin(bet, level, bounds[b][l][0]);
-                 s.setDetectMax(bet, level, bounds[b][l][1]);
-                 s.setDispChar(bet, level, QString::fromUtf16(marks[b][l]));
+                 s.writeInteger16(SettingsKey::DetectMin, bet, level, bounds[b][l][0]);
+                 s.writeInteger16(SettingsKey::DetectMax, bet, level, bounds[b][l][1]);
+                 s.writeText(SettingsKey::DispChar, bet, level, QString::fromUtf16(marks[b][l]));
              }
          }
      }},
     // Only positive deviations for the quinella, only negative ones for the wide, with odd limits.
     {"signs",
      [](SettingsStore& s) {
-         s.setDispSign(BetType::Quinella, 1);
-         s.setDispSign(BetType::Wide, 2);
-         s.setIdealLimit(BetType::Quinella, 50.5F);
-         s.setRealLimit(BetType::Wide, 10.0F);
-         s.setWinRatioLimit(BetType::Quinella, 0.1F);
-         s.setPlaceRatioLimit(BetType::Wide, 0.0F);
+         s.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, 1);
+         s.writeInteger16(SettingsKey::DispSign, BetType::Wide, 1, 2);
+         s.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 50.5F);
+         s.writeSingle(SettingsKey::RealLimit, BetType::Wide, 1, 10.0F);
+         s.writeSingle(SettingsKey::TanRatioLimit, BetType::Quinella, 1, 0.1F);
+         s.writeSingle(SettingsKey::FukuRatioLimit, BetType::Wide, 1, 0.0F);
      }},
     // The signs the other way round and every limit off.
     {"nolimits",
      [](SettingsStore& s) {
-         s.setDetectVal(18);
+         s.writeInteger16(SettingsKey::DetectVal, {}, 1, 18);
          for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
-             s.setDispSign(bet, bet == BetType::Quinella ? 2 : 1);
-             s.setIsIdealLimit(bet, false);
-             s.setIsRealLimit(bet, false);
-             s.setIsWinRatioLimit(bet, false);
-             s.setIsPlaceRatioLimit(bet, false);
+             s.writeInteger16(SettingsKey::DispSign, bet, 1, bet == BetType::Quinella ? 2 : 1);
+             s.writeFlag(SettingsKey::IsIdealLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsRealLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, false);
          }
      }},
     // Texts that do not convert, or convert only loosely, where numbers and flags belong.

@@ -28,24 +28,24 @@ TEST(SettingsStore, EmptyStoreGivesEveryDefault)
     const SettingsStore store(folder.filePath(u"empty.ini"_s));
     EXPECT_EQ(store.getPatFolder(), SettingsStore::defaultPatFolder() + QDir::separator());
     for (int horse = 1; horse <= 18; ++horse) {
-        EXPECT_EQ(store.getHorseNoColor(horse), 16777215);
+        EXPECT_EQ(store.readInteger32(SettingsKey::HorseNoColor, {}, horse), 16777215);
     }
-    EXPECT_EQ(store.getDetectVal(), 5);
-    EXPECT_EQ(store.getDetectMin(BetType::Wide, 5), 30);
-    EXPECT_EQ(store.getDetectMax(BetType::Quinella, 1), 1000);
-    EXPECT_EQ(store.getDetectMin(BetType::Quinella, 3), 200);
-    EXPECT_EQ(store.getDispChar(BetType::Quinella, 4), u"△");
-    EXPECT_EQ(store.getDispChar(BetType::Wide, 1), u"◎");
-    EXPECT_EQ(store.getRealLimit(BetType::Wide), 100.0F);
-    EXPECT_EQ(store.getRealLimit(BetType::Quinella), 300.0F);
-    EXPECT_EQ(store.getIdealLimit(BetType::Wide), 1000.0F);
-    EXPECT_EQ(store.getWinRatioLimit(BetType::Quinella), 0.04F);
-    EXPECT_EQ(store.getPlaceRatioLimit(BetType::Wide), 0.05F);
-    EXPECT_EQ(store.getIsWinRatioLimit(BetType::Quinella), true);
-    EXPECT_EQ(store.getIsRealLimit(BetType::Wide), true);
-    EXPECT_EQ(store.getDispSign(BetType::Quinella), 0);
-    EXPECT_EQ(store.getPlusColor(BetType::Wide), 0);
-    EXPECT_EQ(store.getMinusColor(BetType::Quinella), 255);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DetectVal), 5);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DetectMin, BetType::Wide, 5), 30);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DetectMax, BetType::Quinella, 1), 1000);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DetectMin, BetType::Quinella, 3), 200);
+    EXPECT_EQ(store.readText(SettingsKey::DispChar, BetType::Quinella, 4), u"△");
+    EXPECT_EQ(store.readText(SettingsKey::DispChar, BetType::Wide, 1), u"◎");
+    EXPECT_EQ(store.readSingle(SettingsKey::RealLimit, BetType::Wide), 100.0F);
+    EXPECT_EQ(store.readSingle(SettingsKey::RealLimit, BetType::Quinella), 300.0F);
+    EXPECT_EQ(store.readSingle(SettingsKey::IdealLimit, BetType::Wide), 1000.0F);
+    EXPECT_EQ(store.readSingle(SettingsKey::TanRatioLimit, BetType::Quinella), 0.04F);
+    EXPECT_EQ(store.readSingle(SettingsKey::FukuRatioLimit, BetType::Wide), 0.05F);
+    EXPECT_EQ(store.readFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella), true);
+    EXPECT_EQ(store.readFlag(SettingsKey::IsRealLimit, BetType::Wide), true);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DispSign, BetType::Quinella), 0);
+    EXPECT_EQ(store.readInteger32(SettingsKey::PlusColor, BetType::Wide), 0);
+    EXPECT_EQ(store.readInteger32(SettingsKey::MinusColor, BetType::Quinella), 255);
     EXPECT_EQ(store.readTwips(QString::fromUtf16(SettingsSection::kMainWindow), u"Left"_s, 1000),
               1000);
     // Reading never creates the file.
@@ -58,11 +58,11 @@ TEST(SettingsStore, IniLayoutOfAKnownWrite)
     const QString path = folder.filePath(u"layout.ini"_s);
     {
         SettingsStore store(path);
-        store.setDetectMin(BetType::Quinella, 3, 150);
-        store.setDispChar(BetType::Quinella, 1, u"◎"_s);
-        store.setIdealLimit(BetType::Quinella, 9999.9F);
-        store.setIsRealLimit(BetType::Wide, false);
-        store.setHorseNoColor(1, 255);
+        store.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, 3, 150);
+        store.writeText(SettingsKey::DispChar, BetType::Quinella, 1, u"◎"_s);
+        store.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 9999.9F);
+        store.writeFlag(SettingsKey::IsRealLimit, BetType::Wide, 1, false);
+        store.writeInteger32(SettingsKey::HorseNoColor, {}, 1, 255);
         store.setPatFolder(u"C:\\Program Files\\Pat98"_s);
         store.writeTwips(QString::fromUtf16(SettingsSection::kMainWindow), u"Left"_s, 1000);
     }
@@ -86,56 +86,62 @@ TEST(SettingsStore, EveryWriterRoundTripsThroughItsReader)
     {
         SettingsStore store(path);
         store.setPatFolder(u"/srv/pat"_s);
-        store.setDetectVal(12);
+        store.writeInteger16(SettingsKey::DetectVal, {}, 1, 12);
         for (int horse = 1; horse <= 18; ++horse) {
-            store.setHorseNoColor(horse, horse * 1000);
+            store.writeInteger32(SettingsKey::HorseNoColor, {}, horse, horse * 1000);
         }
         for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
             const int b = bet == BetType::Quinella ? 1 : 2;
             for (int level = 1; level <= 5; ++level) {
-                store.setDetectMin(bet, level, static_cast<qint16>(-level * b));
-                store.setDetectMax(bet, level, static_cast<qint16>(32767 - level * b));
-                store.setDispChar(bet, level, level == 5 ? QString() : u"★%1"_s.arg(level * b));
+                store.writeInteger16(
+                    SettingsKey::DetectMin, bet, level, static_cast<qint16>(-level * b));
+                store.writeInteger16(
+                    SettingsKey::DetectMax, bet, level, static_cast<qint16>(32767 - level * b));
+                store.writeText(SettingsKey::DispChar,
+                                bet,
+                                level,
+                                level == 5 ? QString() : u"★%1"_s.arg(level * b));
             }
-            store.setDispSign(bet, static_cast<qint16>(b));
-            store.setPlusColor(bet, 0x123456 * b);
-            store.setMinusColor(bet, 0x654321 * b);
-            store.setIsIdealLimit(bet, b == 1);
-            store.setIsRealLimit(bet, b == 2);
-            store.setIsWinRatioLimit(bet, b == 1);
-            store.setIsPlaceRatioLimit(bet, b == 2);
-            store.setIdealLimit(bet, 9999.9F * b);
-            store.setRealLimit(bet, 0.1F * b);
-            store.setWinRatioLimit(bet, 1.0F / 3.0F * b);
-            store.setPlaceRatioLimit(bet, -0.05F * b);
+            store.writeInteger16(SettingsKey::DispSign, bet, 1, static_cast<qint16>(b));
+            store.writeInteger32(SettingsKey::PlusColor, bet, 1, 0x123456 * b);
+            store.writeInteger32(SettingsKey::MinusColor, bet, 1, 0x654321 * b);
+            store.writeFlag(SettingsKey::IsIdealLimit, bet, 1, b == 1);
+            store.writeFlag(SettingsKey::IsRealLimit, bet, 1, b == 2);
+            store.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, b == 1);
+            store.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, b == 2);
+            store.writeSingle(SettingsKey::IdealLimit, bet, 1, 9999.9F * b);
+            store.writeSingle(SettingsKey::RealLimit, bet, 1, 0.1F * b);
+            store.writeSingle(SettingsKey::TanRatioLimit, bet, 1, 1.0F / 3.0F * b);
+            store.writeSingle(SettingsKey::FukuRatioLimit, bet, 1, -0.05F * b);
         }
     }
     const SettingsStore store(path); // a fresh store reads the file
     EXPECT_EQ(store.getPatFolder(), u"/srv/pat/");
-    EXPECT_EQ(store.getDetectVal(), 12);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DetectVal), 12);
     for (int horse = 1; horse <= 18; ++horse) {
-        EXPECT_EQ(store.getHorseNoColor(horse), horse * 1000);
+        EXPECT_EQ(store.readInteger32(SettingsKey::HorseNoColor, {}, horse), horse * 1000);
     }
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         const int b = bet == BetType::Quinella ? 1 : 2;
         for (int level = 1; level <= 5; ++level) {
-            EXPECT_EQ(store.getDetectMin(bet, level), -level * b);
-            EXPECT_EQ(store.getDetectMax(bet, level), 32767 - level * b);
-            EXPECT_EQ(store.getDispChar(bet, level),
+            EXPECT_EQ(store.readInteger16(SettingsKey::DetectMin, bet, level), -level * b);
+            EXPECT_EQ(store.readInteger16(SettingsKey::DetectMax, bet, level), 32767 - level * b);
+            EXPECT_EQ(store.readText(SettingsKey::DispChar, bet, level),
                       level == 5 ? QString() : u"★%1"_s.arg(level * b));
         }
-        EXPECT_EQ(store.getDispSign(bet), b);
-        EXPECT_EQ(store.getPlusColor(bet), 0x123456 * b);
-        EXPECT_EQ(store.getMinusColor(bet), 0x654321 * b);
-        EXPECT_EQ(store.getIsIdealLimit(bet), b == 1);
-        EXPECT_EQ(store.getIsRealLimit(bet), b == 2);
-        EXPECT_EQ(store.getIsWinRatioLimit(bet), b == 1);
-        EXPECT_EQ(store.getIsPlaceRatioLimit(bet), b == 2);
-        EXPECT_EQ(store.getIdealLimit(bet), 9999.9F * b);
-        EXPECT_EQ(store.getRealLimit(bet), 0.1F * b);
+        EXPECT_EQ(store.readInteger16(SettingsKey::DispSign, bet), b);
+        EXPECT_EQ(store.readInteger32(SettingsKey::PlusColor, bet), 0x123456 * b);
+        EXPECT_EQ(store.readInteger32(SettingsKey::MinusColor, bet), 0x654321 * b);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsIdealLimit, bet), b == 1);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsRealLimit, bet), b == 2);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsTanRatioLimit, bet), b == 1);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsFukuRatioLimit, bet), b == 2);
+        EXPECT_EQ(store.readSingle(SettingsKey::IdealLimit, bet), 9999.9F * b);
+        EXPECT_EQ(store.readSingle(SettingsKey::RealLimit, bet), 0.1F * b);
         // Seven significant digits: the nearest single to 0.3333333 (×2: 0.6666667).
-        EXPECT_EQ(store.getWinRatioLimit(bet), b == 1 ? 0.3333333F : 0.6666667F);
-        EXPECT_EQ(store.getPlaceRatioLimit(bet), -0.05F * b);
+        EXPECT_EQ(store.readSingle(SettingsKey::TanRatioLimit, bet),
+                  b == 1 ? 0.3333333F : 0.6666667F);
+        EXPECT_EQ(store.readSingle(SettingsKey::FukuRatioLimit, bet), -0.05F * b);
     }
 }
 
@@ -220,10 +226,11 @@ TEST(SettingsStore, MarksAreTextAndMayBeEmpty)
 {
     TestFolder folder;
     SettingsStore store(folder.filePath(u"marks.ini"_s));
-    store.setDispChar(BetType::Wide, 2, QString());
-    EXPECT_EQ(store.getDispChar(BetType::Wide, 2), QString());
-    store.setDispChar(BetType::Wide, 3, u"@Variant(x), \"q\" [s]; =1"_s);
-    EXPECT_EQ(store.getDispChar(BetType::Wide, 3), u"@Variant(x), \"q\" [s]; =1");
+    store.writeText(SettingsKey::DispChar, BetType::Wide, 2, QString());
+    EXPECT_EQ(store.readText(SettingsKey::DispChar, BetType::Wide, 2), QString());
+    store.writeText(SettingsKey::DispChar, BetType::Wide, 3, u"@Variant(x), \"q\" [s]; =1"_s);
+    EXPECT_EQ(store.readText(SettingsKey::DispChar, BetType::Wide, 3),
+              u"@Variant(x), \"q\" [s]; =1");
     // The level digit follows the name and the bet type.
     EXPECT_EQ(settingsKey(SettingsKey::DetectMin).storedName(BetType::Quinella, 3),
               u"DetectMinUma3");
@@ -241,8 +248,8 @@ TEST(SettingsStore, AFileThatIsNotAnIniIsReadAsEmptyAndNeverWritten)
         {
             SettingsStore store(path);
             EXPECT_FALSE(store.isWritable());
-            EXPECT_EQ(store.getDetectVal(), 5);
-            store.setDetectVal(9);
+            EXPECT_EQ(store.readInteger16(SettingsKey::DetectVal), 5);
+            store.writeInteger16(SettingsKey::DetectVal, {}, 1, 9);
             store.sync();
         }
         EXPECT_EQ(fileBytes(path), bytes);
@@ -253,19 +260,19 @@ TEST(SettingsStore, AFileThatIsNotAnIniIsReadAsEmptyAndNeverWritten)
         {
             SettingsStore store(path);
             EXPECT_TRUE(store.isWritable());
-            store.setDetectVal(9);
+            store.writeInteger16(SettingsKey::DetectVal, {}, 1, 9);
         }
-        EXPECT_EQ(SettingsStore(path).getDetectVal(), 9);
+        EXPECT_EQ(SettingsStore(path).readInteger16(SettingsKey::DetectVal), 9);
     }
     // An empty file is simply a store with nothing in it yet.
     const QString empty = folder.write(u"empty.ini"_s, QByteArray());
     SettingsStore store(empty);
     EXPECT_TRUE(store.isWritable());
-    store.setDetectVal(9);
-    EXPECT_EQ(store.getDetectVal(), 9);
+    store.writeInteger16(SettingsKey::DetectVal, {}, 1, 9);
+    EXPECT_EQ(store.readInteger16(SettingsKey::DetectVal), 9);
     // A folder in place of the file: defaults.
     const SettingsStore onFolder(folder.path());
-    EXPECT_EQ(onFolder.getDetectVal(), 5);
+    EXPECT_EQ(onFolder.readInteger16(SettingsKey::DetectVal), 5);
 }
 
 TEST(SettingsStore, NativeStoreLivesUnderTheApplicationTitle)
