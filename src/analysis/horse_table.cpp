@@ -2,9 +2,9 @@
 #include "horse_table.h"
 
 #include <cmath>
+#include <limits>
 
 #include "base/colour.h"
-#include "base/display_format.h"
 #include "base/number_text.h"
 #include "base/texts.h"
 
@@ -17,6 +17,7 @@ constexpr float kScratchedPlaceOdds = 999.9F;
 const QString kScratched = Texts::scratched();
 const QString kNoRatio = u"-----"_s;
 const QString kNone = u"---"_s;
+const QString kStar = u"★"_s;
 
 constexpr const char16_t* kColumnNames[] = {
     u"lblHorseName",    u"lblTanOdds",       u"lblFukuOddsMin",    u"lblFukuOddsMax",
@@ -52,28 +53,124 @@ QString horseColumnName(HorseColumn column)
 HorseTable::HorseTable()
 {
     for (int k = 1; k <= kRows; ++k) {
-        cell(HorseColumn::PopularityRank, k) = QString::number(k);
+        at(HorseColumn::PopularityRank, k) = Cell::integer(k);
     }
 }
 
-QString& HorseTable::cell(HorseColumn column, int row)
+Cell& HorseTable::at(HorseColumn column, int row)
 {
     return m_cells.at(static_cast<std::size_t>(column)).at(static_cast<std::size_t>(row - 1));
 }
 
-const QString& HorseTable::cell(HorseColumn column, int row) const
+const Cell& HorseTable::at(HorseColumn column, int row) const
 {
     return m_cells.at(static_cast<std::size_t>(column)).at(static_cast<std::size_t>(row - 1));
+}
+
+bool HorseTable::isFileColumn(HorseColumn column)
+{
+    switch (column) {
+    case HorseColumn::HorseName:
+    case HorseColumn::WinOdds:
+    case HorseColumn::PlaceOddsMin:
+    case HorseColumn::PlaceOddsMax:
+    case HorseColumn::WinOrderHorseName:
+    case HorseColumn::WinOrderOdds:
+    case HorseColumn::PlaceOrderHorseName:
+    case HorseColumn::PlaceOrderOddsMin:
+    case HorseColumn::PlaceOrderOddsMax:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::pair<HorseTable::FileField, int> HorseTable::fileFieldOf(HorseColumn column, int row) const
+{
+    const auto index = static_cast<std::size_t>(row);
+    const int win = m_winOrder.at(index);
+    const int place = m_placeOrder.at(index);
+    const bool placeScratched = place != 0 && isScratched(place);
+    switch (column) {
+    case HorseColumn::HorseName:
+        return {NameField, row};
+    case HorseColumn::WinOdds:
+        return {WinField, row};
+    case HorseColumn::PlaceOddsMin:
+        return {MinField, row};
+    case HorseColumn::PlaceOddsMax:
+        return {MaxField, row};
+    case HorseColumn::WinOrderHorseName:
+        return {NameField, win};
+    case HorseColumn::WinOrderOdds:
+        return {WinField, win};
+    case HorseColumn::PlaceOrderHorseName:
+        return {NameField, place};
+    case HorseColumn::PlaceOrderOddsMin:
+        // A scratched horse shows its "ﾄﾘｹｼ" where its place odds would be.
+        return {placeScratched ? WinField : MinField, place};
+    case HorseColumn::PlaceOrderOddsMax:
+        return {placeScratched ? FieldCount : MaxField, place};
+    default:
+        return {FieldCount, 0};
+    }
+}
+
+QStringView HorseTable::fileText(HorseColumn column, int row) const
+{
+    const auto [field, horse] = fileFieldOf(column, row);
+    if (field == FieldCount || horse == 0) {
+        return {};
+    }
+    const Runner& r = m_horses.at(static_cast<std::size_t>(horse - 1));
+    if (field == NameField) {
+        return r.name.view().left(r.nameLength);
+    }
+    return r.odds.at(static_cast<std::size_t>(field - WinField)).trimmed();
 }
 
 QString HorseTable::text(HorseColumn column, int row) const
 {
-    return cell(column, row);
+    if (fileFieldOf(column, row).first != FieldCount) {
+        return fileText(column, row).toString();
+    }
+    return at(column, row).text();
 }
 
-void HorseTable::setText(HorseColumn column, int row, const QString& text)
+Cell HorseTable::cell(HorseColumn column, int row) const
 {
-    cell(column, row) = text;
+    return fileFieldOf(column, row).first != FieldCount ? Cell() : at(column, row);
+}
+
+void HorseTable::setFileText(HorseColumn column, int row, QStringView text)
+{
+    Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));
+    const auto [field, horse] = fileFieldOf(column, row);
+    Q_ASSERT(horse == row);
+    if (field == NameField) {
+        r.name = PatText<18>::fromString(text);
+        r.nameLength = qMin<qsizetype>(text.size(), PatText<18>::kWidth);
+        return;
+    }
+    if (field == FieldCount) {
+        return;
+    }
+    const auto index = static_cast<std::size_t>(field - WinField);
+    r.odds.at(index) = PatText<5>::fromString(text.trimmed());
+    r.oddsValue.at(index) = numericValue(r.odds.at(index).view());
+    if (field == WinField) {
+        r.scratched = r.odds[0].trimmed() == kScratched;
+    }
+}
+
+void HorseTable::setCell(HorseColumn column, int row, const Cell& cell)
+{
+    at(column, row) = cell;
+}
+
+QString HorseTable::horseNum() const
+{
+    return m_runners ? QString::number(*m_runners) : QString();
 }
 
 CellColours HorseTable::colours(HorseColumn column, int row) const
@@ -84,40 +181,40 @@ CellColours HorseTable::colours(HorseColumn column, int row) const
 
 int HorseTable::getHorseCount() const
 {
-    // Rows beyond the table cannot hold data, whatever the label says.
-    return qBound(0, static_cast<int>(textToInteger(m_horseNum)), kRows);
+    // The label's text read back as a 16-bit count; rows beyond the table cannot hold data.
+    const bool fits = m_runners && *m_runners >= std::numeric_limits<qint16>::min()
+                      && *m_runners <= std::numeric_limits<qint16>::max();
+    return fits ? qBound(0, *m_runners, kRows) : 0;
 }
 
 bool HorseTable::isScratched(int row) const
 {
-    return cell(HorseColumn::WinOdds, row).trimmed() == kScratched;
+    return m_horses.at(static_cast<std::size_t>(row - 1)).scratched;
 }
 
 float HorseTable::getWinOddsValue(int row) const
 {
-    return isScratched(row) ? kScratchedWinOdds
-                            : static_cast<float>(numericValue(cell(HorseColumn::WinOdds, row)));
+    const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));
+    return r.scratched ? kScratchedWinOdds : static_cast<float>(r.oddsValue[0]);
 }
 
 float HorseTable::getPlaceOddsMinValue(int row) const
 {
-    return isScratched(row)
-               ? kScratchedPlaceOdds
-               : static_cast<float>(numericValue(cell(HorseColumn::PlaceOddsMin, row)));
+    const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));
+    return r.scratched ? kScratchedPlaceOdds : static_cast<float>(r.oddsValue[1]);
 }
 
 float HorseTable::getPlaceOddsMaxValue(int row) const
 {
-    return isScratched(row)
-               ? kScratchedPlaceOdds
-               : static_cast<float>(numericValue(cell(HorseColumn::PlaceOddsMax, row)));
+    const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));
+    return r.scratched ? kScratchedPlaceOdds : static_cast<float>(r.oddsValue[2]);
 }
 
 int HorseTable::findRankRow(HorseColumn column, int rank) const
 {
     const int n = getHorseCount();
     for (int i = 1; i <= n; ++i) {
-        if (numericValue(cell(column, i)) == rank) {
+        if (at(column, i).shownValue() == rank) {
             return i;
         }
     }
@@ -136,19 +233,9 @@ int HorseTable::findPlacePopularityRow(int rank) const
 
 void HorseTable::clearRaw()
 {
-    for (const auto column : {HorseColumn::HorseName,
-                              HorseColumn::WinOrderHorseName,
-                              HorseColumn::PlaceOrderHorseName,
-                              HorseColumn::WinOdds,
-                              HorseColumn::PlaceOddsMin,
-                              HorseColumn::PlaceOddsMax,
-                              HorseColumn::WinOrderOdds,
-                              HorseColumn::PlaceOrderOddsMin,
-                              HorseColumn::PlaceOrderOddsMax}) {
-        for (int row = 1; row <= kRows; ++row) {
-            cell(column, row).clear();
-        }
-    }
+    m_horses.fill(Runner{});
+    m_winOrder.fill(0);
+    m_placeOrder.fill(0);
 }
 
 void HorseTable::clearDerived()
@@ -164,11 +251,13 @@ void HorseTable::clearDerived()
                               HorseColumn::WinPlaceRatio,
                               HorseColumn::WinOrderRatio,
                               HorseColumn::PlaceOrderRatio,
-                              HorseColumn::PlaceOrderOdds}) {
-        for (int row = 1; row <= kRows; ++row) {
-            cell(column, row).clear();
-        }
+                              HorseColumn::PlaceOrderOdds,
+                              HorseColumn::PlaceOrderOddsMax}) {
+        m_cells.at(static_cast<std::size_t>(column)).fill(Cell());
     }
+    // Blocks B and C show nothing until they are filled again.
+    m_winOrder.fill(0);
+    m_placeOrder.fill(0);
 }
 
 void HorseTable::rankRows(HorseColumn column, const std::array<double, kRows + 1>& values)
@@ -184,7 +273,7 @@ void HorseTable::rankRows(HorseColumn column, const std::array<double, kRows + 1
                 ++rank;
             }
         }
-        cell(column, a) = QString::number(rank);
+        at(column, a) = Cell::integer(rank);
     }
 }
 
@@ -199,23 +288,25 @@ void HorseTable::computeDerived()
     rankRows(HorseColumn::WinPopularity, values);
     // Win support ratio.
     for (int i = 1; i <= n; ++i) {
-        const double v = numericValue(cell(HorseColumn::WinOdds, i));
-        cell(HorseColumn::WinRatio, i) = v != 0.0 ? formatRatio(0.8 / v) : kNoRatio;
+        const double v = m_horses[static_cast<std::size_t>(i - 1)].oddsValue[0];
+        at(HorseColumn::WinRatio, i)
+            = v != 0.0 ? Cell::number(0.8 / v, CellForm::Fixed3) : Cell::lastingText(kNoRatio);
     }
     // Average place odds, held in single precision.
     for (int i = 1; i <= n; ++i) {
         const float average = (getPlaceOddsMinValue(i) + getPlaceOddsMaxValue(i)) / 2.0F;
-        cell(HorseColumn::PlaceOdds, i) = formatAverage(average);
+        at(HorseColumn::PlaceOdds, i) = Cell::number(average, CellForm::Fixed2);
     }
-    // Place popularity, compared on the two-decimal texts.
+    // Place popularity, compared on the two-decimal averages as shown.
     for (int i = 1; i <= n; ++i) {
-        values[static_cast<std::size_t>(i)] = numericValue(cell(HorseColumn::PlaceOdds, i));
+        values[static_cast<std::size_t>(i)] = at(HorseColumn::PlaceOdds, i).shownValue();
     }
     rankRows(HorseColumn::PlacePopularity, values);
     // Place support ratio.
     for (int i = 1; i <= n; ++i) {
-        const double v = numericValue(cell(HorseColumn::PlaceOdds, i));
-        cell(HorseColumn::PlaceRatio, i) = v != 0.0 ? formatRatio(0.8 / v / 3.0) : kNoRatio;
+        const double v = at(HorseColumn::PlaceOdds, i).shownValue();
+        at(HorseColumn::PlaceRatio, i) = v != 0.0 ? Cell::number(0.8 / v / 3.0, CellForm::Fixed3)
+                                                  : Cell::lastingText(kNoRatio);
     }
 }
 
@@ -227,24 +318,23 @@ void HorseTable::fillPopularityBlocks(int threshold)
         if (h == 0) {
             continue;
         }
-        cell(HorseColumn::WinOrderHorseNo, k) = QString::number(h);
-        cell(HorseColumn::WinOrderHorseName, k) = cell(HorseColumn::HorseName, h);
-        cell(HorseColumn::WinOrderOdds, k) = cell(HorseColumn::WinOdds, h);
-        cell(HorseColumn::WinOrderRatio, k)
-            = cell(HorseColumn::WinOdds, h) == kScratched ? kNone : cell(HorseColumn::WinRatio, h);
-        const double place = numericValue(cell(HorseColumn::PlaceRatio, h));
+        m_winOrder[static_cast<std::size_t>(k)] = h;
+        at(HorseColumn::WinOrderHorseNo, k) = Cell::integer(h);
+        const Cell& winRatio = at(HorseColumn::WinRatio, h);
+        at(HorseColumn::WinOrderRatio, k) = isScratched(h) ? Cell::lastingText(kNone) : winRatio;
+        const double place = at(HorseColumn::PlaceRatio, h).shownValue();
+        Cell& winPlace = at(HorseColumn::WinPlaceRatio, k);
         if (place == 0.0) {
-            cell(HorseColumn::WinPlaceRatio, k) = formatRatio(0.0);
-        } else if (cell(HorseColumn::WinRatio, h) == kNoRatio) {
+            winPlace = Cell::number(0.0, CellForm::Fixed3);
+        } else if (winRatio.textValue() == kNoRatio) {
             // No win odds: a ratio of 0 would read as a real value.
-            cell(HorseColumn::WinPlaceRatio, k) = kNoRatio;
+            winPlace = Cell::lastingText(kNoRatio);
         } else {
-            cell(HorseColumn::WinPlaceRatio, k)
-                = formatRatio(numericValue(cell(HorseColumn::WinRatio, h)) / place);
+            winPlace = Cell::number(winRatio.shownValue() / place, CellForm::Fixed3);
         }
-        const double difference = std::abs(k - numericValue(cell(HorseColumn::PlacePopularity, h)));
+        const double difference = std::abs(k - at(HorseColumn::PlacePopularity, h).shownValue());
         if (difference >= threshold) {
-            cell(HorseColumn::Mark, k) = u"★"_s;
+            at(HorseColumn::Mark, k) = Cell::lastingText(kStar);
         }
     }
     for (int k = 1; k <= n; ++k) {
@@ -252,18 +342,15 @@ void HorseTable::fillPopularityBlocks(int threshold)
         if (h == 0) {
             continue;
         }
-        cell(HorseColumn::PlaceOrderHorseNo, k) = QString::number(h);
-        cell(HorseColumn::PlaceOrderHorseName, k) = cell(HorseColumn::HorseName, h);
-        if (cell(HorseColumn::WinOdds, h) != kScratched) {
-            cell(HorseColumn::PlaceOrderOddsMin, k) = cell(HorseColumn::PlaceOddsMin, h);
-            cell(HorseColumn::PlaceOrderOddsMax, k) = cell(HorseColumn::PlaceOddsMax, h);
-            cell(HorseColumn::PlaceOrderOdds, k) = cell(HorseColumn::PlaceOdds, h);
-            cell(HorseColumn::PlaceOrderRatio, k) = cell(HorseColumn::PlaceRatio, h);
+        m_placeOrder[static_cast<std::size_t>(k)] = h;
+        at(HorseColumn::PlaceOrderHorseNo, k) = Cell::integer(h);
+        if (!isScratched(h)) {
+            at(HorseColumn::PlaceOrderOdds, k) = at(HorseColumn::PlaceOdds, h);
+            at(HorseColumn::PlaceOrderRatio, k) = at(HorseColumn::PlaceRatio, h);
         } else {
-            cell(HorseColumn::PlaceOrderOddsMin, k) = cell(HorseColumn::WinOdds, h);
-            cell(HorseColumn::PlaceOrderOddsMax, k) = kNone;
-            cell(HorseColumn::PlaceOrderOdds, k) = kNone;
-            cell(HorseColumn::PlaceOrderRatio, k) = kNone;
+            at(HorseColumn::PlaceOrderOddsMax, k) = Cell::lastingText(kNone);
+            at(HorseColumn::PlaceOrderOdds, k) = Cell::lastingText(kNone);
+            at(HorseColumn::PlaceOrderRatio, k) = Cell::lastingText(kNone);
         }
     }
 }
@@ -271,15 +358,15 @@ void HorseTable::fillPopularityBlocks(int threshold)
 void HorseTable::colourHorseNumbers(const std::function<qint32(int)>& colourOf)
 {
     const int n = getHorseCount();
-    const auto colour = [&colourOf](const QString& horseNo) {
-        const qint32 c = colourOf(textToInteger(horseNo));
+    const auto colour = [&colourOf](const Cell& horseNo) {
+        const qint32 c = colourOf(horseNo.shownInteger());
         return CellColours{c, c ^ kWhiteSetting};
     };
     for (int k = 1; k <= kRows; ++k) {
         const bool used = k <= n;
         m_colours[0][static_cast<std::size_t>(k - 1)]
-            = used ? colour(cell(HorseColumn::WinOrderHorseNo, k)) : CellColours{};
+            = used ? colour(at(HorseColumn::WinOrderHorseNo, k)) : CellColours{};
         m_colours[1][static_cast<std::size_t>(k - 1)]
-            = used ? colour(cell(HorseColumn::PlaceOrderHorseNo, k)) : CellColours{};
+            = used ? colour(at(HorseColumn::PlaceOrderHorseNo, k)) : CellColours{};
     }
 }

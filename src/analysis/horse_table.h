@@ -3,10 +3,14 @@
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include <QString>
 
+#include "base/cell.h"
 #include "base/colour.h"
+#include "pat/pat_field.h"
 
 /// The per-horse columns of the main window. Block A is by horse number, block B by win
 /// popularity, block C by place popularity.
@@ -51,9 +55,9 @@ struct CellColours
     bool operator==(const CellColours&) const = default;
 };
 
-/// The horse summary table: every column as display text, rows 1 to 18. The texts are the data
-/// store of the race shown: later steps read numbers back from what earlier steps wrote, so the
-/// formats are part of the interface.
+/// The horse summary table, rows 1 to 18. The odds and names are the files' texts; everything
+/// derived is held as numbers (cells) and made into text only when shown. Later steps read the
+/// derived values as shown (Cell::shown…), so the display forms are part of the interface.
 class HorseTable final
 {
 public:
@@ -61,12 +65,25 @@ public:
 
     HorseTable();
 
+    /// The text shown in a cell.
     QString text(HorseColumn column, int row) const;
-    void setText(HorseColumn column, int row, const QString& text);
+    /// A derived cell; empty for the columns that show the files' texts (see isFileColumn).
+    Cell cell(HorseColumn column, int row) const;
+    /// A file's text shown in a cell of a file column: the odds trimmed, a name as the race card
+    /// holds it; empty for other columns.
+    QStringView fileText(HorseColumn column, int row) const;
+    /// Columns that show the files' texts: odds and names, also in popularity order.
+    static bool isFileColumn(HorseColumn column);
+
+    /// Sets an odds text (WinOdds, PlaceOddsMin, PlaceOddsMax; kept trimmed, at most five
+    /// characters as the Zo- file holds them) or a horse name (HorseName, at most 18 characters).
+    void setFileText(HorseColumn column, int row, QStringView text);
+    /// Sets a derived cell of block A (the popularity blocks are made by fillPopularityBlocks).
+    void setCell(HorseColumn column, int row, const Cell& cell);
 
     /// The text of the runner-count label; the table reads N back from it.
-    QString horseNum() const { return m_horseNum; }
-    void setHorseNum(const QString& text) { m_horseNum = text; }
+    QString horseNum() const;
+    void setHorseNum(std::optional<int> runners) { m_runners = runners; }
 
     /// Colours of the four horse-number coloured columns (white on black elsewhere).
     CellColours colours(HorseColumn column, int row) const;
@@ -94,13 +111,32 @@ public:
     bool operator==(const HorseTable&) const = default;
 
 private:
-    QString& cell(HorseColumn column, int row);
-    const QString& cell(HorseColumn column, int row) const;
+    enum FileField { NameField, WinField, MinField, MaxField, FieldCount };
+    struct Runner
+    {
+        PatText<18> name;
+        qsizetype nameLength = 0;
+        std::array<PatText<5>, 3> odds; // win, place minimum, place maximum
+        /// The leading number of each odds text, read once when it is set.
+        std::array<double, 3> oddsValue{};
+        bool scratched = false;
+
+        bool operator==(const Runner&) const = default;
+    };
+
+    Cell& at(HorseColumn column, int row);
+    const Cell& at(HorseColumn column, int row) const;
+    /// The file field and horse a cell shows; field FieldCount when it shows none.
+    std::pair<FileField, int> fileFieldOf(HorseColumn column, int row) const;
     int findRankRow(HorseColumn column, int rank) const;
     void rankRows(HorseColumn column, const std::array<double, kRows + 1>& values);
 
-    std::array<std::array<QString, kRows>, static_cast<int>(HorseColumn::ColumnCount)> m_cells;
+    std::array<Runner, kRows> m_horses;
+    std::array<std::array<Cell, kRows>, static_cast<int>(HorseColumn::ColumnCount)> m_cells;
+    // The horse shown in each row of blocks B and C (0: none).
+    std::array<int, kRows + 1> m_winOrder{};
+    std::array<int, kRows + 1> m_placeOrder{};
     // Colours of TanHorseNo/Name (index 0) and FukuHorseNo/Name (index 1), per row.
     std::array<std::array<CellColours, kRows>, 2> m_colours;
-    QString m_horseNum;
+    std::optional<int> m_runners;
 };

@@ -6,8 +6,6 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-#include "base/number_text.h"
-
 using namespace Qt::StringLiterals;
 
 PairGridModel::PairGridModel(BetType bet, QObject* parent)
@@ -33,15 +31,15 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const
     const GridCell& c = cell(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return c.text;
+        return c.text();
     case Qt::ForegroundRole:
         if (c.foregroundIsBase) {
             return qGuiApp != nullptr ? QGuiApplication::palette().color(QPalette::Base)
                                       : QColor(Qt::white);
         }
-        return c.foreground.isValid() ? QVariant(c.foreground) : QVariant();
+        return c.foreground != 0 ? QVariant(QColor::fromRgba(c.foreground)) : QVariant();
     case Qt::BackgroundRole:
-        return c.background.isValid() ? QVariant(c.background) : QVariant();
+        return c.background != 0 ? QVariant(QColor::fromRgba(c.background)) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignment(index.column()));
     default:
@@ -122,15 +120,9 @@ void PairGridModel::cellChanged(int row, int column)
     Q_EMIT dataChanged(at, at);
 }
 
-void PairGridModel::setText(int row, int column, const QString& text)
-{
-    cellRef(row, column).text = text;
-    cellChanged(row, column);
-}
-
 void PairGridModel::setBackground(int row, int column, const QColor& colour)
 {
-    cellRef(row, column).background = colour;
+    cellRef(row, column).background = colour.isValid() ? colour.rgba() : 0;
     cellChanged(row, column);
 }
 
@@ -139,50 +131,62 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
     if (column < 0 || column >= kColumns) {
         return;
     }
-    const auto key = [column](const Row& row) -> const QString& {
-        return row[static_cast<std::size_t>(column)].text;
-    };
-    const bool generic = kind == GridSort::GenericAscending || kind == GridSort::GenericDescending;
-    if (generic) {
-        // Keys are read once per row, not at every comparison.
-        std::vector<std::pair<GenericSortKey, std::size_t>> keys;
+    // Keys are made once per row, not at every comparison.
+    const auto keyed = [this](auto keyOf, auto before) {
+        using Key = decltype(keyOf(m_rows.front()));
+        std::vector<std::pair<Key, std::size_t>> keys;
         keys.reserve(m_rows.size());
         for (std::size_t r = 0; r < m_rows.size(); ++r) {
-            keys.emplace_back(genericSortKey(key(m_rows[r])), r);
+            keys.emplace_back(keyOf(m_rows[r]), r);
         }
-        const int sign = kind == GridSort::GenericAscending ? 1 : -1;
-        std::stable_sort(keys.begin(), keys.end(), [sign](const auto& a, const auto& b) {
-            return sign * compareGeneric(a.first, b.first) < 0;
+        std::stable_sort(keys.begin(), keys.end(), [&before](const auto& a, const auto& b) {
+            return before(a.first, b.first);
         });
         Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
         std::vector<Row> sorted;
         sorted.reserve(m_rows.size());
         for (const auto& k : keys) {
-            sorted.push_back(std::move(m_rows[k.second]));
+            sorted.push_back(m_rows[k.second]);
         }
         m_rows = std::move(sorted);
         Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    };
+    const auto cellOf = [column](const Row& row) -> const Cell& {
+        return row[static_cast<std::size_t>(column)].value;
+    };
+    const auto textOf = [&cellOf](const Row& row) {
+        return cellOf(row).text();
+    };
+    switch (kind) {
+    case GridSort::GenericAscending:
+    case GridSort::GenericDescending: {
+        const int sign = kind == GridSort::GenericAscending ? 1 : -1;
+        keyed([&cellOf](const Row& row) { return cellOf(row).sortKey(); },
+              [sign](const GenericSortKey& a, const GenericSortKey& b) {
+                  return sign * compareGeneric(a, b) < 0;
+              });
         return;
     }
-    const auto before = [&](const Row& a, const Row& b) {
-        switch (kind) {
-        case GridSort::GenericAscending:
-        case GridSort::GenericDescending:
-            return false; // sorted above
-        case GridSort::NumericDescending:
-            return numericValue(key(a)) > numericValue(key(b));
-        case GridSort::TextAscending:
-            return key(a).compare(key(b), Qt::CaseInsensitive) < 0;
-        case GridSort::TextDescending:
-            return key(a).compare(key(b), Qt::CaseInsensitive) > 0;
-        case GridSort::TextCaseDescending:
-            return key(a).compare(key(b), Qt::CaseSensitive) > 0;
-        }
-        return false;
-    };
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::stable_sort(m_rows.begin(), m_rows.end(), before);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    case GridSort::NumericDescending:
+        keyed([&cellOf](const Row& row) { return cellOf(row).shownValue(); },
+              [](double a, double b) { return a > b; });
+        return;
+    case GridSort::TextAscending:
+        keyed(textOf, [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        return;
+    case GridSort::TextDescending:
+        keyed(textOf, [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) > 0;
+        });
+        return;
+    case GridSort::TextCaseDescending:
+        keyed(textOf, [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseSensitive) > 0;
+        });
+        return;
+    }
 }
 
 std::optional<GridSort> PairGridModel::sortForClick(int column, Qt::MouseButton button)

@@ -9,17 +9,20 @@
 #include <QColor>
 
 #include "base/bet_type.h"
+#include "base/cell.h"
 #include "base/colour.h"
 
-/// One cell of a pair list: its text, and the colours set on it (invalid when none).
+/// One cell of a pair list: its value, and the colours set on it.
 struct GridCell
 {
-    QString text;
-    QColor foreground;
-    QColor background;
+    Cell value;
+    /// Colours set on the cell as 0xAARRGGBB; 0 (transparent black) when none is set.
+    QRgb foreground = 0;
+    QRgb background = 0;
     /// The text takes the platform's window background colour (set on unmarked judgements).
     bool foregroundIsBase = false;
 
+    QString text() const { return value.text(); }
     bool operator==(const GridCell&) const = default;
 };
 
@@ -45,8 +48,9 @@ enum class GridSort {
     TextCaseDescending, ///< text with case
 };
 
-/// A pair list (quinella or wide): eight columns of text cells, one row per pair. Headings and
-/// column alignment come from here; cells carry their own text and background colours.
+/// A pair list (quinella or wide): eight columns of cells, one row per pair. Headings and column
+/// alignment come from here; cells carry their own values and colours, and their texts are made
+/// when the view asks.
 class PairGridModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -83,7 +87,6 @@ public:
     }
 
     const GridCell& cell(int row, int column) const;
-    void setText(int row, int column, const QString& text);
     void setBackground(int row, int column, const QColor& colour);
 
     /// Reorders whole rows by one column.

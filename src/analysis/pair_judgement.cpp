@@ -6,7 +6,6 @@
 #include <numeric>
 
 #include "analysis/horse_table.h"
-#include "base/display_format.h"
 #include "base/number_text.h"
 #include "base/texts.h"
 #include "pat/quinella_odds.h"
@@ -34,23 +33,9 @@ const QString& pairLabelText(int a, int b)
     return labels[static_cast<std::size_t>((a - 1) * kMaxRunners + b - 1)];
 }
 
-constexpr int kMaxPairs = kMaxRunners * (kMaxRunners - 1) / 2;
-
-const QString& integerText(int value)
-{
-    static const auto texts = [] {
-        std::array<QString, 2 * kMaxPairs + 1> made;
-        for (int v = -kMaxPairs; v <= kMaxPairs; ++v) {
-            made[static_cast<std::size_t>(v + kMaxPairs)] = QString::number(v);
-        }
-        return made;
-    }();
-    return texts[static_cast<std::size_t>(qBound(-kMaxPairs, value, kMaxPairs) + kMaxPairs)];
-}
-
 std::optional<float> ratioOf(const HorseTable& table, HorseColumn column, int horse)
 {
-    const auto value = leadingNumber(table.text(column, horse));
+    const auto value = table.cell(column, horse).shownNumber();
     return value ? std::optional<float>(static_cast<float>(*value)) : std::nullopt;
 }
 
@@ -141,17 +126,18 @@ bool judged(const JudgeSettings& s,
     return true;
 }
 
-QString markFor(const JudgeSettings& s, float deviation)
+// The level whose band holds the deviation's size; empty when none does.
+std::optional<std::size_t> levelFor(const JudgeSettings& s, float deviation)
 {
     const float size = std::abs(deviation);
     for (std::size_t level = 0; level < 5; ++level) {
         const auto& low = s.detectMin[level];
         const auto& high = s.detectMax[level];
         if (low && high && size >= *low && size < *high) {
-            return s.dispChar[level];
+            return level;
         }
     }
-    return {};
+    return std::nullopt;
 }
 
 // Ranks the rows by their shown actual odds, lowest first, equal odds in pair order. A scratched
@@ -161,9 +147,9 @@ void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
     std::vector<std::pair<double, std::size_t>> order;
     order.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        const QString& actual = rows[r][ActualColumn].text;
-        if (!actual.isEmpty()) {
-            order.emplace_back(numericValue(actual), r);
+        const Cell& actual = rows[r][ActualColumn].value;
+        if (!actual.showsNothing()) {
+            order.emplace_back(actual.shownValue(), r);
         }
     }
     std::stable_sort(
@@ -171,8 +157,8 @@ void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
     for (std::size_t k = 0; k < order.size(); ++k) {
         const auto [value, r] = order[k];
         // The shown "99999.9" reads back as exactly this double.
-        rows[r][PopularityColumn].text
-            = value == 99999.9 ? kScratched : integerText(static_cast<int>(k) + 1);
+        rows[r][PopularityColumn].value = value == 99999.9 ? Cell::lastingText(kScratched)
+                                                           : Cell::integer(static_cast<int>(k) + 1);
     }
 }
 
@@ -200,10 +186,21 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
     for (int h = 1; h <= n; ++h) {
         auto& horse = horses[static_cast<std::size_t>(h)];
         horse.scratched = table.isScratched(h);
-        horse.theoryRatio = leadingNumber(table.text(theoryRatio, h));
+        horse.theoryRatio = table.cell(theoryRatio, h).shownNumber();
         horse.winRatio = ratioOf(table, HorseColumn::WinRatio, h);
         horse.placeRatio = ratioOf(table, HorseColumn::PlaceRatio, h);
     }
+
+    // Marks are texts of the settings: cells keep lasting copies.
+    std::array<const QString*, 5> marks{};
+    for (std::size_t level = 0; level < marks.size(); ++level) {
+        marks[level] = &internText(settings.dispChar[level]);
+    }
+    const auto colourOf = [](const std::optional<qint32>& setting) -> QRgb {
+        return setting ? colourFromSetting(*setting).rgba() : 0;
+    };
+    const QRgb plusColour = colourOf(settings.plusColor);
+    const QRgb minusColour = colourOf(settings.minusColor);
 
     std::vector<PairGridModel::Row> rows;
     rows.reserve(static_cast<std::size_t>(std::max(0, n * (n - 1) / 2)));
@@ -212,7 +209,7 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
         for (int b = a + 1; b <= n; ++b) {
             const Horse& hb = horses[static_cast<std::size_t>(b)];
             PairGridModel::Row& row = rows.emplace_back();
-            row[LabelColumn].text = pairLabelText(a, b);
+            row[LabelColumn].value = Cell::lastingText(pairLabelText(a, b));
 
             const std::optional<float> t
                 = ha.scratched || hb.scratched
@@ -224,18 +221,19 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                 d = (*actual - *t) * 100.0F / *actual;
             }
             if (t) {
-                row[TheoreticalColumn].text = formatOddsValue(*t);
+                row[TheoreticalColumn].value = Cell::number(*t, CellForm::Fixed1);
             }
             if (actual) {
-                row[ActualColumn].text = formatOddsValue(*actual);
+                row[ActualColumn].value = Cell::number(*actual, CellForm::Fixed1);
                 const double implied = quinella ? 0.75 / *actual : 0.75 / *actual / 3.0;
-                row[SupportRatioColumn].text = formatRatio(implied);
+                row[SupportRatioColumn].value = Cell::number(implied, CellForm::Fixed3);
             }
             if (d) {
-                row[DeviationColumn].text = formatSignedOdds(*d);
+                row[DeviationColumn].value = Cell::number(*d, CellForm::Signed1);
             }
 
             GridCell& mark = row[MarkColumn];
+            std::optional<std::size_t> level;
             if (d
                 && judged(settings,
                           *t,
@@ -245,13 +243,13 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                           hb.winRatio,
                           ha.placeRatio,
                           hb.placeRatio)) {
-                mark.text = markFor(settings, *d);
-            }
-            if (!mark.text.trimmed().isEmpty() && d && *d != 0.0F) {
-                const auto colour = *d > 0.0F ? settings.plusColor : settings.minusColor;
-                if (colour) {
-                    mark.foreground = colourFromSetting(*colour);
+                level = levelFor(settings, *d);
+                if (level) {
+                    mark.value = Cell::lastingText(*marks[*level]);
                 }
+            }
+            if (level && !marks[*level]->trimmed().isEmpty() && *d != 0.0F) {
+                mark.foreground = *d > 0.0F ? plusColour : minusColour;
             } else {
                 mark.foregroundIsBase = true;
             }
@@ -263,21 +261,25 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
 
 void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
 {
-    quinella.editRows([&wide](std::vector<PairGridModel::Row>& q) {
-        wide.editRows([&q](std::vector<PairGridModel::Row>& w) {
+    const auto isScratchedRank = [](const Cell& rank) {
+        return rank.textValue() == kScratched;
+    };
+    quinella.editRows([&](std::vector<PairGridModel::Row>& q) {
+        wide.editRows([&](std::vector<PairGridModel::Row>& w) {
             const std::size_t rows = std::min(q.size(), w.size());
             for (std::size_t r = 0; r < rows; ++r) {
-                const QString& wideRank = w[r][PopularityColumn].text;
-                const QString& quinellaRank = q[r][PopularityColumn].text;
-                QString difference;
-                if (wideRank == kScratched) {
-                    difference = integerText(0);
-                } else if (!wideRank.isEmpty() && !quinellaRank.isEmpty()
-                           && quinellaRank != kScratched) {
-                    difference = integerText(quinellaRank.toInt() - wideRank.toInt());
+                const Cell& wideRank = w[r][PopularityColumn].value;
+                const Cell& quinellaRank = q[r][PopularityColumn].value;
+                Cell difference;
+                if (isScratchedRank(wideRank)) {
+                    difference = Cell::integer(0);
+                } else if (!wideRank.showsNothing() && !quinellaRank.showsNothing()
+                           && !isScratchedRank(quinellaRank)) {
+                    difference
+                        = Cell::integer(quinellaRank.shownInteger() - wideRank.shownInteger());
                 }
-                q[r][DifferenceColumn].text = difference;
-                w[r][DifferenceColumn].text = difference;
+                q[r][DifferenceColumn].value = difference;
+                w[r][DifferenceColumn].value = difference;
             }
         });
     });

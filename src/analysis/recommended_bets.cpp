@@ -6,7 +6,6 @@
 
 #include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
-#include "base/number_text.h"
 #include "pat/race_result.h"
 
 using namespace Qt::StringLiterals;
@@ -37,14 +36,14 @@ QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& qu
         // A window beyond 16 bits (every horse scratched) lies above all odds: nothing qualifies.
         if (lo && hi) {
             for (const auto& row : quinella.rows()) {
-                const auto deviation = leadingNumber(row[DeviationColumn].text);
-                const auto actual = leadingNumber(row[ActualColumn].text);
+                const auto deviation = row[DeviationColumn].value.shownNumber();
+                const auto actual = row[ActualColumn].value.shownNumber();
                 if (!deviation || *deviation < 0.0 || !actual) {
                     continue;
                 }
                 const auto odds = static_cast<float>(*actual);
                 if (static_cast<float>(*lo) <= odds && odds < static_cast<float>(*hi)) {
-                    bets << row[LabelColumn].text;
+                    bets << row[LabelColumn].text();
                 }
             }
         }
@@ -69,7 +68,7 @@ void markResultHit(const QString& label,
     const QColor colour = first ? QColor(255, 0, 0) : QColor(0, 255, 0);
     for (PairGridModel* grid : {&quinella, &wide}) {
         for (int r = 0; r < grid->rowCount(); ++r) {
-            if (QStringView(grid->cell(r, LabelColumn).text).trimmed() == wanted) {
+            if (grid->cell(r, LabelColumn).value.textValue().trimmed() == wanted) {
                 grid->setBackground(r, LabelColumn, colour);
             }
         }

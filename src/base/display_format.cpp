@@ -17,34 +17,9 @@ std::string toFixed(double value, int decimals)
     return std::string(buffer, result.ptr);
 }
 
-// The magnitude of `value` rounded to `decimals` (0 to 3) with halves away from zero, decided
-// exactly: value = m·2^e with a 53-bit integer m, so value·10^d = m·10^d / 2^−e, whose integer
-// quotient and remainder settle the rounding without any floating-point step. Written to `out`
-// as digits, ".", decimals; returns the length, or 0 when the value is too large for this path.
-int roundedDigits(double value, int decimals, char* out)
+// Writes `units` (in units of 10^−decimals) as digits, ".", decimals; returns the length.
+int unitsDigits(std::uint64_t units, int decimals, char* out)
 {
-    // m < 2^53 and 10^3 < 2^10: m·10^d fits in 64 bits.
-    static constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000};
-    const double magnitude = std::abs(value);
-    if (decimals < 0 || decimals > 3 || !(magnitude < 0x1.0p52)) {
-        return 0;
-    }
-    int exponent = 0;
-    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction·2^exponent
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int shift = 53 - exponent; // magnitude = mantissa / 2^shift, shift ≥ 1 here
-    const std::uint64_t scaled = mantissa * kPowers[decimals];
-    std::uint64_t units = 0;
-    // With shift ≥ 64 the value is below half a unit (scaled < 2^63 ≤ half): it rounds to 0.
-    if (shift < 64) {
-        units = scaled >> shift;
-        const std::uint64_t rest = scaled - (units << shift);
-        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-        if (rest >= half) {
-            ++units;
-        }
-    }
-    // units = the rounded value in units of 10^−decimals.
     char digits[32];
     int count = 0;
     do {
@@ -59,6 +34,14 @@ int roundedDigits(double value, int decimals, char* out)
         }
     }
     return length;
+}
+
+// The magnitude of `value` rounded to `decimals` (0 to 3), written to `out` as digits, ".",
+// decimals; returns the length, or 0 when the value is too large for this path.
+int roundedDigits(double value, int decimals, char* out)
+{
+    const auto units = roundedUnits(value, decimals);
+    return units ? unitsDigits(*units, decimals, out) : 0;
 }
 
 QString fixedText(char sign, double value, int decimals)
@@ -76,6 +59,34 @@ QString fixedText(char sign, double value, int decimals)
 }
 
 } // namespace
+
+std::optional<std::uint64_t> roundedUnits(double value, int decimals)
+{
+    // Decided exactly: value = m·2^e with a 53-bit integer m, so value·10^d = m·10^d / 2^−e,
+    // whose integer quotient and remainder settle the rounding without any floating-point step.
+    // m < 2^53 and 10^3 < 2^10: m·10^d fits in 64 bits.
+    static constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000};
+    const double magnitude = std::abs(value);
+    if (decimals < 0 || decimals > 3 || !(magnitude < 0x1.0p52)) {
+        return std::nullopt;
+    }
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction·2^exponent
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const int shift = 53 - exponent; // magnitude = mantissa / 2^shift, shift ≥ 1 here
+    const std::uint64_t scaled = mantissa * kPowers[decimals];
+    std::uint64_t units = 0;
+    // With shift ≥ 64 the value is below half a unit (scaled < 2^63 ≤ half): it rounds to 0.
+    if (shift < 64) {
+        units = scaled >> shift;
+        const std::uint64_t rest = scaled - (units << shift);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        if (rest >= half) {
+            ++units;
+        }
+    }
+    return units;
+}
 
 QString formatFixed(double value, int decimals)
 {

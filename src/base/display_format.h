@@ -1,7 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include <QString>
+
+/// The magnitude of `value` in units of 10^−decimals (0 to 3), rounded to nearest with halves away
+/// from zero, decided on the exact binary value: the digits formatFixed writes. Empty when the
+/// magnitude is 2^52 or more, or not finite.
+std::optional<std::uint64_t> roundedUnits(double value, int decimals);
 
 /// `value` with exactly `decimals` decimals and at least one integer digit, no grouping, rounded
 /// to nearest with halves away from zero, decided on the exact binary value (0.125 → "0.13",

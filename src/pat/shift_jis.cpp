@@ -2,9 +2,11 @@
 #include "shift_jis.h"
 
 #include <array>
+#include <atomic>
 
 #include <QByteArrayView>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace {
 
@@ -105,4 +107,59 @@ qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out)
         }
     }
     return written;
+}
+
+namespace {
+
+// A UTF-16 unit's bytes in code page 932: bit 31 set once known, bit 30 when the code page
+// cannot hold it, bits 16–17 the byte count, the low 16 bits the bytes.
+constexpr quint32 kKnown = 0x8000'0000U;
+constexpr quint32 kUnmappable = 0x4000'0000U;
+
+quint32 encodeUnit(char16_t unit)
+{
+    QStringEncoder encoder("windows-932");
+    const QByteArray bytes = encoder.encode(QStringView(&unit, 1));
+    if (encoder.hasError() || bytes.size() > 2) {
+        return kKnown | kUnmappable;
+    }
+    quint32 code = 0;
+    for (const char byte : bytes) {
+        code = (code << 8) | static_cast<uchar>(byte);
+    }
+    return kKnown | (static_cast<quint32>(bytes.size()) << 16) | code;
+}
+
+} // namespace
+
+void appendShiftJis(QStringView text, QByteArray& out)
+{
+    // Relaxed atomics: two threads that meet an unknown unit both ask the converter and store
+    // the same answer.
+    static std::array<std::atomic<quint32>, 0x10000> units{};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isSurrogate(unit)) {
+            // Nothing beyond the basic plane is in the code page; ask the converter all the same.
+            const qsizetype length = QChar::isHighSurrogate(unit) && i + 1 < text.size() ? 2 : 1;
+            QStringEncoder encoder("windows-932");
+            const QByteArray bytes = encoder.encode(text.mid(i, length));
+            out += encoder.hasError() ? QByteArray("?") : bytes;
+            i += length - 1;
+            continue;
+        }
+        quint32 code = units[unit].load(std::memory_order_relaxed);
+        if (code == 0) {
+            code = encodeUnit(unit);
+            units[unit].store(code, std::memory_order_relaxed);
+        }
+        if ((code & kUnmappable) != 0) {
+            out += '?';
+            continue;
+        }
+        const int count = static_cast<int>((code >> 16) & 3U);
+        for (int k = count - 1; k >= 0; --k) {
+            out += static_cast<char>((code >> (8 * k)) & 0xFFU);
+        }
+    }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
+#include <QStringView>
 #include <QtGlobal>
 
 /// Decodes one field of Windows code page 932 (Shift-JIS) bytes into UTF-16.
@@ -11,3 +13,8 @@
 qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out);
 
 inline constexpr char16_t kReplacementCharacter = 0xFFFD;
+
+/// Appends `text` in code page 932 exactly as the platform's converter writes it, except that a
+/// character the code page cannot hold becomes "?" (a surrogate pair counts as one character).
+/// Each character's bytes are asked of the converter once per program run.
+void appendShiftJis(QStringView text, QByteArray& out);

@@ -82,7 +82,7 @@ bool RaceDisplay::load(const QString& path)
 
 void RaceDisplay::clearForm()
 {
-    m_table.setHorseNum(QString());
+    m_table.setHorseNum(std::nullopt);
     m_meeting.clear();
     m_raceName.clear();
     m_raceTime.clear();
@@ -112,15 +112,15 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
     clearForm();
     const PatFileHeader& h = record.header;
     const int runners = runnerCountOf(h.runnerCount);
-    m_table.setHorseNum(QString::number(runners));
+    m_table.setHorseNum(runners);
     m_meeting = h.venueName.toString() + u" 第" + h.meetingNo.view() + u"回 " + h.meetingDay.view()
                 + u"日";
     m_raceName = h.raceNo.toString() + u"R " + h.raceName.view();
     for (int i = 1; i <= qMin(runners, kMaxRunners); ++i) {
         const auto& entry = record.horse(i);
-        m_table.setText(HorseColumn::WinOdds, i, entry.winOdds.trimmed().toString());
-        m_table.setText(HorseColumn::PlaceOddsMin, i, entry.placeOddsMin.trimmed().toString());
-        m_table.setText(HorseColumn::PlaceOddsMax, i, entry.placeOddsMax.trimmed().toString());
+        m_table.setFileText(HorseColumn::WinOdds, i, entry.winOdds.view());
+        m_table.setFileText(HorseColumn::PlaceOddsMin, i, entry.placeOddsMin.view());
+        m_table.setFileText(HorseColumn::PlaceOddsMax, i, entry.placeOddsMax.view());
     }
 }
 
@@ -130,14 +130,14 @@ void RaceDisplay::loadRaceCard(const QString& zoPath)
     const QString path = raceCardPathOf(zoPath);
     if (path.isEmpty() || !readRaceCardFile(path, *card)) {
         for (int i = 1; i <= HorseTable::kRows; ++i) {
-            m_table.setText(HorseColumn::HorseName, i, QString());
+            m_table.setFileText(HorseColumn::HorseName, i, {});
         }
         m_raceTime.clear();
         return;
     }
     const int names = qBound(0, runnerCountOf(card->runnerCount), kMaxRunners);
     for (int a = 1; a <= names; ++a) {
-        m_table.setText(HorseColumn::HorseName, a, card->horse(a).horseName.toString());
+        m_table.setFileText(HorseColumn::HorseName, a, card->horse(a).horseName.view());
     }
     const QStringView time = card->startTime.view();
     m_raceTime = time.left(2) + u':' + time.right(2);

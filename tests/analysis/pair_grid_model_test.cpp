@@ -4,26 +4,32 @@
 #include <QAbstractItemModelTester>
 
 #include "analysis/pair_grid_model.h"
+#include "test_support.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Rows with a label, a number column and a mark column.
-PairGridModel::Row row(const QString& label, const QString& number, const QString& text)
+// Rows with a label, a value column and a mark column.
+PairGridModel::Row row(const QString& label, const Cell& value, const QString& mark)
 {
     PairGridModel::Row r;
-    r[0].text = label;
-    r[2].text = number;
-    r[5].text = text;
+    r[0].value = textCell(label);
+    r[2].value = value;
+    r[5].value = textCell(mark);
     return r;
+}
+
+Cell odds(double value)
+{
+    return Cell::number(value, CellForm::Fixed1);
 }
 
 QStringList column(const PairGridModel& model, int col)
 {
     QStringList texts;
     for (int r = 0; r < model.rowCount(); ++r) {
-        texts << model.cell(r, col).text;
+        texts << model.cell(r, col).text();
     }
     return texts;
 }
@@ -36,8 +42,8 @@ TEST(PairGridModel, CellsReachTheViewAndClearingKeepsTheRows)
     QAbstractItemModelTester tester(&quinella,
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     std::vector<PairGridModel::Row> rows(3);
-    rows[1][2].text = u"12.3"_s;
-    rows[1][5].foreground = Qt::red;
+    rows[1][2].value = odds(12.25); // an exact tie: halves away from zero
+    rows[1][5].foreground = QColor(Qt::red).rgba();
     quinella.setRows(rows);
     quinella.setBackground(1, 0, Qt::yellow);
     EXPECT_EQ(quinella.data(quinella.index(1, 2), Qt::DisplayRole).toString(), u"12.3");
@@ -58,11 +64,11 @@ TEST(PairGridModel, EverySortKindMovesWholeRows)
 {
     PairGridModel model(BetType::Quinella);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.setRows({row(u" 1- 2"_s, u"12.5"_s, u"b"_s),
-                   row(u" 1- 3"_s, u"9.8"_s, u"A"_s),
-                   row(u" 2- 3"_s, u"100.0"_s, u"a"_s),
-                   row(u" 1-10"_s, u"ﾄﾘｹｼ"_s, u"B"_s),
-                   row(u"10-11"_s, QString(), QString())});
+    model.setRows({row(u" 1- 2"_s, odds(12.5), u"b"_s),
+                   row(u" 1- 3"_s, odds(9.8), u"A"_s),
+                   row(u" 2- 3"_s, odds(99.96), u"a"_s), // shown "100.0"
+                   row(u" 1-10"_s, textCell(u"ﾄﾘｹｼ"_s), u"B"_s),
+                   row(u"10-11"_s, Cell(), QString())});
 
     model.sortByColumn(2, GridSort::GenericAscending);
     // Numbers compare as numbers (9.8 < 12.5 < 100.0) and come before the texts.
@@ -101,8 +107,14 @@ TEST(PairGridModel, MixedNumbersAndTextsSortConsistently)
     // be no order at all. Many rows, so that the sort's own shortcuts would notice.
     PairGridModel model(BetType::Quinella);
     std::vector<PairGridModel::Row> rows;
-    const QStringList cells = {u"9"_s, u"10"_s, u"1A"_s, u"2"_s, u"1B"_s, u"-3"_s, u"x"_s};
-    for (int r = 0; r < 70; ++r) {
+    const std::vector<Cell> cells = {Cell::integer(9),
+                                     Cell::integer(10),
+                                     textCell(u"1A"_s),
+                                     Cell::integer(2),
+                                     textCell(u"1B"_s),
+                                     Cell::integer(-3),
+                                     textCell(u"x"_s)};
+    for (std::size_t r = 0; r < 70; ++r) {
         rows.push_back(row(QString::number(r), cells[r % cells.size()], QString()));
     }
     model.setRows(rows);

@@ -13,6 +13,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// A ratio cell as the horse table holds it: a number shown with three decimals, or a text.
+Cell ratio(const QString& text)
+{
+    bool number = false;
+    const double value = text.toDouble(&number);
+    return number ? Cell::number(value, CellForm::Fixed3) : textCell(text);
+}
+
 struct HandRace
 {
     HorseTable table;
@@ -27,15 +35,15 @@ struct HandRace
     //   4                 16.0      0.050       0.060
     HandRace()
     {
-        table.setHorseNum(u"4"_s);
+        table.setHorseNum(4);
         const char16_t* win[] = {u"2.0", u"4.0", u"8.0", u"16.0"};
         const char16_t* tan[] = {u"0.400", u"0.200", u"0.100", u"0.050"};
         const char16_t* fuku[] = {u"0.300", u"0.250", u"0.150", u"0.060"};
         for (int h = 1; h <= 4; ++h) {
-            table.setText(HorseColumn::WinOdds, h, QString::fromUtf16(win[h - 1]));
-            table.setText(HorseColumn::WinRatio, h, QString::fromUtf16(tan[h - 1]));
-            table.setText(HorseColumn::PlaceRatio, h, QString::fromUtf16(fuku[h - 1]));
-            table.setText(HorseColumn::WinPopularity, h, QString::number(h));
+            table.setFileText(HorseColumn::WinOdds, h, QStringView(win[h - 1]));
+            table.setCell(HorseColumn::WinRatio, h, ratio(QString::fromUtf16(tan[h - 1])));
+            table.setCell(HorseColumn::PlaceRatio, h, ratio(QString::fromUtf16(fuku[h - 1])));
+            table.setCell(HorseColumn::WinPopularity, h, Cell::integer(h));
         }
         setPair(1, 2, u"4.0"_s, u"1.1"_s, u"1.4"_s);
         setPair(1, 3, u"1.5"_s, u"2.0"_s, u"2.6"_s);
@@ -63,7 +71,7 @@ QStringList columnOf(const std::vector<PairGridModel::Row>& rows, int column)
 {
     QStringList texts;
     for (const auto& row : rows) {
-        texts << row[static_cast<std::size_t>(column)].text;
+        texts << row[static_cast<std::size_t>(column)].text();
     }
     return texts;
 }
@@ -104,7 +112,7 @@ TEST(PairJudgement, HandComputedQuinellaList)
     EXPECT_EQ(columnOf(rows, PopularityColumn),
               QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s, u"5"_s, QString()}));
     // The mark of a negative deviation takes MinusColorUma (red); unmarked cells the base colour.
-    EXPECT_EQ(rows[1][MarkColumn].foreground, QColor(255, 0, 0));
+    EXPECT_EQ(rows[1][MarkColumn].foreground, qRgb(255, 0, 0));
     EXPECT_TRUE(rows[0][MarkColumn].foregroundIsBase);
 }
 
@@ -134,7 +142,7 @@ TEST(PairJudgement, HandComputedWideListAndPopularityDifference)
               QStringList({u"0.200"_s, u"0.109"_s, u"0.042"_s, u"0.071"_s, QString(), u"0.010"_s}));
     EXPECT_EQ(columnOf(rows, MarkColumn),
               QStringList({QString(), QString(), QString(), QString(), QString(), u"△"_s}));
-    EXPECT_EQ(rows[5][MarkColumn].foreground, QColor(0, 0, 0));
+    EXPECT_EQ(rows[5][MarkColumn].foreground, qRgb(0, 0, 0));
     EXPECT_EQ(columnOf(rows, PopularityColumn),
               QStringList({u"1"_s, u"2"_s, u"4"_s, u"3"_s, QString(), u"5"_s}));
 
@@ -166,12 +174,12 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
     markResultHit(u" 9-10 "_s, false, quinella, wide, kaime); // not in the lists
     markResultHit(u"      "_s, true, quinella, wide, kaime);
     EXPECT_EQ(kaime, QStringList({u" 1- 4◎"_s}));
-    EXPECT_EQ(quinella.cell(2, LabelColumn).background, QColor(0, 255, 0)); // last mark wins
-    EXPECT_EQ(wide.cell(3, LabelColumn).background, QColor(0, 255, 0));
-    EXPECT_FALSE(quinella.cell(0, LabelColumn).background.isValid());
+    EXPECT_EQ(quinella.cell(2, LabelColumn).background, qRgb(0, 255, 0)); // last mark wins
+    EXPECT_EQ(wide.cell(3, LabelColumn).background, qRgb(0, 255, 0));
+    EXPECT_EQ(quinella.cell(0, LabelColumn).background, 0u);
 
     // Favourite scratched (9999.9): the window lies beyond 16 bits; nothing qualifies.
-    race.table.setText(HorseColumn::WinOdds, 1, u"ﾄﾘｹｼ"_s);
+    race.table.setFileText(HorseColumn::WinOdds, 1, u"ﾄﾘｹｼ"_s);
     EXPECT_EQ(listRecommendedBets(race.table, quinella),
               QStringList({u"該当無し"_s, u"見送りレース"_s}));
     HorseTable empty;
@@ -182,18 +190,19 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
 TEST(PairJudgement, FavouriteAtOneOpensTheWindowBelowFive)
 {
     HandRace race;
-    race.table.setText(HorseColumn::WinOdds, 1, u"1.0"_s);
+    race.table.setFileText(HorseColumn::WinOdds, 1, u"1.0"_s);
     PairGridModel quinella(BetType::Quinella);
     PairGridModel::Row low;
-    low[LabelColumn].text = u" 1- 2"_s;
-    low[ActualColumn].text = u"4.9"_s;
-    low[DeviationColumn].text = u"0.0"_s;
+    low[LabelColumn].value = textCell(u" 1- 2"_s);
+    low[ActualColumn].value
+        = Cell::number(4.95F, CellForm::Fixed1); // shown 4.9: the single lies below
+    low[DeviationColumn].value = Cell::number(-0.04, CellForm::Signed1); // "-0.0" reads as zero
     PairGridModel::Row five = low;
-    five[LabelColumn].text = u" 1- 3"_s;
-    five[ActualColumn].text = u"5.0"_s;
+    five[LabelColumn].value = textCell(u" 1- 3"_s);
+    five[ActualColumn].value = Cell::number(4.96, CellForm::Fixed1); // shown 5.0
     PairGridModel::Row noDeviation = low; // a deviation that could not be computed
-    noDeviation[LabelColumn].text = u" 1- 4"_s;
-    noDeviation[DeviationColumn].text.clear();
+    noDeviation[LabelColumn].value = textCell(u" 1- 4"_s);
+    noDeviation[DeviationColumn].value = Cell();
     quinella.setRows({low, five, noDeviation});
     EXPECT_EQ(listRecommendedBets(race.table, quinella), QStringList({u" 1- 2"_s}));
 }
@@ -205,10 +214,10 @@ struct ScratchedRace : HandRace
 {
     ScratchedRace()
     {
-        table.setHorseNum(u"3"_s);
-        table.setText(HorseColumn::WinOdds, 3, u"ﾄﾘｹｼ"_s);
-        table.setText(HorseColumn::WinRatio, 3, u"-----"_s);
-        table.setText(HorseColumn::PlaceRatio, 3, u"0.000"_s);
+        table.setHorseNum(3);
+        table.setFileText(HorseColumn::WinOdds, 3, u"ﾄﾘｹｼ"_s);
+        table.setCell(HorseColumn::WinRatio, 3, ratio(u"-----"_s));
+        table.setCell(HorseColumn::PlaceRatio, 3, ratio(u"0.000"_s));
         setPair(1, 3, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s);
         setPair(2, 3, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s, u"ﾄﾘｹｼ"_s);
     }
@@ -234,17 +243,17 @@ TEST(PairJudgement, ScratchedPairsShowTheMissingValueAndRankTrikeshi)
     writePopularityDifference(quinella, wide);
     for (const PairGridModel* grid : {&quinella, &wide}) {
         const auto& row = grid->rows()[1]; // (1,3)
-        EXPECT_EQ(row[TheoreticalColumn].text, u"99999.9");
-        EXPECT_EQ(row[ActualColumn].text, u"99999.9");
-        EXPECT_EQ(row[DeviationColumn].text, u"0.0");
-        EXPECT_EQ(row[SupportRatioColumn].text, u"0.000");
-        EXPECT_EQ(row[PopularityColumn].text, u"ﾄﾘｹｼ");
-        EXPECT_EQ(row[DifferenceColumn].text, u"0");
+        EXPECT_EQ(row[TheoreticalColumn].text(), u"99999.9");
+        EXPECT_EQ(row[ActualColumn].text(), u"99999.9");
+        EXPECT_EQ(row[DeviationColumn].text(), u"0.0");
+        EXPECT_EQ(row[SupportRatioColumn].text(), u"0.000");
+        EXPECT_EQ(row[PopularityColumn].text(), u"ﾄﾘｹｼ");
+        EXPECT_EQ(row[DifferenceColumn].text(), u"0");
         // (1,2) is the only priced pair: rank 1. The scratched pairs use up 2 and 3.
-        EXPECT_EQ(grid->rows()[0][PopularityColumn].text, u"1");
-        EXPECT_EQ(grid->rows()[2][PopularityColumn].text, u"ﾄﾘｹｼ");
+        EXPECT_EQ(grid->rows()[0][PopularityColumn].text(), u"1");
+        EXPECT_EQ(grid->rows()[2][PopularityColumn].text(), u"ﾄﾘｹｼ");
     }
-    EXPECT_EQ(quinella.rows()[0][DifferenceColumn].text, u"0"); // most popular in both
+    EXPECT_EQ(quinella.rows()[0][DifferenceColumn].text(), u"0"); // most popular in both
 }
 
 TEST(PairJudgement, LevelBoundsSignsAndLimitsOnAnExactZeroDeviation)
@@ -262,28 +271,28 @@ TEST(PairJudgement, LevelBoundsSignsAndLimitsOnAnExactZeroDeviation)
     race.settings.writeInteger16(
         SettingsKey::DetectMax, BetType::Quinella, 2, 1); // |D| = min: match
     race.settings.writeText(SettingsKey::DispChar, BetType::Quinella, 2, u"Z"_s);
-    EXPECT_EQ(mark().text, u"Z");
+    EXPECT_EQ(mark().text(), u"Z");
     EXPECT_TRUE(mark().foregroundIsBase); // a zero deviation takes no plus/minus colour
     for (const qint16 sign : {qint16(1), qint16(2)}) { // zero passes both sign tests
         race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, sign);
-        EXPECT_EQ(mark().text, u"Z") << sign;
+        EXPECT_EQ(mark().text(), u"Z") << sign;
     }
     // Overlapping levels: the lowest-numbered match wins.
     race.settings.writeInteger16(SettingsKey::DetectMax, BetType::Quinella, 1, 10);
-    EXPECT_EQ(mark().text, u"◎");
+    EXPECT_EQ(mark().text(), u"◎");
     // The theoretical value equal to the ideal limit is excluded.
     race.settings.writeFlag(SettingsKey::IsIdealLimit, BetType::Quinella, 1, true);
     race.settings.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 99999.9F);
-    EXPECT_EQ(mark().text, QString());
+    EXPECT_EQ(mark().text(), QString());
     race.settings.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 100000.0F);
-    EXPECT_EQ(mark().text, u"◎");
+    EXPECT_EQ(mark().text(), u"◎");
     // A ratio that is not a number ("-----" of the scratched horse) excludes when the limit is on.
     race.settings.writeFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella, 1, true);
-    EXPECT_EQ(mark().text, QString());
+    EXPECT_EQ(mark().text(), QString());
     // An empty mark stays empty.
     race.limitsOff(BetType::Quinella);
     race.settings.writeText(SettingsKey::DispChar, BetType::Quinella, 1, QString());
-    EXPECT_EQ(mark().text, QString());
+    EXPECT_EQ(mark().text(), QString());
 }
 
 TEST(PairJudgement, SignTestsRatioLimitsAndColours)
@@ -321,8 +330,8 @@ TEST(PairJudgement, SignTestsRatioLimitsAndColours)
     race.settings.writeInteger32(SettingsKey::PlusColor, BetType::Quinella, 1, 0xFF0000); // blue
     race.settings.writeInteger32(SettingsKey::MinusColor, BetType::Quinella, 1, 0x00FF00);
     const auto rows = race.judge(BetType::Quinella);
-    EXPECT_EQ(rows[0][MarkColumn].foreground, QColor(0, 0, 255));
-    EXPECT_EQ(rows[1][MarkColumn].foreground, QColor(0, 255, 0));
+    EXPECT_EQ(rows[0][MarkColumn].foreground, qRgb(0, 0, 255));
+    EXPECT_EQ(rows[1][MarkColumn].foreground, qRgb(0, 255, 0));
     // Only the quinella keys changed: the wide list keeps its default judgement.
     EXPECT_EQ(marks(BetType::Wide),
               QStringList({QString(), QString(), QString(), QString(), QString(), u"△"_s}));
@@ -357,7 +366,7 @@ TEST(PairJudgement, NoValueCarriesOverFromOnePairToTheNext)
     HandRace race;
     // Horse 2 has no win ratio: every quinella pair with it lacks T, D and its mark, while the
     // pairs around it are computed as before.
-    race.table.setText(HorseColumn::WinRatio, 2, u"-----"_s);
+    race.table.setCell(HorseColumn::WinRatio, 2, ratio(u"-----"_s));
     race.setPair(1, 3, u"abc"_s, u"2.0"_s, u"2.6"_s);
     const auto rows = race.judge(BetType::Quinella);
     EXPECT_EQ(columnOf(rows, TheoreticalColumn),
@@ -370,8 +379,8 @@ TEST(PairJudgement, NoValueCarriesOverFromOnePairToTheNext)
               QStringList({u"1"_s, QString(), u"2"_s, u"3"_s, u"4"_s, QString()}));
 
     // One and two runners.
-    race.table.setHorseNum(u"1"_s);
+    race.table.setHorseNum(1);
     EXPECT_TRUE(race.judge(BetType::Wide).empty());
-    race.table.setHorseNum(u"2"_s);
+    race.table.setHorseNum(2);
     EXPECT_EQ(race.judge(BetType::Wide).size(), 1u);
 }

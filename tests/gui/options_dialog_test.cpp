@@ -525,7 +525,7 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
         QStringList texts;
         const PairGridModel& grid = window.display().quinellaGrid();
         for (int row = 0; row < grid.rowCount(); ++row) {
-            texts << grid.cell(row, MarkColumn).text;
+            texts << grid.cell(row, MarkColumn).text();
         }
         return texts;
     };

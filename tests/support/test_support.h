@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "base/cell.h"
 #include "base/message_sink.h"
 
 /// Records every message instead of showing it.
@@ -36,6 +37,12 @@ protected:
 
 /// Shift-JIS bytes of a text (for building PAT files by their byte layout).
 QByteArray sjis(const QString& text);
+
+/// A text cell showing `text` (kept for the program's life, as marks are).
+inline Cell textCell(const QString& text)
+{
+    return Cell::lastingText(internText(text));
+}
 
 /// Builds a PAT file by its byte layout: `size` blanks, into which fields are written at their
 /// offsets.
