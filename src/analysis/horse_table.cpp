@@ -139,7 +139,10 @@ QString HorseTable::text(HorseColumn column, int row) const
 
 Cell HorseTable::cell(HorseColumn column, int row) const
 {
-    return fileFieldOf(column, row).first != FieldCount ? Cell() : at(column, row);
+    if (isFileColumn(column) && fileFieldOf(column, row).first != FieldCount) {
+        return {};
+    }
+    return at(column, row);
 }
 
 void HorseTable::setFileText(HorseColumn column, int row, QStringView text)

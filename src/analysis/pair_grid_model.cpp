@@ -28,18 +28,23 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) {
         return {};
     }
-    const GridCell& c = cell(index.row(), index.column());
+    const Row& r = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return c.text();
+        return r[index.column()].text();
     case Qt::ForegroundRole:
-        if (c.foregroundIsBase) {
+        if (index.column() != MarkColumn) {
+            return {};
+        }
+        if (r.markColourIsBase) {
             return qGuiApp != nullptr ? QGuiApplication::palette().color(QPalette::Base)
                                       : QColor(Qt::white);
         }
-        return c.foreground != 0 ? QVariant(QColor::fromRgba(c.foreground)) : QVariant();
+        return r.markColour != 0 ? QVariant(QColor::fromRgba(r.markColour)) : QVariant();
     case Qt::BackgroundRole:
-        return c.background != 0 ? QVariant(QColor::fromRgba(c.background)) : QVariant();
+        return index.column() == LabelColumn && r.labelBackground != 0
+                   ? QVariant(QColor::fromRgba(r.labelBackground))
+                   : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignment(index.column()));
     default:
@@ -92,7 +97,7 @@ void PairGridModel::clearCells()
 {
     beginResetModel();
     for (auto& row : m_rows) {
-        row.fill(GridCell{});
+        row = Row{};
     }
     endResetModel();
 }
@@ -104,14 +109,9 @@ void PairGridModel::setRows(std::vector<Row> rows)
     endResetModel();
 }
 
-const GridCell& PairGridModel::cell(int row, int column) const
+const Cell& PairGridModel::cell(int row, int column) const
 {
-    return m_rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column));
-}
-
-GridCell& PairGridModel::cellRef(int row, int column)
-{
-    return m_rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column));
+    return m_rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
 }
 
 void PairGridModel::cellChanged(int row, int column)
@@ -120,10 +120,10 @@ void PairGridModel::cellChanged(int row, int column)
     Q_EMIT dataChanged(at, at);
 }
 
-void PairGridModel::setBackground(int row, int column, const QColor& colour)
+void PairGridModel::setLabelBackground(int row, const QColor& colour)
 {
-    cellRef(row, column).background = colour.isValid() ? colour.rgba() : 0;
-    cellChanged(row, column);
+    m_rows.at(static_cast<std::size_t>(row)).labelBackground = colour.isValid() ? colour.rgba() : 0;
+    cellChanged(row, LabelColumn);
 }
 
 void PairGridModel::sortByColumn(int column, GridSort kind)
@@ -152,7 +152,7 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
         Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     };
     const auto cellOf = [column](const Row& row) -> const Cell& {
-        return row[static_cast<std::size_t>(column)].value;
+        return row[column];
     };
     const auto textOf = [&cellOf](const Row& row) {
         return cellOf(row).text();

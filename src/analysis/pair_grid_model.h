@@ -12,20 +12,6 @@
 #include "base/cell.h"
 #include "base/colour.h"
 
-/// One cell of a pair list: its value, and the colours set on it.
-struct GridCell
-{
-    Cell value;
-    /// Colours set on the cell as 0xAARRGGBB; 0 (transparent black) when none is set.
-    QRgb foreground = 0;
-    QRgb background = 0;
-    /// The text takes the platform's window background colour (set on unmarked judgements).
-    bool foregroundIsBase = false;
-
-    QString text() const { return value.text(); }
-    bool operator==(const GridCell&) const = default;
-};
-
 /// The columns of a pair list.
 enum PairColumn {
     LabelColumn = 0,    ///< "馬連 " / "ﾜｲﾄﾞ ": the pair label
@@ -49,15 +35,31 @@ enum class GridSort {
 };
 
 /// A pair list (quinella or wide): eight columns of cells, one row per pair. Headings and column
-/// alignment come from here; cells carry their own values and colours, and their texts are made
-/// when the view asks.
+/// alignment come from here; rows carry their values and colours, and texts are made when the
+/// view asks.
 class PairGridModel final : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     static constexpr int kColumns = 8;
-    using Row = std::array<GridCell, kColumns>;
+
+    /// One pair: its cells, and the two colours a list sets (kept beside the cells, so that a
+    /// row stays small: the analysis walks every row several times).
+    struct Row
+    {
+        std::array<Cell, kColumns> cells;
+        /// The label's background as 0xAARRGGBB (a result hit); 0 when none is set.
+        QRgb labelBackground = 0;
+        /// The mark's text colour; 0 when none is set.
+        QRgb markColour = 0;
+        /// The mark's text takes the platform's window background colour (unmarked judgements).
+        bool markColourIsBase = false;
+
+        Cell& operator[](int column) { return cells[static_cast<std::size_t>(column)]; }
+        const Cell& operator[](int column) const { return cells[static_cast<std::size_t>(column)]; }
+        bool operator==(const Row&) const = default;
+    };
 
     explicit PairGridModel(BetType bet, QObject* parent = nullptr);
 
@@ -86,8 +88,9 @@ public:
         endResetModel();
     }
 
-    const GridCell& cell(int row, int column) const;
-    void setBackground(int row, int column, const QColor& colour);
+    const Cell& cell(int row, int column) const;
+    /// The label's background (result hits).
+    void setLabelBackground(int row, const QColor& colour);
 
     /// Reorders whole rows by one column.
     void sortByColumn(int column, GridSort kind);
@@ -98,7 +101,6 @@ public:
     static std::optional<GridSort> sortForClick(int column, Qt::MouseButton button);
 
 private:
-    GridCell& cellRef(int row, int column);
     void cellChanged(int row, int column);
 
     BetType m_bet;

@@ -16,23 +16,6 @@ namespace {
 
 const QString kScratched = Texts::scratched();
 
-// Shared texts: labels and ranks repeat in every run, so they are made once.
-const QString& pairLabelText(int a, int b)
-{
-    static const auto labels = [] {
-        std::array<QString, kMaxRunners * kMaxRunners> made;
-        for (int i = 1; i <= kMaxRunners; ++i) {
-            for (int j = 1; j <= kMaxRunners; ++j) {
-                made[static_cast<std::size_t>((i - 1) * kMaxRunners + j - 1)]
-                    = QString::number(qMin(i, j)).rightJustified(2) + u'-'
-                      + QString::number(qMax(i, j)).rightJustified(2);
-            }
-        }
-        return made;
-    }();
-    return labels[static_cast<std::size_t>((a - 1) * kMaxRunners + b - 1)];
-}
-
 std::optional<float> ratioOf(const HorseTable& table, HorseColumn column, int horse)
 {
     const auto value = table.cell(column, horse).shownNumber();
@@ -60,25 +43,31 @@ std::optional<float> positive(std::optional<float> value)
     return value && *value > 0.0F && std::isfinite(*value) ? value : std::nullopt;
 }
 
-std::optional<float> wholeSingle(QStringView text)
+// Whether an odds field holds "ﾄﾘｹｼ" anywhere.
+bool holdsScratched(QStringView field)
 {
-    const auto number = parseDecimalText(text);
-    return number ? decimalTextToSingle(*number) : std::nullopt;
+    const QStringView word = kScratched;
+    for (qsizetype at = 0; at + word.size() <= field.size(); ++at) {
+        if (std::equal(word.begin(), word.end(), field.begin() + at)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<float> actualOdds(const QuinellaPairEntry& entry, BetType bet)
 {
     if (bet == BetType::Quinella) {
-        if (entry.quinellaOdds.view().contains(kScratched)) {
+        if (holdsScratched(entry.quinellaOdds.view())) {
             return kMissingValue;
         }
-        return positive(wholeSingle(entry.quinellaOdds.view()));
+        return positive(wholeTextToSingle(entry.quinellaOdds.view()));
     }
-    if (entry.wideOddsMin.view().contains(kScratched)) {
+    if (holdsScratched(entry.wideOddsMin.view())) {
         return kMissingValue;
     }
     // The midpoint of the wide range: the sum held as a single, then halved.
-    const auto low = wholeSingle(entry.wideOddsMin.view());
+    const auto low = wholeTextToSingle(entry.wideOddsMin.view());
     const auto high = leadingNumber(entry.wideOddsMax.view());
     if (!low || !high) {
         return std::nullopt;
@@ -141,24 +130,29 @@ std::optional<std::size_t> levelFor(const JudgeSettings& s, float deviation)
 }
 
 // Ranks the rows by their shown actual odds, lowest first, equal odds in pair order. A scratched
-// pair is ranked "ﾄﾘｹｼ" but still uses up its number; a pair without odds gets no rank.
+// pair is ranked "ﾄﾘｹｼ" but still uses up its number; a pair without odds gets no rank. Shown
+// odds in tenths order as their texts read back do; with the row below, each key is unique.
 void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
 {
-    std::vector<std::pair<double, std::size_t>> order;
+    constexpr qint64 kScratchedUnits = 999'999; // "99999.9"
+    std::vector<quint64> order;
     order.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        const Cell& actual = rows[r][ActualColumn].value;
+        const Cell& actual = rows[r][ActualColumn];
         if (!actual.showsNothing()) {
-            order.emplace_back(actual.shownValue(), r);
+            // Actual odds are positive and at most a six-digit field: well inside 40 bits.
+            const auto units = actual.shownUnits();
+            Q_ASSERT(units && *units >= 0 && *units < (qint64{1} << 40));
+            order.push_back(static_cast<quint64>(*units) << 16 | r);
         }
     }
-    std::stable_sort(
-        order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::sort(order.begin(), order.end());
     for (std::size_t k = 0; k < order.size(); ++k) {
-        const auto [value, r] = order[k];
-        // The shown "99999.9" reads back as exactly this double.
-        rows[r][PopularityColumn].value = value == 99999.9 ? Cell::lastingText(kScratched)
-                                                           : Cell::integer(static_cast<int>(k) + 1);
+        const auto r = static_cast<std::size_t>(order[k] & 0xFFFF);
+        const auto units = static_cast<qint64>(order[k] >> 16);
+        rows[r][PopularityColumn] = units == kScratchedUnits
+                                        ? Cell::lastingText(kScratched)
+                                        : Cell::integer(static_cast<int>(k) + 1);
     }
 }
 
@@ -168,6 +162,17 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                                            const QuinellaOddsRecord& odds,
                                            BetType bet,
                                            const JudgeSettings& settings)
+{
+    std::vector<PairGridModel::Row> rows;
+    judgePairs(table, odds, bet, settings, rows);
+    return rows;
+}
+
+void judgePairs(const HorseTable& table,
+                const QuinellaOddsRecord& odds,
+                BetType bet,
+                const JudgeSettings& settings,
+                std::vector<PairGridModel::Row>& rows)
 {
     const int n = table.getHorseCount();
     const bool quinella = bet == BetType::Quinella;
@@ -202,14 +207,14 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
     const QRgb plusColour = colourOf(settings.plusColor);
     const QRgb minusColour = colourOf(settings.minusColor);
 
-    std::vector<PairGridModel::Row> rows;
+    rows.clear();
     rows.reserve(static_cast<std::size_t>(std::max(0, n * (n - 1) / 2)));
     for (int a = 1; a < n; ++a) {
         const Horse& ha = horses[static_cast<std::size_t>(a)];
         for (int b = a + 1; b <= n; ++b) {
             const Horse& hb = horses[static_cast<std::size_t>(b)];
             PairGridModel::Row& row = rows.emplace_back();
-            row[LabelColumn].value = Cell::lastingText(pairLabelText(a, b));
+            row[LabelColumn] = Cell::pairLabel(a, b);
 
             const std::optional<float> t
                 = ha.scratched || hb.scratched
@@ -221,18 +226,17 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                 d = (*actual - *t) * 100.0F / *actual;
             }
             if (t) {
-                row[TheoreticalColumn].value = Cell::number(*t, CellForm::Fixed1);
+                row[TheoreticalColumn] = Cell::number(*t, CellForm::Fixed1);
             }
             if (actual) {
-                row[ActualColumn].value = Cell::number(*actual, CellForm::Fixed1);
+                row[ActualColumn] = Cell::number(*actual, CellForm::Fixed1);
                 const double implied = quinella ? 0.75 / *actual : 0.75 / *actual / 3.0;
-                row[SupportRatioColumn].value = Cell::number(implied, CellForm::Fixed3);
+                row[SupportRatioColumn] = Cell::number(implied, CellForm::Fixed3);
             }
             if (d) {
-                row[DeviationColumn].value = Cell::number(*d, CellForm::Signed1);
+                row[DeviationColumn] = Cell::number(*d, CellForm::Signed1);
             }
 
-            GridCell& mark = row[MarkColumn];
             std::optional<std::size_t> level;
             if (d
                 && judged(settings,
@@ -245,18 +249,17 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                           hb.placeRatio)) {
                 level = levelFor(settings, *d);
                 if (level) {
-                    mark.value = Cell::lastingText(*marks[*level]);
+                    row[MarkColumn] = Cell::lastingText(*marks[*level]);
                 }
             }
             if (level && !marks[*level]->trimmed().isEmpty() && *d != 0.0F) {
-                mark.foreground = *d > 0.0F ? plusColour : minusColour;
+                row.markColour = *d > 0.0F ? plusColour : minusColour;
             } else {
-                mark.foregroundIsBase = true;
+                row.markColourIsBase = true;
             }
         }
     }
     rankByActualOdds(rows);
-    return rows;
 }
 
 void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
@@ -268,8 +271,8 @@ void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
         wide.editRows([&](std::vector<PairGridModel::Row>& w) {
             const std::size_t rows = std::min(q.size(), w.size());
             for (std::size_t r = 0; r < rows; ++r) {
-                const Cell& wideRank = w[r][PopularityColumn].value;
-                const Cell& quinellaRank = q[r][PopularityColumn].value;
+                const Cell& wideRank = w[r][PopularityColumn];
+                const Cell& quinellaRank = q[r][PopularityColumn];
                 Cell difference;
                 if (isScratchedRank(wideRank)) {
                     difference = Cell::integer(0);
@@ -278,8 +281,8 @@ void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
                     difference
                         = Cell::integer(quinellaRank.shownInteger() - wideRank.shownInteger());
                 }
-                q[r][DifferenceColumn].value = difference;
-                w[r][DifferenceColumn].value = difference;
+                q[r][DifferenceColumn] = difference;
+                w[r][DifferenceColumn] = difference;
             }
         });
     });

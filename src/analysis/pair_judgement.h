@@ -27,6 +27,12 @@ std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
                                            const QuinellaOddsRecord& odds,
                                            BetType bet,
                                            const JudgeSettings& settings);
+/// judgePairs() into `rows`, whose storage is used again.
+void judgePairs(const HorseTable& table,
+                const QuinellaOddsRecord& odds,
+                BetType bet,
+                const JudgeSettings& settings,
+                std::vector<PairGridModel::Row>& rows);
 
 /// Column " 差" of both lists: the quinella rank minus the wide rank of each pair ("0" where the
 /// wide rank is "ﾄﾘｹｼ"). Both lists must hold the same pairs in the same order.

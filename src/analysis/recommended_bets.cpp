@@ -23,6 +23,28 @@ std::optional<int> toInteger16(float value)
     return static_cast<int>(rounded);
 }
 
+// Whether a pair's shown deviation is 0 or more (also "-0.0") and its shown actual odds, read as a
+// single, lie in [lo, hi).
+bool inWindow(const Cell& deviationCell, const Cell& actualCell, int lo, int hi)
+{
+    const auto deviation = deviationCell.shownUnits();
+    const auto actual = actualCell.shownUnits();
+    // Shown odds below 2^20 in tenths: the single of u/10 is at least an integer n exactly when
+    // u ≥ 10·n, as singles there lie closer together than a tenth.
+    constexpr qint64 kTenthsInRange = qint64{10} << 20;
+    if (deviation && actual && *actual >= 0 && *actual < kTenthsInRange
+        && actualCell.form() == CellForm::Fixed1) {
+        return *deviation >= 0 && *actual >= qint64{10} * lo && *actual < qint64{10} * hi;
+    }
+    const auto deviationValue = deviationCell.shownNumber();
+    const auto actualValue = actualCell.shownNumber();
+    if (!deviationValue || *deviationValue < 0.0 || !actualValue) {
+        return false;
+    }
+    const auto odds = static_cast<float>(*actualValue);
+    return static_cast<float>(lo) <= odds && odds < static_cast<float>(hi);
+}
+
 } // namespace
 
 QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& quinella)
@@ -36,13 +58,7 @@ QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& qu
         // A window beyond 16 bits (every horse scratched) lies above all odds: nothing qualifies.
         if (lo && hi) {
             for (const auto& row : quinella.rows()) {
-                const auto deviation = row[DeviationColumn].value.shownNumber();
-                const auto actual = row[ActualColumn].value.shownNumber();
-                if (!deviation || *deviation < 0.0 || !actual) {
-                    continue;
-                }
-                const auto odds = static_cast<float>(*actual);
-                if (static_cast<float>(*lo) <= odds && odds < static_cast<float>(*hi)) {
+                if (inWindow(row[DeviationColumn], row[ActualColumn], *lo, *hi)) {
                     bets << row[LabelColumn].text();
                 }
             }
@@ -66,10 +82,20 @@ void markResultHit(const QString& label,
         return;
     }
     const QColor colour = first ? QColor(255, 0, 0) : QColor(0, 255, 0);
+    // The key names a pair label, or is compared as a text with the labels that are texts.
+    const int pair = Cell::pairOfLabel(wanted);
+    const Cell target = pair != 0 ? Cell::pairLabel(pair / 100, pair % 100) : Cell();
+    const auto matches = [&wanted, &target](const Cell& cell) {
+        if (cell.form() == CellForm::PairLabel) {
+            return cell.sharesText(target);
+        }
+        return cell.textValue().trimmed() == wanted;
+    };
     for (PairGridModel* grid : {&quinella, &wide}) {
-        for (int r = 0; r < grid->rowCount(); ++r) {
-            if (grid->cell(r, LabelColumn).value.textValue().trimmed() == wanted) {
-                grid->setBackground(r, LabelColumn, colour);
+        const auto& rows = grid->rows();
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+            if (matches(rows[static_cast<std::size_t>(r)][LabelColumn])) {
+                grid->setLabelBackground(r, colour);
             }
         }
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cell.h"
 
+#include <array>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -12,27 +13,8 @@
 
 namespace {
 
-int decimalsOf(CellForm form)
-{
-    switch (form) {
-    case CellForm::Fixed1:
-    case CellForm::Signed1:
-        return 1;
-    case CellForm::Fixed2:
-        return 2;
-    case CellForm::Fixed3:
-        return 3;
-    default:
-        return 0;
-    }
-}
-
-constexpr double kDoublePowers[] = {1.0, 10.0, 100.0, 1000.0};
 constexpr float kSinglePowers[] = {1.0F, 10.0F, 100.0F, 1000.0F};
 
-// Below 10^15 units a shown text has at most 15 significant digits: reading it back divides the
-// digits by a power of ten once, exactly as done here.
-constexpr qint64 kExactDoubleUnits = 1'000'000'000'000'000;
 // Below 2^24 units both operands of units / 10^d are exact singles: one correctly rounded step.
 constexpr qint64 kExactSingleUnits = qint64{1} << 24;
 // Below 10^7 units the nearest single printed with seven significant digits gives the shown
@@ -94,20 +76,55 @@ void appendSingleOfText(QStringView text, QByteArray& out)
     appendShortDecimal(number->negative, magnitude, static_cast<int>(decimals), out);
 }
 
-Cell Cell::number(double value, CellForm form)
+namespace {
+
+constexpr int kLabelNumbers = Cell::kMaxPairNumber + 1;
+
+// Labels repeat in every race, so they are made once.
+const std::array<QString, kLabelNumbers * kLabelNumbers>& pairLabels()
 {
-    Cell cell;
-    cell.m_value = value;
-    cell.m_form = form;
-    return cell;
+    static const auto labels = [] {
+        std::array<QString, kLabelNumbers * kLabelNumbers> made;
+        for (int a = 1; a < kLabelNumbers; ++a) {
+            for (int b = a + 1; b < kLabelNumbers; ++b) {
+                made[static_cast<std::size_t>(a * kLabelNumbers + b)]
+                    = QString::number(a).rightJustified(2) + u'-'
+                      + QString::number(b).rightJustified(2);
+            }
+        }
+        return made;
+    }();
+    return labels;
 }
 
-Cell Cell::lastingText(const QString& text)
+} // namespace
+
+const QString* Cell::pairLabelTexts()
 {
-    Cell cell;
-    cell.m_text = &text;
-    cell.m_form = CellForm::Text;
-    return cell;
+    return pairLabels().data();
+}
+
+int Cell::pair() const
+{
+    if (m_form != CellForm::PairLabel) {
+        return 0;
+    }
+    const auto index = static_cast<int>(m_text - pairLabels().data());
+    return index / kLabelNumbers * 100 + index % kLabelNumbers;
+}
+
+int Cell::pairOfLabel(QStringView trimmedText)
+{
+    static const auto pairs = [] {
+        QHash<QString, int> made;
+        for (int a = 1; a < kLabelNumbers; ++a) {
+            for (int b = a + 1; b < kLabelNumbers; ++b) {
+                made.insert(pairLabel(a, b).textValue().trimmed().toString(), a * 100 + b);
+            }
+        }
+        return made;
+    }();
+    return pairs.value(trimmedText.toString(), 0);
 }
 
 QString Cell::text() const
@@ -116,11 +133,12 @@ QString Cell::text() const
     case CellForm::Empty:
         return {};
     case CellForm::Text:
+    case CellForm::PairLabel:
         return *m_text;
     case CellForm::Fixed1:
     case CellForm::Fixed2:
     case CellForm::Fixed3:
-        return formatFixed(m_value, decimalsOf(m_form));
+        return formatFixed(m_value, decimals());
     case CellForm::Signed1:
         return formatSignedOdds(m_value);
     case CellForm::Integer:
@@ -131,17 +149,16 @@ QString Cell::text() const
 
 qsizetype Cell::textLength() const
 {
-    const auto units
-        = m_form == CellForm::Text || m_form == CellForm::Empty ? std::nullopt : shownUnits();
+    const auto units = isNumber() ? shownUnits() : std::nullopt;
     if (!units) {
-        return m_form == CellForm::Text ? m_text->size() : text().size();
+        return hasText() ? m_text->size() : text().size();
     }
-    const int decimals = decimalsOf(m_form);
+    const int places = decimals();
     qsizetype digits = 1;
     for (auto rest = static_cast<quint64>(std::abs(*units)) / 10; rest != 0; rest /= 10) {
         ++digits;
     }
-    digits = qMax<qsizetype>(digits, decimals + 1) + (decimals > 0 ? 1 : 0);
+    digits = qMax<qsizetype>(digits, places + 1) + (places > 0 ? 1 : 0);
     const bool sign = m_form == CellForm::Signed1 ? m_value != 0.0 : m_value < 0.0;
     return digits + (sign ? 1 : 0);
 }
@@ -152,42 +169,16 @@ bool Cell::showsNothing() const
     case CellForm::Empty:
         return true;
     case CellForm::Text:
+    case CellForm::PairLabel:
         return m_text->isEmpty();
     default:
         return !std::isfinite(m_value);
     }
 }
 
-std::optional<qint64> Cell::shownUnits() const
+std::optional<double> Cell::shownNumberOfText() const
 {
-    if (m_form == CellForm::Integer) {
-        return static_cast<qint64>(m_value);
-    }
-    if (!isNumber() || !std::isfinite(m_value)) {
-        return std::nullopt;
-    }
-    const auto units = roundedUnits(m_value, decimalsOf(m_form));
-    if (!units || *units >= static_cast<std::uint64_t>(kExactDoubleUnits)) {
-        return std::nullopt;
-    }
-    // Both formats put "-" before a negative value, also one that rounds to zero.
-    const auto magnitude = static_cast<qint64>(*units);
-    return m_value < 0.0 ? -magnitude : magnitude;
-}
-
-std::optional<double> Cell::shownNumber() const
-{
-    if (isNumber()) {
-        if (const auto units = shownUnits()) {
-            const double magnitude
-                = static_cast<double>(std::abs(*units)) / kDoublePowers[decimalsOf(m_form)];
-            return m_value < 0.0 ? -magnitude : magnitude;
-        }
-    }
-    if (m_form == CellForm::Empty) {
-        return std::nullopt;
-    }
-    return leadingNumber(text());
+    return m_form == CellForm::Empty ? std::nullopt : leadingNumber(text());
 }
 
 float Cell::shownSingle() const
@@ -196,7 +187,7 @@ float Cell::shownSingle() const
         const auto units = shownUnits();
         if (units && std::abs(*units) < kExactSingleUnits) {
             const float magnitude
-                = static_cast<float>(std::abs(*units)) / kSinglePowers[decimalsOf(m_form)];
+                = static_cast<float>(std::abs(*units)) / kSinglePowers[decimals()];
             return m_value < 0.0 ? -magnitude : magnitude;
         }
     }
@@ -236,7 +227,7 @@ void Cell::appendShownSingle(QByteArray& out) const
         out += formatSingle(shownSingle()).toLatin1();
         return;
     }
-    appendShortDecimal(*units < 0, static_cast<quint64>(std::abs(*units)), decimalsOf(m_form), out);
+    appendShortDecimal(*units < 0, static_cast<quint64>(std::abs(*units)), decimals(), out);
 }
 
 bool Cell::operator==(const Cell& other) const
@@ -244,7 +235,7 @@ bool Cell::operator==(const Cell& other) const
     if (m_form != other.m_form) {
         return false;
     }
-    if (m_form == CellForm::Text) {
+    if (hasText()) {
         return *m_text == *other.m_text;
     }
     return m_form == CellForm::Empty || m_value == other.m_value;

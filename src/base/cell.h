@@ -6,17 +6,19 @@
 #include <QByteArray>
 #include <QString>
 
+#include "base/display_format.h"
 #include "base/number_text.h"
 
 /// How a cell shows its value.
 enum class CellForm : quint8 {
-    Empty,   ///< nothing
-    Text,    ///< a text value: labels, marks, "ﾄﾘｹｼ", "-----"
-    Fixed1,  ///< "###0.0": theoretical and actual odds
-    Fixed2,  ///< "0.00": average place odds
-    Fixed3,  ///< "0.000": support ratios
-    Signed1, ///< "+###0.0;-###0.0;0.0": deviations
-    Integer, ///< ranks, horse numbers, popularity differences
+    Empty,     ///< nothing
+    Text,      ///< a text value: labels, marks, "ﾄﾘｹｼ", "-----"
+    Fixed1,    ///< "###0.0": theoretical and actual odds
+    Fixed2,    ///< "0.00": average place odds
+    Fixed3,    ///< "0.000": support ratios
+    Signed1,   ///< "+###0.0;-###0.0;0.0": deviations
+    Integer,   ///< ranks, horse numbers, popularity differences
+    PairLabel, ///< " 1- 2": a pair of horse numbers
 };
 
 /// One cell of the race's tables: a number with its display form, a text, or nothing. A number's
@@ -24,28 +26,58 @@ enum class CellForm : quint8 {
 /// so every `shown…` reading gives exactly what reading the shown text back would give (the value
 /// rounded to the shown decimals, then converted once), without making the text.
 ///
-/// A cell is a plain value of 24 bytes: a text cell points to a text that outlives it.
+/// A cell is a plain value of 16 bytes: a text cell points to a text that outlives it.
 class Cell final
 {
 public:
     constexpr Cell() = default;
 
-    static Cell number(double value, CellForm form);
+    static Cell number(double value, CellForm form)
+    {
+        Cell cell;
+        cell.m_value = value;
+        cell.m_form = form;
+        return cell;
+    }
     static Cell integer(int value) { return number(value, CellForm::Integer); }
+    /// The label of the pair of horses a and b, 1 ≤ a < b ≤ kMaxPairNumber, shown " a- b".
+    static Cell pairLabel(int a, int b)
+    {
+        Q_ASSERT(a >= 1 && a < b && b <= kMaxPairNumber);
+        static const QString* const labels = pairLabelTexts();
+        Cell cell;
+        cell.m_text = labels + a * (kMaxPairNumber + 1) + b;
+        cell.m_form = CellForm::PairLabel;
+        return cell;
+    }
+    static constexpr int kMaxPairNumber = 18;
+    /// The pair a·100 + b a pair-label text (trimmed) names; 0 when it names none.
+    static int pairOfLabel(QStringView trimmedText);
+
     /// A cell showing `text`, which must live as long as the program: a static, or internText().
-    static Cell lastingText(const QString& text);
+    static Cell lastingText(const QString& text)
+    {
+        Cell cell;
+        cell.m_text = &text;
+        cell.m_form = CellForm::Text;
+        return cell;
+    }
 
     CellForm form() const { return m_form; }
-    bool isNumber() const { return m_form >= CellForm::Fixed1; }
-    /// The number as computed (not rounded to its form).
-    double value() const { return m_value; }
+    bool isNumber() const { return m_form >= CellForm::Fixed1 && m_form <= CellForm::Integer; }
+    /// The number as computed (not rounded to its form); 0 for a cell that is not a number.
+    double value() const { return isNumber() ? m_value : 0.0; }
+    /// The pair of a pair label as a·100 + b; 0 for other cells.
+    int pair() const;
 
     /// The text shown.
     QString text() const;
-    /// The text of a text cell, without a copy; empty for other cells.
-    QStringView textValue() const
+    /// The text of a text or pair-label cell, without a copy; empty for other cells.
+    QStringView textValue() const { return hasText() ? QStringView(*m_text) : QStringView(); }
+    /// Whether both cells point to the same lasting text: for pair labels, the same pair.
+    bool sharesText(const Cell& other) const
     {
-        return m_form == CellForm::Text ? QStringView(*m_text) : QStringView();
+        return hasText() && other.hasText() && m_text == other.m_text;
     }
     /// The length of the text shown, without making it.
     qsizetype textLength() const;
@@ -53,7 +85,19 @@ public:
     bool showsNothing() const;
 
     /// The leading number of the text shown (leadingNumber); empty when it starts with none.
-    std::optional<double> shownNumber() const;
+    Q_ALWAYS_INLINE std::optional<double> shownNumber() const
+    {
+        // Inline for the common case: a number in the exact range.
+        if (isNumber()) {
+            if (const auto units = shownUnits()) {
+                constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
+                const double magnitude
+                    = static_cast<double>(*units < 0 ? -*units : *units) / kPowers[decimals()];
+                return m_value < 0.0 ? -magnitude : magnitude;
+            }
+        }
+        return shownNumberOfText();
+    }
     /// shownNumber(), 0 when there is none (numericValue).
     double shownValue() const { return shownNumber().value_or(0.0); }
     /// The text shown as a whole-text number, nearest single; 0 when it is not one (textToSingle).
@@ -69,13 +113,53 @@ public:
     /// Same form, same value and same text.
     bool operator==(const Cell& other) const;
 
-private:
-    /// The value rounded to the decimals shown, in units of the last decimal; empty when the
-    /// value lies outside the fast exact range.
-    std::optional<qint64> shownUnits() const;
+    /// A number's value as shown, in units of its last decimal ("12.3" → 123, "-0.0" → 0);
+    /// empty for other cells and beyond 10^15 units.
+    Q_ALWAYS_INLINE std::optional<qint64> shownUnits() const
+    {
+        if (m_form == CellForm::Integer) {
+            return static_cast<qint64>(m_value);
+        }
+        if (!isNumber()) {
+            return std::nullopt;
+        }
+        const auto units = roundedUnits(m_value, decimals());
+        if (!units || *units >= kExactDoubleUnits) {
+            return std::nullopt;
+        }
+        // Both formats put "-" before a negative value, also one that rounds to zero.
+        const auto magnitude = static_cast<qint64>(*units);
+        return m_value < 0.0 ? -magnitude : magnitude;
+    }
 
-    double m_value = 0.0;
-    const QString* m_text = nullptr;
+private:
+    // Below 10^15 units a shown text has at most 15 significant digits: reading it back divides
+    // the digits by a power of ten once, exactly as shownNumber() does.
+    static constexpr std::uint64_t kExactDoubleUnits = 1'000'000'000'000'000;
+
+    int decimals() const
+    {
+        switch (m_form) {
+        case CellForm::Fixed1:
+        case CellForm::Signed1:
+            return 1;
+        case CellForm::Fixed2:
+            return 2;
+        case CellForm::Fixed3:
+            return 3;
+        default:
+            return 0;
+        }
+    }
+    std::optional<double> shownNumberOfText() const;
+    /// The labels of every pair, at a·(kMaxPairNumber + 1) + b.
+    static const QString* pairLabelTexts();
+    bool hasText() const { return m_form == CellForm::Text || m_form == CellForm::PairLabel; }
+    union
+    {
+        double m_value = 0.0;  // a number
+        const QString* m_text; // a text or pair label
+    };
     CellForm m_form = CellForm::Empty;
 };
 

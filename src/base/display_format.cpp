@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "display_format.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -60,20 +61,23 @@ QString fixedText(char sign, double value, int decimals)
 
 } // namespace
 
-std::optional<std::uint64_t> roundedUnits(double value, int decimals)
+std::optional<std::uint64_t> roundedUnitsExactly(double value, int decimals)
 {
-    // Decided exactly: value = m·2^e with a 53-bit integer m, so value·10^d = m·10^d / 2^−e,
-    // whose integer quotient and remainder settle the rounding without any floating-point step.
-    // m < 2^53 and 10^3 < 2^10: m·10^d fits in 64 bits.
     static constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000};
     const double magnitude = std::abs(value);
     if (decimals < 0 || decimals > 3 || !(magnitude < 0x1.0p52)) {
         return std::nullopt;
     }
-    int exponent = 0;
-    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction·2^exponent
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int shift = 53 - exponent; // magnitude = mantissa / 2^shift, shift ≥ 1 here
+    // Decided exactly: value = m·2^e with a 53-bit integer m, so value·10^d = m·10^d / 2^−e,
+    // whose integer quotient and remainder settle the rounding without any floating-point step.
+    // m < 2^53 and 10^3 < 2^10: m·10^d fits in 64 bits.
+    // magnitude = mantissa / 2^shift, shift ≥ 1 here (the bits of a finite, non-negative double).
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    const std::uint64_t fractionBits = bits & ((std::uint64_t{1} << 52) - 1);
+    const std::uint64_t mantissa
+        = biased == 0 ? fractionBits : fractionBits | (std::uint64_t{1} << 52);
+    const int shift = biased == 0 ? 1074 : 1075 - biased;
     const std::uint64_t scaled = mantissa * kPowers[decimals];
     std::uint64_t units = 0;
     // With shift ≥ 64 the value is below half a unit (scaled < 2^63 ≤ half): it rounds to 0.

@@ -9,7 +9,26 @@
 /// The magnitude of `value` in units of 10^−decimals (0 to 3), rounded to nearest with halves away
 /// from zero, decided on the exact binary value: the digits formatFixed writes. Empty when the
 /// magnitude is 2^52 or more, or not finite.
-std::optional<std::uint64_t> roundedUnits(double value, int decimals);
+std::optional<std::uint64_t> roundedUnitsExactly(double value, int decimals);
+
+/// roundedUnitsExactly(), first trying the double product: most values lie clearly away from a
+/// half, and a product off by at most half an ulp then rounds the same way as the exact one.
+inline std::optional<std::uint64_t> roundedUnits(double value, int decimals)
+{
+    constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
+    if (decimals >= 0 && decimals <= 3) {
+        const double product = (value < 0.0 ? -value : value) * kPowers[decimals];
+        if (product < 0x1.0p52) {
+            const auto whole = static_cast<std::int64_t>(product); // product ≥ 0: the floor
+            const double fraction = product - static_cast<double>(whole); // exact
+            const double fromHalf = fraction - 0.5;
+            if ((fromHalf < 0.0 ? -fromHalf : fromHalf) > product * 0x1.0p-50) {
+                return static_cast<std::uint64_t>(whole + (fraction > 0.5 ? 1 : 0));
+            }
+        }
+    }
+    return roundedUnitsExactly(value, decimals);
+}
 
 /// `value` with exactly `decimals` decimals and at least one integer digit, no grouping, rounded
 /// to nearest with halves away from zero, decided on the exact binary value (0.125 → "0.13",

@@ -56,11 +56,9 @@ std::optional<double> leadingNumber(QStringView text)
     while (i < size && isBlank(text[i])) {
         ++i;
     }
-    std::string number;
+    bool negative = false;
     if (i < size && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-') {
-            number += '-';
-        }
+        negative = text[i] == u'-';
         ++i;
     }
     // Display texts are short ("12.3", "0.188"): while the digits fit in 15 significant ones
@@ -69,27 +67,26 @@ std::optional<double> leadingNumber(QStringView text)
     static constexpr double kPowers[]
         = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const qsizetype start = i;
     std::uint64_t mantissa = 0;
     int significant = 0;
     int decimals = 0;
     bool anyDigit = false;
-    bool fast = true;
     const auto digit = [&](QChar c, bool fraction) {
-        number += static_cast<char>(c.unicode());
         anyDigit = true;
         if (mantissa != 0 || c != u'0') {
             ++significant;
         }
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
+        if (significant <= 15) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
+        }
         decimals += fraction ? 1 : 0;
-        fast = fast && significant <= 15 && decimals <= 22;
     };
     while (i < size && isDigit(text[i])) {
         digit(text[i], false);
         ++i;
     }
     if (i < size && text[i] == u'.') {
-        number += '.';
         ++i;
         while (i < size && isDigit(text[i])) {
             digit(text[i], true);
@@ -99,9 +96,13 @@ std::optional<double> leadingNumber(QStringView text)
     if (!anyDigit) {
         return std::nullopt;
     }
-    if (fast) {
+    if (significant <= 15 && decimals <= 22) {
         const double magnitude = static_cast<double>(mantissa) / kPowers[decimals];
-        return number.front() == '-' ? -magnitude : magnitude;
+        return negative ? -magnitude : magnitude;
+    }
+    std::string number = negative ? "-" : "";
+    for (qsizetype k = start; k < i; ++k) {
+        number += static_cast<char>(text[k].unicode());
     }
     double value = 0.0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
@@ -218,10 +219,57 @@ qint16 textToInteger(QStringView text)
                                    .value_or(0));
 }
 
+std::optional<float> wholeTextToSingle(QStringView text)
+{
+    // Plain short numbers ("  12.3") without building the parts: below 2^24 with at most ten
+    // decimals, digits / 10^decimals divides two exact singles, one correctly rounded step.
+    static constexpr float kPowers[]
+        = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
+    qsizetype i = 0;
+    qsizetype end = text.size();
+    while (i < end && isBlank(text[i])) {
+        ++i;
+    }
+    while (end > i && isBlank(text[end - 1])) {
+        --end;
+    }
+    bool negative = false;
+    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    std::uint32_t digits = 0;
+    int decimals = 0;
+    bool anyDigit = false;
+    bool fraction = false;
+    bool plain = true;
+    for (; i < end && plain; ++i) {
+        const QChar c = text[i];
+        if (isDigit(c)) {
+            digits = digits * 10 + static_cast<std::uint32_t>(c.unicode() - u'0');
+            anyDigit = true;
+            decimals += fraction ? 1 : 0;
+            plain = digits < (1U << 24) && decimals <= 10;
+        } else if (c == u'.' && !fraction) {
+            fraction = true;
+        } else {
+            plain = false;
+        }
+    }
+    if (plain) {
+        if (!anyDigit) {
+            return std::nullopt;
+        }
+        const float magnitude = static_cast<float>(digits) / kPowers[decimals];
+        return negative ? -magnitude : magnitude;
+    }
+    const auto number = parseDecimalText(text);
+    return number ? decimalTextToSingle(*number) : std::nullopt;
+}
+
 float textToSingle(QStringView text)
 {
-    const auto number = parseDecimalText(text);
-    return number ? decimalTextToSingle(*number).value_or(0.0F) : 0.0F;
+    return wholeTextToSingle(text).value_or(0.0F);
 }
 
 GenericSortKey genericSortKey(const QString& cell)

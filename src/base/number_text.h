@@ -46,6 +46,10 @@ std::optional<float> decimalTextToSingle(const DecimalText& number);
 /// lies outside the range ("ﾄﾘｹｼ", "-----", blanks, "40000").
 qint16 textToInteger(QStringView text);
 
+/// A whole-text number (parseDecimalText) as the nearest single; empty when it is not a number
+/// or lies beyond the single range.
+std::optional<float> wholeTextToSingle(QStringView text);
+
 /// A whole-text number as the nearest single; 0 for anything that is not a number.
 float textToSingle(QStringView text);
 

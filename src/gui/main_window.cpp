@@ -491,7 +491,7 @@ void MainWindow::sizeColumns(QTableView* view)
     const auto& model = *static_cast<const PairGridModel*>(view->model());
     qsizetype deviationLength = 0;
     for (int row = 0; row < model.rowCount(); ++row) {
-        deviationLength = qMax(deviationLength, model.cell(row, DeviationColumn).value.textLength());
+        deviationLength = qMax(deviationLength, model.cell(row, DeviationColumn).textLength());
     }
     // Widths change only when the longest deviation does: most loads leave them as they are.
     const QVariant sized = view->property("deviationLength");

@@ -82,7 +82,7 @@ private:
 void pairHalf(Line& line, const PairGridModel::Row* row)
 {
     const auto cell = [row](int column) {
-        return row != nullptr ? row->at(static_cast<std::size_t>(column)).value : Cell();
+        return row != nullptr ? (*row)[column] : Cell();
     };
     line.cellText(cell(LabelColumn))
         .single(cell(TheoreticalColumn))
@@ -187,7 +187,7 @@ QByteArray CsvExport::build(const RaceDisplay& display)
     for (std::size_t r = 0; r < static_cast<std::size_t>(pairs); ++r) {
         const PairGridModel::Row* q = r < quinella.size() ? &quinella[r] : nullptr;
         const PairGridModel::Row* w = r < wide.size() ? &wide[r] : nullptr;
-        if (q == nullptr || (*q)[LabelColumn].value.showsNothing()) {
+        if (q == nullptr || (*q)[LabelColumn].showsNothing()) {
             blank();
             continue;
         }

@@ -154,10 +154,7 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
         m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, sink);
     }
 
-    const int threshold
-        = m_settings.readInteger16(SettingsKey::DetectVal)
-              .value_or(static_cast<qint16>(SettingsStore::defaultInteger(SettingsKey::DetectVal)));
-    m_table.fillPopularityBlocks(threshold);
+    m_table.fillPopularityBlocks(loadSettings().popularityThreshold);
     colourHorseNumbers();
     if (m_quinellaOddsRead) {
         judgeQuinella();
@@ -173,15 +170,31 @@ void RaceDisplay::recolourHorseNumbers()
     Q_EMIT changed();
 }
 
-void RaceDisplay::colourHorseNumbers()
+const RaceDisplay::LoadSettings& RaceDisplay::loadSettings()
 {
-    // One read of each colour per recolouring; a colour that does not convert is white.
-    std::array<qint32, HorseTable::kRows + 1> colours{};
+    const quint64 revision = SettingsStore::revision();
+    if (m_loadSettings.revision == revision) {
+        return m_loadSettings;
+    }
+    LoadSettings& s = m_loadSettings;
+    s.revision = revision;
+    s.quinella = JudgeSettings::read(m_settings, BetType::Quinella);
+    s.wide = JudgeSettings::read(m_settings, BetType::Wide);
+    // A colour that does not convert is white.
     for (int no = 0; no <= HorseTable::kRows; ++no) {
-        colours[static_cast<std::size_t>(no)]
+        s.horseColours[static_cast<std::size_t>(no)]
             = m_settings.readInteger32(SettingsKey::HorseNoColor, {}, no)
                   .value_or(SettingsStore::defaultInteger(SettingsKey::HorseNoColor));
     }
+    s.popularityThreshold
+        = m_settings.readInteger16(SettingsKey::DetectVal)
+              .value_or(static_cast<qint16>(SettingsStore::defaultInteger(SettingsKey::DetectVal)));
+    return s;
+}
+
+void RaceDisplay::colourHorseNumbers()
+{
+    const auto& colours = loadSettings().horseColours;
     // Horse-number cells hold 1 to 18, or nothing (read as 0).
     m_table.colourHorseNumbers([&colours](int no) {
         return colours[static_cast<std::size_t>(qBound(0, no, HorseTable::kRows))];
@@ -190,16 +203,16 @@ void RaceDisplay::colourHorseNumbers()
 
 void RaceDisplay::judgeQuinella()
 {
-    m_quinella.setRows(judgePairs(m_table,
-                                  *m_quinellaOdds,
-                                  BetType::Quinella,
-                                  JudgeSettings::read(m_settings, BetType::Quinella)));
+    m_quinella.editRows([this](std::vector<PairGridModel::Row>& rows) {
+        judgePairs(m_table, *m_quinellaOdds, BetType::Quinella, loadSettings().quinella, rows);
+    });
 }
 
 void RaceDisplay::judgeWide()
 {
-    m_wide.setRows(judgePairs(
-        m_table, *m_quinellaOdds, BetType::Wide, JudgeSettings::read(m_settings, BetType::Wide)));
+    m_wide.editRows([this](std::vector<PairGridModel::Row>& rows) {
+        judgePairs(m_table, *m_quinellaOdds, BetType::Wide, loadSettings().wide, rows);
+    });
     writePopularityDifference(m_quinella, m_wide);
 }
 

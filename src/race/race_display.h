@@ -8,6 +8,7 @@
 
 #include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
+#include "settings/judge_settings.h"
 
 class MessageSink;
 class SettingsStore;
@@ -85,7 +86,19 @@ private:
     void showRaceOdds(const WinPlaceOddsRecord& record);
     void loadRaceCard(const QString& zoPath);
 
+    /// The settings a load reads, kept until a store writes anything.
+    struct LoadSettings
+    {
+        quint64 revision = 0;
+        JudgeSettings quinella;
+        JudgeSettings wide;
+        std::array<qint32, HorseTable::kRows + 1> horseColours{};
+        int popularityThreshold = 0;
+    };
+    const LoadSettings& loadSettings();
+
     SettingsStore& m_settings;
+    LoadSettings m_loadSettings;
     MessageSink& m_sink;
     HorseTable m_table;
     QString m_meeting;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "settings_store.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -132,10 +133,22 @@ QString SettingsStore::readText(const QString& section,
     return value.toString();
 }
 
+namespace {
+
+std::atomic<quint64> s_revision{1};
+
+} // namespace
+
+quint64 SettingsStore::revision()
+{
+    return s_revision.load(std::memory_order_acquire);
+}
+
 void SettingsStore::writeText(const QString& section, const QString& key, const QString& text)
 {
     if (m_writable) {
         m_settings->setValue(groupKey(section, key), text);
+        s_revision.fetch_add(1, std::memory_order_acq_rel);
     }
 }
 

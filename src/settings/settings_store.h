@@ -12,7 +12,7 @@ class QSettings;
 
 /// Everything the program remembers between runs, kept as texts in QSettings: the platform's
 /// native user store under "Mikazuki＋", or an INI file. Nothing is cached here: every reader
-/// goes to the store, every writer stores at once.
+/// goes to the store, every writer stores at once (and moves revision()).
 ///
 /// Readers return an empty optional when a stored text does not convert to the key's form, and
 /// the key's default (turned into text and read back, so 0.04 comes back as the nearest single)
@@ -35,6 +35,9 @@ public:
     bool isWritable() const { return m_writable; }
     /// Writes pending changes to the file or registry now.
     void sync();
+    /// Counts the writes through every store of this program: a reader that keeps what it read
+    /// (the analysis settings of a load) reads again when the count has moved.
+    static quint64 revision();
     /// The file behind the store (empty for a registry).
     QString fileName() const;
 

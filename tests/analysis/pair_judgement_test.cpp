@@ -112,8 +112,8 @@ TEST(PairJudgement, HandComputedQuinellaList)
     EXPECT_EQ(columnOf(rows, PopularityColumn),
               QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s, u"5"_s, QString()}));
     // The mark of a negative deviation takes MinusColorUma (red); unmarked cells the base colour.
-    EXPECT_EQ(rows[1][MarkColumn].foreground, qRgb(255, 0, 0));
-    EXPECT_TRUE(rows[0][MarkColumn].foregroundIsBase);
+    EXPECT_EQ(rows[1].markColour, qRgb(255, 0, 0));
+    EXPECT_TRUE(rows[0].markColourIsBase);
 }
 
 // Wide, T = (0.75/3) / (Pab + Pba) on the place ratios, A = (lo + hi)/2 as singles:
@@ -142,7 +142,7 @@ TEST(PairJudgement, HandComputedWideListAndPopularityDifference)
               QStringList({u"0.200"_s, u"0.109"_s, u"0.042"_s, u"0.071"_s, QString(), u"0.010"_s}));
     EXPECT_EQ(columnOf(rows, MarkColumn),
               QStringList({QString(), QString(), QString(), QString(), QString(), u"△"_s}));
-    EXPECT_EQ(rows[5][MarkColumn].foreground, qRgb(0, 0, 0));
+    EXPECT_EQ(rows[5].markColour, qRgb(0, 0, 0));
     EXPECT_EQ(columnOf(rows, PopularityColumn),
               QStringList({u"1"_s, u"2"_s, u"4"_s, u"3"_s, QString(), u"5"_s}));
 
@@ -174,9 +174,9 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
     markResultHit(u" 9-10 "_s, false, quinella, wide, kaime); // not in the lists
     markResultHit(u"      "_s, true, quinella, wide, kaime);
     EXPECT_EQ(kaime, QStringList({u" 1- 4◎"_s}));
-    EXPECT_EQ(quinella.cell(2, LabelColumn).background, qRgb(0, 255, 0)); // last mark wins
-    EXPECT_EQ(wide.cell(3, LabelColumn).background, qRgb(0, 255, 0));
-    EXPECT_EQ(quinella.cell(0, LabelColumn).background, 0u);
+    EXPECT_EQ(quinella.rows()[2].labelBackground, qRgb(0, 255, 0)); // last mark wins
+    EXPECT_EQ(wide.rows()[3].labelBackground, qRgb(0, 255, 0));
+    EXPECT_EQ(quinella.rows()[0].labelBackground, 0u);
 
     // Favourite scratched (9999.9): the window lies beyond 16 bits; nothing qualifies.
     race.table.setFileText(HorseColumn::WinOdds, 1, u"ﾄﾘｹｼ"_s);
@@ -193,16 +193,15 @@ TEST(PairJudgement, FavouriteAtOneOpensTheWindowBelowFive)
     race.table.setFileText(HorseColumn::WinOdds, 1, u"1.0"_s);
     PairGridModel quinella(BetType::Quinella);
     PairGridModel::Row low;
-    low[LabelColumn].value = textCell(u" 1- 2"_s);
-    low[ActualColumn].value
-        = Cell::number(4.95F, CellForm::Fixed1); // shown 4.9: the single lies below
-    low[DeviationColumn].value = Cell::number(-0.04, CellForm::Signed1); // "-0.0" reads as zero
+    low[LabelColumn] = textCell(u" 1- 2"_s);
+    low[ActualColumn] = Cell::number(4.95F, CellForm::Fixed1); // shown 4.9: the single lies below
+    low[DeviationColumn] = Cell::number(-0.04, CellForm::Signed1); // "-0.0" reads as zero
     PairGridModel::Row five = low;
-    five[LabelColumn].value = textCell(u" 1- 3"_s);
-    five[ActualColumn].value = Cell::number(4.96, CellForm::Fixed1); // shown 5.0
+    five[LabelColumn] = textCell(u" 1- 3"_s);
+    five[ActualColumn] = Cell::number(4.96, CellForm::Fixed1); // shown 5.0
     PairGridModel::Row noDeviation = low; // a deviation that could not be computed
-    noDeviation[LabelColumn].value = textCell(u" 1- 4"_s);
-    noDeviation[DeviationColumn].value = Cell();
+    noDeviation[LabelColumn] = textCell(u" 1- 4"_s);
+    noDeviation[DeviationColumn] = Cell();
     quinella.setRows({low, five, noDeviation});
     EXPECT_EQ(listRecommendedBets(race.table, quinella), QStringList({u" 1- 2"_s}));
 }
@@ -272,7 +271,8 @@ TEST(PairJudgement, LevelBoundsSignsAndLimitsOnAnExactZeroDeviation)
         SettingsKey::DetectMax, BetType::Quinella, 2, 1); // |D| = min: match
     race.settings.writeText(SettingsKey::DispChar, BetType::Quinella, 2, u"Z"_s);
     EXPECT_EQ(mark().text(), u"Z");
-    EXPECT_TRUE(mark().foregroundIsBase); // a zero deviation takes no plus/minus colour
+    EXPECT_TRUE(race.judge(BetType::Quinella)[1]
+                    .markColourIsBase); // a zero deviation takes no plus/minus colour
     for (const qint16 sign : {qint16(1), qint16(2)}) { // zero passes both sign tests
         race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, sign);
         EXPECT_EQ(mark().text(), u"Z") << sign;
@@ -330,8 +330,8 @@ TEST(PairJudgement, SignTestsRatioLimitsAndColours)
     race.settings.writeInteger32(SettingsKey::PlusColor, BetType::Quinella, 1, 0xFF0000); // blue
     race.settings.writeInteger32(SettingsKey::MinusColor, BetType::Quinella, 1, 0x00FF00);
     const auto rows = race.judge(BetType::Quinella);
-    EXPECT_EQ(rows[0][MarkColumn].foreground, qRgb(0, 0, 255));
-    EXPECT_EQ(rows[1][MarkColumn].foreground, qRgb(0, 255, 0));
+    EXPECT_EQ(rows[0].markColour, qRgb(0, 0, 255));
+    EXPECT_EQ(rows[1].markColour, qRgb(0, 255, 0));
     // Only the quinella keys changed: the wide list keeps its default judgement.
     EXPECT_EQ(marks(BetType::Wide),
               QStringList({QString(), QString(), QString(), QString(), QString(), u"△"_s}));

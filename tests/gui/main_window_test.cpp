@@ -324,7 +324,7 @@ TEST(MainWindow, HeadingClicksSortThePairListsAndTheSwitchKeepsTheTopRow)
     // The further view with the first wide payout marked in view.
     const auto& grid = window.display().wideGrid();
     for (int r = 0; r < grid.rowCount(); ++r) {
-        if (grid.cell(r, LabelColumn).background == qRgb(255, 0, 0)) {
+        if (grid.rows()[static_cast<std::size_t>(r)].labelBackground == qRgb(255, 0, 0)) {
             uma->scrollTo(uma->model()->index(r, 0), QAbstractItemView::PositionAtTop);
             break;
         }

@@ -286,9 +286,12 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     const int second = rowOf(race.widePayouts[1].key);
     ASSERT_GE(first, 0);
     ASSERT_GE(second, 0);
-    EXPECT_EQ(f.display.quinellaGrid().cell(first, 0).background, qRgb(255, 0, 0));
-    EXPECT_EQ(f.display.wideGrid().cell(first, 0).background, qRgb(255, 0, 0));
-    EXPECT_EQ(f.display.wideGrid().cell(second, 0).background, qRgb(0, 255, 0));
+    EXPECT_EQ(f.display.quinellaGrid().rows()[static_cast<std::size_t>(first)].labelBackground,
+              qRgb(255, 0, 0));
+    EXPECT_EQ(f.display.wideGrid().rows()[static_cast<std::size_t>(first)].labelBackground,
+              qRgb(255, 0, 0));
+    EXPECT_EQ(f.display.wideGrid().rows()[static_cast<std::size_t>(second)].labelBackground,
+              qRgb(0, 255, 0));
 
     // A race without a result after one with: the list is empty again.
     const GeneratedRace later = generateRace(random, 11, 5, false);
@@ -312,7 +315,7 @@ TEST(RaceDisplay, UnreadableResultIsReportedAndMarksNothing)
     EXPECT_EQ(f.sink.messages[0].title, u"えらー");
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
     for (int r = 0; r < f.display.quinellaGrid().rowCount(); ++r) {
-        EXPECT_EQ(f.display.quinellaGrid().cell(r, 0).background, 0u);
+        EXPECT_EQ(f.display.quinellaGrid().rows()[static_cast<std::size_t>(r)].labelBackground, 0u);
     }
 }
 
