@@ -55,20 +55,77 @@ bool holdsScratched(QStringView field)
     return false;
 }
 
+// An odds field as most are: blanks around digits with at most one ".", below 2^24 in its last
+// decimal. Its whole-text single and its leading number are then one exact division each.
+struct PlainOdds
+{
+    std::uint32_t digits = 0;
+    int decimals = 0;
+
+    float single() const
+    {
+        static constexpr float kPowers[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F};
+        return static_cast<float>(digits) / kPowers[decimals];
+    }
+    double number() const
+    {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+        return static_cast<double>(digits) / kPowers[decimals];
+    }
+};
+
+std::optional<PlainOdds> plainOdds(QStringView field)
+{
+    PlainOdds odds;
+    qsizetype i = 0;
+    const qsizetype size = field.size();
+    while (i < size && field[i] == u' ') {
+        ++i;
+    }
+    bool anyDigit = false;
+    bool point = false;
+    for (; i < size && field[i] != u' '; ++i) {
+        const char16_t c = field[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            odds.digits = odds.digits * 10 + (c - u'0');
+            odds.decimals += point ? 1 : 0;
+            anyDigit = true;
+            if (odds.digits >= (1U << 24) || odds.decimals > 6) {
+                return std::nullopt;
+            }
+        } else if (c == u'.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    while (i < size && field[i] == u' ') {
+        ++i;
+    }
+    return anyDigit && i == size ? std::optional<PlainOdds>(odds) : std::nullopt;
+}
+
 std::optional<float> actualOdds(const QuinellaPairEntry& entry, BetType bet)
 {
     if (bet == BetType::Quinella) {
+        if (const auto plain = plainOdds(entry.quinellaOdds.view())) {
+            return positive(plain->single());
+        }
         if (holdsScratched(entry.quinellaOdds.view())) {
             return kMissingValue;
         }
         return positive(wholeTextToSingle(entry.quinellaOdds.view()));
     }
-    if (holdsScratched(entry.wideOddsMin.view())) {
+    const auto plainLow = plainOdds(entry.wideOddsMin.view());
+    if (!plainLow && holdsScratched(entry.wideOddsMin.view())) {
         return kMissingValue;
     }
     // The midpoint of the wide range: the sum held as a single, then halved.
-    const auto low = wholeTextToSingle(entry.wideOddsMin.view());
-    const auto high = leadingNumber(entry.wideOddsMax.view());
+    const auto low = plainLow ? std::optional<float>(plainLow->single())
+                              : wholeTextToSingle(entry.wideOddsMin.view());
+    const auto plainHigh = plainOdds(entry.wideOddsMax.view());
+    const auto high = plainHigh ? std::optional<double>(plainHigh->number())
+                                : leadingNumber(entry.wideOddsMax.view());
     if (!low || !high) {
         return std::nullopt;
     }
@@ -196,11 +253,7 @@ void judgePairs(const HorseTable& table,
         horse.placeRatio = ratioOf(table, HorseColumn::PlaceRatio, h);
     }
 
-    // Marks are texts of the settings: cells keep lasting copies.
-    std::array<const QString*, 5> marks{};
-    for (std::size_t level = 0; level < marks.size(); ++level) {
-        marks[level] = &internText(settings.dispChar[level]);
-    }
+    const auto& marks = settings.dispChar;
     const auto colourOf = [](const std::optional<qint32>& setting) -> QRgb {
         return setting ? colourFromSetting(*setting).rgba() : 0;
     };
@@ -213,7 +266,8 @@ void judgePairs(const HorseTable& table,
         const Horse& ha = horses[static_cast<std::size_t>(a)];
         for (int b = a + 1; b <= n; ++b) {
             const Horse& hb = horses[static_cast<std::size_t>(b)];
-            PairGridModel::Row& row = rows.emplace_back();
+            // Built on the stack and copied whole: cheaper than clearing each element in place.
+            PairGridModel::Row row;
             row[LabelColumn] = Cell::pairLabel(a, b);
 
             const std::optional<float> t
@@ -257,6 +311,7 @@ void judgePairs(const HorseTable& table,
             } else {
                 row.markColourIsBase = true;
             }
+            rows.push_back(row);
         }
     }
     rankByActualOdds(rows);

@@ -23,49 +23,59 @@ constexpr qint64 kShortSingleUnits = 10'000'000;
 
 // formatSingle of the single nearest to ±magnitude·10^−decimals, for magnitude < 10^7 and
 // decimals ≤ 3: the decimals without trailing zeros; "0" for any zero.
-void appendShortDecimal(bool negative, quint64 magnitude, int decimals, QByteArray& out)
+int writeShortDecimal(bool negative, quint64 magnitude, int decimals, char* out)
 {
     if (magnitude == 0) {
-        out += '0';
-        return;
+        out[0] = '0';
+        return 1;
     }
     while (decimals > 0 && magnitude % 10 == 0) {
         magnitude /= 10;
         --decimals;
     }
-    char digits[24];
-    int count = 0;
+    // Written from the right, then moved to the front.
+    char text[32];
+    char* at = text + sizeof text;
+    int written = 0;
     do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0 || count <= decimals);
-    if (negative) {
-        out += '-';
-    }
-    for (int k = count - 1; k >= 0; --k) {
-        out += digits[k];
-        if (k == decimals && decimals > 0) {
-            out += '.';
+        if (written == decimals && decimals > 0) {
+            *--at = '.';
         }
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+        ++written;
+    } while (magnitude != 0 || written <= decimals);
+    if (negative) {
+        *--at = '-';
     }
+    const auto length = static_cast<int>(text + sizeof text - at);
+    std::copy(at, at + length, out);
+    return length;
+}
+
+int writeLatin1(const QString& text, char* out)
+{
+    for (const QChar c : text) {
+        *out++ = static_cast<char>(c.unicode());
+    }
+    return static_cast<int>(text.size());
 }
 
 } // namespace
 
-void appendSingleOfText(QStringView text, QByteArray& out)
+int writeSingleOfText(QStringView text, char* out)
 {
     const auto number = parseDecimalText(text);
     if (!number) {
-        out += '0';
-        return;
+        out[0] = '0';
+        return 1;
     }
     const auto first = number->integerDigits.find_first_not_of('0');
     const std::size_t integerDigits
         = first == std::string::npos ? 0 : number->integerDigits.size() - first;
     const std::size_t decimals = number->fractionDigits.size();
     if (decimals > 3 || integerDigits + decimals > 7) {
-        out += formatSingle(decimalTextToSingle(*number).value_or(0.0F)).toLatin1();
-        return;
+        return writeLatin1(formatSingle(decimalTextToSingle(*number).value_or(0.0F)), out);
     }
     quint64 magnitude = 0;
     for (const std::string* part : {&number->integerDigits, &number->fractionDigits}) {
@@ -73,7 +83,7 @@ void appendSingleOfText(QStringView text, QByteArray& out)
             magnitude = magnitude * 10 + static_cast<quint64>(c - '0');
         }
     }
-    appendShortDecimal(number->negative, magnitude, static_cast<int>(decimals), out);
+    return writeShortDecimal(number->negative, magnitude, static_cast<int>(decimals), out);
 }
 
 namespace {
@@ -163,19 +173,6 @@ qsizetype Cell::textLength() const
     return digits + (sign ? 1 : 0);
 }
 
-bool Cell::showsNothing() const
-{
-    switch (m_form) {
-    case CellForm::Empty:
-        return true;
-    case CellForm::Text:
-    case CellForm::PairLabel:
-        return m_text->isEmpty();
-    default:
-        return !std::isfinite(m_value);
-    }
-}
-
 std::optional<double> Cell::shownNumberOfText() const
 {
     return m_form == CellForm::Empty ? std::nullopt : leadingNumber(text());
@@ -220,14 +217,13 @@ GenericSortKey Cell::sortKey() const
     return genericSortKey(text());
 }
 
-void Cell::appendShownSingle(QByteArray& out) const
+int Cell::writeShownSingle(char* out) const
 {
     const auto units = shownUnits();
     if (!units || std::abs(*units) >= kShortSingleUnits) {
-        out += formatSingle(shownSingle()).toLatin1();
-        return;
+        return writeLatin1(formatSingle(shownSingle()), out);
     }
-    appendShortDecimal(*units < 0, static_cast<quint64>(std::abs(*units)), decimals(), out);
+    return writeShortDecimal(*units < 0, static_cast<quint64>(std::abs(*units)), decimals(), out);
 }
 
 bool Cell::operator==(const Cell& other) const

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cmath>
 #include <optional>
+#include <string>
 
 #include <QByteArray>
 #include <QString>
@@ -82,7 +84,13 @@ public:
     /// The length of the text shown, without making it.
     qsizetype textLength() const;
     /// Whether the text shown is empty (an empty cell, an empty text, a number that is not finite).
-    bool showsNothing() const;
+    bool showsNothing() const
+    {
+        if (m_form == CellForm::Empty) {
+            return true;
+        }
+        return hasText() ? m_text->isEmpty() : !std::isfinite(m_value);
+    }
 
     /// The leading number of the text shown (leadingNumber); empty when it starts with none.
     Q_ALWAYS_INLINE std::optional<double> shownNumber() const
@@ -106,9 +114,11 @@ public:
     qint16 shownInteger() const;
     /// How the lists sort the text shown generically (genericSortKey).
     GenericSortKey sortKey() const;
-    /// Appends the shortest text of shownSingle() with at most seven significant digits
-    /// (formatSingle) as Latin-1: a number field of the CSV.
-    void appendShownSingle(QByteArray& out) const;
+    /// Writes the shortest text of shownSingle() with at most seven significant digits
+    /// (formatSingle) as Latin-1 to `out`, which has room for kMaxSingleText bytes: a number field
+    /// of the CSV. Returns the length.
+    int writeShownSingle(char* out) const;
+    static constexpr int kMaxSingleText = 64;
 
     /// Same form, same value and same text.
     bool operator==(const Cell& other) const;
@@ -123,12 +133,12 @@ public:
         if (!isNumber()) {
             return std::nullopt;
         }
-        const auto units = roundedUnits(m_value, decimals());
-        if (!units || *units >= kExactDoubleUnits) {
+        const std::uint64_t units = roundedUnits(m_value, decimals());
+        if (units >= kExactDoubleUnits) { // also kNoUnits
             return std::nullopt;
         }
         // Both formats put "-" before a negative value, also one that rounds to zero.
-        const auto magnitude = static_cast<qint64>(*units);
+        const auto magnitude = static_cast<qint64>(units);
         return m_value < 0.0 ? -magnitude : magnitude;
     }
 
@@ -168,5 +178,6 @@ private:
 /// change. Safe to call from several threads.
 const QString& internText(const QString& text);
 
-/// Appends formatSingle(textToSingle(text)) as Latin-1: a file's text as a number field of the CSV.
-void appendSingleOfText(QStringView text, QByteArray& out);
+/// Writes formatSingle(textToSingle(text)) as Latin-1 to `out` (room for Cell::kMaxSingleText
+/// bytes): a file's text as a number field of the CSV. Returns the length.
+int writeSingleOfText(QStringView text, char* out);

@@ -41,8 +41,8 @@ int unitsDigits(std::uint64_t units, int decimals, char* out)
 // decimals; returns the length, or 0 when the value is too large for this path.
 int roundedDigits(double value, int decimals, char* out)
 {
-    const auto units = roundedUnits(value, decimals);
-    return units ? unitsDigits(*units, decimals, out) : 0;
+    const std::uint64_t units = roundedUnits(value, decimals);
+    return units != kNoUnits ? unitsDigits(units, decimals, out) : 0;
 }
 
 QString fixedText(char sign, double value, int decimals)
@@ -61,12 +61,12 @@ QString fixedText(char sign, double value, int decimals)
 
 } // namespace
 
-std::optional<std::uint64_t> roundedUnitsExactly(double value, int decimals)
+std::uint64_t roundedUnitsExactly(double value, int decimals)
 {
     static constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000};
     const double magnitude = std::abs(value);
     if (decimals < 0 || decimals > 3 || !(magnitude < 0x1.0p52)) {
-        return std::nullopt;
+        return kNoUnits;
     }
     // Decided exactly: value = m·2^e with a 53-bit integer m, so value·10^d = m·10^d / 2^−e,
     // whose integer quotient and remainder settle the rounding without any floating-point step.

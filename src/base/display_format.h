@@ -2,18 +2,22 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include <QString>
 
+/// What roundedUnits() gives when there are no units. (A plain integer, not an optional: the
+/// result is read in the hot loops of the analysis and the CSV, where an optional returned from
+/// two paths went through memory.)
+inline constexpr std::uint64_t kNoUnits = ~std::uint64_t{0};
+
 /// The magnitude of `value` in units of 10^−decimals (0 to 3), rounded to nearest with halves away
-/// from zero, decided on the exact binary value: the digits formatFixed writes. Empty when the
+/// from zero, decided on the exact binary value: the digits formatFixed writes. kNoUnits when the
 /// magnitude is 2^52 or more, or not finite.
-std::optional<std::uint64_t> roundedUnitsExactly(double value, int decimals);
+std::uint64_t roundedUnitsExactly(double value, int decimals);
 
 /// roundedUnitsExactly(), first trying the double product: most values lie clearly away from a
 /// half, and a product off by at most half an ulp then rounds the same way as the exact one.
-inline std::optional<std::uint64_t> roundedUnits(double value, int decimals)
+inline std::uint64_t roundedUnits(double value, int decimals)
 {
     constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
     if (decimals >= 0 && decimals <= 3) {

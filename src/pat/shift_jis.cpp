@@ -132,8 +132,9 @@ quint32 encodeUnit(char16_t unit)
 
 } // namespace
 
-void appendShiftJis(QStringView text, QByteArray& out)
+qsizetype writeShiftJis(QStringView text, char* out)
 {
+    char* const start = out;
     // Relaxed atomics: two threads that meet an unknown unit both ask the converter and store
     // the same answer.
     static std::array<std::atomic<quint32>, 0x10000> units{};
@@ -144,7 +145,11 @@ void appendShiftJis(QStringView text, QByteArray& out)
             const qsizetype length = QChar::isHighSurrogate(unit) && i + 1 < text.size() ? 2 : 1;
             QStringEncoder encoder("windows-932");
             const QByteArray bytes = encoder.encode(text.mid(i, length));
-            out += encoder.hasError() ? QByteArray("?") : bytes;
+            if (encoder.hasError()) {
+                *out++ = '?';
+            } else {
+                out = std::copy(bytes.cbegin(), bytes.cend(), out);
+            }
             i += length - 1;
             continue;
         }
@@ -154,12 +159,13 @@ void appendShiftJis(QStringView text, QByteArray& out)
             units[unit].store(code, std::memory_order_relaxed);
         }
         if ((code & kUnmappable) != 0) {
-            out += '?';
+            *out++ = '?';
             continue;
         }
         const int count = static_cast<int>((code >> 16) & 3U);
         for (int k = count - 1; k >= 0; --k) {
-            out += static_cast<char>((code >> (8 * k)) & 0xFFU);
+            *out++ = static_cast<char>((code >> (8 * k)) & 0xFFU);
         }
     }
+    return out - start;
 }

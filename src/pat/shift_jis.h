@@ -14,7 +14,8 @@ qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out);
 
 inline constexpr char16_t kReplacementCharacter = 0xFFFD;
 
-/// Appends `text` in code page 932 exactly as the platform's converter writes it, except that a
-/// character the code page cannot hold becomes "?" (a surrogate pair counts as one character).
-/// Each character's bytes are asked of the converter once per program run.
-void appendShiftJis(QStringView text, QByteArray& out);
+/// Writes `text` in code page 932 exactly as the platform's converter writes it, except that a
+/// character the code page cannot hold becomes "?" (a surrogate pair counts as one character),
+/// to `out`, which has room for 2 × text.size() bytes. Returns the length. Each character's
+/// bytes are asked of the converter once per program run.
+qsizetype writeShiftJis(QStringView text, char* out);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "csv_export.h"
 
+#include <charconv>
+#include <string_view>
+
 #include <QSaveFile>
 
 #include "base/cell.h"
@@ -11,29 +14,68 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// One CSV line appended to the file's bytes: values separated by ",", ended with CR LF.
+// The file's bytes, written through a pointer into room made beforehand: the values are short,
+// and a size check per byte would cost more than the values.
+class Bytes
+{
+public:
+    Bytes() { m_data.resize(16 * 1024); }
+
+    /// Room for `count` more bytes; wrote() then counts what was written there.
+    char* room(qsizetype count)
+    {
+        if (m_size + count > m_data.size()) {
+            m_data.resize(qMax(2 * m_data.size(), m_size + count));
+        }
+        return m_data.data() + m_size;
+    }
+    void wrote(qsizetype count) { m_size += count; }
+    void put(char c)
+    {
+        *room(1) = c;
+        wrote(1);
+    }
+    void put(std::string_view text)
+    {
+        const auto size = static_cast<qsizetype>(text.size());
+        std::copy(text.begin(), text.end(), room(size));
+        wrote(size);
+    }
+    QByteArray take()
+    {
+        m_data.truncate(m_size);
+        return std::move(m_data);
+    }
+
+private:
+    QByteArray m_data;
+    qsizetype m_size = 0;
+};
+
+// One CSV line: values separated by ",", ended with CR LF.
 class Line
 {
 public:
-    explicit Line(QByteArray& out)
+    explicit Line(Bytes& out)
         : m_out(out)
     {}
-    ~Line() { m_out += "\r\n"; }
+    ~Line() { m_out.put("\r\n"); }
     Q_DISABLE_COPY_MOVE(Line)
 
     Line& text(QStringView value)
     {
         separate();
-        m_out += '"';
+        m_out.put('"');
         // A quote inside a text is doubled.
         qsizetype from = 0;
-        for (qsizetype quote = value.indexOf(u'"'); quote >= 0;
-             quote = value.indexOf(u'"', quote + 1)) {
-            appendShiftJis(value.mid(from, quote + 1 - from), m_out);
-            from = quote;
+        for (qsizetype at = 0; at < value.size(); ++at) {
+            if (value[at] == u'"') {
+                encode(value.mid(from, at + 1 - from));
+                from = at;
+            }
         }
-        appendShiftJis(value.mid(from), m_out);
-        m_out += '"';
+        encode(value.mid(from));
+        m_out.put('"');
         return *this;
     }
     Line& texts(std::initializer_list<const char16_t*> values)
@@ -43,39 +85,58 @@ public:
         }
         return *this;
     }
-    Line& integer(int value)
+    Line& integer(qint64 value)
     {
         separate();
-        m_out += QByteArray::number(value);
+        char* at = m_out.room(24);
+        m_out.wrote(std::to_chars(at, at + 24, value).ptr - at);
         return *this;
     }
     Line& single(const Cell& cell)
     {
         separate();
-        cell.appendShownSingle(m_out);
+        m_out.wrote(cell.writeShownSingle(m_out.room(Cell::kMaxSingleText)));
         return *this;
     }
     Line& singleOfText(QStringView text)
     {
         separate();
-        appendSingleOfText(text, m_out);
+        m_out.wrote(writeSingleOfText(text, m_out.room(Cell::kMaxSingleText)));
         return *this;
     }
     Line& cellText(const Cell& cell)
     {
-        return cell.form() == CellForm::Text ? text(cell.textValue()) : text(cell.text());
+        switch (cell.form()) {
+        case CellForm::Empty:
+            return text({});
+        case CellForm::Text:
+        case CellForm::PairLabel:
+            return text(cell.textValue());
+        case CellForm::Integer: {
+            // Digits only: as the cell shows them, without making its text.
+            separate();
+            m_out.put('"');
+            char* at = m_out.room(24);
+            m_out.wrote(std::to_chars(at, at + 24, static_cast<qint64>(cell.value())).ptr - at);
+            m_out.put('"');
+            return *this;
+        }
+        default:
+            return text(cell.text());
+        }
     }
 
 private:
     void separate()
     {
         if (m_any) {
-            m_out += ',';
+            m_out.put(',');
         }
         m_any = true;
     }
+    void encode(QStringView part) { m_out.wrote(writeShiftJis(part, m_out.room(2 * part.size()))); }
 
-    QByteArray& m_out;
+    Bytes& m_out;
     bool m_any = false;
 };
 
@@ -98,17 +159,16 @@ void pairHalf(Line& line, const PairGridModel::Row* row)
 
 QByteArray CsvExport::encode(const QString& text)
 {
-    QByteArray bytes;
-    appendShiftJis(text, bytes);
+    QByteArray bytes(2 * text.size(), Qt::Uninitialized);
+    bytes.truncate(writeShiftJis(text, bytes.data()));
     return bytes;
 }
 
 QByteArray CsvExport::build(const RaceDisplay& display)
 {
-    QByteArray out;
-    out.reserve(16 * 1024);
+    Bytes out;
     const auto blank = [&out] {
-        out += "\r\n";
+        out.put("\r\n");
     };
     const HorseTable& t = display.horseTable();
     const int n = t.getHorseCount();
@@ -205,7 +265,7 @@ QByteArray CsvExport::build(const RaceDisplay& display)
     for (const QString& entry : display.raceResultLines()) {
         Line(out).text(entry);
     }
-    return out;
+    return out.take();
 }
 
 bool CsvExport::write(const RaceDisplay& display, const QString& path, QString* error)

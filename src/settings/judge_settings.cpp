@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "judge_settings.h"
 
+#include "base/cell.h"
 #include "settings/settings_store.h"
 
 JudgeSettings JudgeSettings::read(const SettingsStore& store, BetType bet)
@@ -10,7 +11,7 @@ JudgeSettings JudgeSettings::read(const SettingsStore& store, BetType bet)
         const auto i = static_cast<std::size_t>(level - 1);
         s.detectMin[i] = store.readInteger16(SettingsKey::DetectMin, bet, level);
         s.detectMax[i] = store.readInteger16(SettingsKey::DetectMax, bet, level);
-        s.dispChar[i] = store.readText(SettingsKey::DispChar, bet, level);
+        s.dispChar[i] = &internText(store.readText(SettingsKey::DispChar, bet, level));
     }
     s.dispSign = store.readInteger16(SettingsKey::DispSign, bet);
     s.plusColor = store.readInteger32(SettingsKey::PlusColor, bet);

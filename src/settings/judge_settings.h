@@ -16,7 +16,8 @@ struct JudgeSettings
 {
     std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> detectMin;
     std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> detectMax;
-    std::array<QString, SettingsKeyInfo::kLevels> dispChar;
+    /// The marks, as lasting texts (internText) that cells can show.
+    std::array<const QString*, SettingsKeyInfo::kLevels> dispChar{};
     std::optional<qint16> dispSign;
     std::optional<qint32> plusColor;
     std::optional<qint32> minusColor;
