@@ -2,6 +2,7 @@
 #include "pair_grid_model.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -96,8 +97,10 @@ Qt::Alignment PairGridModel::alignment(int column)
 void PairGridModel::clearCells()
 {
     beginResetModel();
-    for (auto& row : m_rows) {
-        row = Row{};
+    // A row is plain bytes (checked in the header) whose zeros are all empty values: one fill is
+    // far cheaper than assigning row by row.
+    if (!m_rows.empty()) {
+        std::memset(static_cast<void*>(m_rows.data()), 0, m_rows.size() * sizeof(Row));
     }
     endResetModel();
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -105,4 +106,5 @@ private:
 
     BetType m_bet;
     std::vector<Row> m_rows;
+    static_assert(std::is_trivially_copyable_v<Row>);
 };

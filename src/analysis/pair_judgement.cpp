@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "analysis/horse_table.h"
@@ -15,32 +16,39 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kScratched = Texts::scratched();
+// A value that cannot be computed, inside this file: NaN never results from the computations.
+constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
-std::optional<float> ratioOf(const HorseTable& table, HorseColumn column, int horse)
+float ratioOf(const HorseTable& table, HorseColumn column, int horse)
 {
     const auto value = table.cell(column, horse).shownNumber();
-    return value ? std::optional<float>(static_cast<float>(*value)) : std::nullopt;
+    return value ? static_cast<float>(*value) : kNone;
 }
 
 // Harville: either horse first and the other second, the support ratios as win chances.
-std::optional<float> theoreticalValue(std::optional<double> pa, std::optional<double> pb, double k)
+float theoreticalValue(double pa, double pb, double k)
 {
-    if (!pa || !pb || *pa == 1.0 || *pb == 1.0) {
-        return std::nullopt;
+    if (std::isnan(pa) || std::isnan(pb) || pa == 1.0 || pb == 1.0) {
+        return kNone;
     }
-    const auto pab = static_cast<float>(*pa * *pb / (1.0 - *pa));
-    const auto pba = static_cast<float>(*pa * *pb / (1.0 - *pb));
+    const auto pab = static_cast<float>(pa * pb / (1.0 - pa));
+    const auto pba = static_cast<float>(pa * pb / (1.0 - pb));
     const float sum = pab + pba;
     if (sum == 0.0F || !std::isfinite(sum)) {
-        return std::nullopt;
+        return kNone;
     }
     const auto t = static_cast<float>(k / sum);
-    return std::isfinite(t) ? std::optional<float>(t) : std::nullopt;
+    return std::isfinite(t) ? t : kNone;
 }
 
-std::optional<float> positive(std::optional<float> value)
+float positive(float value)
 {
-    return value && *value > 0.0F && std::isfinite(*value) ? value : std::nullopt;
+    return value > 0.0F && std::isfinite(value) ? value : kNone;
+}
+
+float positive(std::optional<float> value)
+{
+    return value ? positive(*value) : kNone;
 }
 
 // Whether an odds field holds "ﾄﾘｹｼ" anywhere.
@@ -105,7 +113,7 @@ std::optional<PlainOdds> plainOdds(QStringView field)
     return anyDigit && i == size ? std::optional<PlainOdds>(odds) : std::nullopt;
 }
 
-std::optional<float> actualOdds(const QuinellaPairEntry& entry, BetType bet)
+float actualOdds(const QuinellaPairEntry& entry, BetType bet)
 {
     if (bet == BetType::Quinella) {
         if (const auto plain = plainOdds(entry.quinellaOdds.view())) {
@@ -127,7 +135,7 @@ std::optional<float> actualOdds(const QuinellaPairEntry& entry, BetType bet)
     const auto high = plainHigh ? std::optional<double>(plainHigh->number())
                                 : leadingNumber(entry.wideOddsMax.view());
     if (!low || !high) {
-        return std::nullopt;
+        return kNone;
     }
     const auto sum = static_cast<float>(static_cast<double>(*low) + *high);
     return positive(sum / 2.0F);
@@ -135,19 +143,19 @@ std::optional<float> actualOdds(const QuinellaPairEntry& entry, BetType bet)
 
 // A ratio limit excludes the pair when either horse lies below it; a ratio that is not a number
 // excludes it too.
-bool belowRatioLimit(std::optional<float> ra, std::optional<float> rb, float limit)
+bool belowRatioLimit(float ra, float rb, float limit)
 {
-    return !ra || *ra < limit || !rb || *rb < limit;
+    return !(ra >= limit) || !(rb >= limit); // also when either is kNone
 }
 
 bool judged(const JudgeSettings& s,
             float t,
             float a,
             float d,
-            std::optional<float> winA,
-            std::optional<float> winB,
-            std::optional<float> placeA,
-            std::optional<float> placeB)
+            float winA,
+            float winB,
+            float placeA,
+            float placeB)
 {
     if (s.dispSign == 1 && d < 0.0F) {
         return false;
@@ -240,15 +248,15 @@ void judgePairs(const HorseTable& table,
     struct Horse
     {
         bool scratched = false;
-        std::optional<double> theoryRatio;
-        std::optional<float> winRatio;
-        std::optional<float> placeRatio;
+        double theoryRatio = kNone;
+        float winRatio = kNone;
+        float placeRatio = kNone;
     };
     std::array<Horse, kMaxRunners + 1> horses{};
     for (int h = 1; h <= n; ++h) {
         auto& horse = horses[static_cast<std::size_t>(h)];
         horse.scratched = table.isScratched(h);
-        horse.theoryRatio = table.cell(theoryRatio, h).shownNumber();
+        horse.theoryRatio = table.cell(theoryRatio, h).shownNumber().value_or(kNone);
         horse.winRatio = ratioOf(table, HorseColumn::WinRatio, h);
         horse.placeRatio = ratioOf(table, HorseColumn::PlaceRatio, h);
     }
@@ -266,52 +274,50 @@ void judgePairs(const HorseTable& table,
         const Horse& ha = horses[static_cast<std::size_t>(a)];
         for (int b = a + 1; b <= n; ++b) {
             const Horse& hb = horses[static_cast<std::size_t>(b)];
-            // Built on the stack and copied whole: cheaper than clearing each element in place.
-            PairGridModel::Row row;
-            row[LabelColumn] = Cell::pairLabel(a, b);
-
-            const std::optional<float> t
-                = ha.scratched || hb.scratched
-                      ? std::optional<float>(kMissingValue)
-                      : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
-            const std::optional<float> actual = actualOdds(odds.pair(a, b), bet);
-            std::optional<float> d;
-            if (t && actual) {
-                d = (*actual - *t) * 100.0F / *actual;
-            }
-            if (t) {
-                row[TheoreticalColumn] = Cell::number(*t, CellForm::Fixed1);
-            }
-            if (actual) {
-                row[ActualColumn] = Cell::number(*actual, CellForm::Fixed1);
-                const double implied = quinella ? 0.75 / *actual : 0.75 / *actual / 3.0;
-                row[SupportRatioColumn] = Cell::number(implied, CellForm::Fixed3);
-            }
-            if (d) {
-                row[DeviationColumn] = Cell::number(*d, CellForm::Signed1);
+            // Values that cannot be computed are kNone (never a result: every value is finite
+            // or, for a deviation, at most infinite).
+            const float t = ha.scratched || hb.scratched
+                                ? kMissingValue
+                                : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
+            const float actual = actualOdds(odds.pair(a, b), bet);
+            const bool hasT = !std::isnan(t);
+            const bool hasActual = !std::isnan(actual);
+            const bool hasD = hasT && hasActual;
+            const float d = hasD ? (actual - t) * 100.0F / actual : kNone;
+            Cell support;
+            if (hasActual) {
+                const double implied = quinella ? 0.75 / actual : 0.75 / actual / 3.0;
+                support = Cell::number(implied, CellForm::Fixed3);
             }
 
-            std::optional<std::size_t> level;
-            if (d
+            const QString* mark = nullptr;
+            if (hasD
                 && judged(settings,
-                          *t,
-                          *actual,
-                          *d,
+                          t,
+                          actual,
+                          d,
                           ha.winRatio,
                           hb.winRatio,
                           ha.placeRatio,
                           hb.placeRatio)) {
-                level = levelFor(settings, *d);
-                if (level) {
-                    row[MarkColumn] = Cell::lastingText(*marks[*level]);
+                if (const auto level = levelFor(settings, d)) {
+                    mark = marks[*level];
                 }
             }
-            if (level && !marks[*level]->trimmed().isEmpty() && *d != 0.0F) {
-                row.markColour = *d > 0.0F ? plusColour : minusColour;
-            } else {
-                row.markColourIsBase = true;
-            }
-            rows.push_back(row);
+            const bool coloured = mark != nullptr && !mark->trimmed().isEmpty() && d != 0.0F;
+            // Built whole: a row cleared first and then filled costs a block clear per pair.
+            rows.push_back(PairGridModel::Row{
+                {Cell::pairLabel(a, b),
+                 hasT ? Cell::number(t, CellForm::Fixed1) : Cell(),
+                 hasActual ? Cell::number(actual, CellForm::Fixed1) : Cell(),
+                 hasD ? Cell::number(d, CellForm::Signed1) : Cell(),
+                 support,
+                 mark != nullptr ? Cell::lastingText(*mark) : Cell(),
+                 Cell(),
+                 Cell()},
+                0,
+                coloured ? (d > 0.0F ? plusColour : minusColour) : 0,
+                !coloured});
         }
     }
     rankByActualOdds(rows);
