@@ -446,7 +446,14 @@ void MainWindow::render()
                 = m_cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row - 1)];
             label->setText(table.text(col, row));
             if (coloured) {
+                // A new palette makes the label resolve and repaint it: set it only on a change.
                 const CellColours colours = table.colours(col, row);
+                const QVariant applied = label->property("cellColours");
+                const qint64 key = (qint64{colours.background} << 32) | quint32(colours.text);
+                if (applied.isValid() && applied.toLongLong() == key) {
+                    continue;
+                }
+                label->setProperty("cellColours", key);
                 QPalette palette = label->palette();
                 palette.setColor(QPalette::Window, colourFromSetting(colours.background));
                 palette.setColor(QPalette::WindowText, colourFromSetting(colours.text));
