@@ -21,6 +21,11 @@ public:
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
                 nanoseconds[run.benchmark_name()]
                     = run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
+            } else if (run.run_type == Run::RT_Aggregate) {
+                // "name_median" and the like: per-iteration time in the run's unit.
+                nanoseconds[run.benchmark_name()]
+                    = run.GetAdjustedRealTime() * 1e9
+                      / benchmark::GetTimeUnitMultiplier(run.time_unit);
             }
         }
         ConsoleReporter::ReportRuns(runs);

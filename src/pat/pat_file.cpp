@@ -44,9 +44,9 @@ QString findFileIgnoringCase(const QString& folder, const QString& name)
     });
 }
 
-PatFile::PatFile(const QString& path)
+PatFile::PatFile(const QString& path, PatFileCheck check)
 {
-    if (openExact(path) || QFileInfo::exists(path)) {
+    if (openExact(path, check) || QFileInfo::exists(path)) {
         return;
     }
     const QString folder = folderOfPath(path);
@@ -69,7 +69,7 @@ PatFile::~PatFile()
     }
 }
 
-bool PatFile::openExact(const QString& path)
+bool PatFile::openExact(const QString& path, PatFileCheck check)
 {
     const QByteArray native = QFile::encodeName(path);
     if (native.isEmpty()) {
@@ -80,8 +80,11 @@ bool PatFile::openExact(const QString& path)
     if (fd < 0) {
         return false;
     }
+    // A file listed as regular a moment ago is not asked again (a scan of a season's folder would
+    // spend a fifth of its time here). Should it have become something else meanwhile, the
+    // bounded, non-blocking read still cannot hang: the header is then refused.
     struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (check == PatFileCheck::Type && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
         ::close(fd);
         return false;
     }
@@ -114,7 +117,7 @@ qsizetype PatFile::read(char* dest, qsizetype count)
 
 PatFile::~PatFile() = default;
 
-bool PatFile::openExact(const QString& path)
+bool PatFile::openExact(const QString& path, PatFileCheck /*check*/)
 {
     if (!QFileInfo(path).isFile()) {
         return false;
@@ -151,9 +154,9 @@ void PatFileBuffer::fillTo(PatFile& file, qsizetype size)
     }
 }
 
-bool loadPatFile(const QString& path, PatFileBuffer& buffer, qsizetype maxSize)
+bool loadPatFile(const QString& path, PatFileBuffer& buffer, qsizetype maxSize, PatFileCheck check)
 {
-    PatFile file(path);
+    PatFile file(path, check);
     if (!file.isOpen()) {
         return false;
     }

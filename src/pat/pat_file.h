@@ -22,6 +22,12 @@ QString firstFileMatching(const QString& folder,
 /// The first regular file in `folder` whose name equals `name` ignoring letter case.
 QString findFileIgnoringCase(const QString& folder, const QString& name);
 
+/// How a PAT file's type is checked when it opens.
+enum class PatFileCheck {
+    Type,          ///< ask the file system once open: only a regular file is read
+    ListedRegular, ///< a folder listing just named it a regular file: not asked again
+};
+
 /// A PAT file opened for reading front to back. The PAT folder comes from a Windows file system,
 /// so a name that does not exist exactly is looked up in its folder ignoring letter case. Only
 /// regular files open: folders, FIFOs and devices are refused without blocking.
@@ -30,7 +36,7 @@ class PatFile final
     Q_DISABLE_COPY_MOVE(PatFile)
 
 public:
-    explicit PatFile(const QString& path);
+    explicit PatFile(const QString& path, PatFileCheck check = PatFileCheck::Type);
     ~PatFile();
 
     bool isOpen() const;
@@ -39,7 +45,7 @@ public:
     qsizetype read(char* dest, qsizetype count);
 
 private:
-    bool openExact(const QString& path);
+    bool openExact(const QString& path, PatFileCheck check = PatFileCheck::Type);
 
 #ifdef Q_OS_UNIX
     int m_fd = -1;
@@ -70,4 +76,7 @@ private:
 /// Opens `path` and fills `buffer` with at most `maxSize` bytes: the largest file of its kind
 /// that a reader can use, so a read never takes more than a record can hold. False only when
 /// the file does not open; a short file leaves a short buffer for the parser to refuse.
-bool loadPatFile(const QString& path, PatFileBuffer& buffer, qsizetype maxSize);
+bool loadPatFile(const QString& path,
+                 PatFileBuffer& buffer,
+                 qsizetype maxSize,
+                 PatFileCheck check = PatFileCheck::Type);

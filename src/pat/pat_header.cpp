@@ -37,10 +37,13 @@ bool readPatHeader(PatByteReader& in, PatFileHeader& header, MessageSink& sink)
     return true;
 }
 
-bool readPatHeaderFile(const QString& path, PatFileHeader& header, MessageSink& sink)
+bool readPatHeaderFile(const QString& path,
+                       PatFileHeader& header,
+                       MessageSink& sink,
+                       PatFileCheck check)
 {
     PatFileBuffer buffer;
-    if (!loadPatFile(path, buffer, kPatHeaderSize)) {
+    if (!loadPatFile(path, buffer, kPatHeaderSize, check)) {
         return false;
     }
     PatByteReader in(buffer.view());

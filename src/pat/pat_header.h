@@ -2,6 +2,7 @@
 #pragma once
 
 #include "pat/pat_field.h"
+#include "pat/pat_file.h"
 
 class MessageSink;
 
@@ -37,7 +38,10 @@ struct PatFileHeader
 bool readPatHeader(PatByteReader& in, PatFileHeader& header, MessageSink& sink);
 
 /// The header of the file at `path`; reads its first 142 bytes and nothing more.
-bool readPatHeaderFile(const QString& path, PatFileHeader& header, MessageSink& sink);
+bool readPatHeaderFile(const QString& path,
+                       PatFileHeader& header,
+                       MessageSink& sink,
+                       PatFileCheck check = PatFileCheck::Type);
 
 /// The runner count of a header as the readers use it: its numeric value, rounded.
 int runnerCountOf(const PatText<2>& runnerCount);
