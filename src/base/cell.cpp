@@ -2,6 +2,7 @@
 #include "cell.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -33,24 +34,23 @@ int writeShortDecimal(bool negative, quint64 magnitude, int decimals, char* out)
         magnitude /= 10;
         --decimals;
     }
-    // Written from the right, then moved to the front.
-    char text[32];
-    char* at = text + sizeof text;
-    int written = 0;
-    do {
-        if (written == decimals && decimals > 0) {
-            *--at = '.';
-        }
-        *--at = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-        ++written;
-    } while (magnitude != 0 || written <= decimals);
+    static constexpr quint64 kPowers[] = {1, 10, 100, 1000};
+    char* at = out;
     if (negative) {
-        *--at = '-';
+        *at++ = '-';
     }
-    const auto length = static_cast<int>(text + sizeof text - at);
-    std::copy(at, at + length, out);
-    return length;
+    at = std::to_chars(at, at + 24, magnitude / kPowers[decimals]).ptr;
+    if (decimals > 0) {
+        *at++ = '.';
+        // The fraction with its leading zeros: 0.05 → "05".
+        auto fraction = magnitude % kPowers[decimals];
+        for (int k = decimals - 1; k >= 0; --k) {
+            at[k] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        at += decimals;
+    }
+    return static_cast<int>(at - out);
 }
 
 int writeLatin1(const QString& text, char* out)

@@ -132,14 +132,32 @@ quint32 encodeUnit(char16_t unit)
 
 } // namespace
 
+bool shiftJisKeepsPrintableAscii()
+{
+    static const bool asIs = [] {
+        QString printable;
+        for (char16_t c = 0x20; c < 0x7F; ++c) {
+            printable += QChar(c);
+        }
+        QStringEncoder encoder("windows-932");
+        return encoder.encode(printable) == printable.toLatin1() && !encoder.hasError();
+    }();
+    return asIs;
+}
+
 qsizetype writeShiftJis(QStringView text, char* out)
 {
     char* const start = out;
     // Relaxed atomics: two threads that meet an unknown unit both ask the converter and store
     // the same answer.
     static std::array<std::atomic<quint32>, 0x10000> units{};
+    const bool asciiAsIs = shiftJisKeepsPrintableAscii();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
+        if (unit >= 0x20 && unit < 0x7F && asciiAsIs) {
+            *out++ = static_cast<char>(unit);
+            continue;
+        }
         if (QChar::isSurrogate(unit)) {
             // Nothing beyond the basic plane is in the code page; ask the converter all the same.
             const qsizetype length = QChar::isHighSurrogate(unit) && i + 1 < text.size() ? 2 : 1;

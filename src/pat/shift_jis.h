@@ -19,3 +19,7 @@ inline constexpr char16_t kReplacementCharacter = 0xFFFD;
 /// to `out`, which has room for 2 × text.size() bytes. Returns the length. Each character's
 /// bytes are asked of the converter once per program run.
 qsizetype writeShiftJis(QStringView text, char* out);
+
+/// Whether the platform's converter writes printable ASCII (0x20 to 0x7E) as the same single
+/// bytes, so that a writer may copy it without asking; found out once per program run.
+bool shiftJisKeepsPrintableAscii();

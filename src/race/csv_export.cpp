@@ -65,17 +65,38 @@ public:
     Line& text(QStringView value)
     {
         separate();
-        m_out.put('"');
-        // A quote inside a text is doubled.
-        qsizetype from = 0;
-        for (qsizetype at = 0; at < value.size(); ++at) {
-            if (value[at] == u'"') {
-                encode(value.mid(from, at + 1 - from));
-                from = at;
+        // Every character takes at most two bytes, a doubled quote too.
+        char* const start = m_out.room(2 * value.size() + 2);
+        char* at = start;
+        *at++ = '"';
+        const bool asciiAsIs = shiftJisKeepsPrintableAscii();
+        qsizetype i = 0;
+        while (i < value.size()) {
+            const char16_t c = value[i].unicode();
+            if (c == u'"' && asciiAsIs) {
+                // A quote inside a text is doubled.
+                *at++ = '"';
+                *at++ = '"';
+                ++i;
+            } else if (c >= 0x20 && c < 0x7F && asciiAsIs) {
+                *at++ = static_cast<char>(c);
+                ++i;
+            } else {
+                // A run of other characters goes through the code page as a whole.
+                qsizetype end = i + 1;
+                while (end < value.size()
+                       && !(value[end].unicode() >= 0x20 && value[end].unicode() < 0x7F)) {
+                    ++end;
+                }
+                if (!asciiAsIs) {
+                    end = value.size();
+                }
+                at += encodeRun(value.mid(i, end - i), at);
+                i = end;
             }
         }
-        encode(value.mid(from));
-        m_out.put('"');
+        *at++ = '"';
+        m_out.wrote(at - start);
         return *this;
     }
     Line& texts(std::initializer_list<const char16_t*> values)
@@ -134,7 +155,20 @@ private:
         }
         m_any = true;
     }
-    void encode(QStringView part) { m_out.wrote(writeShiftJis(part, m_out.room(2 * part.size()))); }
+    // Through the code page; a quote inside is doubled (only reached when the code page does not
+    // keep ASCII as it is).
+    static qsizetype encodeRun(QStringView run, char* out)
+    {
+        qsizetype written = 0;
+        qsizetype from = 0;
+        for (qsizetype at = 0; at < run.size(); ++at) {
+            if (run[at] == u'"') {
+                written += writeShiftJis(run.mid(from, at + 1 - from), out + written);
+                from = at;
+            }
+        }
+        return written + writeShiftJis(run.mid(from), out + written);
+    }
 
     Bytes& m_out;
     bool m_any = false;
