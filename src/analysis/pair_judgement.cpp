@@ -84,33 +84,36 @@ struct PlainOdds
 
 std::optional<PlainOdds> plainOdds(QStringView field)
 {
+    // One pass: blanks, then digits with at most one ".", then blanks only.
     PlainOdds odds;
-    qsizetype i = 0;
-    const qsizetype size = field.size();
-    while (i < size && field[i] == u' ') {
-        ++i;
-    }
-    bool anyDigit = false;
+    enum { Before, Inside, After } where = Before;
     bool point = false;
-    for (; i < size && field[i] != u' '; ++i) {
-        const char16_t c = field[i].unicode();
+    bool anyDigit = false;
+    for (const QChar ch : field) {
+        const char16_t c = ch.unicode();
+        if (c == u' ') {
+            where = where == Before ? Before : After;
+            continue;
+        }
+        if (where == After) {
+            return std::nullopt;
+        }
+        where = Inside;
         if (c >= u'0' && c <= u'9') {
             odds.digits = odds.digits * 10 + (c - u'0');
             odds.decimals += point ? 1 : 0;
             anyDigit = true;
-            if (odds.digits >= (1U << 24) || odds.decimals > 6) {
-                return std::nullopt;
-            }
         } else if (c == u'.' && !point) {
             point = true;
         } else {
             return std::nullopt;
         }
     }
-    while (i < size && field[i] == u' ') {
-        ++i;
+    // Six characters hold at most six digits: below 2^24 with at most six decimals.
+    if (!anyDigit || odds.digits >= (1U << 24) || odds.decimals > 6) {
+        return std::nullopt;
     }
-    return anyDigit && i == size ? std::optional<PlainOdds>(odds) : std::nullopt;
+    return odds;
 }
 
 float actualOdds(const QuinellaPairEntry& entry, BetType bet)
@@ -141,58 +144,77 @@ float actualOdds(const QuinellaPairEntry& entry, BetType bet)
     return positive(sum / 2.0F);
 }
 
-// A ratio limit excludes the pair when either horse lies below it; a ratio that is not a number
-// excludes it too.
-bool belowRatioLimit(float ra, float rb, float limit)
+// The judgement settings in the form the loop over the pairs asks them: a test that is off, or
+// whose value did not convert, never excludes; a level without both bounds never matches.
+struct Rules
 {
-    return !(ra >= limit) || !(rb >= limit); // also when either is kNone
-}
+    bool positiveOnly = false;
+    bool negativeOnly = false;
+    float idealLimit = std::numeric_limits<float>::infinity();
+    float realLimit = std::numeric_limits<float>::infinity();
+    std::optional<float> winRatioLimit;
+    std::optional<float> placeRatioLimit;
+    std::array<float, 5> low{};
+    std::array<float, 5> high{};
+    std::array<bool, 5> level{};
 
-bool judged(const JudgeSettings& s,
-            float t,
-            float a,
-            float d,
-            float winA,
-            float winB,
-            float placeA,
-            float placeB)
-{
-    if (s.dispSign == 1 && d < 0.0F) {
-        return false;
-    }
-    if (s.dispSign == 2 && d > 0.0F) {
-        return false;
-    }
-    if (s.isIdealLimit == true && s.idealLimit && t >= *s.idealLimit) {
-        return false;
-    }
-    if (s.isRealLimit == true && s.realLimit && a >= *s.realLimit) {
-        return false;
-    }
-    if (s.isWinRatioLimit == true && s.winRatioLimit
-        && belowRatioLimit(winA, winB, *s.winRatioLimit)) {
-        return false;
-    }
-    if (s.isPlaceRatioLimit == true && s.placeRatioLimit
-        && belowRatioLimit(placeA, placeB, *s.placeRatioLimit)) {
-        return false;
-    }
-    return true;
-}
-
-// The level whose band holds the deviation's size; empty when none does.
-std::optional<std::size_t> levelFor(const JudgeSettings& s, float deviation)
-{
-    const float size = std::abs(deviation);
-    for (std::size_t level = 0; level < 5; ++level) {
-        const auto& low = s.detectMin[level];
-        const auto& high = s.detectMax[level];
-        if (low && high && size >= *low && size < *high) {
-            return level;
+    explicit Rules(const JudgeSettings& s)
+        : positiveOnly(s.dispSign == 1)
+        , negativeOnly(s.dispSign == 2)
+    {
+        if (s.isIdealLimit == true && s.idealLimit) {
+            idealLimit = *s.idealLimit;
+        }
+        if (s.isRealLimit == true && s.realLimit) {
+            realLimit = *s.realLimit;
+        }
+        if (s.isWinRatioLimit == true) {
+            winRatioLimit = s.winRatioLimit;
+        }
+        if (s.isPlaceRatioLimit == true) {
+            placeRatioLimit = s.placeRatioLimit;
+        }
+        for (std::size_t k = 0; k < level.size(); ++k) {
+            level[k] = s.detectMin[k] && s.detectMax[k];
+            low[k] = level[k] ? static_cast<float>(*s.detectMin[k]) : 0.0F;
+            high[k] = level[k] ? static_cast<float>(*s.detectMax[k]) : 0.0F;
         }
     }
-    return std::nullopt;
-}
+
+    // A ratio limit excludes the pair when either horse lies below it; a ratio that is not a
+    // number (kNone) excludes it too.
+    static bool belowRatioLimit(float ra, float rb, float limit)
+    {
+        return !(ra >= limit) || !(rb >= limit);
+    }
+
+    bool judged(float t, float a, float d, float winA, float winB, float placeA, float placeB) const
+    {
+        if ((positiveOnly && d < 0.0F) || (negativeOnly && d > 0.0F)) {
+            return false;
+        }
+        // An ideal or real limit that is off is infinite: no finite value reaches it.
+        if (t >= idealLimit || a >= realLimit) {
+            return false;
+        }
+        if (winRatioLimit && belowRatioLimit(winA, winB, *winRatioLimit)) {
+            return false;
+        }
+        return !(placeRatioLimit && belowRatioLimit(placeA, placeB, *placeRatioLimit));
+    }
+
+    // The level whose band holds the deviation's size; empty when none does.
+    std::optional<std::size_t> levelFor(float deviation) const
+    {
+        const float size = std::abs(deviation);
+        for (std::size_t k = 0; k < level.size(); ++k) {
+            if (level[k] && size >= low[k] && size < high[k]) {
+                return k;
+            }
+        }
+        return std::nullopt;
+    }
+};
 
 // Ranks the rows by their shown actual odds, lowest first, equal odds in pair order. A scratched
 // pair is ranked "ﾄﾘｹｼ" but still uses up its number; a pair without odds gets no rank. Shown
@@ -262,6 +284,7 @@ void judgePairs(const HorseTable& table,
     }
 
     const auto& marks = settings.dispChar;
+    const Rules rules(settings);
     const auto colourOf = [](const std::optional<qint32>& setting) -> QRgb {
         return setting ? colourFromSetting(*setting).rgba() : 0;
     };
@@ -292,15 +315,9 @@ void judgePairs(const HorseTable& table,
 
             const QString* mark = nullptr;
             if (hasD
-                && judged(settings,
-                          t,
-                          actual,
-                          d,
-                          ha.winRatio,
-                          hb.winRatio,
-                          ha.placeRatio,
-                          hb.placeRatio)) {
-                if (const auto level = levelFor(settings, d)) {
+                && rules.judged(
+                    t, actual, d, ha.winRatio, hb.winRatio, ha.placeRatio, hb.placeRatio)) {
+                if (const auto level = rules.levelFor(d)) {
                     mark = marks[*level];
                 }
             }

@@ -28,13 +28,16 @@ std::optional<int> toInteger16(float value)
 bool inWindow(const Cell& deviationCell, const Cell& actualCell, int lo, int hi)
 {
     const auto deviation = deviationCell.shownUnits();
+    if (deviation && *deviation < 0) {
+        return false; // shown below zero ("-0.0" is zero)
+    }
     const auto actual = actualCell.shownUnits();
     // Shown odds below 2^20 in tenths: the single of u/10 is at least an integer n exactly when
     // u ≥ 10·n, as singles there lie closer together than a tenth.
     constexpr qint64 kTenthsInRange = qint64{10} << 20;
     if (deviation && actual && *actual >= 0 && *actual < kTenthsInRange
         && actualCell.form() == CellForm::Fixed1) {
-        return *deviation >= 0 && *actual >= qint64{10} * lo && *actual < qint64{10} * hi;
+        return *actual >= qint64{10} * lo && *actual < qint64{10} * hi;
     }
     const auto deviationValue = deviationCell.shownNumber();
     const auto actualValue = actualCell.shownNumber();
@@ -70,40 +73,86 @@ QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& qu
     return bets;
 }
 
+namespace {
+
+// One payout key to mark: the pair it names and its colour.
+struct HitKey
+{
+    QString text;
+    QStringView wanted; // trimmed, into text
+    Cell target;        // the pair label the key names, if any
+    bool first = false;
+};
+
+std::optional<HitKey> hitKey(const QString& label, bool first)
+{
+    HitKey key{label, {}, {}, first};
+    key.wanted = QStringView(key.text).trimmed();
+    if (key.wanted.isEmpty()) {
+        return std::nullopt;
+    }
+    // The key names a pair label, or is compared as a text with the labels that are texts.
+    const int pair = Cell::pairOfLabel(key.wanted);
+    if (pair != 0) {
+        key.target = Cell::pairLabel(pair / 100, pair % 100);
+    }
+    return key;
+}
+
+// Marks the keys in order: a label cell takes the colour of the last key it matches, and a
+// recommended bet gets a sign for every key it still matches once the earlier ones are added.
+void markHits(const std::vector<HitKey>& keys,
+              PairGridModel& quinella,
+              PairGridModel& wide,
+              QStringList& bets)
+{
+    if (keys.empty()) {
+        return;
+    }
+    // One pass over each list for all keys: a race has up to eleven wide payouts.
+    for (PairGridModel* grid : {&quinella, &wide}) {
+        const auto& rows = grid->rows();
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const Cell& label = rows[r][LabelColumn];
+            const HitKey* last = nullptr;
+            for (const HitKey& key : keys) {
+                const bool matches = label.form() == CellForm::PairLabel
+                                         ? label.sharesText(key.target)
+                                         : label.textValue().trimmed() == key.wanted;
+                if (matches) {
+                    last = &key;
+                }
+            }
+            if (last != nullptr) {
+                grid->setLabelBackground(static_cast<int>(r),
+                                         last->first ? QColor(255, 0, 0) : QColor(0, 255, 0));
+            }
+        }
+    }
+    for (const HitKey& key : keys) {
+        for (QString& entry : bets) {
+            if (QStringView(entry).trimmed() == key.wanted) {
+                entry += key.first ? u"◎"_s : u"○"_s;
+            }
+        }
+    }
+}
+
+} // namespace
+
 void markResultHit(const QString& label,
                    bool first,
                    PairGridModel& quinella,
                    PairGridModel& wide,
                    QStringList& bets)
 {
-    // Views, not copies: this runs for every wide payout over every row of both lists.
-    const QStringView wanted = QStringView(label).trimmed();
-    if (wanted.isEmpty()) {
-        return;
+    std::vector<HitKey> keys;
+    if (auto key = hitKey(label, first)) {
+        keys.push_back(std::move(*key));
+        // The view must point into the kept copy.
+        keys.back().wanted = QStringView(keys.back().text).trimmed();
     }
-    const QColor colour = first ? QColor(255, 0, 0) : QColor(0, 255, 0);
-    // The key names a pair label, or is compared as a text with the labels that are texts.
-    const int pair = Cell::pairOfLabel(wanted);
-    const Cell target = pair != 0 ? Cell::pairLabel(pair / 100, pair % 100) : Cell();
-    const auto matches = [&wanted, &target](const Cell& cell) {
-        if (cell.form() == CellForm::PairLabel) {
-            return cell.sharesText(target);
-        }
-        return cell.textValue().trimmed() == wanted;
-    };
-    for (PairGridModel* grid : {&quinella, &wide}) {
-        const auto& rows = grid->rows();
-        for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-            if (matches(rows[static_cast<std::size_t>(r)][LabelColumn])) {
-                grid->setLabelBackground(r, colour);
-            }
-        }
-    }
-    for (QString& entry : bets) {
-        if (QStringView(entry).trimmed() == wanted) {
-            entry += first ? u"◎"_s : u"○"_s;
-        }
-    }
+    markHits(keys, quinella, wide, bets);
 }
 
 void markResultHits(const RaceResultRecord& result,
@@ -111,7 +160,17 @@ void markResultHits(const RaceResultRecord& result,
                     PairGridModel& wide,
                     QStringList& bets)
 {
+    std::vector<HitKey> keys;
+    keys.reserve(result.widePayouts.size());
     for (std::size_t j = 0; j < result.widePayouts.size(); ++j) {
-        markResultHit(result.widePayouts[j].betKey.toString(), j == 0, quinella, wide, bets);
+        const PayoutSlot<6>& slot = result.widePayouts[j];
+        if (slot.betKey.trimmed().isEmpty()) {
+            continue;
+        }
+        if (auto key = hitKey(slot.betKey.toString(), j == 0)) {
+            keys.push_back(std::move(*key));
+            keys.back().wanted = QStringView(keys.back().text).trimmed();
+        }
     }
+    markHits(keys, quinella, wide, bets);
 }
