@@ -84,35 +84,39 @@ struct PlainOdds
 
 std::optional<PlainOdds> plainOdds(QStringView field)
 {
-    // One pass: blanks, then digits with at most one ".", then blanks only.
-    PlainOdds odds;
-    enum { Before, Inside, After } where = Before;
-    bool point = false;
-    bool anyDigit = false;
-    for (const QChar ch : field) {
-        const char16_t c = ch.unicode();
-        if (c == u' ') {
-            where = where == Before ? Before : After;
-            continue;
-        }
-        if (where == After) {
-            return std::nullopt;
-        }
-        where = Inside;
-        if (c >= u'0' && c <= u'9') {
-            odds.digits = odds.digits * 10 + (c - u'0');
-            odds.decimals += point ? 1 : 0;
-            anyDigit = true;
-        } else if (c == u'.' && !point) {
-            point = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    // Six characters hold at most six digits: below 2^24 with at most six decimals.
-    if (!anyDigit || odds.digits >= (1U << 24) || odds.decimals > 6) {
+    // Blanks, then digits with at most one ".", then blanks only; six characters hold at most
+    // six digits, so the digits stay below 2^24 and the decimals at most six.
+    const char16_t* const c = field.utf16();
+    const qsizetype size = field.size();
+    if (size > 6) {
         return std::nullopt;
     }
+    qsizetype i = 0;
+    while (i < size && c[i] == u' ') {
+        ++i;
+    }
+    const qsizetype start = i;
+    qsizetype point = -1;
+    PlainOdds odds;
+    for (; i < size; ++i) {
+        const auto digit = static_cast<unsigned>(c[i]) - u'0';
+        if (digit < 10) {
+            odds.digits = odds.digits * 10 + digit;
+        } else if (c[i] == u'.' && point < 0) {
+            point = i;
+        } else {
+            break;
+        }
+    }
+    const qsizetype end = i;
+    while (i < size && c[i] == u' ') {
+        ++i;
+    }
+    const qsizetype digits = end - start - (point < 0 ? 0 : 1);
+    if (i != size || digits == 0) {
+        return std::nullopt;
+    }
+    odds.decimals = point < 0 ? 0 : static_cast<int>(end - point - 1);
     return odds;
 }
 
