@@ -12,3 +12,16 @@ void MessageSink::message(const QString& text, const QString& title, MessageIcon
 {
     deliver(text, title.isEmpty() ? applicationTitle() : title, icon);
 }
+
+void HeldMessageSink::passTo(MessageSink& sink)
+{
+    for (const Message& m : m_held) {
+        sink.message(m.text, m.title, m.icon);
+    }
+    m_held.clear();
+}
+
+void HeldMessageSink::deliver(const QString& text, const QString& title, MessageIcon icon)
+{
+    m_held.push_back({text, title, icon});
+}

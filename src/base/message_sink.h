@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <vector>
+
 #include <QString>
 
 /// Icon of a user message; the window layer maps it onto its message box.
@@ -29,4 +31,26 @@ class NullMessageSink final : public MessageSink
 {
 protected:
     void deliver(const QString&, const QString&, MessageIcon) override {}
+};
+
+/// Keeps messages to pass them on later, in their order: for work whose messages must wait (a
+/// load's, until the race is on screen) or that runs where no message may be shown (a worker
+/// thread).
+class HeldMessageSink final : public MessageSink
+{
+public:
+    /// Passes every held message to `sink` and forgets them.
+    void passTo(MessageSink& sink);
+
+protected:
+    void deliver(const QString& text, const QString& title, MessageIcon icon) override;
+
+private:
+    struct Message
+    {
+        QString text;
+        QString title;
+        MessageIcon icon;
+    };
+    std::vector<Message> m_held;
 };

@@ -2,6 +2,7 @@
 #include "pat_folder.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -9,6 +10,7 @@
 #endif
 
 #include <QDirIterator>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QFile>
 #include <QStringList>
 
@@ -93,23 +95,43 @@ std::vector<ListedName> winPlaceOddsNames(const QString& folder)
 
 std::vector<PatFolderRace> scanPatFolder(const QString& folder, MessageSink& sink)
 {
-    // Names only: the header read refuses anything but a regular file, so the listing need not
-    // ask the file system for each entry's type.
     std::vector<ListedName> names = winPlaceOddsNames(folder.isEmpty() ? u"."_s : folder);
     std::sort(names.begin(), names.end());
 
-    OnceMessageSink once(sink);
-    std::vector<PatFolderRace> races;
-    races.reserve(names.size());
     QString path = folder;
     if (!path.isEmpty() && !path.endsWith(u'/') && !path.endsWith(u'\\')) {
         path += u'/';
     }
-    for (const ListedName& listed : names) {
-        PatFolderRace race{listed.name, {}};
-        if (readPatHeaderFile(path + listed.name, race.header, once, listed.check)) {
-            races.push_back(std::move(race));
+    // The headers are read in blocks on the thread pool: a season's folder is mostly system
+    // calls, which two cores share well. Each block keeps its messages, and they are told in the
+    // order of the files afterwards, so the user hears what a file-by-file scan would say.
+    constexpr std::size_t kBlock = 256;
+    struct Block
+    {
+        std::size_t first = 0;
+        std::vector<PatFolderRace> races;
+        HeldMessageSink messages;
+    };
+    std::vector<Block> blocks((names.size() + kBlock - 1) / kBlock);
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        blocks[b].first = b * kBlock;
+    }
+    QtConcurrent::blockingMap(blocks, [&names, &path](Block& block) {
+        const std::size_t end = std::min(block.first + kBlock, names.size());
+        for (std::size_t i = block.first; i < end; ++i) {
+            PatFolderRace race{names[i].name, {}};
+            if (readPatHeaderFile(path + race.fileName, race.header, block.messages, names[i].check)) {
+                block.races.push_back(std::move(race));
+            }
         }
+    });
+
+    OnceMessageSink once(sink);
+    std::vector<PatFolderRace> races;
+    races.reserve(names.size());
+    for (Block& block : blocks) {
+        block.messages.passTo(once);
+        std::move(block.races.begin(), block.races.end(), std::back_inserter(races));
     }
     return races;
 }

@@ -16,38 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Holds the messages of a load until the new race is on screen: a message box must not show
-// over a window that is half the old race and half the new one.
-class HeldMessages final : public MessageSink
-{
-public:
-    void passTo(MessageSink& sink)
-    {
-        for (const Message& m : m_held) {
-            sink.message(m.text, m.title, m.icon);
-        }
-        m_held.clear();
-    }
-
-protected:
-    void deliver(const QString& text, const QString& title, MessageIcon icon) override
-    {
-        m_held.push_back({text, title, icon});
-    }
-
-private:
-    struct Message
-    {
-        QString text;
-        QString title;
-        MessageIcon icon;
-    };
-    std::vector<Message> m_held;
-};
-
-} // namespace
 
 RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* parent)
     : QObject(parent)
@@ -69,7 +37,8 @@ bool RaceDisplay::load(const QString& path)
         Texts::tellLoadFailed(m_sink);
         return false;
     }
-    HeldMessages held;
+    // A message box must not show over a window that is half the old race and half the new.
+    HeldMessageSink held;
     showRaceOdds(*record);
     loadRaceCard(path);
     m_currentFile = path;
