@@ -29,6 +29,7 @@ enum class CellForm : quint8 {
 /// rounded to the shown decimals, then converted once), without making the text.
 ///
 /// A cell is a plain value of 16 bytes: a text cell points to a text that outlives it.
+/// Equal cells show the same text whether their number was built as a single or a double.
 class Cell final
 {
 public:
@@ -41,7 +42,15 @@ public:
         cell.m_form = form;
         return cell;
     }
-    static Cell integer(int value) { return number(value, CellForm::Integer); }
+    /// A number held in single precision (odds, deviations, averages): read back cheaper, as its
+    /// value times a power of ten is exact.
+    static Cell number(float value, CellForm form)
+    {
+        Cell cell = number(static_cast<double>(value), form);
+        cell.m_single = true;
+        return cell;
+    }
+    static Cell integer(int value) { return number(static_cast<double>(value), CellForm::Integer); }
     /// The label of the pair of horses a and b, 1 ≤ a < b ≤ kMaxPairNumber, shown " a- b".
     static Cell pairLabel(int a, int b)
     {
@@ -133,7 +142,8 @@ public:
         if (!isNumber()) {
             return std::nullopt;
         }
-        const std::uint64_t units = roundedUnits(m_value, decimals());
+        const std::uint64_t units = m_single ? roundedSingleUnits(m_value, decimals())
+                                             : roundedUnits(m_value, decimals());
         if (units >= kExactDoubleUnits) { // also kNoUnits
             return std::nullopt;
         }
@@ -162,6 +172,15 @@ private:
         }
     }
     std::optional<double> shownNumberOfText() const;
+    // roundedUnits() of a value that is a single: |value|·10^d has at most 34 significant bits,
+    // so the double product is exact and adding a half rounds it away from zero.
+    static std::uint64_t roundedSingleUnits(double value, int decimals)
+    {
+        constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
+        const double product = (value < 0.0 ? -value : value) * kPowers[decimals];
+        return product < 0x1.0p52 ? static_cast<std::uint64_t>(product + 0.5)
+                                  : roundedUnits(value, decimals);
+    }
     /// The labels of every pair, at a·(kMaxPairNumber + 1) + b.
     static const QString* pairLabelTexts();
     bool hasText() const { return m_form == CellForm::Text || m_form == CellForm::PairLabel; }
@@ -171,6 +190,7 @@ private:
         const QString* m_text; // a text or pair label
     };
     CellForm m_form = CellForm::Empty;
+    bool m_single = false; // m_value is a single: see roundedSingleUnits()
 };
 
 /// A copy of `text` that lives as long as the program, one per distinct text, for texts that
