@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The PAT folder scan of 10,000 Zo- files (headers read on the thread pool; wall time) against
-// opening, reading 142 bytes and closing each with POSIX calls on one thread; the CSV export as a whole process against `mikazuki --version`; the
-// in-process load against the raw system calls of the same work; and the CSV bytes.
+// opening, reading 142 bytes and closing each with POSIX calls on one thread; the CSV export as a
+// whole process against `mikazuki --version`; the in-process load against the raw system calls of
+// the same work; and the CSV bytes.
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
