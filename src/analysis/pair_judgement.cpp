@@ -327,18 +327,18 @@ void judgePairs(const HorseTable& table,
             }
             const bool coloured = mark != nullptr && !mark->trimmed().isEmpty() && d != 0.0F;
             // Built whole: a row cleared first and then filled costs a block clear per pair.
-            rows.push_back(PairGridModel::Row{
-                {Cell::pairLabel(a, b),
-                 hasT ? Cell::number(t, CellForm::Fixed1) : Cell(),
-                 hasActual ? Cell::number(actual, CellForm::Fixed1) : Cell(),
-                 hasD ? Cell::number(d, CellForm::Signed1) : Cell(),
-                 support,
-                 mark != nullptr ? Cell::lastingText(*mark) : Cell(),
-                 Cell(),
-                 Cell()},
-                0,
-                coloured ? (d > 0.0F ? plusColour : minusColour) : 0,
-                !coloured});
+            rows.push_back(
+                PairGridModel::Row{{Cell::pairLabel(a, b),
+                                    hasT ? Cell::number(t, CellForm::Fixed1) : Cell(),
+                                    hasActual ? Cell::number(actual, CellForm::Fixed1) : Cell(),
+                                    hasD ? Cell::number(d, CellForm::Signed1) : Cell(),
+                                    support,
+                                    mark != nullptr ? Cell::lastingText(*mark) : Cell(),
+                                    Cell(),
+                                    Cell()},
+                                   0,
+                                   coloured ? (d > 0.0F ? plusColour : minusColour) : 0,
+                                   !coloured});
         }
     }
     rankByActualOdds(rows);

@@ -2,17 +2,17 @@
 #include "pat_folder.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
 #endif
 
 #include <QDirIterator>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QFile>
 #include <QStringList>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include "base/message_sink.h"
 #include "pat/pat_names.h"
@@ -120,7 +120,8 @@ std::vector<PatFolderRace> scanPatFolder(const QString& folder, MessageSink& sin
         const std::size_t end = std::min(block.first + kBlock, names.size());
         for (std::size_t i = block.first; i < end; ++i) {
             PatFolderRace race{names[i].name, {}};
-            if (readPatHeaderFile(path + race.fileName, race.header, block.messages, names[i].check)) {
+            if (readPatHeaderFile(
+                    path + race.fileName, race.header, block.messages, names[i].check)) {
                 block.races.push_back(std::move(race));
             }
         }

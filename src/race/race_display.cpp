@@ -16,7 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-
 RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
