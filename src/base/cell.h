@@ -173,13 +173,17 @@ private:
     }
     std::optional<double> shownNumberOfText() const;
     // roundedUnits() of a value that is a single: |value|·10^d has at most 34 significant bits,
-    // so the double product is exact and adding a half rounds it away from zero.
+    // so the double product is exact, and adding a half is exact too unless the product is below
+    // 2^-19, where the sum stays below 1 either way: the truncation rounds half away from zero.
     static std::uint64_t roundedSingleUnits(double value, int decimals)
     {
         constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
         const double product = (value < 0.0 ? -value : value) * kPowers[decimals];
-        return product < 0x1.0p52 ? static_cast<std::uint64_t>(product + 0.5)
-                                  : roundedUnits(value, decimals);
+        if (!(product < 0x1.0p52)) {
+            return roundedUnits(value, decimals);
+        }
+        // NOLINTNEXTLINE(bugprone-incorrect-roundings): exact here, as said above
+        return static_cast<std::uint64_t>(product + 0.5);
     }
     /// The labels of every pair, at a·(kMaxPairNumber + 1) + b.
     static const QString* pairLabelTexts();

@@ -42,6 +42,20 @@ std::string signedText(const DecimalText& number)
     return text;
 }
 
+// The text without the blanks around it (the parser's blanks, not every white space).
+QStringView withoutBlanks(QStringView text)
+{
+    qsizetype i = 0;
+    qsizetype end = text.size();
+    while (i < end && isBlank(text[i])) {
+        ++i;
+    }
+    while (end > i && isBlank(text[end - 1])) {
+        --end;
+    }
+    return text.mid(i, end - i);
+}
+
 } // namespace
 
 double numericValue(QStringView text)
@@ -126,15 +140,7 @@ qint16 numericCount(QStringView text)
 
 std::optional<DecimalText> parseDecimalText(QStringView text)
 {
-    qsizetype i = 0;
-    qsizetype end = text.size();
-    while (i < end && isBlank(text[i])) {
-        ++i;
-    }
-    while (end > i && isBlank(text[end - 1])) {
-        --end;
-    }
-    const QStringView body = text.mid(i, end - i);
+    const QStringView body = withoutBlanks(text);
     DecimalText number;
     qsizetype k = 0;
     if (k < body.size() && (body[k] == u'+' || body[k] == u'-')) {
@@ -225,17 +231,12 @@ std::optional<float> wholeTextToSingle(QStringView text)
     // decimals, digits / 10^decimals divides two exact singles, one correctly rounded step.
     static constexpr float kPowers[]
         = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
+    const QStringView body = withoutBlanks(text);
     qsizetype i = 0;
-    qsizetype end = text.size();
-    while (i < end && isBlank(text[i])) {
-        ++i;
-    }
-    while (end > i && isBlank(text[end - 1])) {
-        --end;
-    }
+    const qsizetype end = body.size();
     bool negative = false;
-    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
+    if (i < end && (body[i] == u'+' || body[i] == u'-')) {
+        negative = body[i] == u'-';
         ++i;
     }
     std::uint32_t digits = 0;
@@ -244,7 +245,7 @@ std::optional<float> wholeTextToSingle(QStringView text)
     bool fraction = false;
     bool plain = true;
     for (; i < end && plain; ++i) {
-        const QChar c = text[i];
+        const QChar c = body[i];
         if (isDigit(c)) {
             digits = digits * 10 + static_cast<std::uint32_t>(c.unicode() - u'0');
             anyDigit = true;
