@@ -103,10 +103,10 @@ void BM_FullAnalysis(benchmark::State& state)
     PairGridModel quinella(BetType::Quinella);
     PairGridModel wide(BetType::Wide);
     for (auto _ : state) {
-        quinella.editRows([&](std::vector<PairGridModel::Row>& rows) {
+        quinella.rebuildRows([&](std::vector<PairGridModel::Row>& rows) {
             judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Quinella, quinellaSettings, rows);
         });
-        wide.editRows([&](std::vector<PairGridModel::Row>& rows) {
+        wide.rebuildRows([&](std::vector<PairGridModel::Row>& rows) {
             judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Wide, wideSettings, rows);
         });
         writePopularityDifference(quinella, wide);

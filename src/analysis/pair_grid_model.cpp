@@ -29,6 +29,7 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) {
         return {};
     }
+    applyPendingClear();
     const Row& r = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
@@ -97,23 +98,31 @@ Qt::Alignment PairGridModel::alignment(int column)
 void PairGridModel::clearCells()
 {
     beginResetModel();
+    m_clearPending = true;
+    endResetModel();
+}
+
+void PairGridModel::applyPendingClear() const
+{
     // A row is plain bytes (checked in the header) whose zeros are all empty values: one fill is
     // far cheaper than assigning row by row.
-    if (!m_rows.empty()) {
+    if (m_clearPending && !m_rows.empty()) {
         std::memset(static_cast<void*>(m_rows.data()), 0, m_rows.size() * sizeof(Row));
     }
-    endResetModel();
+    m_clearPending = false;
 }
 
 void PairGridModel::setRows(std::vector<Row> rows)
 {
     beginResetModel();
+    m_clearPending = false;
     m_rows = std::move(rows);
     endResetModel();
 }
 
 const Cell& PairGridModel::cell(int row, int column) const
 {
+    applyPendingClear();
     return m_rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
 }
 
@@ -125,6 +134,7 @@ void PairGridModel::cellChanged(int row, int column)
 
 void PairGridModel::setLabelBackground(int row, const QColor& colour)
 {
+    applyPendingClear();
     m_rows.at(static_cast<std::size_t>(row)).labelBackground = colour.isValid() ? colour.rgba() : 0;
     cellChanged(row, LabelColumn);
 }
@@ -134,6 +144,7 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
     if (column < 0 || column >= kColumns) {
         return;
     }
+    applyPendingClear();
     // Keys are made once per row, not at every comparison.
     const auto keyed = [this](auto keyOf, auto before) {
         using Key = decltype(keyOf(m_rows.front()));

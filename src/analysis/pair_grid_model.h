@@ -79,12 +79,27 @@ public:
     void clearCells();
     /// Replaces every row at once.
     void setRows(std::vector<Row> rows);
-    const std::vector<Row>& rows() const { return m_rows; }
+    const std::vector<Row>& rows() const
+    {
+        applyPendingClear();
+        return m_rows;
+    }
+    /// Lets `build` make all rows anew in the given vector (whose storage it may use again), as one
+    /// reset: what the rows held before is not looked at.
+    template<typename Build>
+    void rebuildRows(Build build)
+    {
+        beginResetModel();
+        m_clearPending = false;
+        build(m_rows);
+        endResetModel();
+    }
     /// Lets `edit` change the rows in place, as one reset.
     template<typename Edit>
     void editRows(Edit edit)
     {
         beginResetModel();
+        applyPendingClear();
         edit(m_rows);
         endResetModel();
     }
@@ -103,8 +118,12 @@ public:
 
 private:
     void cellChanged(int row, int column);
+    /// A clear is carried out when the rows are next looked at: a load clears the lists twice
+    /// and then usually makes them anew.
+    void applyPendingClear() const;
 
     BetType m_bet;
-    std::vector<Row> m_rows;
+    mutable std::vector<Row> m_rows;
+    mutable bool m_clearPending = false;
     static_assert(std::is_trivially_copyable_v<Row>);
 };

@@ -171,14 +171,14 @@ void RaceDisplay::colourHorseNumbers()
 
 void RaceDisplay::judgeQuinella()
 {
-    m_quinella.editRows([this](std::vector<PairGridModel::Row>& rows) {
+    m_quinella.rebuildRows([this](std::vector<PairGridModel::Row>& rows) {
         judgePairs(m_table, *m_quinellaOdds, BetType::Quinella, loadSettings().quinella, rows);
     });
 }
 
 void RaceDisplay::judgeWide()
 {
-    m_wide.editRows([this](std::vector<PairGridModel::Row>& rows) {
+    m_wide.rebuildRows([this](std::vector<PairGridModel::Row>& rows) {
         judgePairs(m_table, *m_quinellaOdds, BetType::Wide, loadSettings().wide, rows);
     });
     writePopularityDifference(m_quinella, m_wide);
