@@ -26,6 +26,29 @@ bool readQuinellaOdds(QByteArrayView bytes, QuinellaOddsRecord& record, MessageS
     }
     const int runners = runnerCountOf(record.header.runnerCount);
     record.pairs.fill(QuinellaPairEntry{});
+    // Odds are digits, blanks and "ﾄﾘｹｼ": when the whole body is such single bytes, every field
+    // is widened in place instead of decoded on its own, which gives the same characters.
+    const qsizetype pairs = qMax(runners, 0) * (qMax(runners, 0) - 1) / 2;
+    const qsizetype body = in.position();
+    if (runners <= kMaxRunners && bytes.size() - body >= kEntrySize * pairs
+        && isSingleByteShiftJis(bytes.data() + body, kEntrySize * pairs)) {
+        const char* at = bytes.data() + body;
+        const auto widen = [&at](auto& field) {
+            decodeSingleByteShiftJis(at, field.kWidth, field.data());
+            at += field.kWidth;
+        };
+        for (int i = 1; i <= runners; ++i) {
+            for (int j = i + 1; j <= runners; ++j) {
+                auto& e = record.pair(i, j);
+                widen(e.field0);
+                widen(e.field2);
+                widen(e.quinellaOdds);
+                widen(e.wideOddsMin);
+                widen(e.wideOddsMax);
+            }
+        }
+        return true;
+    }
     for (int i = 1; i <= runners; ++i) {
         for (int j = i + 1; j <= runners; ++j) {
             if (i > kMaxRunners || j > kMaxRunners) {

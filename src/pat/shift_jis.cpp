@@ -76,6 +76,17 @@ const DoubleByteTable& doubleByteTable()
 
 } // namespace
 
+bool isSingleByteShiftJis(const char* bytes, qsizetype size)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(bytes);
+    for (qsizetype i = 0; i < size; ++i) {
+        if (u[i] >= 0x80 && !(u[i] >= 0xA1 && u[i] <= 0xDF)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(bytes);

@@ -14,6 +14,19 @@ qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out);
 
 inline constexpr char16_t kReplacementCharacter = 0xFFFD;
 
+/// Whether every byte stands for one character on its own (ASCII or half-width katakana): such
+/// bytes decode one to one, wherever a field boundary falls.
+bool isSingleByteShiftJis(const char* bytes, qsizetype size);
+
+/// Decodes bytes that isSingleByteShiftJis() accepted: exactly one character per byte.
+inline void decodeSingleByteShiftJis(const char* bytes, qsizetype size, char16_t* out)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = b < 0x80 ? char16_t{b} : static_cast<char16_t>(0xFF61 + (b - 0xA1));
+    }
+}
+
 /// Writes `text` in code page 932 exactly as the platform's converter writes it, except that a
 /// character the code page cannot hold becomes "?" (a surrogate pair counts as one character),
 /// to `out`, which has room for 2 × text.size() bytes. Returns the length. Each character's
