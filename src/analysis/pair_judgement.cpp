@@ -82,7 +82,7 @@ struct PlainOdds
     }
 };
 
-std::optional<PlainOdds> plainOdds(QStringView field)
+Q_ALWAYS_INLINE std::optional<PlainOdds> plainOdds(QStringView field)
 {
     // Blanks, then digits with at most one ".", then blanks only; six characters hold at most
     // six digits, so the digits stay below 2^24 and the decimals at most six.

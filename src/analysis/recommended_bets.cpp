@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "recommended_bets.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -109,18 +111,26 @@ void markHits(const std::vector<HitKey>& keys,
     if (keys.empty()) {
         return;
     }
-    // One pass over each list for all keys: a race has up to eleven wide payouts.
+    // One pass over each list for all keys: a race has up to eleven wide payouts. The last key
+    // naming each pair label is looked up by the label's place; other labels are texts.
+    std::array<const HitKey*, Cell::kPairIndexCount> lastKeyOfPair{};
+    for (const HitKey& key : keys) {
+        if (key.target.form() == CellForm::PairLabel) {
+            lastKeyOfPair[static_cast<std::size_t>(key.target.pairIndex())] = &key;
+        }
+    }
     for (PairGridModel* grid : {&quinella, &wide}) {
         const auto& rows = grid->rows();
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Cell& label = rows[r][LabelColumn];
             const HitKey* last = nullptr;
-            for (const HitKey& key : keys) {
-                const bool matches = label.form() == CellForm::PairLabel
-                                         ? label.sharesText(key.target)
-                                         : label.textValue().trimmed() == key.wanted;
-                if (matches) {
-                    last = &key;
+            if (label.form() == CellForm::PairLabel) {
+                last = lastKeyOfPair[static_cast<std::size_t>(label.pairIndex())];
+            } else {
+                for (const HitKey& key : keys) {
+                    if (label.textValue().trimmed() == key.wanted) {
+                        last = &key;
+                    }
                 }
             }
             if (last != nullptr) {

@@ -80,6 +80,14 @@ public:
     double value() const { return isNumber() ? m_value : 0.0; }
     /// The pair of a pair label as a·100 + b; 0 for other cells.
     int pair() const;
+    /// A pair label's place among all pair labels, a·(kMaxPairNumber + 1) + b, below
+    /// kPairIndexCount; -1 for other cells. Cheap: for tables indexed by pair.
+    int pairIndex() const
+    {
+        static const QString* const labels = pairLabelTexts();
+        return m_form == CellForm::PairLabel ? static_cast<int>(m_text - labels) : -1;
+    }
+    static constexpr int kPairIndexCount = (kMaxPairNumber + 1) * (kMaxPairNumber + 1);
 
     /// The text shown.
     QString text() const;
