@@ -30,27 +30,35 @@ int writeShortDecimal(bool negative, quint64 magnitude, int decimals, char* out)
         out[0] = '0';
         return 1;
     }
-    while (decimals > 0 && magnitude % 10 == 0) {
-        magnitude /= 10;
+    // magnitude < 10^7: 32 bits. Trailing zeros of the fraction go first.
+    auto rest = static_cast<quint32>(magnitude);
+    while (decimals > 0 && rest % 10 == 0) {
+        rest /= 10;
         --decimals;
     }
-    static constexpr quint64 kPowers[] = {1, 10, 100, 1000};
-    char* at = out;
-    if (negative) {
-        *at++ = '-';
+    int digits = 1;
+    for (quint32 power = 10; power <= rest && digits < 10; power *= 10) {
+        ++digits;
     }
-    at = std::to_chars(at, at + 24, magnitude / kPowers[decimals]).ptr;
+    const int integerDigits = std::max(digits - decimals, 1);
+    const int length = (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
+    // Written from the right, straight into place.
+    char* at = out + length;
+    for (int k = 0; k < decimals; ++k) {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    }
     if (decimals > 0) {
-        *at++ = '.';
-        // The fraction with its leading zeros: 0.05 → "05".
-        auto fraction = magnitude % kPowers[decimals];
-        for (int k = decimals - 1; k >= 0; --k) {
-            at[k] = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
-        }
-        at += decimals;
+        *--at = '.';
     }
-    return static_cast<int>(at - out);
+    do {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (negative) {
+        *--at = '-';
+    }
+    return length;
 }
 
 int writeLatin1(const QString& text, char* out)
