@@ -115,7 +115,7 @@ public:
         // Inline for the common case: a number in the exact range.
         if (isNumber()) {
             if (const auto units = shownUnits()) {
-                constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
+                static constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
                 const double magnitude
                     = static_cast<double>(*units < 0 ? -*units : *units) / kPowers[decimals()];
                 return m_value < 0.0 ? -magnitude : magnitude;
@@ -185,7 +185,7 @@ private:
     // 2^-19, where the sum stays below 1 either way: the truncation rounds half away from zero.
     static std::uint64_t roundedSingleUnits(double value, int decimals)
     {
-        constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
+        static constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
         const double product = (value < 0.0 ? -value : value) * kPowers[decimals];
         if (!(product < 0x1.0p52)) {
             return roundedUnits(value, decimals);

@@ -19,7 +19,7 @@ std::uint64_t roundedUnitsExactly(double value, int decimals);
 /// half, and a product off by at most half an ulp then rounds the same way as the exact one.
 inline std::uint64_t roundedUnits(double value, int decimals)
 {
-    constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
+    static constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0};
     if (decimals >= 0 && decimals <= 3) {
         const double product = (value < 0.0 ? -value : value) * kPowers[decimals];
         if (product < 0x1.0p52) {
