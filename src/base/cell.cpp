@@ -227,7 +227,11 @@ GenericSortKey Cell::sortKey() const
 
 int Cell::writeShownSingle(char* out) const
 {
-    const auto units = shownUnits();
+    return writeShownSingle(out, shownUnits());
+}
+
+int Cell::writeShownSingle(char* out, std::optional<qint64> units) const
+{
     if (!units || std::abs(*units) >= kShortSingleUnits) {
         return writeLatin1(formatSingle(shownSingle()), out);
     }

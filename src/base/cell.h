@@ -135,6 +135,9 @@ public:
     /// (formatSingle) as Latin-1 to `out`, which has room for kMaxSingleText bytes: a number field
     /// of the CSV. Returns the length.
     int writeShownSingle(char* out) const;
+    /// writeShownSingle() with this cell's shownUnits() already at hand: a writer of several
+    /// numbers reads them all first, so that their roundings overlap.
+    int writeShownSingle(char* out, std::optional<qint64> units) const;
     static constexpr int kMaxSingleText = 64;
 
     /// Same form, same value and same text.

@@ -227,13 +227,26 @@ qsizetype halfRoom(const PairGridModel::Row* row)
 
 char* writeHalf(char* at, const PairGridModel::Row* row)
 {
-    for (const int column : kHalfColumns) {
-        if (column != LabelColumn) {
-            *at++ = ',';
-        }
-        const Cell cell = row != nullptr ? (*row)[column] : Cell();
-        const bool number = column >= TheoreticalColumn && column <= SupportRatioColumn;
-        at = number ? at + cell.writeShownSingle(at) : writeCellText(at, cell);
+    const auto cell = [row](int column) {
+        return row != nullptr ? (*row)[column] : Cell();
+    };
+    const Cell numbers[] = {cell(TheoreticalColumn),
+                            cell(ActualColumn),
+                            cell(DeviationColumn),
+                            cell(SupportRatioColumn)};
+    // The four roundings first: they do not wait for one another, the writing does.
+    const std::optional<qint64> units[] = {numbers[0].shownUnits(),
+                                           numbers[1].shownUnits(),
+                                           numbers[2].shownUnits(),
+                                           numbers[3].shownUnits()};
+    at = writeCellText(at, cell(LabelColumn));
+    for (std::size_t k = 0; k < std::size(numbers); ++k) {
+        *at++ = ',';
+        at += numbers[k].writeShownSingle(at, units[k]);
+    }
+    for (const int column : {MarkColumn, PopularityColumn, DifferenceColumn}) {
+        *at++ = ',';
+        at = writeCellText(at, cell(column));
     }
     return at;
 }
