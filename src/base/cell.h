@@ -124,7 +124,7 @@ public:
         return shownNumberOfText();
     }
     /// shownNumber(), 0 when there is none (numericValue).
-    double shownValue() const { return shownNumber().value_or(0.0); }
+    Q_ALWAYS_INLINE double shownValue() const { return shownNumber().value_or(0.0); }
     /// The text shown as a whole-text number, nearest single; 0 when it is not one (textToSingle).
     float shownSingle() const;
     /// The text shown rounded into 16 bits; 0 when it is not a number (textToInteger).

@@ -78,13 +78,13 @@ const DoubleByteTable& doubleByteTable()
 
 bool isSingleByteShiftJis(const char* bytes, qsizetype size)
 {
+    // Without an early exit the compiler can test many bytes at once.
     const auto* u = reinterpret_cast<const unsigned char*>(bytes);
+    bool other = false;
     for (qsizetype i = 0; i < size; ++i) {
-        if (u[i] >= 0x80 && !(u[i] >= 0xA1 && u[i] <= 0xDF)) {
-            return false;
-        }
+        other |= u[i] >= 0x80 && (u[i] < 0xA1 || u[i] > 0xDF);
     }
-    return true;
+    return !other;
 }
 
 qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out)
