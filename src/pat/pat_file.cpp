@@ -6,6 +6,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,8 +27,37 @@ QString folderOfPath(const QString& path)
 QString firstFileMatching(const QString& folder, const std::function<bool(const QString&)>& matches)
 {
     QString found;
-    QDirIterator it(folder.isEmpty() ? u"."_s : folder,
-                    QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QString listed = folder.isEmpty() ? u"."_s : folder;
+#ifdef Q_OS_UNIX
+    // Read straight from the directory: the platform's iterator makes a file-info object per
+    // entry, and a race's load lists a folder of a whole season. Only entries that could win are
+    // asked their type, and only when the listing does not tell it.
+    const QByteArray native = QFile::encodeName(listed);
+    DIR* dir = ::opendir(native.constData());
+    if (dir == nullptr) {
+        return found;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+            continue;
+        }
+        const QString candidate = QFile::decodeName(entry->d_name);
+        if (!(found.isEmpty() || candidate < found) || !matches(candidate)) {
+            continue;
+        }
+        bool file = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            // A link counts when it leads to a file, as the platform's listing of files has it.
+            struct stat info = {};
+            file = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+        }
+        if (file) {
+            found = candidate;
+        }
+    }
+    ::closedir(dir);
+#else
+    QDirIterator it(listed, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
         const QString candidate = it.fileName();
@@ -34,6 +65,7 @@ QString firstFileMatching(const QString& folder, const std::function<bool(const 
             found = candidate;
         }
     }
+#endif
     return found;
 }
 
