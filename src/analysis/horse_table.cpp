@@ -217,7 +217,10 @@ int HorseTable::findRankRow(HorseColumn column, int rank) const
 {
     const int n = getHorseCount();
     for (int i = 1; i <= n; ++i) {
-        if (at(column, i).shownValue() == rank) {
+        // Ranks are integers, whose shown value is their value: no rounding to ask for.
+        const Cell& cell = at(column, i);
+        const double shown = cell.form() == CellForm::Integer ? cell.value() : cell.shownValue();
+        if (shown == rank) {
             return i;
         }
     }
