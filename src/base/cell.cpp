@@ -122,15 +122,6 @@ const QString* Cell::pairLabelTexts()
     return pairLabels().data();
 }
 
-int Cell::pair() const
-{
-    if (m_form != CellForm::PairLabel) {
-        return 0;
-    }
-    const auto index = static_cast<int>(m_text - pairLabels().data());
-    return index / kLabelNumbers * 100 + index % kLabelNumbers;
-}
-
 int Cell::pairOfLabel(QStringView trimmedText)
 {
     static const auto pairs = [] {

@@ -78,8 +78,6 @@ public:
     bool isNumber() const { return m_form >= CellForm::Fixed1 && m_form <= CellForm::Integer; }
     /// The number as computed (not rounded to its form); 0 for a cell that is not a number.
     double value() const { return isNumber() ? m_value : 0.0; }
-    /// The pair of a pair label as a·100 + b; 0 for other cells.
-    int pair() const;
     /// A pair label's place among all pair labels, a·(kMaxPairNumber + 1) + b, below
     /// kPairIndexCount; -1 for other cells. Cheap: for tables indexed by pair.
     int pairIndex() const
@@ -93,11 +91,6 @@ public:
     QString text() const;
     /// The text of a text or pair-label cell, without a copy; empty for other cells.
     QStringView textValue() const { return hasText() ? QStringView(*m_text) : QStringView(); }
-    /// Whether both cells point to the same lasting text: for pair labels, the same pair.
-    bool sharesText(const Cell& other) const
-    {
-        return hasText() && other.hasText() && m_text == other.m_text;
-    }
     /// The length of the text shown, without making it.
     qsizetype textLength() const;
     /// Whether the text shown is empty (an empty cell, an empty text, a number that is not finite).

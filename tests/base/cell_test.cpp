@@ -118,11 +118,11 @@ TEST(Cell, TextsIntegersAndPairLabels)
 
     const Cell label = Cell::pairLabel(3, 17);
     EXPECT_EQ(label.text(), u" 3-17");
-    EXPECT_EQ(label.pair(), 317);
     EXPECT_EQ(Cell::pairOfLabel(u"3-17"), 317);
     EXPECT_EQ(Cell::pairOfLabel(u"17-3"), 0);
-    EXPECT_TRUE(label.sharesText(Cell::pairLabel(3, 17)));
-    EXPECT_FALSE(label.sharesText(textCell(u" 3-17"_s))); // same text, another object
+    EXPECT_EQ(label.pairIndex(), Cell::pairLabel(3, 17).pairIndex());
+    EXPECT_NE(label.pairIndex(), Cell::pairLabel(3, 18).pairIndex());
+    EXPECT_EQ(textCell(u" 3-17"_s).pairIndex(), -1); // the same text, but not a pair label
     EXPECT_EQ(label.shownNumber(), 3.0);
 }
 
