@@ -25,13 +25,22 @@ bool readQuinellaOdds(QByteArrayView bytes, QuinellaOddsRecord& record, MessageS
         return false;
     }
     const int runners = runnerCountOf(record.header.runnerCount);
-    record.pairs.fill(QuinellaPairEntry{});
+
     // Odds are digits, blanks and "ﾄﾘｹｼ": when the whole body is such single bytes, every field
     // is widened in place instead of decoded on its own, which gives the same characters.
     const qsizetype pairs = qMax(runners, 0) * (qMax(runners, 0) - 1) / 2;
     const qsizetype body = in.position();
     if (runners <= kMaxRunners && bytes.size() - body >= kEntrySize * pairs
         && isSingleByteShiftJis(bytes.data() + body, kEntrySize * pairs)) {
+        // Every entry the body does not fill is blanked (a record is read into again and again).
+        const QuinellaPairEntry blank;
+        for (int i = 1; i <= kMaxRunners; ++i) {
+            for (int j = 1; j <= kMaxRunners; ++j) {
+                if (!(i < j && j <= runners)) {
+                    record.pair(i, j) = blank;
+                }
+            }
+        }
         const char* at = bytes.data() + body;
         const auto widen = [&at](auto& field) {
             decodeSingleByteShiftJis(at, field.kWidth, field.data());
@@ -49,6 +58,7 @@ bool readQuinellaOdds(QByteArrayView bytes, QuinellaOddsRecord& record, MessageS
         }
         return true;
     }
+    record.pairs.fill(QuinellaPairEntry{});
     for (int i = 1; i <= runners; ++i) {
         for (int j = i + 1; j <= runners; ++j) {
             if (i > kMaxRunners || j > kMaxRunners) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 
 #include <QByteArrayView>
 #include <QStringDecoder>
@@ -78,13 +79,27 @@ const DoubleByteTable& doubleByteTable()
 
 bool isSingleByteShiftJis(const char* bytes, qsizetype size)
 {
-    // Without an early exit the compiler can test many bytes at once.
+    // Eight bytes at a time: a word without a high bit is ASCII throughout.
     const auto* u = reinterpret_cast<const unsigned char*>(bytes);
-    bool other = false;
-    for (qsizetype i = 0; i < size; ++i) {
-        other |= u[i] >= 0x80 && (u[i] < 0xA1 || u[i] > 0xDF);
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, u + i, sizeof word);
+        if ((word & 0x8080'8080'8080'8080ULL) == 0) {
+            continue;
+        }
+        for (qsizetype k = i; k < i + 8; ++k) {
+            if (u[k] >= 0x80 && (u[k] < 0xA1 || u[k] > 0xDF)) {
+                return false;
+            }
+        }
     }
-    return !other;
+    for (; i < size; ++i) {
+        if (u[i] >= 0x80 && (u[i] < 0xA1 || u[i] > 0xDF)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 qsizetype decodeShiftJis(const char* bytes, qsizetype size, char16_t* out)
