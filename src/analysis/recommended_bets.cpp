@@ -86,19 +86,19 @@ struct HitKey
     bool first = false;
 };
 
-std::optional<HitKey> hitKey(const QString& label, bool first)
+// Adds the key of a payout unless it is blank. Its view points into the copy the list keeps.
+void addHitKey(std::vector<HitKey>& keys, const QString& label, bool first)
 {
-    HitKey key{label, {}, {}, first};
-    key.wanted = QStringView(key.text).trimmed();
-    if (key.wanted.isEmpty()) {
-        return std::nullopt;
+    if (QStringView(label).trimmed().isEmpty()) {
+        return;
     }
+    HitKey& key = keys.emplace_back(HitKey{label, {}, {}, first});
+    key.wanted = QStringView(key.text).trimmed();
     // The key names a pair label, or is compared as a text with the labels that are texts.
     const int pair = Cell::pairOfLabel(key.wanted);
     if (pair != 0) {
         key.target = Cell::pairLabel(pair / 100, pair % 100);
     }
-    return key;
 }
 
 // Marks the keys in order: a label cell takes the colour of the last key it matches, and a
@@ -157,11 +157,7 @@ void markResultHit(const QString& label,
                    QStringList& bets)
 {
     std::vector<HitKey> keys;
-    if (auto key = hitKey(label, first)) {
-        keys.push_back(std::move(*key));
-        // The view must point into the kept copy.
-        keys.back().wanted = QStringView(keys.back().text).trimmed();
-    }
+    addHitKey(keys, label, first);
     markHits(keys, quinella, wide, bets);
 }
 
@@ -174,12 +170,8 @@ void markResultHits(const RaceResultRecord& result,
     keys.reserve(result.widePayouts.size());
     for (std::size_t j = 0; j < result.widePayouts.size(); ++j) {
         const PayoutSlot<6>& slot = result.widePayouts[j];
-        if (slot.betKey.trimmed().isEmpty()) {
-            continue;
-        }
-        if (auto key = hitKey(slot.betKey.toString(), j == 0)) {
-            keys.push_back(std::move(*key));
-            keys.back().wanted = QStringView(keys.back().text).trimmed();
+        if (!slot.betKey.trimmed().isEmpty()) { // no text made for a blank slot
+            addHitKey(keys, slot.betKey.toString(), j == 0);
         }
     }
     markHits(keys, quinella, wide, bets);

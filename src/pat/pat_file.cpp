@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "pat_file.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -24,48 +25,53 @@ QString folderOfPath(const QString& path)
     return path.left(cut + 1);
 }
 
-QString firstFileMatching(const QString& folder, const std::function<bool(const QString&)>& matches)
+void listFolder(const QString& folder,
+                const std::function<void(const QString& name, ListedType type)>& visit)
 {
-    QString found;
     const QString listed = folder.isEmpty() ? u"."_s : folder;
 #ifdef Q_OS_UNIX
-    // Read straight from the directory: the platform's iterator makes a file-info object per
-    // entry, and a race's load lists a folder of a whole season. Only entries that could win are
-    // asked their type, and only when the listing does not tell it.
-    const QByteArray native = QFile::encodeName(listed);
-    DIR* dir = ::opendir(native.constData());
+    DIR* dir = ::opendir(QFile::encodeName(listed).constData());
     if (dir == nullptr) {
-        return found;
+        return;
     }
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
             continue;
         }
-        const QString candidate = QFile::decodeName(entry->d_name);
-        if (!(found.isEmpty() || candidate < found) || !matches(candidate)) {
-            continue;
+        ListedType type = ListedType::Other;
+        if (entry->d_type == DT_REG) {
+            type = ListedType::Regular;
+        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            type = ListedType::Unknown;
         }
-        bool file = entry->d_type == DT_REG;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            // A link counts when it leads to a file, as the platform's listing of files has it.
-            struct stat info = {};
-            file = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
-        }
-        if (file) {
-            found = candidate;
-        }
+        visit(QFile::decodeName(entry->d_name), type);
     }
     ::closedir(dir);
 #else
-    QDirIterator it(listed, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    QDirIterator it(listed, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
-        const QString candidate = it.fileName();
-        if ((found.isEmpty() || candidate < found) && matches(candidate)) {
-            found = candidate;
-        }
+        visit(it.fileName(), it.fileInfo().isFile() ? ListedType::Regular : ListedType::Other);
     }
 #endif
+}
+
+QString firstFileMatching(const QString& folder, const std::function<bool(const QString&)>& matches)
+{
+    QString found;
+    const QDir dir(folder.isEmpty() ? u"."_s : folder);
+    listFolder(folder, [&](const QString& candidate, ListedType type) {
+        if (type == ListedType::Other || !(found.isEmpty() || candidate < found)
+            || !matches(candidate)) {
+            return;
+        }
+        // Only a candidate that could win is asked its type; a link counts when it leads to a
+        // file, as the platform's listing of files has it.
+        if (type == ListedType::Unknown && !QFileInfo(dir.filePath(candidate)).isFile()) {
+            return;
+        }
+        found = candidate;
+    });
     return found;
 }
 

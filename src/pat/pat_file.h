@@ -14,6 +14,20 @@
 /// The folder part of a path, separator included ("" when there is none).
 QString folderOfPath(const QString& path);
 
+/// What a folder's listing tells of an entry's type.
+enum class ListedType {
+    Regular, ///< a regular file
+    Unknown, ///< a link, or a type the listing does not tell: ask the file system
+    Other,   ///< a folder, FIFO, device or socket
+};
+
+/// Calls `visit` with the name and listed type of every entry of `folder` but "." and "..", in
+/// the folder's own order; an empty folder means the current one. On Unix the folder is read
+/// directly: the platform's iterator makes a file-info object per entry, which costs more than
+/// reading the PAT headers of a season's folder.
+void listFolder(const QString& folder,
+                const std::function<void(const QString& name, ListedType type)>& visit);
+
 /// The name of the first regular file in `folder`, in ordinal name order, for which `matches`
 /// holds; empty when there is none. An empty folder means the current one.
 QString firstFileMatching(const QString& folder,

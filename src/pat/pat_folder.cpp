@@ -2,15 +2,8 @@
 #include "pat_folder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#endif
-
-#include <QDirIterator>
-#include <QFile>
 #include <QStringList>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -51,43 +44,19 @@ struct ListedName
     bool operator<(const ListedName& other) const { return name < other.name; }
 };
 
-// The Zo- names of a folder's entries. On Unix read straight from the directory, whose entries
-// tell their type: a regular file need not be asked again when it opens, and what is plainly not
-// one is left out (its header read would refuse it).
+// The Zo- names of a folder with what the listing tells of their type: a regular file need not
+// be asked again when it opens, and what is plainly not one is left out (its header read would
+// refuse it).
 std::vector<ListedName> winPlaceOddsNames(const QString& folder)
 {
     std::vector<ListedName> names;
-#ifdef Q_OS_UNIX
-    DIR* listing = ::opendir(QFile::encodeName(folder).constData());
-    if (listing == nullptr) {
-        return names;
-    }
-    while (const dirent* entry = ::readdir(listing)) {
-        // Cheap test on the bytes first: most folders hold other PAT files too.
-        const char* raw = entry->d_name;
-        if (std::strlen(raw) < 7 || (raw[0] != 'z' && raw[0] != 'Z')) {
-            continue;
-        }
-        const bool regular = entry->d_type == DT_REG;
-        if (!regular && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
-            continue;
-        }
-        QString name = QFile::decodeName(raw);
-        if (isWinPlaceOddsName(name)) {
+    listFolder(folder, [&names](const QString& name, ListedType type) {
+        if (type != ListedType::Other && isWinPlaceOddsName(name)) {
             names.push_back(
-                {std::move(name), regular ? PatFileCheck::ListedRegular : PatFileCheck::Type});
+                {name,
+                 type == ListedType::Regular ? PatFileCheck::ListedRegular : PatFileCheck::Type});
         }
-    }
-    ::closedir(listing);
-#else
-    QDirIterator it(folder, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        if (isWinPlaceOddsName(it.fileName())) {
-            names.push_back({it.fileName()});
-        }
-    }
-#endif
+    });
     return names;
 }
 
