@@ -29,10 +29,10 @@ inline void decodeSingleByteShiftJis(const char* bytes, qsizetype size, char16_t
 
 /// Writes `text` in code page 932 exactly as the platform's converter writes it, except that a
 /// character the code page cannot hold becomes "?" (a surrogate pair counts as one character),
-/// to `out`, which has room for 2 × text.size() bytes. Returns the length. Each character's
-/// bytes are asked of the converter once per program run.
+/// to `out`, which has room for 2 × text.size() bytes. Returns the length. The bytes come from
+/// a table the build asked the converter for.
 qsizetype writeShiftJis(QStringView text, char* out);
 
 /// Whether the platform's converter writes printable ASCII (0x20 to 0x7E) as the same single
-/// bytes, so that a writer may copy it without asking; found out once per program run.
+/// bytes, so that a writer may copy it without looking it up.
 bool shiftJisKeepsPrintableAscii();

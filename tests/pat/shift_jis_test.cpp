@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include "pat/pat_field.h"
 #include "pat/shift_jis.h"
@@ -65,6 +66,32 @@ TEST(ShiftJis, AgreesWithPlatformConverterOnEveryCode)
     }
     EXPECT_EQ(singles, 63); // half-width katakana 0xA1 to 0xDF
     EXPECT_GT(doubles, 7000);
+}
+
+// The writer's bytes for every unit of the basic plane (and a pair beyond it) are the
+// converter's own, "?" where it reports an error.
+TEST(ShiftJis, WritesWhatThePlatformConverterWrites)
+{
+    const auto viaConverter = [](QStringView text) {
+        QStringEncoder encoder("windows-932");
+        const QByteArray bytes = encoder.encode(text);
+        return encoder.hasError() ? QByteArray("?") : bytes;
+    };
+    char out[4];
+    int doubles = 0;
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        if (QChar::isSurrogate(unit)) {
+            continue;
+        }
+        const char16_t ch = static_cast<char16_t>(unit);
+        const QByteArray expected = viaConverter(QStringView(&ch, 1));
+        const qsizetype n = writeShiftJis(QStringView(&ch, 1), out);
+        ASSERT_EQ(QByteArray(out, n), expected) << static_cast<int>(unit);
+        doubles += n == 2 ? 1 : 0;
+    }
+    EXPECT_GT(doubles, 7000);
+    const QString beyond = u"\U0001F40E"_s;
+    EXPECT_EQ(QByteArray(out, writeShiftJis(beyond, out)), viaConverter(beyond));
 }
 
 struct InvalidCase
