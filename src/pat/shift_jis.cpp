@@ -73,7 +73,6 @@ bool shiftJisKeepsPrintableAscii()
 qsizetype writeShiftJis(QStringView text, char* out)
 {
     char* const start = out;
-    const quint32* const encodedEnd = kShiftJisEncoded + kShiftJisEncodedCount;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
         if (unit >= 0x20 && unit < 0x7F && kShiftJisKeepsPrintableAscii) {
@@ -93,13 +92,11 @@ qsizetype writeShiftJis(QStringView text, char* out)
             i += length - 1;
             continue;
         }
-        const quint32 key = static_cast<quint32>(unit) << 16;
-        const quint32* found = std::lower_bound(kShiftJisEncoded, encodedEnd, key);
-        if (found == encodedEnd || (*found & 0xFFFF'0000U) != key) {
+        const quint16 code = shiftJisCodeOf(unit);
+        if (code == kShiftJisUnmappable) {
             *out++ = '?';
             continue;
         }
-        const quint32 code = *found & 0xFFFFU;
         if (code >= 0x100) {
             *out++ = static_cast<char>(code >> 8);
         }

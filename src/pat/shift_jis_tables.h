@@ -30,10 +30,21 @@ constexpr int shiftJisDoubleByteIndex(unsigned char lead, unsigned char trail)
 /// Every lead and trail byte pair's character, U+FFFD where the converter maps none.
 extern const char16_t kShiftJisDoubleByte[kShiftJisLeadCount * kShiftJisTrailCount];
 
-/// Every UTF-16 unit (no surrogate) the converter writes without error in one or two bytes, in
-/// ascending order: unit << 16 | bytes (a code below 0x100 is one byte, any other two).
-extern const quint32 kShiftJisEncoded[];
-extern const int kShiftJisEncodedCount;
+/// Every UTF-16 unit's bytes as the converter writes it alone, in two levels: the unit's high
+/// byte picks a block (kShiftJisNoBlock: no unit of it is written), its low byte the code in the
+/// block. A code below 0x100 is one byte, any other two; kShiftJisUnmappable where the converter
+/// reports an error (surrogates are not in the tables).
+inline constexpr quint8 kShiftJisNoBlock = 0xFF;
+inline constexpr quint16 kShiftJisUnmappable = 0xFFFF;
+extern const quint8 kShiftJisEncodeBlock[256];
+extern const quint16 kShiftJisEncodeCodes[];
+
+inline quint16 shiftJisCodeOf(char16_t unit)
+{
+    const quint8 block = kShiftJisEncodeBlock[unit >> 8];
+    return block == kShiftJisNoBlock ? kShiftJisUnmappable
+                                     : kShiftJisEncodeCodes[block * 256 + (unit & 0xFF)];
+}
 
 /// Whether the converter writes printable ASCII (0x20 to 0x7E) as the same single bytes.
 extern const bool kShiftJisKeepsPrintableAscii;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Writes the code page 932 tables the readers and the CSV writer use, asking the platform's
 // converter every code (decoding) and every UTF-16 unit (encoding) once.
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include <QByteArray>
 #include <QFile>
@@ -55,8 +57,7 @@ int main(int argc, char** argv)
             ++count;
         }
     }
-    out += "\n};\n\nconst quint32 kShiftJisEncoded[] = {";
-    int encoded = 0;
+    std::vector<quint16> codes(0x10000, kShiftJisUnmappable);
     for (int unit = 0; unit <= 0xFFFF; ++unit) {
         if (QChar::isSurrogate(static_cast<char32_t>(unit))) {
             continue;
@@ -72,22 +73,43 @@ int main(int argc, char** argv)
         for (const char byte : bytes) {
             code = (code << 8) | static_cast<uchar>(byte);
         }
-        if ((bytes.size() == 2) != (code >= 0x100)) {
-            std::fprintf(stderr, "unit %04X: a two-byte code below 0x100\n", unit);
+        if ((bytes.size() == 2) != (code >= 0x100) || code == kShiftJisUnmappable) {
+            std::fprintf(stderr, "unit %04X: a code the table cannot hold\n", unit);
             return 1;
         }
-        out += (encoded % 6 == 0 ? "\n    " : " ") + QByteArray::number((unit << 16) | code) + "U,";
-        ++encoded;
+        codes[static_cast<std::size_t>(unit)] = static_cast<quint16>(code);
     }
+    QByteArray blockOf = "\n};\n\nconst quint8 kShiftJisEncodeBlock[256] = {";
+    QByteArray blocks = "\n};\n\nconst quint16 kShiftJisEncodeCodes[] = {";
+    int blockCount = 0;
+    for (int high = 0; high < 256; ++high) {
+        const auto first = codes.begin() + high * 256;
+        const bool any = std::any_of(
+            first, first + 256, [](quint16 code) { return code != kShiftJisUnmappable; });
+        if (!any) {
+            blockOf
+                += (high % 16 == 0 ? "\n    " : " ") + QByteArray::number(kShiftJisNoBlock) + ',';
+            continue;
+        }
+        if (blockCount == kShiftJisNoBlock) {
+            std::fprintf(stderr, "too many blocks\n");
+            return 1;
+        }
+        blockOf += (high % 16 == 0 ? "\n    " : " ") + QByteArray::number(blockCount) + ',';
+        for (int low = 0; low < 256; ++low) {
+            blocks += (low % 16 == 0 ? "\n    " : " ") + QByteArray::number(first[low]) + ',';
+        }
+        ++blockCount;
+    }
+    out += blockOf + blocks;
     QString printable;
     for (char16_t c = 0x20; c < 0x7F; ++c) {
         printable += QChar(c);
     }
     QStringEncoder encoder("windows-932");
     const bool asciiAsIs = encoder.encode(printable) == printable.toLatin1() && !encoder.hasError();
-    out += "\n};\n\nconst int kShiftJisEncodedCount = " + QByteArray::number(encoded)
-           + ";\n\nconst bool kShiftJisKeepsPrintableAscii = " + (asciiAsIs ? "true" : "false")
-           + ";\n";
+    out += "\n};\n\nconst bool kShiftJisKeepsPrintableAscii = ";
+    out += asciiAsIs ? "true;\n" : "false;\n";
 
     QFile file(QString::fromLocal8Bit(argv[1]));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(out) != out.size()) {
