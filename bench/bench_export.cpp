@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -210,14 +211,22 @@ void BM_ProcessExport(benchmark::State& state)
                 race().zo});
 }
 
-BENCHMARK(BM_ScanPosixBaseline)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ScanPatFolder)->Unit(benchmark::kMillisecond);
+// The ratios compare medians of repetitions run interleaved (see main), so that a slow spell of
+// the machine falls on both sides of a ratio.
+BENCHMARK(BM_ScanPosixBaseline)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScanPatFolder)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_ScanReadOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanRowsOnly)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawLoadSyscalls);
+BENCHMARK(BM_RawLoadSyscalls)->Repetitions(7)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LoadAndExport);
-BENCHMARK(BM_LoadOnly);
-BENCHMARK(BM_CsvBuildOnly);
+BENCHMARK(BM_LoadOnly)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CsvBuildOnly)->Repetitions(7)->ReportAggregatesOnly(true);
 // Process start-up times scatter with the machine's load: the median of several repetitions is
 // compared, not one mean.
 BENCHMARK(BM_ProcessVersion)
@@ -236,18 +245,25 @@ BENCHMARK(BM_ProcessExport)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
-    printRatio(reporter, "scan of 10,000 Zo- files", "BM_ScanPatFolder", "BM_ScanPosixBaseline");
+    printRatio(reporter,
+               "scan of 10,000 Zo- files",
+               "BM_ScanPatFolder/repeats:5_median",
+               "BM_ScanPosixBaseline/repeats:5_median");
     printRatio(reporter,
                "load of a race (files, table, analysis, result)",
-               "BM_LoadOnly",
-               "BM_RawLoadSyscalls");
-    if (reporter.nanoseconds.count("BM_CsvBuildOnly") != 0) {
-        std::printf("CSV bytes of a loaded race: BM_CsvBuildOnly %.2f us\n",
-                    reporter.nanoseconds["BM_CsvBuildOnly"] / 1000.0);
+               "BM_LoadOnly/repeats:7_median",
+               "BM_RawLoadSyscalls/repeats:7_median");
+    if (reporter.nanoseconds.count("BM_CsvBuildOnly/repeats:7_median") != 0) {
+        std::printf("CSV bytes of a loaded race: BM_CsvBuildOnly median %.2f us\n",
+                    reporter.nanoseconds["BM_CsvBuildOnly/repeats:7_median"] / 1000.0);
     }
     printRatio(reporter,
                "--export-csv as a process",

@@ -56,11 +56,17 @@ void listFolder(const QString& folder,
 #endif
 }
 
-QString firstFileMatching(const QString& folder, const std::function<bool(const QString&)>& matches)
+QString
+firstFileMatching(const QString& folder,
+                  const std::function<bool(const QString&)>& matches,
+                  const std::function<void(const QString& name, ListedType type)>& alsoVisit)
 {
     QString found;
     const QDir dir(folder.isEmpty() ? u"."_s : folder);
     listFolder(folder, [&](const QString& candidate, ListedType type) {
+        if (alsoVisit) {
+            alsoVisit(candidate, type);
+        }
         if (type == ListedType::Other || !(found.isEmpty() || candidate < found)
             || !matches(candidate)) {
             return;

@@ -29,9 +29,12 @@ void listFolder(const QString& folder,
                 const std::function<void(const QString& name, ListedType type)>& visit);
 
 /// The name of the first regular file in `folder`, in ordinal name order, for which `matches`
-/// holds; empty when there is none. An empty folder means the current one.
+/// holds; empty when there is none. An empty folder means the current one. `alsoVisit`, when
+/// given, sees every entry of the same listing.
 QString firstFileMatching(const QString& folder,
-                          const std::function<bool(const QString&)>& matches);
+                          const std::function<bool(const QString&)>& matches,
+                          const std::function<void(const QString& name, ListedType type)>& alsoVisit
+                          = {});
 
 /// The first regular file in `folder` whose name equals `name` ignoring letter case.
 QString findFileIgnoringCase(const QString& folder, const QString& name);

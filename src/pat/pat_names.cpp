@@ -61,10 +61,16 @@ bool matchesPatPattern(QStringView name, QStringView pattern)
 
 QString raceResultPathOf(const QString& zoPath)
 {
+    return listRaceFolder(zoPath).resultPath;
+}
+
+RaceFolderListing listRaceFolder(const QString& zoPath)
+{
+    RaceFolderListing listing;
     const qsizetype at = zoPath.indexOf(kZoPrefix, 0, Qt::CaseInsensitive);
     const qsizetype tail = at + kZoPrefix.size();
     if (at < 0 || tail >= zoPath.size()) {
-        return {};
+        return listing;
     }
     const QString pattern
         = zoPath.left(at) + u"Ks-" + zoPath.at(tail) + u"??" + QStringView(zoPath).mid(tail + 1);
@@ -72,10 +78,24 @@ QString raceResultPathOf(const QString& zoPath)
     const QString folder = folderOfPath(pattern);
     const QStringView namePattern = QStringView(pattern).mid(folder.size());
     if (namePattern.isEmpty()) {
-        return {};
+        return listing;
     }
-    const QString found = firstFileMatching(folder, [namePattern](const QString& name) {
-        return matchesPatPattern(name, namePattern);
-    });
-    return found.isEmpty() ? QString() : folder + found;
+    const QStringView zoName = QStringView(zoPath).mid(folder.size());
+    const QString uoName = quinellaOddsPathOf(zoPath).mid(folder.size());
+    const QString deName = raceCardPathOf(zoPath).mid(folder.size());
+    const QString found = firstFileMatching(
+        folder,
+        [namePattern](const QString& name) { return matchesPatPattern(name, namePattern); },
+        [&](const QString& name, ListedType type) {
+            if (type != ListedType::Regular) {
+                return;
+            }
+            listing.zoRegular = listing.zoRegular || name == zoName;
+            listing.uoRegular = listing.uoRegular || name == uoName;
+            listing.deRegular = listing.deRegular || name == deName;
+        });
+    if (!found.isEmpty()) {
+        listing.resultPath = folder + found;
+    }
+    return listing;
 }

@@ -22,6 +22,18 @@ QString quinellaOddsPathOf(const QString& zoPath);
 /// none, no "zo-", or nothing after it.
 QString raceResultPathOf(const QString& zoPath);
 
+/// What one listing of a race's folder tells: its result file (as raceResultPathOf) and whether
+/// the Zo-, Uo- and De- files are listed under their exact names as regular files (their type
+/// need not be asked again when they open).
+struct RaceFolderListing
+{
+    QString resultPath;
+    bool zoRegular = false;
+    bool uoRegular = false;
+    bool deRegular = false;
+};
+RaceFolderListing listRaceFolder(const QString& zoPath);
+
 /// Whether a file name matches a pattern in which only "?" is a wildcard (any one character);
 /// everything else is literal and compared ignoring letter case.
 bool matchesPatPattern(QStringView name, QStringView pattern);

@@ -74,9 +74,12 @@ bool readQuinellaOdds(QByteArrayView bytes, QuinellaOddsRecord& record, MessageS
     return true;
 }
 
-bool readQuinellaOddsFile(const QString& path, QuinellaOddsRecord& record, MessageSink& sink)
+bool readQuinellaOddsFile(const QString& path,
+                          QuinellaOddsRecord& record,
+                          MessageSink& sink,
+                          PatFileCheck check)
 {
     PatFileBuffer buffer;
-    return loadPatFile(path, buffer, quinellaOddsFileSize(kMaxRunners))
+    return loadPatFile(path, buffer, quinellaOddsFileSize(kMaxRunners), check)
            && readQuinellaOdds(buffer.view(), record, sink);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "pat/pat_file.h"
 #include "pat/pat_header.h"
 
 /// Odds of one pair of runners in a Uo- file: quinella odds and the wide odds range.
@@ -45,4 +46,7 @@ qsizetype quinellaOddsFileSize(int runners);
 bool readQuinellaOdds(QByteArrayView bytes, QuinellaOddsRecord& record, MessageSink& sink);
 
 /// Reads the Uo- file at `path` (see readQuinellaOdds).
-bool readQuinellaOddsFile(const QString& path, QuinellaOddsRecord& record, MessageSink& sink);
+bool readQuinellaOddsFile(const QString& path,
+                          QuinellaOddsRecord& record,
+                          MessageSink& sink,
+                          PatFileCheck check = PatFileCheck::Type);

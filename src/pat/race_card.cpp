@@ -57,9 +57,9 @@ bool readRaceCard(QByteArrayView bytes, RaceCardRecord& record)
     return true;
 }
 
-bool readRaceCardFile(const QString& path, RaceCardRecord& record)
+bool readRaceCardFile(const QString& path, RaceCardRecord& record, PatFileCheck check)
 {
     PatFileBuffer buffer;
-    return loadPatFile(path, buffer, raceCardFileSize(kMaxRunners))
+    return loadPatFile(path, buffer, raceCardFileSize(kMaxRunners), check)
            && readRaceCard(buffer.view(), record);
 }

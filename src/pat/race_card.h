@@ -2,6 +2,7 @@
 #pragma once
 
 #include "pat/pat_field.h"
+#include "pat/pat_file.h"
 
 /// One runner of a De- file; entry k belongs to horse number k.
 struct RaceCardHorseEntry
@@ -55,4 +56,6 @@ bool readRaceCardHeader(PatByteReader& in, RaceCardRecord& record);
 bool readRaceCard(QByteArrayView bytes, RaceCardRecord& record);
 
 /// Reads the De- file at `path` (see readRaceCard).
-bool readRaceCardFile(const QString& path, RaceCardRecord& record);
+bool readRaceCardFile(const QString& path,
+                      RaceCardRecord& record,
+                      PatFileCheck check = PatFileCheck::Type);

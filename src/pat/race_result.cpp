@@ -46,8 +46,9 @@ bool readRaceResult(QByteArrayView bytes, RaceResultRecord& r)
            && readPayouts(in, r.quinellaPayouts) && readPayouts(in, r.widePayouts);
 }
 
-bool readRaceResultFile(const QString& path, RaceResultRecord& record)
+bool readRaceResultFile(const QString& path, RaceResultRecord& record, PatFileCheck check)
 {
     PatFileBuffer buffer;
-    return loadPatFile(path, buffer, kRaceResultFileSize) && readRaceResult(buffer.view(), record);
+    return loadPatFile(path, buffer, kRaceResultFileSize, check)
+           && readRaceResult(buffer.view(), record);
 }

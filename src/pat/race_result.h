@@ -2,6 +2,7 @@
 #pragma once
 
 #include "pat/pat_field.h"
+#include "pat/pat_file.h"
 
 /// One of the first seven finishers of a Ks- file.
 struct FinisherSlot
@@ -56,4 +57,6 @@ inline constexpr qsizetype kRaceResultFileSize = 687;
 bool readRaceResult(QByteArrayView bytes, RaceResultRecord& record);
 
 /// Reads the Ks- file at `path` (see readRaceResult); bytes after the 687th are never read.
-bool readRaceResultFile(const QString& path, RaceResultRecord& record);
+bool readRaceResultFile(const QString& path,
+                        RaceResultRecord& record,
+                        PatFileCheck check = PatFileCheck::Type);

@@ -31,9 +31,12 @@ bool readWinPlaceOdds(QByteArrayView bytes, WinPlaceOddsRecord& record, MessageS
     return true;
 }
 
-bool readWinPlaceOddsFile(const QString& path, WinPlaceOddsRecord& record, MessageSink& sink)
+bool readWinPlaceOddsFile(const QString& path,
+                          WinPlaceOddsRecord& record,
+                          MessageSink& sink,
+                          PatFileCheck check)
 {
     PatFileBuffer buffer;
-    return loadPatFile(path, buffer, winPlaceOddsFileSize(kMaxRunners))
+    return loadPatFile(path, buffer, winPlaceOddsFileSize(kMaxRunners), check)
            && readWinPlaceOdds(buffer.view(), record, sink);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "pat/pat_file.h"
 #include "pat/pat_header.h"
 
 /// One runner of a Zo- file; entry k belongs to horse number k.
@@ -36,4 +37,7 @@ qsizetype winPlaceOddsFileSize(int runners);
 bool readWinPlaceOdds(QByteArrayView bytes, WinPlaceOddsRecord& record, MessageSink& sink);
 
 /// Reads the Zo- file at `path` (see readWinPlaceOdds).
-bool readWinPlaceOddsFile(const QString& path, WinPlaceOddsRecord& record, MessageSink& sink);
+bool readWinPlaceOddsFile(const QString& path,
+                          WinPlaceOddsRecord& record,
+                          MessageSink& sink,
+                          PatFileCheck check = PatFileCheck::Type);

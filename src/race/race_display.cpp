@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include <QScopeGuard>
+
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
 #include "base/message_sink.h"
@@ -29,10 +31,24 @@ RaceDisplay::RaceDisplay(SettingsStore& settings, MessageSink& sink, QObject* pa
 
 RaceDisplay::~RaceDisplay() = default;
 
+namespace {
+
+PatFileCheck checkOf(const std::optional<RaceFolderListing>& listing, bool RaceFolderListing::*file)
+{
+    return listing && (*listing).*file ? PatFileCheck::ListedRegular : PatFileCheck::Type;
+}
+
+} // namespace
+
 bool RaceDisplay::load(const QString& path)
 {
+    // One listing of the folder finds the result file and names the files that are regular, so
+    // that their types are not asked again one by one; it serves this load only.
+    m_listing = listRaceFolder(path);
+    const auto forgetListing = qScopeGuard([this] { m_listing.reset(); });
     auto record = std::make_unique<WinPlaceOddsRecord>();
-    if (!readWinPlaceOddsFile(path, *record, m_sink)) {
+    if (!readWinPlaceOddsFile(
+            path, *record, m_sink, checkOf(m_listing, &RaceFolderListing::zoRegular))) {
         Texts::tellLoadFailed(m_sink);
         return false;
     }
@@ -96,7 +112,8 @@ void RaceDisplay::loadRaceCard(const QString& zoPath)
 {
     auto card = std::make_unique<RaceCardRecord>();
     const QString path = raceCardPathOf(zoPath);
-    if (path.isEmpty() || !readRaceCardFile(path, *card)) {
+    if (path.isEmpty()
+        || !readRaceCardFile(path, *card, checkOf(m_listing, &RaceFolderListing::deRegular))) {
         for (int i = 1; i <= HorseTable::kRows; ++i) {
             m_table.setFileText(HorseColumn::HorseName, i, {});
         }
@@ -119,7 +136,8 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
     m_quinellaOddsRead = false;
     const QString quinellaPath = quinellaOddsPathOf(m_currentFile);
     if (!quinellaPath.isEmpty()) {
-        m_quinellaOddsRead = readQuinellaOddsFile(quinellaPath, *m_quinellaOdds, sink);
+        m_quinellaOddsRead = readQuinellaOddsFile(
+            quinellaPath, *m_quinellaOdds, sink, checkOf(m_listing, &RaceFolderListing::uoRegular));
     }
 
     m_table.fillPopularityBlocks(loadSettings().popularityThreshold);
@@ -191,26 +209,31 @@ void RaceDisplay::listRecommendedBets()
 
 void RaceDisplay::showRaceResult(MessageSink& sink)
 {
-    const QString path = raceResultPathOf(m_currentFile);
+    // A file the listing found is a regular file or a link to one.
+    const QString path = m_listing ? m_listing->resultPath : raceResultPathOf(m_currentFile);
     if (path.isEmpty()) {
         return;
     }
     auto result = std::make_unique<RaceResultRecord>();
-    if (!readRaceResultFile(path, *result)) {
+    if (!readRaceResultFile(path, *result, PatFileCheck::ListedRegular)) {
         Texts::tellLoadFailed(sink);
         return;
     }
     // Every slot is listed as the file holds it, so the fixed-width columns stay aligned.
     QStringList lines;
+    lines.reserve(qsizetype(6 + result->finishers.size() + result->winPayouts.size()
+                            + result->placePayouts.size() + result->bracketQuinellaPayouts.size()
+                            + result->quinellaPayouts.size() + result->widePayouts.size()));
     lines << u"競争成績"_s;
     for (const FinisherSlot& f : result->finishers) {
-        lines << f.finishCol1.toString() + f.finishCol2.view() + f.horseName.view()
-                     + f.finishCol3.view();
+        // One allocation per line: the builder sizes the whole line before it copies.
+        lines << QString(f.finishCol1.view() % f.finishCol2.view() % f.horseName.view()
+                         % f.finishCol3.view());
     }
     const auto payouts = [&lines](const QString& heading, const auto& entries) {
         lines << heading;
         for (const auto& slot : entries) {
-            lines << slot.betKey.toString() + slot.payout.view();
+            lines << QString(slot.betKey.view() % slot.payout.view());
         }
     };
     payouts(u"単勝"_s, result->winPayouts);

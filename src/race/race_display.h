@@ -2,12 +2,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QObject>
 #include <QStringList>
 
 #include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
+#include "pat/pat_names.h"
 #include "settings/judge_settings.h"
 
 class MessageSink;
@@ -105,6 +107,7 @@ private:
     QString m_raceName;
     QString m_raceTime;
     QString m_currentFile;
+    std::optional<RaceFolderListing> m_listing;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;
     PairGridModel m_quinella;

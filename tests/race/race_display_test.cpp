@@ -2,6 +2,7 @@
 // The race shown, on small hand-made races whose values are worked out by hand.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -10,6 +11,10 @@
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -332,6 +337,18 @@ TEST(RaceDisplay, WithoutQuinellaOddsTheListsStayEmpty)
     EXPECT_TRUE(f.display.recommendedBetLines().isEmpty()); // not even "該当無し"
     EXPECT_EQ(f.display.quinellaGrid().rowCount(), 0);
     EXPECT_FALSE(f.display.horseTable().text(HorseColumn::WinRatio, 1).isEmpty());
+#ifdef Q_OS_UNIX
+    // A Uo- that is a FIFO and a De- that is a folder: listed as no regular files, their types
+    // are asked, and they are refused at once.
+    const QString card = f.folder.filePath(u"De-"_s + race.fileKey + u".jra"_s);
+    ASSERT_TRUE(QFile::remove(card));
+    ASSERT_TRUE(QDir().mkdir(card));
+    const QString odds = f.folder.filePath(u"Uo-"_s + race.fileKey + u".jra"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(odds).constData(), 0600), 0);
+    ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(race))));
+    EXPECT_FALSE(f.display.quinellaOddsRead());
+    EXPECT_TRUE(f.display.horseTable().text(HorseColumn::HorseName, 1).isEmpty());
+#endif
 }
 
 TEST(RaceDisplay, EveryHorseScratchedOrNoneRunningCompletesQuietly)
