@@ -19,6 +19,9 @@ int main(int argc, char* argv[])
                                      : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(u"Mikazuki＋"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(MIKAZUKI_VERSION));
+    if (wantsBacktest(argc, argv)) {
+        return static_cast<int>(backtestCommand(QCoreApplication::arguments()));
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

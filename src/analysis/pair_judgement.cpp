@@ -318,11 +318,13 @@ void judgePairs(const HorseTable& table,
             }
 
             const QString* mark = nullptr;
+            qint8 matched = -1;
             if (hasD
                 && rules.judged(
                     t, actual, d, ha.winRatio, hb.winRatio, ha.placeRatio, hb.placeRatio)) {
                 if (const auto level = rules.levelFor(d)) {
                     mark = marks[*level];
+                    matched = static_cast<qint8>(*level);
                 }
             }
             const bool coloured = mark != nullptr && !mark->trimmed().isEmpty() && d != 0.0F;
@@ -338,7 +340,8 @@ void judgePairs(const HorseTable& table,
                                     Cell()},
                                    0,
                                    coloured ? (d > 0.0F ? plusColour : minusColour) : 0,
-                                   !coloured});
+                                   !coloured,
+                                   matched});
         }
     }
     rankByActualOdds(rows);

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 
 #include "base/texts.h"
 #include "cli/stderr_message_sink.h"
+#include "race/backtest.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
 #include "settings/settings_store.h"
@@ -34,7 +38,68 @@ bool needsNoDisplay(int argc, char** argv)
             }
         }
     }
-    return wantsHeadlessExport(argc, argv);
+    return wantsHeadlessExport(argc, argv) || wantsBacktest(argc, argv);
+}
+
+bool wantsBacktest(int argc, char** argv)
+{
+    return argc >= 2 && std::strcmp(argv[1], "backtest") == 0;
+}
+
+ExitCode backtestCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Replays the analysis of every race with a result in the PAT folders and reports what "
+        u"betting each group of pairs would have returned."_s);
+    parser.addHelpOption();
+    const QCommandLineOption settingsOption(
+        u"settings"_s, u"Use this INI file as the settings store."_s, u"INI"_s);
+    const QCommandLineOption csvOption(u"csv"_s, u"Write the summary as CSV to OUT."_s, u"OUT"_s);
+    const QCommandLineOption pairsOption(
+        u"pairs"_s, u"Write every pair of every counted race as CSV to OUT."_s, u"OUT"_s);
+    const QCommandLineOption quietOption(u"quiet"_s, u"Show no progress."_s);
+    parser.addOptions({settingsOption, csvOption, pairsOption, quietOption});
+    parser.addPositionalArgument(u"backtest"_s, u"The command."_s, u"backtest"_s);
+    parser.addPositionalArgument(u"FOLDER"_s, u"PAT folders."_s, u"FOLDER..."_s);
+    parser.process(arguments);
+
+    QStringList folders = parser.positionalArguments();
+    folders.removeFirst(); // "backtest"
+    if (folders.isEmpty()) {
+        std::fputs("mikazuki backtest: name at least one FOLDER\n", stderr);
+        return ExitCode::Failed;
+    }
+    BacktestRequest request{
+        folders, parser.value(settingsOption), parser.value(csvOption), parser.value(pairsOption)};
+    const bool quiet = parser.isSet(quietOption);
+    QElapsedTimer clock;
+    clock.start();
+    bool shown = false;
+    const auto progress = [&](qint64 done, qint64 total) {
+        // Only a run that lasts tells how it goes.
+        if (quiet || clock.elapsed() < 1000 || total == 0) {
+            return;
+        }
+        const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+        std::fprintf(stderr,
+                     "\r%3lld%%  %.0f races/s",
+                     static_cast<long long>(done * 100 / total),
+                     static_cast<double>(done) / seconds);
+        std::fflush(stderr);
+        shown = true;
+    };
+    const BacktestReport report = runBacktest(request, progress);
+    if (shown) {
+        std::fputs("\n", stderr);
+    }
+    std::fputs(qPrintable(backtestSkippedText(report)), stderr);
+    if (!report.ok) {
+        std::fprintf(stderr, "mikazuki backtest: %s\n", qPrintable(report.error));
+        return ExitCode::Failed;
+    }
+    std::fputs(backtestSummaryText(report).toLocal8Bit().constData(), stdout);
+    return ExitCode::Ok;
 }
 
 ExitCode exportCsv(const QString& settingsFile, const QString& out, const QString& zoFile)

@@ -16,3 +16,10 @@ bool needsNoDisplay(int argc, char** argv);
 /// and writes the CSV to `out` byte for byte as the window's CSV command would. Messages go to
 /// standard error. On failure OUT is left as it was.
 ExitCode exportCsv(const QString& settingsFile, const QString& out, const QString& zoFile);
+
+/// Whether the arguments ask for `backtest` (the first argument).
+bool wantsBacktest(int argc, char** argv);
+
+/// `mikazuki backtest [--settings INI] [--csv OUT] [--pairs OUT] [--quiet] FOLDER...`: the
+/// summary on standard output, progress and the skipped races on standard error.
+ExitCode backtestCommand(const QStringList& arguments);

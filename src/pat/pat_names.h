@@ -28,6 +28,10 @@ QString raceResultPathOf(const QString& zoPath);
 struct RaceFolderListing
 {
     QString resultPath;
+    /// The Uo- and De- files when a listing already found them under another letter case; empty:
+    /// their names as raceCardPathOf and quinellaOddsPathOf make them.
+    QString uoPath;
+    QString dePath;
     bool zoRegular = false;
     bool uoRegular = false;
     bool deRegular = false;

@@ -44,7 +44,12 @@ bool RaceDisplay::load(const QString& path)
 {
     // One listing of the folder finds the result file and names the files that are regular, so
     // that their types are not asked again one by one; it serves this load only.
-    m_listing = listRaceFolder(path);
+    return load(path, listRaceFolder(path));
+}
+
+bool RaceDisplay::load(const QString& path, const RaceFolderListing& listing)
+{
+    m_listing = listing;
     const auto forgetListing = qScopeGuard([this] { m_listing.reset(); });
     auto record = std::make_unique<WinPlaceOddsRecord>();
     if (!readWinPlaceOddsFile(
@@ -80,6 +85,7 @@ void RaceDisplay::clearDerivedColumns()
     m_table.clearDerived();
     m_recommendedBets.clear();
     m_raceResult.clear();
+    m_resultRead = false;
     colourHorseNumbers();
     initPairGrids();
 }
@@ -111,7 +117,8 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
 void RaceDisplay::loadRaceCard(const QString& zoPath)
 {
     auto card = std::make_unique<RaceCardRecord>();
-    const QString path = raceCardPathOf(zoPath);
+    const QString path
+        = m_listing && !m_listing->dePath.isEmpty() ? m_listing->dePath : raceCardPathOf(zoPath);
     if (path.isEmpty()
         || !readRaceCardFile(path, *card, checkOf(m_listing, &RaceFolderListing::deRegular))) {
         for (int i = 1; i <= HorseTable::kRows; ++i) {
@@ -134,7 +141,9 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
     m_table.computeDerived();
 
     m_quinellaOddsRead = false;
-    const QString quinellaPath = quinellaOddsPathOf(m_currentFile);
+    const QString quinellaPath = m_listing && !m_listing->uoPath.isEmpty()
+                                     ? m_listing->uoPath
+                                     : quinellaOddsPathOf(m_currentFile);
     if (!quinellaPath.isEmpty()) {
         m_quinellaOddsRead = readQuinellaOddsFile(
             quinellaPath, *m_quinellaOdds, sink, checkOf(m_listing, &RaceFolderListing::uoRegular));
@@ -214,11 +223,15 @@ void RaceDisplay::showRaceResult(MessageSink& sink)
     if (path.isEmpty()) {
         return;
     }
-    auto result = std::make_unique<RaceResultRecord>();
+    if (!m_result) {
+        m_result = std::make_unique<RaceResultRecord>();
+    }
+    RaceResultRecord* const result = m_result.get();
     if (!readRaceResultFile(path, *result, PatFileCheck::ListedRegular)) {
         Texts::tellLoadFailed(sink);
         return;
     }
+    m_resultRead = true;
     // Every slot is listed as the file holds it, so the fixed-width columns stay aligned.
     QStringList lines;
     lines.reserve(qsizetype(6 + result->finishers.size() + result->winPayouts.size()

@@ -16,6 +16,7 @@ class MessageSink;
 class SettingsStore;
 struct QuinellaOddsRecord;
 struct RaceCardRecord;
+struct RaceResultRecord;
 struct WinPlaceOddsRecord;
 
 /// Everything the main window shows for the race on screen, as texts and colours, with the
@@ -53,6 +54,12 @@ public:
     /// "ファイルの読み込みに失敗しました。" and the race shown stays untouched. Other messages of
     /// the load reach the sink only once the new race is on screen.
     bool load(const QString& path);
+    /// load() with what a listing of the race's folder made earlier found (a run over many races
+    /// lists each folder once).
+    bool load(const QString& path, const RaceFolderListing& listing);
+
+    /// The result file read by the last load; null when there was none or it did not read.
+    const RaceResultRecord* raceResult() const { return m_resultRead ? m_result.get() : nullptr; }
 
     /// Recolours the horse-number cells from the stored colours (after the options dialog)
     /// and tells the views.
@@ -114,4 +121,6 @@ private:
     PairGridModel m_wide;
     QStringList m_recommendedBets;
     QStringList m_raceResult;
+    std::unique_ptr<RaceResultRecord> m_result;
+    bool m_resultRead = false;
 };

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "analysis/backtest_stats.h"
+
+/// What a backtest replays and where it writes.
+struct BacktestRequest
+{
+    QStringList folders;  ///< PAT folders; their Zo- files directly inside are the races
+    QString settingsFile; ///< an INI file; empty: the platform's settings store
+    QString csvPath;      ///< the summary as CSV; empty: none
+    QString pairsPath;    ///< every pair of every counted race as CSV; empty: none
+};
+
+/// Why a race does not count for a bet type; the first that applies, in this order.
+enum class SkipCause {
+    ZoUnreadable,
+    NoUo,
+    UoUnreadable,
+    NoKs,
+    KsUnreadable,
+    NoQuinellaPayout,
+    NoWidePayout,
+};
+inline constexpr int kSkipCauses = 7;
+
+/// The cause as the report names it.
+QString skipCauseText(SkipCause cause);
+
+/// The outcome of one bet type.
+struct BacktestBetResult
+{
+    std::vector<RaceTally> races; ///< the counted races, in Zo- name order
+    QStringList raceFiles;        ///< their Zo- file names
+    std::vector<GroupSummary> lines;
+};
+
+struct BacktestReport
+{
+    bool ok = false;
+    bool cancelled = false;
+    QString error; ///< why the run failed, for the user
+    qint64 racesSeen = 0;
+    std::array<BacktestBetResult, 2> bets; ///< quinella, wide
+    std::array<qint64, kSkipCauses> skipped{};
+    std::array<QStringList, kSkipCauses> firstSkipped; ///< up to ten file names each
+};
+
+/// Replays the window's analysis on every race of the folders, on all cores, and sums what
+/// betting each group would have returned. `progress` (may be empty) is called now and then
+/// on the calling thread with the races done and their number; `cancel` (may be null) stops
+/// the run. The outputs are written only when at least one race counted; otherwise (and on
+/// any failure) no file is written or changed.
+BacktestReport runBacktest(const BacktestRequest& request,
+                           const std::function<void(qint64 done, qint64 total)>& progress = {},
+                           const std::atomic<bool>* cancel = nullptr);
+
+/// The bet type's name in the reports ("馬連", "ﾜｲﾄﾞ").
+QString backtestBetName(BetType bet);
+
+/// The summary as CSV bytes (code page 932, CR LF, texts quoted, numbers plain).
+QByteArray backtestSummaryCsv(const BacktestReport& report);
+
+/// The summary as a table aligned for reading.
+QString backtestSummaryText(const BacktestReport& report);
+
+/// The skipped races by cause, with the first file names of each.
+QString backtestSkippedText(const BacktestReport& report);
