@@ -56,8 +56,9 @@ public:
         QRgb markColour = 0;
         /// The mark's text takes the platform's window background colour (unmarked judgements).
         bool markColourIsBase = false;
-        /// The judgement level (0 to 4) whose band held the deviation; -1 when none did.
-        qint8 level = -1;
+        /// The judgement level (1 to 5) whose band held the deviation; 0 when none did (zero
+        /// bytes are an empty row).
+        quint8 level = 0;
 
         Cell& operator[](int column) { return cells[static_cast<std::size_t>(column)]; }
         const Cell& operator[](int column) const { return cells[static_cast<std::size_t>(column)]; }

@@ -318,13 +318,13 @@ void judgePairs(const HorseTable& table,
             }
 
             const QString* mark = nullptr;
-            qint8 matched = -1;
+            quint8 matched = 0;
             if (hasD
                 && rules.judged(
                     t, actual, d, ha.winRatio, hb.winRatio, ha.placeRatio, hb.placeRatio)) {
                 if (const auto level = rules.levelFor(d)) {
                     mark = marks[*level];
-                    matched = static_cast<qint8>(*level);
+                    matched = static_cast<quint8>(*level + 1);
                 }
             }
             const bool coloured = mark != nullptr && !mark->trimmed().isEmpty() && d != 0.0F;

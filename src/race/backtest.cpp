@@ -238,9 +238,10 @@ void tallyRace(const RaceDisplay& display,
             return tally[static_cast<std::size_t>(g)];
         };
         add(group(BacktestGroup::All), payout, hit);
-        add(row.level >= 0 ? tally[static_cast<std::size_t>(static_cast<int>(BacktestGroup::Level1)
-                                                            + row.level)]
-                           : group(BacktestGroup::Unmarked),
+        const int level = row.level; // 1 to 5; 0 when no level matched
+        add(level > 0 ? tally[static_cast<std::size_t>(static_cast<int>(BacktestGroup::Level1)
+                                                       + level - 1)]
+                      : group(BacktestGroup::Unmarked),
             payout,
             hit);
         if (const auto deviation = row[DeviationColumn].shownUnits()) {
