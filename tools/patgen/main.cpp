@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // patgen: writes synthetic PAT race folders for tests, samples and benchmarks.
+#include <cmath>
 #include <cstdio>
 
 #include <QCommandLineParser>
@@ -7,6 +8,7 @@
 #include <QDir>
 
 #include "race_generator.h"
+#include "season_generator.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,7 +20,10 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Writes synthetic PAT race folders (Zo-, Uo-, De-, Ks- files)."_s);
+        u"Writes synthetic PAT race folders (Zo-, Uo-, De-, Ks- files).\n"
+        u"--season writes a season of race days, twelve races each, all run, with the odds of\n"
+        u"an efficient market; --plant wide-longshots=FACTOR multiplies the wide odds and\n"
+        u"payouts of pairs of two horses at win odds 10.0 or more."_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption outOption(u"out"_s, u"Folder to write into (created)."_s, u"DIR"_s);
@@ -27,20 +32,66 @@ int main(int argc, char* argv[])
         u"races"_s, u"Number of races (default 12)."_s, u"K"_s, u"12"_s);
     const QCommandLineOption runnersOption(
         u"runners"_s, u"Runners in every race, 2 to 18 (default: varied, 2 to 18)."_s, u"N"_s);
-    parser.addOptions({outOption, seedOption, racesOption, runnersOption});
+    const QCommandLineOption seasonOption(
+        u"season"_s, u"Write a season into this folder (created)."_s, u"DIR"_s);
+    const QCommandLineOption daysOption(
+        u"days"_s, u"Race days of the season (default 288)."_s, u"D"_s, u"288"_s);
+    const QCommandLineOption plantOption(
+        u"plant"_s, u"Plant an edge in the season: wide-longshots=FACTOR."_s, u"KIND=FACTOR"_s);
+    parser.addOptions(
+        {outOption, seedOption, racesOption, runnersOption, seasonOption, daysOption, plantOption});
     parser.process(app);
 
     const auto fail = [](const QString& text) {
         std::fprintf(stderr, "patgen: %s\n", qPrintable(text));
         return 1;
     };
-    if (!parser.isSet(outOption)) {
-        return fail(u"--out DIR is required"_s);
-    }
     bool ok = false;
     const qulonglong seed = parser.value(seedOption).toULongLong(&ok);
     if (!ok) {
         return fail(u"--seed takes a whole number"_s);
+    }
+    if (parser.isSet(seasonOption)) {
+        if (parser.isSet(outOption) || parser.isSet(racesOption) || parser.isSet(runnersOption)) {
+            return fail(u"--season does not go with --out, --races or --runners"_s);
+        }
+        SeasonOptions options;
+        options.seed = seed;
+        options.days = parser.value(daysOption).toInt(&ok);
+        if (!ok || options.days < 1 || options.days > kMaxSeasonDays) {
+            return fail(u"--days takes a number from 1 to %1"_s.arg(kMaxSeasonDays));
+        }
+        for (const QString& plant : parser.values(plantOption)) {
+            const qsizetype equals = plant.indexOf(u'=');
+            if (equals < 0) {
+                return fail(u"--plant takes KIND=FACTOR, such as wide-longshots=1.6"_s);
+            }
+            const QString kind = plant.left(equals);
+            if (kind != u"wide-longshots"_s) {
+                return fail(u"--plant: unknown kind \"%1\" (known: wide-longshots)"_s.arg(kind));
+            }
+            options.wideLongshotFactor = plant.mid(equals + 1).toDouble(&ok);
+            if (!ok || !(options.wideLongshotFactor > 0.0)
+                || !std::isfinite(options.wideLongshotFactor)) {
+                return fail(u"--plant wide-longshots takes a factor above 0"_s);
+            }
+        }
+        const QString folder = parser.value(seasonOption);
+        QString error;
+        if (!writeSeason(folder, options, &error)) {
+            return fail(error);
+        }
+        std::printf("patgen: wrote %d races on %d days to %s\n",
+                    options.days * kSeasonRacesPerDay,
+                    options.days,
+                    qPrintable(QDir::toNativeSeparators(folder)));
+        return 0;
+    }
+    if (parser.isSet(daysOption) || parser.isSet(plantOption)) {
+        return fail(u"--days and --plant go with --season"_s);
+    }
+    if (!parser.isSet(outOption)) {
+        return fail(u"--out DIR or --season DIR is required"_s);
     }
     const int races = parser.value(racesOption).toInt(&ok);
     if (!ok || races < 1 || races > 10000) {

@@ -129,8 +129,9 @@ double roundOdds(double odds, double low, double high)
     return std::clamp(std::floor(odds * 10.0 + 1e-9) / 10.0, low, high);
 }
 
-// Bracket (枠) of each horse number: one horse per bracket up to 8 runners, the extra runners
-// filling brackets from 8 downwards.
+} // namespace
+
+// One horse per bracket up to 8 runners, the extra runners filling brackets from 8 downwards.
 std::vector<int> bracketsOf(int runners)
 {
     std::vector<int> sizes(8, 0);
@@ -148,6 +149,8 @@ QString pairLabel(int a, int b)
 {
     return u"%1-%2"_s.arg(qMin(a, b), 2).arg(qMax(a, b), 2);
 }
+
+namespace {
 
 QString rightAligned(int value, int width)
 {
@@ -350,6 +353,17 @@ QByteArray headerBytes(const GeneratedRace& race)
 
 QByteArray encodePatField(const QString& text, int width)
 {
+    // Most fields are digits and blanks, which code page 932 keeps as they are; opening the
+    // converter for each would cost more than a season's file writes.
+    const bool plain = std::ranges::all_of(text, [](QChar c) {
+        return (c >= u'0' && c <= u'9') || c == u' ' || c == u'.' || c == u'-' || c == u':';
+    });
+    if (plain) {
+        if (text.size() > width) {
+            return {};
+        }
+        return text.toLatin1() + QByteArray(width - text.size(), ' ');
+    }
     QStringEncoder encoder("windows-932");
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError() || bytes.size() > width) {
@@ -363,7 +377,7 @@ QString formatOdds(double odds, int width)
     return u"%1"_s.arg(odds, width, 'f', 1);
 }
 
-GeneratedRace generateRace(PatRandom& random, int index, int runners, bool withResult)
+GeneratedRace generateRaceCard(PatRandom& random, int index, int runners)
 {
     GeneratedRace race;
     const Venue& venue = kVenues[static_cast<std::size_t>(index / 12) % std::size(kVenues)];
@@ -389,6 +403,12 @@ GeneratedRace generateRace(PatRandom& random, int index, int runners, bool withR
     for (auto& horse : race.horses) {
         horse.name = horseName(random);
     }
+    return race;
+}
+
+GeneratedRace generateRace(PatRandom& random, int index, int runners, bool withResult)
+{
+    GeneratedRace race = generateRaceCard(random, index, runners);
     makeMarket(random, race);
     race.hasResult = withResult;
     if (withResult) {
@@ -522,12 +542,24 @@ QString raceResultFileName(const GeneratedRace& race)
     return u"Ks-"_s + race.fileKey.left(1) + u"26"_s + race.fileKey.mid(1) + u".jra"_s;
 }
 
+std::vector<RaceFile> raceSetFiles(const GeneratedRace& race)
+{
+    std::vector<RaceFile> files;
+    files.push_back({winPlaceOddsFileName(race), winPlaceOddsBytes(race)});
+    files.push_back({u"Uo-"_s + race.fileKey + u".jra"_s, quinellaOddsBytes(race)});
+    files.push_back({u"De-"_s + race.fileKey + u".jra"_s, raceCardBytes(race)});
+    if (race.hasResult) {
+        files.push_back({raceResultFileName(race), raceResultBytes(race)});
+    }
+    return files;
+}
+
 bool writeRaceSet(const QString& folder, const GeneratedRace& race, QString* error)
 {
     const QDir dir(folder);
-    const auto write = [&](const QString& name, const QByteArray& bytes) {
-        QSaveFile file(dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()
+    for (const RaceFile& made : raceSetFiles(race)) {
+        QSaveFile file(dir.filePath(made.name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(made.bytes) != made.bytes.size()
             || !file.commit()) {
             if (error != nullptr) {
                 *error = u"%1: %2"_s.arg(QDir::toNativeSeparators(file.fileName()),
@@ -535,10 +567,6 @@ bool writeRaceSet(const QString& folder, const GeneratedRace& race, QString* err
             }
             return false;
         }
-        return true;
-    };
-    return write(winPlaceOddsFileName(race), winPlaceOddsBytes(race))
-           && write(u"Uo-"_s + race.fileKey + u".jra"_s, quinellaOddsBytes(race))
-           && write(u"De-"_s + race.fileKey + u".jra"_s, raceCardBytes(race))
-           && (!race.hasResult || write(raceResultFileName(race), raceResultBytes(race)));
+    }
+    return true;
 }

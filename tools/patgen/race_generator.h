@@ -79,9 +79,19 @@ struct GeneratedRace
     int runners() const { return static_cast<int>(horses.size()); }
 };
 
+/// The card of race number `index` (0-based) of a meeting, as generateRace makes it: header,
+/// distance, race kind and `runners` horse names; no odds, no result.
+GeneratedRace generateRaceCard(PatRandom& random, int index, int runners);
+
 /// Generates race number `index` (0-based) of a meeting: a plausible market for `runners`
 /// runners (2 to 18), the odd scratched horse, and a result when `withResult`.
 GeneratedRace generateRace(PatRandom& random, int index, int runners, bool withResult);
+
+/// The bracket (枠, 1 to 8) of each horse number of a field of `runners`, at index number − 1.
+std::vector<int> bracketsOf(int runners);
+
+/// A horse pair as payout keys and the program's pair labels write it: " 1- 2", lower first.
+QString pairLabel(int a, int b);
 
 /// Shift-JIS bytes of `text`, padded with blanks to `width` bytes; empty when the text does not
 /// fit or cannot be encoded.
@@ -97,6 +107,16 @@ QByteArray raceResultBytes(const GeneratedRace& race);
 
 QString winPlaceOddsFileName(const GeneratedRace& race); ///< "Zo-<key>.jra"
 QString raceResultFileName(const GeneratedRace& race);   ///< "Ks-" with two inserted characters
+
+/// One file of a race: its name and contents.
+struct RaceFile
+{
+    QString name;
+    QByteArray bytes;
+};
+
+/// The race's Zo-, Uo- and De- files, and its Ks- file when it has a result.
+std::vector<RaceFile> raceSetFiles(const GeneratedRace& race);
 
 /// Writes the race's files into `folder` (Ks- only when it has a result); false with `error` set
 /// when a file cannot be written.
