@@ -97,15 +97,27 @@ public:
         return z ^ (z >> 31);
     }
 
+    // 32 random bits: each 64-bit draw serves twice.
+    quint32 next32()
+    {
+        if (m_halfLeft) {
+            m_halfLeft = false;
+            return static_cast<quint32>(m_half);
+        }
+        m_half = next();
+        m_halfLeft = true;
+        return static_cast<quint32>(m_half >> 32);
+    }
+
     // Uniform in [0, n), without the bias of a plain modulo (Lemire's method).
     quint32 below(quint32 n)
     {
-        quint64 product = (next() >> 32) * n;
+        quint64 product = quint64{next32()} * n;
         auto low = static_cast<quint32>(product);
         if (low < n) {
             const quint32 threshold = (0U - n) % n;
             while (low < threshold) {
-                product = (next() >> 32) * n;
+                product = quint64{next32()} * n;
                 low = static_cast<quint32>(product);
             }
         }
@@ -114,6 +126,8 @@ public:
 
 private:
     quint64 m_state;
+    quint64 m_half = 0;
+    bool m_halfLeft = false;
 };
 
 constexpr quint64 kBootstrapSeed = 20261208;
@@ -131,11 +145,16 @@ struct Rate
     }
 };
 
-// The per-race numbers a resample sums, padded to a fixed width the compiler can unroll.
+// The per-race numbers a resample sums, in twelve registers: bets as singles (four lanes; a
+// resample's bets of a group stay below 2^24, exact in a single) and returns as doubles (two
+// lanes; sums of whole yen stay exact below 2^53). An array of sums would go through memory on
+// every race.
+__extension__ typedef float SingleQuad __attribute__((vector_size(16)));
+__extension__ typedef double DoublePair __attribute__((vector_size(16)));
 struct DenseRace
 {
-    std::array<qint64, 16> stake{};
-    std::array<qint64, 16> returns{};
+    std::array<SingleQuad, 4> bets{};
+    std::array<DoublePair, 8> returns{};
 };
 
 } // namespace
@@ -146,18 +165,22 @@ summariseBacktest(const std::vector<RaceTally>& races, BetType bet, int resample
     const int groups = backtestGroupCount(bet);
     std::vector<GroupSummary> lines(static_cast<std::size_t>(groups));
     std::vector<DenseRace> dense(races.size());
+    for (std::size_t r = 0; r < races.size(); ++r) {
+        for (std::size_t g = 0; g < static_cast<std::size_t>(groups); ++g) {
+            dense[r].bets[g / 4][g % 4] = static_cast<float>(races[r][g].bets);
+            dense[r].returns[g / 2][g % 2] = static_cast<double>(races[r][g].returns);
+        }
+    }
     for (int g = 0; g < groups; ++g) {
         GroupSummary& line = lines[static_cast<std::size_t>(g)];
         line.races = static_cast<qint64>(races.size());
         qint64 profit = 0;
         qint64 peak = 0;
-        for (std::size_t r = 0; r < races.size(); ++r) {
-            const GroupTally& tally = races[r][static_cast<std::size_t>(g)];
+        for (const RaceTally& race : races) {
+            const GroupTally& tally = race[static_cast<std::size_t>(g)];
             line.bets += tally.bets;
             line.hits += tally.hits;
             line.returns += tally.returns;
-            dense[r].stake[static_cast<std::size_t>(g)] = qint64{100} * tally.bets;
-            dense[r].returns[static_cast<std::size_t>(g)] = tally.returns;
             profit += tally.returns - qint64{100} * tally.bets;
             peak = std::max(peak, profit);
             line.maxDrawdown = std::max(line.maxDrawdown, peak - profit);
@@ -184,22 +207,35 @@ summariseBacktest(const std::vector<RaceTally>& races, BetType bet, int resample
         for (quint32 i = 0; i < m; ++i) {
             ++counts[random.below(m)];
         }
-        std::array<qint64, 16> stake{};
-        std::array<qint64, 16> returns{};
+        SingleQuad b0{}, b1{}, b2{}, b3{};
+        DoublePair s0{}, s1{}, s2{}, s3{}, s4{}, s5{}, s6{}, s7{};
         for (quint32 r = 0; r < m; ++r) {
-            const qint64 c = counts[r];
-            if (c == 0) {
+            if (counts[r] == 0) {
                 continue;
             }
+            const auto c = static_cast<float>(counts[r]);
+            const SingleQuad cq = {c, c, c, c};
+            const DoublePair cp = {c, c};
             const DenseRace& race = dense[r];
-            for (std::size_t g = 0; g < 16; ++g) {
-                stake[g] += c * race.stake[g];
-                returns[g] += c * race.returns[g];
-            }
+            b0 += cq * race.bets[0];
+            b1 += cq * race.bets[1];
+            b2 += cq * race.bets[2];
+            b3 += cq * race.bets[3];
+            s0 += cp * race.returns[0];
+            s1 += cp * race.returns[1];
+            s2 += cp * race.returns[2];
+            s3 += cp * race.returns[3];
+            s4 += cp * race.returns[4];
+            s5 += cp * race.returns[5];
+            s6 += cp * race.returns[6];
+            s7 += cp * race.returns[7];
         }
+        const std::array<SingleQuad, 4> bets = {b0, b1, b2, b3};
+        const std::array<DoublePair, 8> returns = {s0, s1, s2, s3, s4, s5, s6, s7};
         auto& out = drawn[static_cast<std::size_t>(k)];
         for (std::size_t g = 0; g < kBacktestGroups; ++g) {
-            out[g] = Rate{returns[g], stake[g]};
+            out[g] = Rate{static_cast<qint64>(returns[g / 2][g % 2]),
+                          100 * static_cast<qint64>(bets[g / 4][g % 4])};
         }
     });
 
