@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The backtest's counting on small generated folders, and its statistics on tallies made by hand.
 #include <gtest/gtest.h>
+#include <map>
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include "race/backtest.h"
 #include "race/race_display.h"
 #include "race_generator.h"
+#include "season_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -170,4 +173,82 @@ TEST(Backtest, WritesNothingWhenNoRaceCountsOrAFolderIsMissing)
     report = runBacktest(request);
     EXPECT_FALSE(report.ok);
     EXPECT_TRUE(report.error.contains(u"missing"_s));
+}
+
+namespace {
+
+// The wide lines of a pairs table: (file, label) → (actual odds text, payout).
+std::map<std::pair<QString, QString>, std::pair<QString, qint64>> widePairs(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringDecoder decoder("windows-932");
+    const QString text = decoder.decode(file.readAll());
+    std::map<std::pair<QString, QString>, std::pair<QString, qint64>> pairs;
+    for (const QString& line : text.split(u"\r\n"_s, Qt::SkipEmptyParts).mid(1)) {
+        const QStringList f = line.split(u',');
+        if (f.size() == 11 && f[1] == u"\"ﾜｲﾄﾞ\"") {
+            pairs[{f[0], f[2]}] = {f[4], f[10].toLongLong()};
+        }
+    }
+    return pairs;
+}
+
+} // namespace
+
+// A generated season whose market is efficient returns the takeout's 77.5% within the interval;
+// the same season with the wide odds of longshot pairs raised by 1.6 returns more, and those
+// pairs, found in the pairs table by their changed odds, pay above their stake with confidence.
+TEST(Backtest, FindsThePlantedEdgeOfASeasonAndNoneInAnEfficientOne)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.seed = 7;
+    options.days = 144;
+    QString error;
+    ASSERT_TRUE(writeSeason(folder.filePath(u"fair"_s), options, &error)) << qPrintable(error);
+    options.wideLongshotFactor = 1.6;
+    ASSERT_TRUE(writeSeason(folder.filePath(u"planted"_s), options, &error)) << qPrintable(error);
+
+    BacktestRequest request;
+    request.settingsFile = folder.filePath(u"settings.ini"_s);
+    request.folders = {folder.filePath(u"fair"_s)};
+    request.pairsPath = folder.filePath(u"fair.csv"_s);
+    const BacktestReport fair = runBacktest(request);
+    request.folders = {folder.filePath(u"planted"_s)};
+    request.pairsPath = folder.filePath(u"planted.csv"_s);
+    const BacktestReport planted = runBacktest(request);
+    ASSERT_TRUE(fair.ok && planted.ok);
+    for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
+        const GroupSummary& all = lineOf(fair, bet, BacktestGroup::All);
+        EXPECT_LE(*all.returnRateLower, 775) << backtestBetName(bet).toStdString();
+        EXPECT_GE(*all.returnRateUpper, 775) << backtestBetName(bet).toStdString();
+    }
+    EXPECT_GT(*lineOf(planted, BetType::Wide, BacktestGroup::All).returnRate,
+              *lineOf(fair, BetType::Wide, BacktestGroup::All).returnRate);
+
+    // The planted pairs' bets, race by race, summed as one group.
+    const auto before = widePairs(folder.filePath(u"fair.csv"_s));
+    const auto after = widePairs(folder.filePath(u"planted.csv"_s));
+    std::vector<RaceTally> races;
+    QString lastFile;
+    for (const auto& [key, value] : after) {
+        const auto it = before.find(key);
+        ASSERT_NE(it, before.end());
+        if (it->second.first == value.first || value.first.isEmpty()
+            || value.first == u"99999.9"_s) {
+            continue; // not planted, or no bet
+        }
+        if (key.first != lastFile) {
+            races.emplace_back();
+            lastFile = key.first;
+        }
+        GroupTally& t = races.back()[0];
+        ++t.bets;
+        t.hits += value.second > 0 ? 1 : 0;
+        t.returns += value.second;
+    }
+    const GroupSummary edge = summariseBacktest(races, BetType::Wide)[0];
+    EXPECT_GT(edge.bets, 1000);
+    EXPECT_GT(*edge.returnRateLower, 1000);
 }
