@@ -28,10 +28,12 @@ QString raceResultPathOf(const QString& zoPath);
 struct RaceFolderListing
 {
     QString resultPath;
-    /// The Uo- and De- files when a listing already found them under another letter case; empty:
-    /// their names as raceCardPathOf and quinellaOddsPathOf make them.
+    /// The Uo- and De- files as a listing found them (under any letter case). Unless
+    /// `siblingsFound`, empty means: their names as raceCardPathOf and quinellaOddsPathOf make
+    /// them; with it, empty means there is none (and none is searched for).
     QString uoPath;
     QString dePath;
+    bool siblingsFound = false;
     bool zoRegular = false;
     bool uoRegular = false;
     bool deRegular = false;

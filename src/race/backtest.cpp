@@ -298,6 +298,8 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
         listing.dePath = de->first;
         listing.deRegular = de->second;
     }
+    // Both looked up in the listing: one it lacks is not searched for again, race by race.
+    listing.siblingsFound = uo.has_value() && de.has_value();
     // The result file's pattern, as the window makes it, looked up by its key.
     bool ksKnown = false;
     const qsizetype at = job.path.indexOf(u"zo-", 0, Qt::CaseInsensitive);

@@ -117,8 +117,9 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
 void RaceDisplay::loadRaceCard(const QString& zoPath)
 {
     auto card = std::make_unique<RaceCardRecord>();
-    const QString path
-        = m_listing && !m_listing->dePath.isEmpty() ? m_listing->dePath : raceCardPathOf(zoPath);
+    const QString path = m_listing && (m_listing->siblingsFound || !m_listing->dePath.isEmpty())
+                             ? m_listing->dePath
+                             : raceCardPathOf(zoPath);
     if (path.isEmpty()
         || !readRaceCardFile(path, *card, checkOf(m_listing, &RaceFolderListing::deRegular))) {
         for (int i = 1; i <= HorseTable::kRows; ++i) {
@@ -141,9 +142,10 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
     m_table.computeDerived();
 
     m_quinellaOddsRead = false;
-    const QString quinellaPath = m_listing && !m_listing->uoPath.isEmpty()
-                                     ? m_listing->uoPath
-                                     : quinellaOddsPathOf(m_currentFile);
+    const QString quinellaPath
+        = m_listing && (m_listing->siblingsFound || !m_listing->uoPath.isEmpty())
+              ? m_listing->uoPath
+              : quinellaOddsPathOf(m_currentFile);
     if (!quinellaPath.isEmpty()) {
         m_quinellaOddsRead = readQuinellaOddsFile(
             quinellaPath, *m_quinellaOdds, sink, checkOf(m_listing, &RaceFolderListing::uoRegular));
