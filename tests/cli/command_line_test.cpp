@@ -2,9 +2,11 @@
 // The program's command line, run as a separate process without any display.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
+#include "race/backtest.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
 #include "race_generator.h"
@@ -106,4 +108,36 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
     const ProcessRun help = run({u"--help"_s});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(u"--export-csv")) << help.out.toStdString();
+}
+
+// The backtest as a process: the table on standard output, the CSV as the summary's bytes, the
+// skipped races on standard error; a run where nothing counts exits 1 and writes nothing.
+TEST(CommandLine, BacktestPrintsTheTableAndWritesItsCsv)
+{
+    TestFolder folder;
+    PatRandom random(21);
+    QString error;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(writeRaceSet(folder.path(), generateRace(random, i, 9, i != 3), &error));
+    }
+    const QString ini = folder.filePath(u"settings.ini"_s);
+    const QString csv = folder.filePath(u"summary.csv"_s);
+    ProcessRun result = run({u"backtest"_s, u"--settings"_s, ini, u"--csv"_s, csv, folder.path()});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 13 + 14);
+    EXPECT_TRUE(lines[1].startsWith(u"馬連  全"_s)) << lines[1].toStdString();
+    EXPECT_TRUE(result.err.contains(u"Ks-"_s)); // the race still to be run
+    BacktestRequest request;
+    request.folders = {folder.path()};
+    request.settingsFile = ini;
+    EXPECT_EQ(readFile(csv), backtestSummaryCsv(runBacktest(request)));
+
+    const QString empty = folder.filePath(u"empty"_s);
+    ASSERT_TRUE(QDir().mkdir(empty));
+    result = run({u"backtest"_s, u"--settings"_s, ini, u"--csv"_s, csv, empty});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_FALSE(result.err.isEmpty());
+    EXPECT_EQ(readFile(csv), backtestSummaryCsv(runBacktest(request))); // untouched
+    EXPECT_EQ(run({u"backtest"_s, folder.filePath(u"missing"_s)}).exitCode, 1);
 }
