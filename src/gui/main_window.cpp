@@ -26,6 +26,7 @@
 
 #include "base/texts.h"
 #include "gui/about_dialog.h"
+#include "gui/backtest_window.h"
 #include "gui/file_list_window.h"
 #include "gui/options_dialog.h"
 #include "gui/twips_layout.h"
@@ -219,6 +220,8 @@ void MainWindow::buildMenusAndToolbar()
         = action(u"mnuFileExit"_s, u"終了(&X)"_s, QString(), QStyle::SP_DialogCloseButton);
     QAction* option = action(
         u"mnuToolOption"_s, u"ｵﾌﾟｼｮﾝ(&O)..."_s, u"ｵﾌﾟｼｮﾝ設定"_s, QStyle::SP_FileDialogContentsView);
+    QAction* backtest = action(
+        u"mnuToolBacktest"_s, u"成績検証(&B)..."_s, u"成績検証"_s, QStyle::SP_FileDialogInfoView);
     QAction* about = action(u"mnuHelpAbout"_s,
                             u"ﾊﾞｰｼﾞｮﾝ情報(&A).."_s,
                             u"ﾊﾞｰｼﾞｮﾝ情報"_s,
@@ -228,6 +231,7 @@ void MainWindow::buildMenusAndToolbar()
     connect(csv, &QAction::triggered, this, &MainWindow::saveCsv);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     connect(option, &QAction::triggered, this, &MainWindow::openOptions);
+    connect(backtest, &QAction::triggered, this, &MainWindow::showBacktest);
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
     QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
@@ -237,7 +241,7 @@ void MainWindow::buildMenusAndToolbar()
     file->addAction(exit);
     QMenu* tool = menuBar()->addMenu(u"ﾂｰﾙ(&T)"_s);
     tool->setObjectName(u"mnuTool"_s);
-    tool->addAction(option);
+    tool->addActions({option, backtest});
     QMenu* help = menuBar()->addMenu(u"ﾍﾙﾌﾟ(&H)"_s);
     help->setObjectName(u"mnuHelp"_s);
     help->addAction(about);
@@ -583,6 +587,17 @@ void MainWindow::showFileList()
     m_fileList->activateWindow();
 }
 
+void MainWindow::showBacktest()
+{
+    if (m_backtest == nullptr) {
+        // Messages of the window's own (a failed save) show over it, not over this window.
+        m_backtest = new BacktestWindow(m_settings, m_ownSink ? nullptr : m_sink, this);
+    }
+    m_backtest->show();
+    m_backtest->raise();
+    m_backtest->activateWindow();
+}
+
 void MainWindow::openOptions()
 {
     {
@@ -656,6 +671,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_fileList != nullptr) {
         m_fileList->storePlacement();
+    }
+    if (m_backtest != nullptr) {
+        m_backtest->storePlacement();
     }
     // Closing the main window closes every other window of the program.
     for (QWidget* w : QApplication::topLevelWidgets()) {

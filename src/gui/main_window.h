@@ -15,6 +15,7 @@ class QPushButton;
 class QRadioButton;
 class QStringListModel;
 class QTableView;
+class BacktestWindow;
 class FileListWindow;
 class MessageSink;
 class WindowPlacement;
@@ -48,6 +49,9 @@ public:
     /// The PAT file list window, created and shown at the first call.
     void showFileList();
     FileListWindow* fileList() const { return m_fileList; }
+    /// The backtest window, created at the first call; shown and raised.
+    void showBacktest();
+    BacktestWindow* backtest() const { return m_backtest; }
     /// The options command: the options dialog, modal; afterwards the horse numbers are
     /// recoloured from the stored colours.
     void openOptions();
@@ -110,4 +114,5 @@ private:
     QStringListModel* m_betsModel = nullptr;
     QStringListModel* m_resultModel = nullptr;
     FileListWindow* m_fileList = nullptr;
+    BacktestWindow* m_backtest = nullptr;
 };

@@ -610,32 +610,38 @@ int displayWidth(QStringView text)
 
 } // namespace
 
+QList<QStringList> backtestSummaryRows(const BacktestReport& report)
+{
+    QList<QStringList> rows{kSummaryHeadings};
+    forEachLine(report, [&rows](BetType bet, int group, const GroupSummary& line) {
+        rows.push_back(summaryValues(bet, group, line));
+    });
+    return rows;
+}
+
 QByteArray backtestSummaryCsv(const BacktestReport& report)
 {
     CsvBytes out;
-    {
-        CsvLine heading(out);
-        for (const QString& name : kSummaryHeadings) {
-            heading.text(name);
+    const QList<QStringList> rows = backtestSummaryRows(report);
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QStringList& values = rows[r];
+        CsvLine csv(out);
+        for (qsizetype k = 0; k < values.size(); ++k) {
+            // Headings and the first two columns are texts; numbers go plain (an empty rate is
+            // an empty field).
+            if (r == 0 || k < 2) {
+                csv.text(values[k]);
+            } else {
+                csv.plain(values[k]);
+            }
         }
     }
-    forEachLine(report, [&out](BetType bet, int group, const GroupSummary& line) {
-        const QStringList values = summaryValues(bet, group, line);
-        CsvLine csv(out);
-        csv.text(values[0]).text(values[1]);
-        for (qsizetype k = 2; k < values.size(); ++k) {
-            csv.plain(values[k]); // numbers plain; an empty rate is an empty field
-        }
-    });
     return out.take();
 }
 
 QString backtestSummaryText(const BacktestReport& report)
 {
-    std::vector<QStringList> rows{kSummaryHeadings};
-    forEachLine(report, [&rows](BetType bet, int group, const GroupSummary& line) {
-        rows.push_back(summaryValues(bet, group, line));
-    });
+    const QList<QStringList> rows = backtestSummaryRows(report);
     std::vector<int> widths(static_cast<std::size_t>(kSummaryHeadings.size()), 0);
     for (const QStringList& row : rows) {
         for (qsizetype k = 0; k < row.size(); ++k) {

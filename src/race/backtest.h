@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -66,6 +67,10 @@ BacktestReport runBacktest(const BacktestRequest& request,
 
 /// The bet type's name in the reports ("馬連", "ﾜｲﾄﾞ").
 QString backtestBetName(BetType bet);
+
+/// The summary's lines as texts, the headings first: per bet type (quinella, then wide) one line
+/// per group with the bet type, the group and ten numbers (an empty text where a rate has none).
+QList<QStringList> backtestSummaryRows(const BacktestReport& report);
 
 /// The summary as CSV bytes (code page 932, CR LF, texts quoted, numbers plain).
 QByteArray backtestSummaryCsv(const BacktestReport& report);

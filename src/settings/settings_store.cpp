@@ -115,6 +115,11 @@ QString SettingsStore::fileName() const
     return m_settings->fileName();
 }
 
+QString SettingsStore::iniFile() const
+{
+    return m_settings->format() == QSettings::IniFormat ? m_settings->fileName() : QString();
+}
+
 QString SettingsStore::readText(const QString& section,
                                 const QString& key,
                                 const QString& defaultText) const

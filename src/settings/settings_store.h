@@ -40,6 +40,9 @@ public:
     static quint64 revision();
     /// The file behind the store (empty for a registry).
     QString fileName() const;
+    /// The INI file the store was made on; empty for the native store, whatever file the
+    /// platform keeps it in: another reader opens the same store through this.
+    QString iniFile() const;
 
     // Primitives: a section ("Option\AutoJudge" becomes the group "Option/AutoJudge") and a key.
     QString readText(const QString& section, const QString& key, const QString& defaultText) const;

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+#include <QFutureWatcher>
+#include <QWidget>
+
+#include "gui/twips_layout.h"
+#include "race/backtest.h"
+
+class QBarCategoryAxis;
+class QChart;
+class QChartView;
+class QLabel;
+class QLineSeries;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QScatterSeries;
+class QStandardItemModel;
+class QTableView;
+class QValueAxis;
+class MessageSink;
+class SettingsStore;
+class WindowPlacement;
+
+/// The backtest window (frmBacktest): replays the races of the chosen folders off the GUI thread
+/// and shows what src/race/backtest.h reports: the summary table, the return rate of each group
+/// with its bounds, and the cumulative profit of the group chosen in the table. Non-modal, one
+/// instance; closing it stops a run.
+class BacktestWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Chart { ReturnRate, Profit };
+
+    /// `sink` receives every message; without one, messages show in message boxes over this
+    /// window.
+    BacktestWindow(SettingsStore& settings, MessageSink* sink, QWidget* owner);
+    ~BacktestWindow() override;
+
+    /// The folders a run replays, in their order (the PAT folder first at the start).
+    QStringList folders() const;
+    /// Adds a folder at the end unless it is listed already.
+    void addFolder(const QString& folder);
+    /// "追加": a folder dialog, then addFolder.
+    void chooseFolder();
+    /// "削除": the selected folders leave the list.
+    void removeSelectedFolders();
+
+    /// "開始": runs the backtest on the listed folders with the settings as they are now.
+    void start();
+    /// "中止": the run stops soon; its result is dropped.
+    void cancel();
+    bool isRunning() const { return m_running; }
+    /// The last run's report; empty before any run finished and after one failed or stopped.
+    const std::optional<BacktestReport>& report() const { return m_report; }
+
+    /// Writes the summary as CSV; tells the user and returns false when it fails.
+    bool writeSummaryCsv(const QString& path);
+    /// Writes a chart as it is shown as PNG; tells the user and returns false when it fails.
+    bool writeChartPng(Chart chart, const QString& path);
+
+    /// Stores the placement unless minimised; the main window calls it when it closes.
+    void storePlacement();
+
+Q_SIGNALS:
+    /// A run ended: finished, failed or stopped.
+    void runFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int px(double twips) const;
+    void buildControls();
+    QChartView* makeChartView(const QString& name);
+    void setRunning(bool running);
+    void clearResult();
+    void showProgress(qint64 done, qint64 total);
+    void finishRun();
+    void showReport();
+    void showRow(int row);
+    void fitColumns();
+    void showReturnRates(BetType bet);
+    void showProfit(BetType bet, int group);
+    void saveSummaryCsv();
+    void saveChart(Chart chart);
+    void tellSaveFailed(const QString& path, const QString& error);
+
+    SettingsStore& m_settings;
+    std::unique_ptr<MessageSink> m_ownSink;
+    MessageSink* m_sink;
+    TwipsLayout m_layout{*this};
+    std::unique_ptr<WindowPlacement> m_placement;
+
+    std::optional<BacktestReport> m_report;
+    bool m_running = false;
+    std::atomic<bool> m_cancel{false};
+    QFutureWatcher<BacktestReport> m_watcher;
+
+    QListWidget* m_folders = nullptr;
+    QPushButton* m_add = nullptr;
+    QPushButton* m_remove = nullptr;
+    QPushButton* m_start = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QLabel* m_status = nullptr;
+    QTableView* m_table = nullptr;
+    QStandardItemModel* m_model = nullptr;
+    QChartView* m_rateView = nullptr;
+    QChartView* m_profitView = nullptr;
+    QBarCategoryAxis* m_rateGroups = nullptr;
+    QValueAxis* m_rateAxis = nullptr;
+    QValueAxis* m_raceAxis = nullptr;
+    QValueAxis* m_profitAxis = nullptr;
+    QLineSeries* m_profit = nullptr;
+    QLineSeries* m_zeroLine = nullptr;
+    QPushButton* m_saveCsv = nullptr;
+    QPushButton* m_saveRate = nullptr;
+    QPushButton* m_saveProfit = nullptr;
+};

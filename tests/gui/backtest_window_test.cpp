@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+// The backtest window, offscreen: a run on a generated folder against the core's own report,
+// the charts of the chosen row, saving, stopping and a run that fails.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QBarCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+
+#include "gui/backtest_window.h"
+#include "gui/main_window.h"
+#include "gui_support.h"
+#include "race/backtest.h"
+#include "race_generator.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 60'000;
+
+struct BacktestGui
+{
+    TestFolder folder;
+    QString pat = folder.filePath(u"pat"_s);
+    QString ini = folder.filePath(u"settings.ini"_s);
+    SettingsStore settings{ini};
+    RecordingMessageSink sink;
+
+    // Ten races; the fourth has no result and is skipped.
+    BacktestGui()
+    {
+        EXPECT_TRUE(QDir().mkpath(pat));
+        PatRandom random(31);
+        for (int i = 0; i < 10; ++i) {
+            QString error;
+            EXPECT_TRUE(writeRaceSet(pat, generateRace(random, i, 8 + i, i != 3), &error))
+                << qPrintable(error);
+        }
+        settings.setPatFolder(pat);
+    }
+
+    BacktestReport run(const QString& settingsFile) const
+    {
+        BacktestRequest request;
+        request.folders = {pat};
+        request.settingsFile = settingsFile;
+        return runBacktest(request);
+    }
+};
+
+QStringList tableRow(const QAbstractItemModel& model, int row)
+{
+    QStringList texts;
+    for (int col = 0; col < model.columnCount(); ++col) {
+        texts << model.index(row, col).data().toString();
+    }
+    return texts;
+}
+
+QLineSeries* profitSeries(BacktestWindow& window)
+{
+    for (QAbstractSeries* s : child<QChartView>(window, u"chtProfit"_s)->chart()->series()) {
+        if (s->objectName() == u"serProfit") {
+            return qobject_cast<QLineSeries*>(s);
+        }
+    }
+    return nullptr;
+}
+
+int rateGroups(BacktestWindow& window)
+{
+    const QChart* chart = child<QChartView>(window, u"chtReturnRate"_s)->chart();
+    const auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+    return axis != nullptr ? axis->count() : -1;
+}
+
+} // namespace
+
+TEST(BacktestWindow, RunShowsTheCoresReportChartsTheChosenRowAndSaves)
+{
+    BacktestGui f;
+    MainWindow main(f.settings, &f.sink);
+    auto* open = child<QAction>(main, u"mnuToolBacktest"_s);
+    open->trigger();
+    BacktestWindow* window = main.backtest();
+    ASSERT_NE(window, nullptr);
+    open->trigger();
+    EXPECT_EQ(main.backtest(), window); // one instance
+    EXPECT_EQ(window->objectName(), u"frmBacktest");
+    EXPECT_EQ(window->folders(), QStringList{QDir::cleanPath(f.pat)});
+
+    // Level 5 widened to every small deviation, written just before the start: the run must
+    // replay with the main window's store as it is now.
+    for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
+        f.settings.writeInteger16(SettingsKey::DetectMin, bet, 5, 0);
+    }
+    QSignalSpy finished(window, &BacktestWindow::runFinished);
+    child<QPushButton>(*window, u"btnStart"_s)->click();
+    EXPECT_TRUE(window->isRunning());
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    ASSERT_TRUE(window->report().has_value());
+    EXPECT_TRUE(f.sink.messages.empty());
+
+    const BacktestReport reference = f.run(f.ini);
+    ASSERT_TRUE(reference.ok) << qPrintable(reference.error);
+    const QList<QStringList> rows = backtestSummaryRows(reference);
+    EXPECT_NE(backtestSummaryRows(f.run(f.folder.filePath(u"defaults.ini"_s))), rows);
+    auto* table = child<QTableView>(*window, u"grdSummary"_s);
+    const QAbstractItemModel& model = *table->model();
+    ASSERT_EQ(model.rowCount(), 27);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        EXPECT_EQ(tableRow(model, r), rows[r + 1]) << r;
+    }
+    saveScreenshot(*window, u"backtest.png"_s);
+
+    // The first row is chosen after a run; the wide "推奨" row charts the wide groups and its
+    // own profit, one point per counted race.
+    EXPECT_EQ(rateGroups(*window), 13);
+    EXPECT_EQ(profitSeries(*window)->count(), static_cast<int>(reference.bets[0].races.size()));
+    table->selectRow(26);
+    EXPECT_EQ(rateGroups(*window), 14);
+    const std::vector<qint64> expected = cumulativeProfit(reference.bets[1].races, 13);
+    QLineSeries* profit = profitSeries(*window);
+    ASSERT_EQ(profit->count(), static_cast<int>(expected.size()));
+    for (int k = 0; k < profit->count(); ++k) {
+        EXPECT_EQ(profit->at(k), QPointF(k + 1, static_cast<double>(expected[k]))) << k;
+    }
+
+    const QString csv = f.folder.filePath(u"summary.csv"_s);
+    ASSERT_TRUE(window->writeSummaryCsv(csv));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), backtestSummaryCsv(reference));
+    const QString png = f.folder.filePath(u"rate.png"_s);
+    ASSERT_TRUE(window->writeChartPng(BacktestWindow::Chart::ReturnRate, png));
+    EXPECT_EQ(QImage(png).size(), child<QChartView>(*window, u"chtReturnRate"_s)->size());
+    EXPECT_TRUE(f.sink.messages.empty());
+
+    EXPECT_FALSE(
+        window->writeChartPng(BacktestWindow::Chart::Profit, f.folder.filePath(u"no/p.png"_s)));
+    ASSERT_EQ(f.sink.messages.size(), 2U);
+    EXPECT_TRUE(f.sink.messages[0].text.contains(u"p.png"));
+    EXPECT_EQ(f.sink.messages[1].text, u"ファイルの保存に失敗しました。");
+}
+
+TEST(BacktestWindow, StopAndAFailedRunLeaveNoResult)
+{
+    BacktestGui f;
+    BacktestWindow window(f.settings, &f.sink, nullptr);
+    window.show();
+    QSignalSpy finished(&window, &BacktestWindow::runFinished);
+    auto* start = child<QPushButton>(window, u"btnStart"_s);
+    const auto* progress = child<QProgressBar>(window, u"prgRun"_s);
+    const auto* rows = child<QTableView>(window, u"grdSummary"_s)->model();
+
+    start->click();
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_FALSE(start->isEnabled());
+    child<QPushButton>(window, u"btnCancel"_s)->click();
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    EXPECT_FALSE(window.isRunning());
+    EXPECT_FALSE(window.report().has_value());
+    EXPECT_EQ(rows->rowCount(), 0);
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(f.sink.messages.empty());
+
+    // The next run is not stopped by the last one's request.
+    start->click();
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    EXPECT_TRUE(window.report().has_value());
+    EXPECT_EQ(rows->rowCount(), 27);
+
+    // A folder that is gone: the user is told, and the last result is not kept.
+    window.addFolder(f.folder.filePath(u"gone"_s));
+    start->click();
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    EXPECT_FALSE(window.report().has_value());
+    EXPECT_EQ(rows->rowCount(), 0);
+    ASSERT_EQ(f.sink.messages.size(), 1U);
+    EXPECT_TRUE(f.sink.messages[0].text.contains(u"gone"));
+}
