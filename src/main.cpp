@@ -22,6 +22,9 @@ int main(int argc, char* argv[])
     if (wantsBacktest(argc, argv)) {
         return static_cast<int>(backtestCommand(QCoreApplication::arguments()));
     }
+    if (wantsCalibrate(argc, argv)) {
+        return static_cast<int>(calibrateCommand(QCoreApplication::arguments()));
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

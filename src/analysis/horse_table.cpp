@@ -201,6 +201,12 @@ float HorseTable::getWinOddsValue(int row) const
     return r.scratched ? kScratchedWinOdds : static_cast<float>(r.oddsValue[0]);
 }
 
+double HorseTable::winOdds(int row) const
+{
+    const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));
+    return r.scratched ? 0.0 : r.oddsValue[0];
+}
+
 float HorseTable::getPlaceOddsMinValue(int row) const
 {
     const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));

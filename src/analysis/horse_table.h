@@ -92,6 +92,8 @@ public:
     int getHorseCount() const;
     bool isScratched(int row) const;
     float getWinOddsValue(int row) const;
+    /// The win odds as the file's text reads in double; 0 for a scratched horse or no odds.
+    double winOdds(int row) const;
     float getPlaceOddsMinValue(int row) const;
     float getPlaceOddsMaxValue(int row) const;
     int findWinPopularityRow(int rank) const;

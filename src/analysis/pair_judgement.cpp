@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "analysis/horse_table.h"
+#include "analysis/ordering_model.h"
 #include "base/number_text.h"
 #include "base/texts.h"
 #include "pat/quinella_odds.h"
@@ -267,7 +268,8 @@ void judgePairs(const HorseTable& table,
 {
     const int n = table.getHorseCount();
     const bool quinella = bet == BetType::Quinella;
-    const double constant = quinella ? 0.75 : 0.75 / 3.0;
+    const double payback = settings.model.payback;
+    const double constant = quinella ? payback : payback / 3.0;
     const HorseColumn theoryRatio = quinella ? HorseColumn::WinRatio : HorseColumn::PlaceRatio;
 
     // What each horse contributes, read once from the shown texts.
@@ -287,6 +289,21 @@ void judgePairs(const HorseTable& table,
         horse.placeRatio = ratioOf(table, HorseColumn::PlaceRatio, h);
     }
 
+    // The discounted model takes both bet types from the win chances.
+    std::optional<OrderingModel> model;
+    if (settings.model.kind == TheoryModel::Discounted) {
+        std::array<double, kMaxRunners + 1> winOdds{};
+        for (int h = 1; h <= n; ++h) {
+            winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
+        }
+        model.emplace(winChances(winOdds), settings.model.lambda, settings.model.tau);
+    }
+    const auto modelValue = [&](int a, int b) {
+        const double chance = quinella ? model->firstTwo(a, b) : model->firstThree(a, b);
+        const auto t = static_cast<float>(payback / chance);
+        return chance > 0.0 && std::isfinite(t) ? t : kNone;
+    };
+
     const auto& marks = settings.dispChar;
     const Rules rules(settings);
     const auto colourOf = [](const std::optional<qint32>& setting) -> QRgb {
@@ -303,9 +320,9 @@ void judgePairs(const HorseTable& table,
             const Horse& hb = horses[static_cast<std::size_t>(b)];
             // Values that cannot be computed are kNone (never a result: every value is finite
             // or, for a deviation, at most infinite).
-            const float t = ha.scratched || hb.scratched
-                                ? kMissingValue
-                                : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
+            const float t = ha.scratched || hb.scratched ? kMissingValue
+                            : model                      ? modelValue(a, b)
+                                    : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
             const float actual = actualOdds(odds.pair(a, b), bet);
             const bool hasT = !std::isnan(t);
             const bool hasActual = !std::isnan(actual);

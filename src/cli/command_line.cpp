@@ -12,8 +12,10 @@
 #include "base/texts.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
+#include "race/calibration_run.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -38,7 +40,62 @@ bool needsNoDisplay(int argc, char** argv)
             }
         }
     }
-    return wantsHeadlessExport(argc, argv) || wantsBacktest(argc, argv);
+    return wantsHeadlessExport(argc, argv) || wantsBacktest(argc, argv)
+           || wantsCalibrate(argc, argv);
+}
+
+bool wantsCalibrate(int argc, char** argv)
+{
+    return argc >= 2 && std::strcmp(argv[1], "calibrate") == 0;
+}
+
+ExitCode calibrateCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Fits the discounted ordering model to the finishing orders of the races in the PAT "
+        u"folders and shows how well it and Harville predict the quinella and wide pairs."_s);
+    parser.addHelpOption();
+    const QCommandLineOption settingsOption(
+        u"settings"_s, u"Use this INI file as the settings store."_s, u"INI"_s);
+    const QCommandLineOption saveOption(u"save"_s, u"Store the fitted model in the settings."_s);
+    const QCommandLineOption jsonOption(u"json"_s, u"Print one JSON object."_s);
+    const QCommandLineOption testOption(
+        u"test"_s, u"Also tabulate the races of FOLDER, out of sample."_s, u"FOLDER"_s);
+    parser.addOptions({settingsOption, saveOption, jsonOption, testOption});
+    parser.addPositionalArgument(u"calibrate"_s, u"The command."_s, u"calibrate"_s);
+    parser.addPositionalArgument(u"FOLDER"_s, u"PAT folders to fit on."_s, u"FOLDER..."_s);
+    parser.process(arguments);
+
+    QStringList folders = parser.positionalArguments();
+    folders.removeFirst(); // "calibrate"
+    if (folders.isEmpty()) {
+        std::fputs("mikazuki calibrate: name at least one FOLDER\n", stderr);
+        return ExitCode::Failed;
+    }
+    const CalibrationReport report
+        = runCalibration(CalibrationRequest{folders, parser.values(testOption)});
+    if (!report.ok) {
+        std::fprintf(stderr, "mikazuki calibrate: %s\n", qPrintable(report.error));
+        return ExitCode::Failed;
+    }
+    if (parser.isSet(saveOption)) {
+        const auto settings = parser.isSet(settingsOption)
+                                  ? std::make_unique<SettingsStore>(parser.value(settingsOption))
+                                  : std::make_unique<SettingsStore>();
+        ModelSettings model = ModelSettings::read(*settings);
+        model.kind = TheoryModel::Discounted;
+        model.lambda = report.fit.lambda;
+        model.tau = report.fit.tau;
+        model.write(*settings);
+        settings->sync();
+    }
+    if (parser.isSet(jsonOption)) {
+        std::fputs(calibrationJson(report).constData(), stdout);
+    } else {
+        std::fputs(calibrationText(report).toLocal8Bit().constData(), stdout);
+    }
+    return ExitCode::Ok;
 }
 
 bool wantsBacktest(int argc, char** argv)

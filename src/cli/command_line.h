@@ -23,3 +23,10 @@ bool wantsBacktest(int argc, char** argv);
 /// `mikazuki backtest [--settings INI] [--csv OUT] [--pairs OUT] [--quiet] FOLDER...`: the
 /// summary on standard output, progress and the skipped races on standard error.
 ExitCode backtestCommand(const QStringList& arguments);
+
+/// Whether the arguments ask for `calibrate` (the first argument).
+bool wantsCalibrate(int argc, char** argv);
+
+/// `mikazuki calibrate [--settings INI] [--save] [--json] [--test FOLDER]... FOLDER...`: fits the
+/// discounted ordering model and prints both models' calibration.
+ExitCode calibrateCommand(const QStringList& arguments);

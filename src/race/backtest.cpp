@@ -19,6 +19,7 @@
 #include "pat/pat_names.h"
 #include "pat/race_result.h"
 #include "race/csv_writer.h"
+#include "race/folder_index.h"
 #include "race/race_display.h"
 #include "settings/settings_store.h"
 
@@ -51,95 +52,6 @@ QString backtestBetName(BetType bet)
 }
 
 namespace {
-
-QString folded(QStringView text)
-{
-    QString out(text.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        out[i] = text[i].toCaseFolded();
-    }
-    return out;
-}
-
-// A result file's name with the two characters its pattern leaves open taken out, folded:
-// names that match one pattern share it.
-QString resultKey(QStringView name)
-{
-    return folded(name.left(4)) + folded(name.mid(6));
-}
-
-// One listing of a folder, kept for every lookup its races make: a search of a season's folder
-// per race would make the run quadratic.
-struct FolderIndex
-{
-    QString prefix;                       ///< the folder's path as a file path starts with it
-    QHash<QString, bool> files;           ///< file name → listed as a regular file
-    QHash<QString, QString> byFoldedName; ///< first file name in ordinal order per folded name
-    QHash<QString, QString> resultByKey;  ///< first Ks- name in ordinal order per key
-    QStringList raceNames;                ///< the Zo- files
-
-    // The file a path names, exactly or ignoring case, as the readers find it; empty when none.
-    std::optional<std::pair<QString, bool>> find(const QString& path) const
-    {
-        if (!path.startsWith(prefix)) {
-            return std::nullopt;
-        }
-        const QString name = path.mid(prefix.size());
-        if (const auto exact = files.constFind(name); exact != files.cend()) {
-            return std::pair{path, *exact};
-        }
-        const auto other = byFoldedName.constFind(folded(name));
-        if (other == byFoldedName.cend()) {
-            return std::pair{QString(), false};
-        }
-        return std::pair{prefix + *other, files.value(*other)};
-    }
-};
-
-std::optional<FolderIndex> indexFolder(const QString& folder)
-{
-    const QFileInfo info(folder);
-    if (!info.isDir()) {
-        return std::nullopt;
-    }
-    FolderIndex index;
-    index.prefix = QDir(folder).path() + u'/';
-    const QDir dir(folder);
-    std::vector<std::pair<QString, ListedType>> entries;
-    listFolder(folder, [&entries](const QString& name, ListedType type) {
-        entries.emplace_back(name, type);
-    });
-    // Ordinal order, so that "the first" of several matches is the readers' first.
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-        return a.first < b.first;
-    });
-    for (const auto& [name, type] : entries) {
-        const bool regular = type == ListedType::Regular;
-        if (type == ListedType::Other || (!regular && !QFileInfo(dir.filePath(name)).isFile())) {
-            continue; // a link counts when it leads to a file
-        }
-        index.files.insert(name, regular);
-        if (name.size() >= 6 && name.startsWith(u"ks-", Qt::CaseInsensitive)) {
-            const QString key = resultKey(name);
-            if (!index.resultByKey.contains(key)) {
-                index.resultByKey.insert(key, name);
-            }
-        }
-        if (isWinPlaceOddsName(name)) {
-            index.raceNames << name;
-        }
-    }
-    // The first name in ordinal order per folded name, as the readers' search finds it.
-    for (const auto& [name, regular] : index.files.asKeyValueRange()) {
-        Q_UNUSED(regular);
-        const QString key = folded(name);
-        const auto it = index.byFoldedName.find(key);
-        if (it == index.byFoldedName.end() || name < *it) {
-            index.byFoldedName.insert(key, name);
-        }
-    }
-    return index;
-}
 
 // A race as its folder's listing found it.
 struct RaceJob
@@ -287,7 +199,7 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
     RaceOutcome outcome;
     const FolderIndex& folder = *job.folder;
     RaceFolderListing listing;
-    listing.zoRegular = folder.files.value(job.name);
+    listing.zoRegular = folder.isRegular(job.name);
     const auto uo = folder.find(quinellaOddsPathOf(job.path));
     const auto de = folder.find(raceCardPathOf(job.path));
     if (uo) {
@@ -300,25 +212,9 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
     }
     // Both looked up in the listing: one it lacks is not searched for again, race by race.
     listing.siblingsFound = uo.has_value() && de.has_value();
-    // The result file's pattern, as the window makes it, looked up by its key.
-    bool ksKnown = false;
-    const qsizetype at = job.path.indexOf(u"zo-", 0, Qt::CaseInsensitive);
-    if (at >= 0 && at + 3 < job.path.size()) {
-        const qsizetype tail = at + 3;
-        const QString pattern = job.path.left(at) + u"Ks-" + job.path.at(tail) + u"??"
-                                + QStringView(job.path).mid(tail + 1);
-        const QStringView name = QStringView(pattern).mid(folder.prefix.size());
-        if (pattern.startsWith(folder.prefix) && !name.mid(6).contains(u'?')
-            && !name.left(4).contains(u'?')) {
-            listing.resultPath = folder.resultByKey.contains(resultKey(name))
-                                     ? folder.prefix + folder.resultByKey.value(resultKey(name))
-                                     : QString();
-            ksKnown = true;
-        }
-    }
-    if (!ksKnown) {
-        listing.resultPath = raceResultPathOf(job.path);
-    }
+    // The result file as the window finds it, looked up in the listing.
+    const auto resultPath = folder.resultPathOf(job.path);
+    listing.resultPath = resultPath ? *resultPath : raceResultPathOf(job.path);
 
     const auto skipBoth = [&outcome](SkipCause cause) {
         outcome.skip[0] = cause;
@@ -418,7 +314,7 @@ BacktestReport runBacktest(const BacktestRequest& request,
     std::vector<FolderIndex> folders;
     folders.reserve(static_cast<std::size_t>(request.folders.size()));
     for (const QString& folder : request.folders) {
-        auto index = indexFolder(folder);
+        auto index = FolderIndex::read(folder);
         if (!index) {
             report.error = u"フォルダがありません: %1"_s.arg(QDir::toNativeSeparators(folder));
             return report;
@@ -427,8 +323,8 @@ BacktestReport runBacktest(const BacktestRequest& request,
     }
     std::vector<RaceJob> jobs;
     for (const FolderIndex& folder : folders) {
-        for (const QString& name : folder.raceNames) {
-            jobs.push_back(RaceJob{&folder, name, folder.prefix + name});
+        for (const QString& name : folder.raceNames()) {
+            jobs.push_back(RaceJob{&folder, name, folder.prefix() + name});
         }
     }
     // Zo- name order (ordinal, ignoring case); the folders' order among equal names.

@@ -7,6 +7,7 @@
 JudgeSettings JudgeSettings::read(const SettingsStore& store, BetType bet)
 {
     JudgeSettings s;
+    s.model = ModelSettings::read(store);
     for (int level = 1; level <= SettingsKeyInfo::kLevels; ++level) {
         const auto i = static_cast<std::size_t>(level - 1);
         s.detectMin[i] = store.readInteger16(SettingsKey::DetectMin, bet, level);

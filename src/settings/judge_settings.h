@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "settings/model_settings.h"
 #include "settings/settings_key.h"
 
 class SettingsStore;
@@ -29,6 +30,8 @@ struct JudgeSettings
     std::optional<float> realLimit;
     std::optional<float> winRatioLimit;
     std::optional<float> placeRatioLimit;
+    /// The theory of the theoretical values (the same for both bet types).
+    ModelSettings model;
 
     static JudgeSettings read(const SettingsStore& store, BetType bet);
 };

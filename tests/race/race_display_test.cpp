@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include "analysis/ordering_model.h"
 #include "pat/quinella_odds.h"
 #include "race/race_display.h"
 #include "race_generator.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -371,4 +373,48 @@ TEST(RaceDisplay, EveryHorseScratchedOrNoneRunningCompletesQuietly)
     EXPECT_EQ(f.display.recommendedBetLines(), QStringList({u"該当無し"_s, u"見送りレース"_s}));
     EXPECT_EQ(f.display.quinellaGrid().cell(0, PopularityColumn).text(), u"ﾄﾘｹｼ");
     EXPECT_EQ(f.display.wideGrid().cell(2, DifferenceColumn).text(), u"0");
+}
+
+// With the discounted model chosen, both lists' theoretical values are the payback over the
+// model's chance of the pair (first two; both in the first three), from the win odds.
+TEST(RaceDisplay, DiscountedModelGivesTheTheoreticalValues)
+{
+    Fixture f;
+    PatRandom random(12);
+    const GeneratedRace race = generateRace(random, 4, 10, false);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(f.folder.path(), race, &error));
+    ModelSettings model;
+    model.kind = TheoryModel::Discounted;
+    model.payback = ModelSettings::kCurrentJraPayback;
+    model.write(f.settings);
+    EXPECT_EQ(ModelSettings::read(f.settings), model);
+    ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(race))));
+
+    const HorseTable& table = f.display.horseTable();
+    const int n = table.getHorseCount();
+    std::array<double, 19> odds{};
+    for (int h = 1; h <= n; ++h) {
+        odds[static_cast<std::size_t>(h)] = table.winOdds(h);
+    }
+    const OrderingModel chances(winChances(odds), model.lambda, model.tau);
+    std::size_t r = 0;
+    int checked = 0;
+    for (int a = 1; a < n; ++a) {
+        for (int b = a + 1; b <= n; ++b, ++r) {
+            if (table.isScratched(a) || table.isScratched(b)) {
+                continue;
+            }
+            const auto expected = [&](double chance) {
+                return Cell::number(static_cast<float>(model.payback / chance), CellForm::Fixed1)
+                    .text();
+            };
+            EXPECT_EQ(f.display.quinellaGrid().rows()[r][TheoreticalColumn].text(),
+                      expected(chances.firstTwo(a, b)));
+            EXPECT_EQ(f.display.wideGrid().rows()[r][TheoreticalColumn].text(),
+                      expected(chances.firstThree(a, b)));
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20);
 }
