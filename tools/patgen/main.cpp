@@ -23,7 +23,10 @@ int main(int argc, char* argv[])
         u"Writes synthetic PAT race folders (Zo-, Uo-, De-, Ks- files).\n"
         u"--season writes a season of race days, twelve races each, all run, with the odds of\n"
         u"an efficient market; --plant wide-longshots=FACTOR multiplies the wide odds and\n"
-        u"payouts of pairs of two horses at win odds 10.0 or more."_s);
+        u"payouts of pairs of two horses at win odds 10.0 or more; --order-model\n"
+        u"discount:LAMBDA,TAU draws second places by the win chances to the power LAMBDA and\n"
+        u"third places to the power TAU, while the odds still price by Harville (harville is\n"
+        u"discount:1,1, the default)."_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption outOption(u"out"_s, u"Folder to write into (created)."_s, u"DIR"_s);
@@ -38,8 +41,18 @@ int main(int argc, char* argv[])
         u"days"_s, u"Race days of the season (default 288)."_s, u"D"_s, u"288"_s);
     const QCommandLineOption plantOption(
         u"plant"_s, u"Plant an edge in the season: wide-longshots=FACTOR."_s, u"KIND=FACTOR"_s);
-    parser.addOptions(
-        {outOption, seedOption, racesOption, runnersOption, seasonOption, daysOption, plantOption});
+    const QCommandLineOption orderOption(
+        u"order-model"_s,
+        u"How the season's finishing orders are drawn: harville or discount:LAMBDA,TAU."_s,
+        u"MODEL"_s);
+    parser.addOptions({outOption,
+                       seedOption,
+                       racesOption,
+                       runnersOption,
+                       seasonOption,
+                       daysOption,
+                       plantOption,
+                       orderOption});
     parser.process(app);
 
     const auto fail = [](const QString& text) {
@@ -76,6 +89,27 @@ int main(int argc, char* argv[])
                 return fail(u"--plant wide-longshots takes a factor above 0"_s);
             }
         }
+        if (parser.isSet(orderOption)) {
+            const QString model = parser.value(orderOption);
+            const QString usage = u"--order-model takes harville or discount:LAMBDA,TAU with "
+                                  u"both above 0, such as discount:0.81,0.65"_s;
+            if (model != u"harville"_s) {
+                if (!model.startsWith(u"discount:"_s)) {
+                    return fail(usage);
+                }
+                const QStringList powers = model.mid(9).split(u',');
+                if (powers.size() != 2) {
+                    return fail(usage);
+                }
+                bool tauOk = false;
+                options.orderLambda = powers[0].toDouble(&ok);
+                options.orderTau = powers[1].toDouble(&tauOk);
+                if (!ok || !tauOk || !(options.orderLambda > 0.0) || !(options.orderTau > 0.0)
+                    || !std::isfinite(options.orderLambda) || !std::isfinite(options.orderTau)) {
+                    return fail(usage);
+                }
+            }
+        }
         const QString folder = parser.value(seasonOption);
         QString error;
         if (!writeSeason(folder, options, &error)) {
@@ -87,8 +121,8 @@ int main(int argc, char* argv[])
                     qPrintable(QDir::toNativeSeparators(folder)));
         return 0;
     }
-    if (parser.isSet(daysOption) || parser.isSet(plantOption)) {
-        return fail(u"--days and --plant go with --season"_s);
+    if (parser.isSet(daysOption) || parser.isSet(plantOption) || parser.isSet(orderOption)) {
+        return fail(u"--days, --plant and --order-model go with --season"_s);
     }
     if (!parser.isSet(outOption)) {
         return fail(u"--out DIR or --season DIR is required"_s);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 
 #include <QDate>
 #include <QDir>
@@ -225,7 +226,7 @@ void scratchAndPrice(PatRandom& random, SeasonRace& s, double wideLongshotFactor
     }
 }
 
-void runRace(PatRandom& random, SeasonRace& s)
+void runRace(PatRandom& random, SeasonRace& s, const SeasonOptions& options)
 {
     GeneratedRace& race = s.race;
     const Chances& c = s.chances;
@@ -236,15 +237,21 @@ void runRace(PatRandom& random, SeasonRace& s)
             left.push_back(k);
         }
     }
+    std::vector<double> weight(static_cast<std::size_t>(n) + 1);
     while (!left.empty()) {
+        const std::size_t place = race.finishOrder.size();
+        const double power = place == 1 ? options.orderLambda : place == 2 ? options.orderTau : 1.0;
         double total = 0.0;
         for (int k : left) {
-            total += c.win[static_cast<std::size_t>(k - 1)];
+            const double p = c.win[static_cast<std::size_t>(k - 1)];
+            // Harville's own weights untouched, so that 1 and 1 draw the orders as before.
+            weight[static_cast<std::size_t>(k)] = power == 1.0 ? p : std::pow(p, power);
+            total += weight[static_cast<std::size_t>(k)];
         }
         double draw = random.uniform() * total;
         std::size_t chosen = left.size() - 1;
         for (std::size_t r = 0; r + 1 < left.size(); ++r) {
-            draw -= c.win[static_cast<std::size_t>(left[r] - 1)];
+            draw -= weight[static_cast<std::size_t>(left[r])];
             if (draw < 0.0) {
                 chosen = r;
                 break;
@@ -313,6 +320,11 @@ QString seasonOptionsError(const SeasonOptions& options)
     if (!(options.wideLongshotFactor > 0.0) || !std::isfinite(options.wideLongshotFactor)) {
         return u"the wide longshot factor must be a number above 0"_s;
     }
+    for (const double power : {options.orderLambda, options.orderTau}) {
+        if (!(power > 0.0) || !std::isfinite(power)) {
+            return u"the order model's exponents must be numbers above 0"_s;
+        }
+    }
     return {};
 }
 
@@ -338,7 +350,7 @@ std::vector<GeneratedRace> generateSeasonDay(const SeasonOptions& options, int d
         race.meetingDay = when.meetingDay;
         race.fileKey = date.mid(2) + venueCode + twoDigits(race.raceNo);
         scratchAndPrice(random, s, options.wideLongshotFactor);
-        runRace(random, s);
+        runRace(random, s, options);
         races.push_back(std::move(race));
     }
     return races;

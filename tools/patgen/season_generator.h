@@ -17,6 +17,12 @@ struct SeasonOptions
     /// Multiplies the wide odds and payouts of every pair of two horses at win odds 10.0 or
     /// more: an edge planted for a strategy to find. 1 leaves the market efficient.
     double wideLongshotFactor = 1.0;
+    /// Finishing orders by the discounted ordering model: first place by the win chances p,
+    /// second by p^orderLambda and third by p^orderTau among the horses left, the rest by p.
+    /// The market still prices by Harville (1 and 1), so below 1 longshots fill second and
+    /// third more often than the odds say, as in real pools.
+    double orderLambda = 1.0;
+    double orderTau = 1.0;
 };
 
 inline constexpr int kSeasonRacesPerDay = 12;
