@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The backtest of a generated season (3,456 races, 13,824 files) against reading the same files
 // raw: one listing of the folder, then open, read and close of every file, on one thread. Also
-// the memory a run keeps: the peak after a quarter season and after the whole one.
+// the memory a run keeps: the peak after a quarter season and after the whole one. And the
+// calibration of the same season.
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 
 #include "bench_main.h"
 #include "race/backtest.h"
+#include "race/calibration_run.h"
 #include "season_generator.h"
 
 using namespace Qt::StringLiterals;
@@ -86,6 +88,19 @@ void BM_Backtest(benchmark::State& state)
     }
 }
 
+// Reading, fitting and tabulating the season (both models, both bet types).
+void BM_Calibrate(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const CalibrationReport report = runCalibration({{season().folder}, {}});
+        if (!report.ok) {
+            state.SkipWithError("the calibration failed");
+            break;
+        }
+        benchmark::DoNotOptimize(report.fit.lambda);
+    }
+}
+
 // The process's peak resident memory in kB.
 long peakKilobytes()
 {
@@ -108,6 +123,12 @@ BENCHMARK(BM_RawSeasonRead)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_Backtest)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Calibrate)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3)
@@ -144,6 +165,11 @@ int main(int argc, char** argv)
                "backtest of a season",
                "BM_Backtest/iterations:3/repeats:5/real_time_median",
                "BM_RawSeasonRead/iterations:3/repeats:5/real_time_median");
+    if (reporter.nanoseconds.count("BM_Calibrate/iterations:3/repeats:5/real_time_median") != 0) {
+        std::printf("calibration of a season (read, fit, tabulate): %.1f ms\n",
+                    reporter.nanoseconds["BM_Calibrate/iterations:3/repeats:5/real_time_median"]
+                        / 1e6);
+    }
     std::printf("peak memory: %ld kB before, %ld kB after %lld races, %ld kB after %lld races "
                 "(the per-race results kept: %zu bytes a race)\n",
                 before,
