@@ -4,12 +4,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include "race/backtest.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
 #include "race_generator.h"
+#include "season_generator.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -140,4 +144,30 @@ TEST(CommandLine, BacktestPrintsTheTableAndWritesItsCsv)
     EXPECT_FALSE(result.err.isEmpty());
     EXPECT_EQ(readFile(csv), backtestSummaryCsv(runBacktest(request))); // untouched
     EXPECT_EQ(run({u"backtest"_s, folder.filePath(u"missing"_s)}).exitCode, 1);
+}
+
+// calibrate --save --json: the JSON on standard output, the fitted model in the settings.
+TEST(CommandLine, CalibrateSavesTheFitItPrints)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.seed = 36;
+    options.days = 4;
+    QString error;
+    ASSERT_TRUE(writeSeason(folder.filePath(u"season"_s), options, &error));
+    const QString ini = folder.filePath(u"settings.ini"_s);
+    const ProcessRun result = run({u"calibrate"_s,
+                                   u"--settings"_s,
+                                   ini,
+                                   u"--save"_s,
+                                   u"--json"_s,
+                                   folder.filePath(u"season"_s)});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(result.out.toUtf8()).object();
+    EXPECT_EQ(json[u"races"_s].toInt(), 48);
+    const ModelSettings model = ModelSettings::read(SettingsStore(ini));
+    EXPECT_EQ(model.kind, TheoryModel::Discounted);
+    EXPECT_EQ(model.lambda, json[u"lambda"_s].toDouble());
+    EXPECT_EQ(model.tau, json[u"tau"_s].toDouble());
+    EXPECT_EQ(run({u"calibrate"_s, folder.filePath(u"missing"_s)}).exitCode, 1);
 }
