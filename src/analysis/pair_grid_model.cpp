@@ -65,7 +65,19 @@ QVariant PairGridModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(alignment(section));
     }
+    if (role == Qt::ToolTipRole && section == TheoreticalColumn && !m_theoryNote.isEmpty()) {
+        return m_theoryNote;
+    }
     return {};
+}
+
+void PairGridModel::setTheoryNote(const QString& note)
+{
+    if (note == m_theoryNote) {
+        return;
+    }
+    m_theoryNote = note;
+    Q_EMIT headerDataChanged(Qt::Horizontal, TheoreticalColumn, TheoreticalColumn);
 }
 
 QString PairGridModel::heading(int column) const

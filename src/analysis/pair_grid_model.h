@@ -76,6 +76,8 @@ public:
 
     /// The heading text of a column ("馬連 ", "理論値", …).
     QString heading(int column) const;
+    /// The tooltip of the "理論値" heading: which model gave the values.
+    void setTheoryNote(const QString& note);
     static Qt::Alignment alignment(int column);
 
     /// Empties every cell's text and colours; the row count stays.
@@ -126,6 +128,7 @@ private:
     void applyPendingClear() const;
 
     BetType m_bet;
+    QString m_theoryNote;
     mutable std::vector<Row> m_rows;
     mutable bool m_clearPending = false;
     static_assert(std::is_trivially_copyable_v<Row>);

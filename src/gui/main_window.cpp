@@ -34,6 +34,7 @@
 #include "gui/window_placement.h"
 #include "pat/pat_names.h"
 #include "race/csv_export.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -184,8 +185,10 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     buildControls();
     connect(m_display.get(), &RaceDisplay::changed, this, &MainWindow::render);
     connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showFirstRows);
+    connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showModel);
     restorePlacement();
     render();
+    showModel();
 }
 
 MainWindow::~MainWindow() = default;
@@ -370,7 +373,9 @@ void MainWindow::buildControls()
         marks[k]->setPalette(palette);
     }
 
-    // Right part: bet-type switch, pair lists, recommended bets and result.
+    // Right part: the model line, bet-type switch, pair lists, recommended bets and result.
+    // The model line ends above the lists' right edge and grows to the left as it needs.
+    m_model = addLabel(c, u"lblModel"_s, {}, {6840, 600, 8415, 255}, kRight, false, false);
     auto* betFrame = new QGroupBox(u"表示オッズ"_s, c);
     betFrame->setObjectName(u"Frame2"_s);
     betFrame->setGeometry(px(12120), px(960), px(2235), px(735));
@@ -607,6 +612,22 @@ void MainWindow::openOptions()
     // However the dialog closed, only the horse-number colours change now; the judgement
     // settings take effect at the next load.
     m_display->recolourHorseNumbers();
+    showModel();
+}
+
+void MainWindow::showModel()
+{
+    const QString stored = ModelSettings::read(m_settings).description();
+    const QString shown = m_display->quinellaGrid()
+                              .headerData(TheoreticalColumn, Qt::Horizontal, Qt::ToolTipRole)
+                              .toString();
+    if (shown.isEmpty() || shown == stored) {
+        m_model->setText(u"理論値: "_s + stored);
+        m_model->setToolTip({});
+        return;
+    }
+    m_model->setText(u"理論値: "_s + shown + u" ※次の読込から変更"_s);
+    m_model->setToolTip(u"次の読込から: "_s + stored);
 }
 
 void MainWindow::showAbout()

@@ -53,7 +53,7 @@ public:
     void showBacktest();
     BacktestWindow* backtest() const { return m_backtest; }
     /// The options command: the options dialog, modal; afterwards the horse numbers are
-    /// recoloured from the stored colours.
+    /// recoloured from the stored colours and the model line shows the stored model.
     void openOptions();
     /// The version window, modal.
     void showAbout();
@@ -80,6 +80,9 @@ private:
     void showFirstRows();
     void sizeColumns(QTableView* view);
     void showBetType(int index);
+    /// The model line: the stored theory model, and the one the values shown came from when
+    /// it differs (the model changes at the next load).
+    void showModel();
 
     int px(double twips) const;
     QLabel* addLabel(QWidget* parent,
@@ -102,6 +105,7 @@ private:
     QLabel* m_raceName = nullptr;
     QLabel* m_horseNum = nullptr;
     QLabel* m_raceTime = nullptr;
+    QLabel* m_model = nullptr;
     std::array<std::array<QLabel*, HorseTable::kRows>, static_cast<int>(HorseColumn::ColumnCount)>
         m_cells{};
     std::array<QPushButton*, 2> m_detail{};

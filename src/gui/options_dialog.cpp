@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -20,6 +21,7 @@
 
 #include "analysis/pair_grid_model.h"
 #include "base/message_sink.h"
+#include "base/number_text.h"
 #include "gui/twips_layout.h"
 #include "gui/window_placement.h"
 #include "settings/options_values.h"
@@ -33,7 +35,8 @@ const QString kOptionWindow = QString::fromUtf16(SettingsSection::kOptionWindow)
 constexpr float kDefaultLeft = 1500;
 constexpr float kDefaultTop = 1000;
 constexpr int kClientWidth = 14535;
-constexpr int kClientHeight = 6825;
+// The designed 6825, and a row below for the theory model.
+constexpr int kClientHeight = 7755;
 constexpr qint32 kWhite = OptionsValues::kWhite;
 
 constexpr int kLevelTops[] = {720, 1020, 1320, 1620, 1920};
@@ -73,6 +76,34 @@ QString cleanFolder(const QString& path)
 {
     return QDir::cleanPath(QDir::fromNativeSeparators(path));
 }
+
+// A number typed in a model field, read by the program's one parser; empty for anything else.
+std::optional<double> fieldNumber(const QString& text)
+{
+    const auto number = parseDecimalText(text);
+    if (!number) {
+        return std::nullopt;
+    }
+    const QString digits
+        = QString::fromLatin1(number->integerDigits.empty() ? "0" : number->integerDigits) + u'.'
+          + QString::fromLatin1(number->fractionDigits);
+    bool ok = false;
+    const double value = digits.toDouble(&ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return number->negative ? -value : value;
+}
+
+// The shortest text that reads back as the same number.
+QString fieldText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+const QString kNotANumber = u"数値を正しく入力して下さい。"_s;
+const QString kModelRange = u"λとτは0より大きく10以下の数値を入力して下さい。"_s;
+const QString kPaybackRange = u"払戻率は0より大きく1以下の数値を入力して下さい。"_s;
 
 } // namespace
 
@@ -215,6 +246,8 @@ void OptionsDialog::buildControls()
                     BetType::Wide,
                     m_wide);
 
+    buildModelFrame();
+
     auto* ok = new QPushButton(u"OK"_s, this);
     ok->setObjectName(u"btnOk"_s);
     ok->setGeometry(place(12060, 240, 975, 495));
@@ -325,6 +358,46 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
     }
 }
 
+void OptionsDialog::buildModelFrame()
+{
+    auto* frame = new QGroupBox(u"理論値モデル"_s, this);
+    frame->setObjectName(u"Frame7"_s);
+    frame->setGeometry(place(120, 6900, 14295, 735));
+    const auto label = [this, frame](const QString& name, const QString& text, int left) {
+        auto* l = new QLabel(text, frame);
+        l->setObjectName(name);
+        l->move(px(left), px(360));
+        l->adjustSize();
+    };
+    const auto field = [this, frame](const QString& name, int left) {
+        auto* edit = new QLineEdit(frame);
+        edit->setObjectName(name);
+        edit->setGeometry(place(left, 300, 735, 300));
+        return edit;
+    };
+
+    m_model = new QComboBox(frame);
+    m_model->setObjectName(u"cmbModel"_s);
+    m_model->addItem(u"Harville（従来）"_s, static_cast<int>(TheoryModel::Harville));
+    m_model->addItem(u"割引Harville"_s, static_cast<int>(TheoryModel::Discounted));
+    m_model->setGeometry(place(240, 300, 2055, 300));
+    label(u"Label7_0"_s, u"λ(2着)"_s, 2580);
+    m_lambda = field(u"txtLambda"_s, 3300);
+    label(u"Label7_1"_s, u"τ(3着)"_s, 4260);
+    m_tau = field(u"txtTau"_s, 4980);
+    label(u"Label7_2"_s, u"払戻率"_s, 5940);
+    m_payback = new QComboBox(frame);
+    m_payback->setObjectName(u"cmbPayback"_s);
+    m_payback->setEditable(true);
+    // As the judgement boxes: Enter confirms, and a typed number is never completed.
+    m_payback->setInsertPolicy(QComboBox::NoInsert);
+    m_payback->setCompleter(nullptr);
+    m_payback->addItem(u"0.75"_s, 0.75);
+    m_payback->addItem(u"0.775（現行JRA）"_s, ModelSettings::kCurrentJraPayback);
+    m_payback->setGeometry(place(6660, 300, 2055, 300));
+    label(u"Label7_3"_s, u"λ・τは割引Harvilleの2着・3着の指数（1でHarville）"_s, 9000);
+}
+
 QPushButton*
 OptionsDialog::addColourButton(QWidget* parent, const QString& name, const QRect& twips)
 {
@@ -372,6 +445,45 @@ void OptionsDialog::loadSettings()
 {
     restorePlacement();
     setValues(OptionsValues::read(m_settings));
+    setModelSettings(ModelSettings::read(m_settings));
+}
+
+void OptionsDialog::setModelSettings(const ModelSettings& model)
+{
+    m_model->setCurrentIndex(m_model->findData(static_cast<int>(model.kind)));
+    m_lambda->setText(fieldText(model.lambda));
+    m_tau->setText(fieldText(model.tau));
+    // A payback of the list shows as its item, with its note.
+    const int item = m_payback->findData(model.payback);
+    if (item >= 0) {
+        m_payback->setCurrentIndex(item);
+    } else {
+        m_payback->setEditText(fieldText(model.payback));
+    }
+}
+
+std::optional<double> OptionsDialog::paybackNumber() const
+{
+    // An item's text carries a note: the item stands for its number.
+    const int item = m_payback->findText(m_payback->currentText());
+    return item >= 0 ? std::optional(m_payback->itemData(item).toDouble())
+                     : fieldNumber(m_payback->currentText());
+}
+
+std::optional<ModelSettings> OptionsDialog::modelSettings() const
+{
+    ModelSettings model;
+    model.kind = static_cast<TheoryModel>(m_model->currentData().toInt());
+    const auto lambda = fieldNumber(m_lambda->text());
+    const auto tau = fieldNumber(m_tau->text());
+    const auto share = paybackNumber();
+    if (!lambda || !tau || !share) {
+        return std::nullopt;
+    }
+    model.lambda = *lambda;
+    model.tau = *tau;
+    model.payback = *share;
+    return model;
 }
 
 void OptionsDialog::setValues(const OptionsValues& values)
@@ -456,6 +568,9 @@ void OptionsDialog::accept()
         return;
     }
     values().write(m_settings);
+    if (const auto model = modelSettings()) {
+        model->write(m_settings);
+    }
     QDialog::accept();
 }
 
@@ -463,7 +578,7 @@ bool OptionsDialog::validateInput()
 {
     const auto failure = values().validate();
     if (!failure) {
-        return true;
+        return validateModel();
     }
     m_sink.message(failure->message, OptionsValues::messageTitle(), MessageIcon::Warning);
     const JudgeBlock& block = failure->field.bet == BetType::Quinella ? m_quinella : m_wide;
@@ -476,6 +591,34 @@ bool OptionsDialog::validateInput()
         box->lineEdit()->selectAll();
     }
     return false;
+}
+
+bool OptionsDialog::validateModel()
+{
+    // In the order of the row: λ, τ, then the payback.
+    const auto fail = [this](QWidget* box, QLineEdit* edit, const QString& message) {
+        m_sink.message(message, OptionsValues::messageTitle(), MessageIcon::Warning);
+        box->setFocus(Qt::OtherFocusReason);
+        edit->selectAll();
+        return false;
+    };
+    for (QLineEdit* edit : {m_lambda, m_tau}) {
+        const auto value = fieldNumber(edit->text());
+        if (!value) {
+            return fail(edit, edit, kNotANumber);
+        }
+        if (!ModelSettings::validParameter(*value)) {
+            return fail(edit, edit, kModelRange);
+        }
+    }
+    const auto share = paybackNumber();
+    if (!share) {
+        return fail(m_payback, m_payback->lineEdit(), kNotANumber);
+    }
+    if (!ModelSettings::validPayback(*share)) {
+        return fail(m_payback, m_payback->lineEdit(), kPaybackRange);
+    }
+    return true;
 }
 
 void OptionsDialog::setDriveRoots(const QStringList& roots)

@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include "gui/twips_layout.h"
+#include "settings/model_settings.h"
 #include "settings/options_values.h"
 #include "settings/settings_store.h"
 
@@ -52,8 +53,14 @@ public:
     /// Shows these values in the controls.
     void setValues(const OptionsValues& values);
 
-    /// Checks every number field in order (`OptionsValues::validate`); on the first failure
-    /// tells the user, moves the focus to the failing box and returns false.
+    /// The theory model the controls show, read as numbers; empty when a field is no number.
+    std::optional<ModelSettings> modelSettings() const;
+    /// Shows this model in the controls.
+    void setModelSettings(const ModelSettings& model);
+
+    /// Checks every number field in order (`OptionsValues::validate`, then λ, τ and the
+    /// payback); on the first failure tells the user, moves the focus to the failing box and
+    /// returns false.
     bool validateInput();
 
     /// OK: validate, store everything, close.
@@ -80,6 +87,9 @@ private:
     QRect place(int left, int top, int width, int height) const;
     void buildControls();
     void buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& block);
+    void buildModelFrame();
+    bool validateModel();
+    std::optional<double> paybackNumber() const;
     QPushButton* addColourButton(QWidget* parent, const QString& name, const QRect& twips);
 
     void loadSettings();
@@ -111,4 +121,8 @@ private:
     QComboBox* m_popularDiff = nullptr;
     JudgeBlock m_quinella;
     JudgeBlock m_wide;
+    QComboBox* m_model = nullptr;
+    QLineEdit* m_lambda = nullptr;
+    QLineEdit* m_tau = nullptr;
+    QComboBox* m_payback = nullptr;
 };

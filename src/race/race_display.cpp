@@ -153,6 +153,9 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
 
     m_table.fillPopularityBlocks(loadSettings().popularityThreshold);
     colourHorseNumbers();
+    // The "理論値" headings name the model this load computes with.
+    m_quinella.setTheoryNote(loadSettings().quinella.model.description());
+    m_wide.setTheoryNote(loadSettings().wide.model.description());
     if (m_quinellaOddsRead) {
         judgeQuinella();
         judgeWide();

@@ -25,6 +25,7 @@
 #include "gui/options_dialog.h"
 #include "gui_support.h"
 #include "race_generator.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -71,7 +72,7 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     OptionsDialog d(o.settings, o.sink);
     EXPECT_EQ(d.objectName(), u"frmOption");
     EXPECT_EQ(d.windowTitle(), u"ｵﾌﾟｼｮﾝ");
-    EXPECT_EQ(d.size(), QSize(px(14535), px(6825)));
+    EXPECT_EQ(d.size(), QSize(px(14535), px(7755)));
     EXPECT_EQ(d.pos(), QPoint(px(1500), px(1000)));
     EXPECT_EQ(child<QWidget>(d, u"btnOk"_s)->geometry(),
               QRect(px(12060), px(240), px(975), px(495)));
@@ -113,9 +114,9 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     EXPECT_TRUE(o.sink.messages.empty());
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Accepted);
-    // Folder, 18 colours, DetectVal, 30 level keys and 11 keys per bet type.
+    // Folder, 18 colours, DetectVal, 30 level keys, 11 keys per bet type and 4 of the model.
     QStringList option = o.storedKeys().filter(QRegularExpression(u"^Option/"_s));
-    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22) << option.join(u' ').toStdString();
+    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22 + 4) << option.join(u' ').toStdString();
     QSettings raw(o.ini, QSettings::IniFormat);
     EXPECT_EQ(raw.value(u"Option/AutoJudge/DetectMinWide5"_s).toString(), u"30");
     EXPECT_EQ(raw.value(u"Option/AutoJudge/TanRatioLimitUma"_s).toString(), u"0.04");
@@ -124,6 +125,85 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     EXPECT_EQ(raw.value(u"Option/AutoJudge/DetectVal"_s).toString(), u"5");
     EXPECT_EQ(raw.value(u"Option/HorseNoColor/18"_s).toString(), u"16777215");
     EXPECT_EQ(raw.value(u"Option/AutoJudge/DispCharWide5"_s).toString(), u"×");
+    EXPECT_EQ(ModelSettings::read(o.settings), ModelSettings{});
+}
+
+TEST(OptionsDialog, ModelFieldsRoundTripThroughTheStore)
+{
+    Options o;
+    ModelSettings stored;
+    stored.kind = TheoryModel::Discounted;
+    stored.lambda = 0.9;
+    stored.tau = 0.7;
+    stored.payback = ModelSettings::kCurrentJraPayback;
+    stored.write(o.settings);
+    OptionsDialog d(o.settings, o.sink);
+    // A payback of the list shows as its item.
+    EXPECT_EQ(o.combo(d, u"cmbModel"_s)->currentText(), u"割引Harville");
+    EXPECT_EQ(child<QLineEdit>(d, u"txtLambda"_s)->text(), u"0.9");
+    EXPECT_EQ(child<QLineEdit>(d, u"txtTau"_s)->text(), u"0.7");
+    EXPECT_EQ(o.combo(d, u"cmbPayback"_s)->currentText(), u"0.775（現行JRA）");
+
+    o.combo(d, u"cmbModel"_s)->setCurrentIndex(0);
+    child<QLineEdit>(d, u"txtLambda"_s)->setText(u" 10 "_s);
+    o.setText(d, u"cmbPayback"_s, u"0.8"_s);
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    EXPECT_TRUE(o.sink.messages.empty());
+    EXPECT_EQ(ModelSettings::read(o.settings),
+              (ModelSettings{TheoryModel::Harville, 10.0, 0.7, 0.8}));
+    OptionsDialog again(o.settings, o.sink);
+    EXPECT_EQ(o.combo(again, u"cmbPayback"_s)->currentText(), u"0.8");
+}
+
+TEST(OptionsDialog, ModelFieldsAreCheckedAfterEveryOtherField)
+{
+    const QString range = u"λとτは0より大きく10以下の数値を入力して下さい。"_s;
+    const QString payback = u"払戻率は0より大きく1以下の数値を入力して下さい。"_s;
+    struct Case
+    {
+        QString lambda, tau, payback, wideMax;
+        QString message, focus;
+    };
+    const Case cases[] = {
+        {u"0"_s, u"x"_s, u"2"_s, u"100"_s, range, u"txtLambda"_s},
+        {u"10.5"_s, u"1"_s, u"0.75"_s, u"100"_s, range, u"txtLambda"_s},
+        {u"1"_s, u"1e0"_s, u"0.75"_s, u"100"_s, u"数値を正しく入力して下さい。"_s, u"txtTau"_s},
+        {u"1"_s, u"1"_s, u"0"_s, u"100"_s, payback, u"cmbPayback"_s},
+        {u"1"_s,
+         u"1"_s,
+         u"0.775（JRA）"_s,
+         u"100"_s,
+         u"数値を正しく入力して下さい。"_s,
+         u"cmbPayback"_s},
+        // A judgement field fails first.
+        {u"0"_s,
+         u"1"_s,
+         u"0.75"_s,
+         u"x"_s,
+         u"数値を正しく入力して下さい。"_s,
+         u"cmbDetectMaxWide_4"_s},
+    };
+    for (const Case& c : cases) {
+        Options o;
+        OptionsDialog d(o.settings, o.sink);
+        child<QLineEdit>(d, u"txtLambda"_s)->setText(c.lambda);
+        child<QLineEdit>(d, u"txtTau"_s)->setText(c.tau);
+        o.setText(d, u"cmbPayback"_s, c.payback);
+        o.setText(d, u"cmbDetectMaxWide_4"_s, c.wideMax);
+        d.show();
+        child<QPushButton>(d, u"btnOk"_s)->click();
+        ASSERT_EQ(o.sink.messages.size(), 1u) << c.focus.toStdString();
+        EXPECT_EQ(o.sink.messages[0].text, c.message);
+        EXPECT_EQ(o.sink.messages[0].title, u"オプション設定");
+        const QWidget* focus = d.focusWidget();
+        ASSERT_NE(focus, nullptr);
+        if (focus->objectName().isEmpty() && focus->parentWidget() != nullptr) {
+            focus = focus->parentWidget(); // an editable combo box's line edit
+        }
+        EXPECT_EQ(focus->objectName(), c.focus);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_TRUE(o.storedKeys().isEmpty());
+    }
 }
 
 TEST(OptionsDialog, OkStoresWhatTheControlsShow)
@@ -566,4 +646,51 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
         marked += before[row].isEmpty() ? 0 : 1;
     }
     EXPECT_GT(marked, 0);
+}
+
+TEST(OptionsDialog, MainWindowNamesTheModelOfItsTheoreticalValues)
+{
+    TestFolder folder;
+    SettingsStore settings(folder.filePath(u"settings.ini"_s));
+    RecordingMessageSink sink;
+    PatRandom random(7);
+    const GeneratedRace race = generateRace(random, 0, 8, false);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(folder.path(), race, &error));
+    MainWindow window(settings, &sink);
+    const QString path = folder.filePath(winPlaceOddsFileName(race));
+    window.loadRace(path);
+    auto* line = child<QLabel>(window, u"lblModel"_s);
+    const ModelSettings harville;
+    EXPECT_EQ(line->text(), u"理論値: "_s + harville.description());
+
+    ModelSettings discounted;
+    discounted.kind = TheoryModel::Discounted;
+    discounted.lambda = 0.5;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr) {
+            dialog->findChild<QComboBox*>(u"cmbModel"_s)->setCurrentIndex(1);
+            dialog->findChild<QLineEdit*>(u"txtLambda"_s)->setText(u"0.5"_s);
+            dialog->accept();
+        }
+    });
+    child<QAction>(window, u"mnuToolOption"_s)->trigger();
+    ASSERT_EQ(ModelSettings::read(settings), discounted);
+    // The values shown still come from Harville until the next load.
+    const auto heading = [&window](const PairGridModel& grid) {
+        return grid.headerData(TheoreticalColumn, Qt::Horizontal, Qt::ToolTipRole).toString();
+    };
+    EXPECT_EQ(heading(window.display().quinellaGrid()), harville.description());
+    EXPECT_TRUE(line->text().startsWith(u"理論値: "_s + harville.description()));
+    EXPECT_EQ(line->toolTip(), u"次の読込から: "_s + discounted.description());
+    window.setOuterWidthTwips(MainWindow::kFurtherWidth);
+    saveScreenshot(window, u"main-model-pending.png"_s);
+
+    window.loadRace(path);
+    EXPECT_EQ(heading(window.display().quinellaGrid()), discounted.description());
+    EXPECT_EQ(heading(window.display().wideGrid()), discounted.description());
+    EXPECT_EQ(line->text(), u"理論値: 割引Harville λ=0.5 τ=0.65 払戻率0.75");
+    EXPECT_TRUE(line->toolTip().isEmpty());
+    saveScreenshot(window, u"main-model.png"_s);
 }
