@@ -2,12 +2,15 @@
 #include "backtest_window.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <limits>
 
 #include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -16,6 +19,7 @@
 #include <QImageWriter>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QProgressBar>
@@ -23,6 +27,7 @@
 #include <QScatterSeries>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -68,6 +73,39 @@ std::size_t betIndex(BetType bet)
     return bet == BetType::Quinella ? 0 : 1;
 }
 
+// A calibration table of the fit races: the bet type under Harville or under the fit.
+const CalibrationTable* fitTable(const CalibrationReport& report, CalibrationBet bet, bool discount)
+{
+    for (const CalibrationTable& table : report.tables) {
+        if (table.bet == bet && table.discount == discount && !table.test) {
+            return &table;
+        }
+    }
+    return nullptr;
+}
+
+// The bins of a table that hold pairs: those with a point.
+std::vector<CalibrationBin> plottedBins(const CalibrationTable* table)
+{
+    std::vector<CalibrationBin> bins;
+    if (table != nullptr) {
+        std::copy_if(table->bins.begin(),
+                     table->bins.end(),
+                     std::back_inserter(bins),
+                     [](const CalibrationBin& bin) {
+                         return bin.pairs > 0 && bin.predicted && bin.observed;
+                     });
+    }
+    return bins;
+}
+
+// The spread of a bin's observed share were the predicted chance true: two standard errors.
+double twoStandardErrors(const CalibrationBin& bin)
+{
+    const double p = bin.predicted.value_or(0.0);
+    return 2.0 * std::sqrt(p * (1.0 - p) / static_cast<double>(bin.pairs));
+}
+
 } // namespace
 
 BacktestWindow::BacktestWindow(SettingsStore& settings, MessageSink* sink, QWidget* owner)
@@ -93,11 +131,17 @@ BacktestWindow::BacktestWindow(SettingsStore& settings, MessageSink* sink, QWidg
     buildControls();
     connect(
         &m_watcher, &QFutureWatcher<BacktestReport>::finished, this, &BacktestWindow::finishRun);
+    connect(&m_calibrationWatcher,
+            &QFutureWatcher<CalibrationReport>::finished,
+            this,
+            &BacktestWindow::finishCalibration);
     if (!settings.readText(SettingsKey::PatFolder).isEmpty()) {
         addFolder(settings.getPatFolder()); // not the root an empty setting would name
     }
     clearResult();
     setRunning(false);
+    setCalibrating(false);
+    showCalibration();
     m_placement->restore();
 }
 
@@ -106,6 +150,8 @@ BacktestWindow::~BacktestWindow()
     // The run uses this window's flag and queues its progress here: it ends first.
     m_cancel = true;
     m_watcher.waitForFinished();
+    // A calibration cannot be stopped: it is waited for.
+    m_calibrationWatcher.waitForFinished();
 }
 
 int BacktestWindow::px(double twips) const
@@ -145,6 +191,15 @@ void BacktestWindow::buildControls()
     connect(m_add, &QPushButton::clicked, this, &BacktestWindow::chooseFolder);
     connect(m_remove, &QPushButton::clicked, this, &BacktestWindow::removeSelectedFolders);
 
+    // Two tabs on the same folders: the backtest, and the calibration of the theory.
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(u"tabResult"_s);
+    auto* backtestPage = new QWidget(m_tabs);
+    backtestPage->setObjectName(u"pagBacktest"_s);
+    auto* page = new QVBoxLayout(backtestPage);
+    page->setContentsMargins(px(90), px(90), px(90), px(90));
+    page->setSpacing(px(90));
+
     // Start, and while a run lasts its progress and the way to stop it.
     auto* runRow = new QHBoxLayout;
     m_start = button(u"btnStart"_s, u"開始"_s);
@@ -158,7 +213,7 @@ void BacktestWindow::buildControls()
     runRow->addWidget(m_progress, 1);
     runRow->addWidget(m_cancelButton);
     runRow->addWidget(m_status, 1);
-    root->addLayout(runRow);
+    page->addLayout(runRow);
     connect(m_start, &QPushButton::clicked, this, &BacktestWindow::start);
     connect(m_cancelButton, &QPushButton::clicked, this, &BacktestWindow::cancel);
 
@@ -210,7 +265,7 @@ void BacktestWindow::buildControls()
     results->setSizes({2 * px(kRowHeight) * 10, 3 * px(kRowHeight) * 10});
     results->setStretchFactor(0, 2);
     results->setStretchFactor(1, 3);
-    root->addWidget(results, 1);
+    page->addWidget(results, 1);
 
     const auto axis = [this](QChart* chart, Qt::Alignment side, QAbstractAxis* a) {
         a->setLabelsFont(font());
@@ -256,12 +311,72 @@ void BacktestWindow::buildControls()
     saveRow->addStretch();
     saveRow->addWidget(m_saveRate);
     saveRow->addWidget(m_saveProfit);
-    root->addLayout(saveRow);
+    page->addLayout(saveRow);
+    m_tabs->addTab(backtestPage, u"成績"_s);
+    m_tabs->addTab(buildCalibrationPage(), u"較正"_s);
+    root->addWidget(m_tabs, 1);
     connect(m_saveCsv, &QPushButton::clicked, this, &BacktestWindow::saveSummaryCsv);
     connect(m_saveRate, &QPushButton::clicked, this, [this] { saveChart(Chart::ReturnRate); });
     connect(m_saveProfit, &QPushButton::clicked, this, [this] { saveChart(Chart::Profit); });
 
     setMinimumSize(px(12000), px(9000));
+}
+
+QWidget* BacktestWindow::buildCalibrationPage()
+{
+    auto* calibrationPage = new QWidget(m_tabs);
+    calibrationPage->setObjectName(u"pagCalibration"_s);
+    auto* page = new QVBoxLayout(calibrationPage);
+    page->setContentsMargins(px(90), px(90), px(90), px(90));
+    page->setSpacing(px(90));
+
+    // 較正, while it runs a busy bar, then the fit; the bet type plotted; the save.
+    auto* row = new QHBoxLayout;
+    m_calibrate = new QPushButton(u"較正"_s, calibrationPage);
+    m_calibrate->setObjectName(u"btnCalibrate"_s);
+    m_calibrate->setMinimumSize(px(kButtonWidth), px(kButtonHeight));
+    m_calibrationProgress = new QProgressBar(calibrationPage);
+    m_calibrationProgress->setObjectName(u"prgCalibration"_s);
+    m_calibrationProgress->setRange(0, 0); // the calibration tells no progress
+    m_calibrationFit = new QLabel(calibrationPage);
+    m_calibrationFit->setObjectName(u"lblCalibration"_s);
+    m_calibrationBet = new QComboBox(calibrationPage);
+    m_calibrationBet->setObjectName(u"cmbCalibrationBet"_s);
+    m_calibrationBet->addItems(
+        {backtestBetName(BetType::Quinella), backtestBetName(BetType::Wide)});
+    m_saveCalibration = new QPushButton(u"較正の図を保存..."_s, calibrationPage);
+    m_saveCalibration->setObjectName(u"btnSaveCalibrationChart"_s);
+    m_saveCalibration->setMinimumSize(px(kButtonWidth), px(kButtonHeight));
+    row->addWidget(m_calibrate);
+    row->addWidget(m_calibrationBet);
+    row->addWidget(m_calibrationProgress, 1);
+    row->addWidget(m_calibrationFit, 1);
+    row->addWidget(m_saveCalibration);
+    page->addLayout(row);
+    connect(m_calibrate, &QPushButton::clicked, this, &BacktestWindow::startCalibration);
+    connect(
+        m_calibrationBet, &QComboBox::currentIndexChanged, this, &BacktestWindow::showCalibration);
+    connect(
+        m_saveCalibration, &QPushButton::clicked, this, [this] { saveChart(Chart::Calibration); });
+
+    m_calibrationView = makeChartView(u"chtCalibration"_s);
+    QChart* chart = m_calibrationView->chart();
+    chart->legend()->show();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setFont(font());
+    m_predictedAxis = new QValueAxis(this);
+    m_predictedAxis->setTitleText(u"理論上の的中率"_s);
+    m_observedAxis = new QValueAxis(this);
+    m_observedAxis->setTitleText(u"実際の的中率"_s);
+    for (QValueAxis* axis : {m_predictedAxis, m_observedAxis}) {
+        axis->setLabelFormat(u"%.3f"_s);
+        axis->setLabelsFont(font());
+        axis->setTitleFont(font());
+    }
+    chart->addAxis(m_predictedAxis, Qt::AlignBottom);
+    chart->addAxis(m_observedAxis, Qt::AlignLeft);
+    page->addWidget(m_calibrationView, 1);
+    return calibrationPage;
 }
 
 QChartView* BacktestWindow::makeChartView(const QString& name)
@@ -372,15 +487,33 @@ void BacktestWindow::cancel()
 void BacktestWindow::setRunning(bool running)
 {
     m_running = running;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_start, m_add, m_remove, m_folders}) {
-        w->setEnabled(!running);
-    }
+    m_start->setEnabled(!running);
+    enableFolders();
     m_progress->setVisible(running);
     m_cancelButton->setVisible(running);
     m_cancelButton->setEnabled(running);
     m_status->setVisible(!running);
     for (QPushButton* b : {m_saveCsv, m_saveRate, m_saveProfit}) {
         b->setEnabled(!running && m_report.has_value());
+    }
+}
+
+void BacktestWindow::setCalibrating(bool calibrating)
+{
+    m_calibrating = calibrating;
+    m_calibrate->setEnabled(!calibrating);
+    m_calibrationProgress->setVisible(calibrating);
+    m_calibrationFit->setVisible(!calibrating);
+    m_saveCalibration->setEnabled(!calibrating && m_calibration.has_value());
+    enableFolders();
+}
+
+void BacktestWindow::enableFolders()
+{
+    // The list stays as a run found it while either run lasts.
+    const bool idle = !m_running && !m_calibrating;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_add, m_remove, m_folders}) {
+        w->setEnabled(idle);
     }
 }
 
@@ -554,6 +687,167 @@ void BacktestWindow::showProfit(BetType bet, int group)
         u"%1 %2 累積収支"_s.arg(backtestBetName(bet), backtestGroupName(group)));
 }
 
+void BacktestWindow::startCalibration()
+{
+    if (m_calibrating) {
+        return;
+    }
+    CalibrationRequest request;
+    request.folders = folders();
+    if (request.folders.isEmpty()) {
+        m_sink->message(u"フォルダを追加してちょ"_s);
+        return;
+    }
+    m_calibration.reset();
+    showCalibration();
+    setCalibrating(true);
+    m_calibrationWatcher.setFuture(
+        QtConcurrent::run([request] { return runCalibration(request); }));
+}
+
+void BacktestWindow::finishCalibration()
+{
+    CalibrationReport report = m_calibrationWatcher.result();
+    if (report.ok) {
+        m_calibration = std::move(report);
+        setCalibrating(false);
+        showCalibration();
+    } else {
+        setCalibrating(false);
+        m_sink->message(report.error, {}, MessageIcon::Warning);
+    }
+    Q_EMIT calibrationFinished();
+}
+
+void BacktestWindow::showCalibration()
+{
+    QChart* chart = m_calibrationView->chart();
+    chart->removeAllSeries();
+    const bool shown = m_calibration.has_value();
+    m_predictedAxis->setVisible(shown);
+    m_observedAxis->setVisible(shown);
+    if (!shown) {
+        chart->setTitle({});
+        m_calibrationFit->clear();
+        m_calibrationFit->setToolTip({});
+        return;
+    }
+    const CalibrationReport& report = *m_calibration;
+    const DiscountFit& fit = report.fit;
+    const auto bet
+        = m_calibrationBet->currentIndex() == 1 ? CalibrationBet::Wide : CalibrationBet::Quinella;
+
+    struct Model
+    {
+        const CalibrationTable* table;
+        QString name;
+        QString objectName;
+        QColor colour;
+        QScatterSeries::MarkerShape shape;
+        bool hollow; // where the two models agree, the other's point shows through
+    };
+    const Model models[] = {
+        {fitTable(report, bet, false),
+         u"Harville"_s,
+         u"serCalibrationHarville"_s,
+         QColor(0x1f, 0x5f, 0xa8),
+         QScatterSeries::MarkerShapeCircle,
+         false},
+        {fitTable(report, bet, true),
+         u"割引Harville λ=%1 τ=%2"_s.arg(fit.lambda, 0, 'f', 3).arg(fit.tau, 0, 'f', 3),
+         u"serCalibrationFit"_s,
+         QColor(0xd9, 0x5f, 0x0e),
+         QScatterSeries::MarkerShapeRectangle,
+         true},
+    };
+    // Both axes share one range, so that the diagonal is where the two agree.
+    double top = 0.0;
+    for (const Model& model : models) {
+        for (const CalibrationBin& bin : plottedBins(model.table)) {
+            top = std::max({top, *bin.predicted, *bin.observed});
+        }
+    }
+    m_predictedAxis->setRange(0.0, top > 0.0 ? top * 1.05 : 1.0);
+    m_predictedAxis->setTickCount(6);
+    m_predictedAxis->applyNiceNumbers();
+    m_observedAxis->setRange(m_predictedAxis->min(), m_predictedAxis->max());
+    m_observedAxis->setTickCount(m_predictedAxis->tickCount());
+    const double capHalfWidth = m_predictedAxis->max() * 0.006;
+
+    std::vector<QAbstractSeries*> whiskers;
+    std::vector<QAbstractSeries*> points;
+    for (const Model& model : models) {
+        auto* scatter = new QScatterSeries;
+        scatter->setObjectName(model.objectName);
+        scatter->setName(model.name);
+        scatter->setMarkerShape(model.shape);
+        scatter->setMarkerSize(px(105));
+        scatter->setPen(QPen(model.colour, model.hollow ? 2.0 : 1.0));
+        scatter->setBrush(model.hollow ? QBrush(Qt::NoBrush) : QBrush(model.colour));
+        for (const CalibrationBin& bin : plottedBins(model.table)) {
+            const double x = *bin.predicted;
+            const double y = *bin.observed;
+            const double spread = twoStandardErrors(bin);
+            scatter->append(x, y);
+            auto* whisker = new QLineSeries;
+            whisker->setPen(QPen(model.colour, 1.2));
+            whisker->append({{x - capHalfWidth, y - spread},
+                             {x + capHalfWidth, y - spread},
+                             {x, y - spread},
+                             {x, y + spread},
+                             {x - capHalfWidth, y + spread},
+                             {x + capHalfWidth, y + spread}});
+            whiskers.push_back(whisker);
+        }
+        points.push_back(scatter);
+    }
+    auto* diagonal = new QLineSeries;
+    diagonal->setName(u"理論値どおり"_s);
+    diagonal->setPen(QPen(Qt::gray, 1, Qt::DashLine));
+    diagonal->append({{0.0, 0.0}, {m_predictedAxis->max(), m_predictedAxis->max()}});
+    whiskers.insert(whiskers.begin(), diagonal);
+    for (const std::vector<QAbstractSeries*>& group : {whiskers, points}) {
+        for (QAbstractSeries* s : group) {
+            chart->addSeries(s);
+            s->attachAxis(m_predictedAxis);
+            s->attachAxis(m_observedAxis);
+            // The legend names the models and the diagonal, not every whisker.
+            if (s != diagonal && s->type() == QAbstractSeries::SeriesTypeLine) {
+                for (QLegendMarker* marker : chart->legend()->markers(s)) {
+                    marker->setVisible(false);
+                }
+            }
+            // A hollow point's marker takes the point's outline, not the legend's.
+            if (const auto* scatter = qobject_cast<QScatterSeries*>(s)) {
+                for (QLegendMarker* marker : chart->legend()->markers(s)) {
+                    marker->setPen(scatter->pen());
+                }
+            }
+        }
+    }
+    chart->setTitle(
+        u"%1 実際の的中率と理論上の的中率 (縦線は±2SE)"_s.arg(m_calibrationBet->currentText()));
+
+    QString text = u"λ=%1 (SE %2)　τ=%3 (SE %4)　%5ﾚｰｽ"_s.arg(fit.lambda, 0, 'f', 3)
+                       .arg(fit.lambdaSe, 0, 'f', 3)
+                       .arg(fit.tau, 0, 'f', 3)
+                       .arg(fit.tauSe, 0, 'f', 3)
+                       .arg(report.races);
+    QStringList skipped;
+    qint64 skippedRaces = 0;
+    for (const auto& [cause, count] : report.skipped) {
+        skipped << u"除外 %1: %2ﾚｰｽ"_s.arg(cause).arg(count);
+        skippedRaces += count;
+    }
+    if (skippedRaces > 0) {
+        text += u" (除外%1件)"_s.arg(skippedRaces);
+    }
+    m_calibrationFit->setText(text);
+    skipped.prepend(u"対数尤度 Harville %1 → 割引Harville %2"_s.arg(fit.logLikHarville, 0, 'f', 1)
+                        .arg(fit.logLikFit, 0, 'f', 1));
+    m_calibrationFit->setToolTip(skipped.join(u'\n'));
+}
+
 void BacktestWindow::fitColumns()
 {
     // Each column as wide as its texts, and what the view has beyond that shared out: the table
@@ -594,7 +888,9 @@ bool BacktestWindow::writeSummaryCsv(const QString& path)
 
 bool BacktestWindow::writeChartPng(Chart chart, const QString& path)
 {
-    QChartView* view = chart == Chart::ReturnRate ? m_rateView : m_profitView;
+    QChartView* view = chart == Chart::ReturnRate ? m_rateView
+                       : chart == Chart::Profit   ? m_profitView
+                                                  : m_calibrationView;
     QImageWriter writer(path, "png");
     if (writer.write(view->grab().toImage())) {
         return true;
@@ -615,7 +911,9 @@ void BacktestWindow::saveSummaryCsv()
 
 void BacktestWindow::saveChart(Chart chart)
 {
-    const QString name = chart == Chart::ReturnRate ? u"回収率.png"_s : u"累積収支.png"_s;
+    const QString name = chart == Chart::ReturnRate ? u"回収率.png"_s
+                         : chart == Chart::Profit   ? u"累積収支.png"_s
+                                                    : u"較正.png"_s;
     const QString path
         = QFileDialog::getSaveFileName(this, u"名前を付けて保存"_s, name, u"PNG画像 (*.png)"_s);
     if (!path.isEmpty()) {

@@ -10,10 +10,12 @@
 
 #include "gui/twips_layout.h"
 #include "race/backtest.h"
+#include "race/calibration_run.h"
 
 class QBarCategoryAxis;
 class QChart;
 class QChartView;
+class QComboBox;
 class QLabel;
 class QLineSeries;
 class QListWidget;
@@ -21,6 +23,7 @@ class QProgressBar;
 class QPushButton;
 class QScatterSeries;
 class QStandardItemModel;
+class QTabWidget;
 class QTableView;
 class QValueAxis;
 class MessageSink;
@@ -29,14 +32,16 @@ class WindowPlacement;
 
 /// The backtest window (frmBacktest): replays the races of the chosen folders off the GUI thread
 /// and shows what src/race/backtest.h reports: the summary table, the return rate of each group
-/// with its bounds, and the cumulative profit of the group chosen in the table. Non-modal, one
-/// instance; closing it stops a run.
+/// with its bounds, and the cumulative profit of the group chosen in the table. A second tab
+/// calibrates the theory on the same folders (src/race/calibration_run.h) and plots the observed
+/// against the predicted frequency of both models. Non-modal, one instance; closing it stops a
+/// backtest run.
 class BacktestWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum class Chart { ReturnRate, Profit };
+    enum class Chart { ReturnRate, Profit, Calibration };
 
     /// `sink` receives every message; without one, messages show in message boxes over this
     /// window.
@@ -60,6 +65,12 @@ public:
     /// The last run's report; empty before any run finished and after one failed or stopped.
     const std::optional<BacktestReport>& report() const { return m_report; }
 
+    /// "較正": fits and tabulates the theory on the listed folders, off the GUI thread.
+    void startCalibration();
+    bool isCalibrating() const { return m_calibrating; }
+    /// The last calibration; empty before one finished and after one failed.
+    const std::optional<CalibrationReport>& calibration() const { return m_calibration; }
+
     /// Writes the summary as CSV; tells the user and returns false when it fails.
     bool writeSummaryCsv(const QString& path);
     /// Writes a chart as it is shown as PNG; tells the user and returns false when it fails.
@@ -71,6 +82,8 @@ public:
 Q_SIGNALS:
     /// A run ended: finished, failed or stopped.
     void runFinished();
+    /// A calibration ended: finished or failed.
+    void calibrationFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,8 +92,11 @@ protected:
 private:
     int px(double twips) const;
     void buildControls();
+    QWidget* buildCalibrationPage();
     QChartView* makeChartView(const QString& name);
     void setRunning(bool running);
+    void setCalibrating(bool calibrating);
+    void enableFolders();
     void clearResult();
     void showProgress(qint64 done, qint64 total);
     void finishRun();
@@ -89,6 +105,8 @@ private:
     void fitColumns();
     void showReturnRates(BetType bet);
     void showProfit(BetType bet, int group);
+    void finishCalibration();
+    void showCalibration();
     void saveSummaryCsv();
     void saveChart(Chart chart);
     void tellSaveFailed(const QString& path, const QString& error);
@@ -103,6 +121,9 @@ private:
     bool m_running = false;
     std::atomic<bool> m_cancel{false};
     QFutureWatcher<BacktestReport> m_watcher;
+    std::optional<CalibrationReport> m_calibration;
+    bool m_calibrating = false;
+    QFutureWatcher<CalibrationReport> m_calibrationWatcher;
 
     QListWidget* m_folders = nullptr;
     QPushButton* m_add = nullptr;
@@ -124,4 +145,13 @@ private:
     QPushButton* m_saveCsv = nullptr;
     QPushButton* m_saveRate = nullptr;
     QPushButton* m_saveProfit = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    QPushButton* m_calibrate = nullptr;
+    QProgressBar* m_calibrationProgress = nullptr;
+    QComboBox* m_calibrationBet = nullptr;
+    QLabel* m_calibrationFit = nullptr;
+    QChartView* m_calibrationView = nullptr;
+    QValueAxis* m_predictedAxis = nullptr;
+    QValueAxis* m_observedAxis = nullptr;
+    QPushButton* m_saveCalibration = nullptr;
 };

@@ -7,19 +7,24 @@
 #include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineSeries>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableView>
 
 #include "gui/backtest_window.h"
 #include "gui/main_window.h"
 #include "gui_support.h"
 #include "race/backtest.h"
+#include "race/calibration_run.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
@@ -84,6 +89,16 @@ int rateGroups(BacktestWindow& window)
     const QChart* chart = child<QChartView>(window, u"chtReturnRate"_s)->chart();
     const auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
     return axis != nullptr ? axis->count() : -1;
+}
+
+QScatterSeries* calibrationPoints(BacktestWindow& window, const QString& name)
+{
+    for (QAbstractSeries* s : child<QChartView>(window, u"chtCalibration"_s)->chart()->series()) {
+        if (s->objectName() == name) {
+            return qobject_cast<QScatterSeries*>(s);
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -191,4 +206,62 @@ TEST(BacktestWindow, StopAndAFailedRunLeaveNoResult)
     EXPECT_EQ(rows->rowCount(), 0);
     ASSERT_EQ(f.sink.messages.size(), 1U);
     EXPECT_TRUE(f.sink.messages[0].text.contains(u"gone"));
+}
+
+TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
+{
+    BacktestGui f;
+    BacktestWindow window(f.settings, &f.sink, nullptr);
+    window.resize(1200, 800);
+    QSignalSpy finished(&window, &BacktestWindow::calibrationFinished);
+    auto* calibrate = child<QPushButton>(window, u"btnCalibrate"_s);
+    calibrate->click();
+    EXPECT_TRUE(window.isCalibrating());
+    EXPECT_FALSE(calibrate->isEnabled());
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    ASSERT_TRUE(window.calibration().has_value());
+    EXPECT_TRUE(f.sink.messages.empty());
+
+    const CalibrationReport reference = runCalibration(CalibrationRequest{{f.pat}, {}});
+    ASSERT_TRUE(reference.ok) << qPrintable(reference.error);
+    EXPECT_EQ(reference.races, 9);
+    auto* bet = child<QComboBox>(window, u"cmbCalibrationBet"_s);
+    for (const int index : {0, 1}) {
+        bet->setCurrentIndex(index);
+        const CalibrationBet chosen = index == 0 ? CalibrationBet::Quinella : CalibrationBet::Wide;
+        for (const CalibrationTable& table : reference.tables) {
+            if (table.bet != chosen || table.test) {
+                continue;
+            }
+            QList<QPointF> expected;
+            for (const CalibrationBin& bin : table.bins) {
+                if (bin.pairs > 0) {
+                    expected << QPointF(*bin.predicted, *bin.observed);
+                }
+            }
+            const QScatterSeries* points = calibrationPoints(
+                window, table.discount ? u"serCalibrationFit"_s : u"serCalibrationHarville"_s);
+            ASSERT_NE(points, nullptr);
+            EXPECT_GT(expected.size(), 0);
+            EXPECT_EQ(points->points(), expected) << index << table.discount;
+        }
+    }
+    EXPECT_TRUE(child<QLabel>(window, u"lblCalibration"_s)
+                    ->text()
+                    .startsWith(u"λ=%1 (SE %2)"_s.arg(reference.fit.lambda, 0, 'f', 3)
+                                    .arg(reference.fit.lambdaSe, 0, 'f', 3)));
+    child<QTabWidget>(window, u"tabResult"_s)->setCurrentIndex(1);
+    saveScreenshot(window, u"backtest-calibration.png"_s);
+    const QString png = f.folder.filePath(u"calibration.png"_s);
+    ASSERT_TRUE(window.writeChartPng(BacktestWindow::Chart::Calibration, png));
+    EXPECT_EQ(QImage(png).size(), child<QChartView>(window, u"chtCalibration"_s)->size());
+
+    // A folder that is gone: the user is told, and the plot is emptied.
+    window.addFolder(f.folder.filePath(u"gone"_s));
+    calibrate->click();
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    EXPECT_FALSE(window.calibration().has_value());
+    EXPECT_EQ(calibrationPoints(window, u"serCalibrationFit"_s), nullptr);
+    ASSERT_EQ(f.sink.messages.size(), 1U);
+    EXPECT_TRUE(calibrate->isEnabled());
 }
