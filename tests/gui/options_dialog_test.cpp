@@ -678,7 +678,7 @@ TEST(OptionsDialog, MainWindowNamesTheModelOfItsTheoreticalValues)
     child<QAction>(window, u"mnuToolOption"_s)->trigger();
     ASSERT_EQ(ModelSettings::read(settings), discounted);
     // The values shown still come from Harville until the next load.
-    const auto heading = [&window](const PairGridModel& grid) {
+    const auto heading = [](const PairGridModel& grid) {
         return grid.headerData(TheoreticalColumn, Qt::Horizontal, Qt::ToolTipRole).toString();
     };
     EXPECT_EQ(heading(window.display().quinellaGrid()), harville.description());
