@@ -140,11 +140,7 @@ BENCHMARK(BM_Calibrate)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    std::vector<char*> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
+    initialiseInterleaved(argc, argv);
 
     // Memory first, before the timed runs raise the peak.
     season();

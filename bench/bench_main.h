@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <QCoreApplication>
 
@@ -31,6 +32,18 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 };
+
+/// Initialises Google Benchmark with the repetitions of different benchmarks interleaved: this
+/// machine's speed drifts, and a slow spell should fall on both sides of a ratio.
+inline void initialiseInterleaved(int argc, char** argv)
+{
+    static std::vector<char*> args;
+    static char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.assign(argv, argv + argc);
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+}
 
 /// Prints "<what>: measured X us, baseline Y us, ratio R" from a finished run.
 inline void printRatio(RecordingReporter& reporter,
