@@ -150,7 +150,9 @@ QString formatSingle(float value)
     std::string fractionPart;
     const int pointAfter = exponent + 1;
     if (pointAfter <= 0) {
-        fractionPart = std::string(static_cast<std::size_t>(-pointAfter), '0') + digits;
+        // Appended rather than concatenated: g++ 12 at -O3 warns (falsely) on the temporary.
+        fractionPart.assign(static_cast<std::size_t>(-pointAfter), '0');
+        fractionPart += digits;
         integerPart = "0";
     } else if (pointAfter >= static_cast<int>(digits.size())) {
         integerPart
