@@ -7,12 +7,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -22,6 +26,7 @@
 #include <QStringListModel>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 
 #include "base/texts.h"
@@ -42,6 +47,21 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kMainWindow = QString::fromUtf16(SettingsSection::kMainWindow);
+const QString kRecentFiles = u"RecentFiles"_s;
+
+// How long a status note stays.
+constexpr int kStatusMilliseconds = 5000;
+
+// Two paths name the same race when they do on this platform's file system.
+bool samePath(const QString& a, const QString& b)
+{
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(), cs) == 0;
+}
 
 constexpr int kDefaultLeft = 1000;
 constexpr int kDefaultTop = 1000;
@@ -240,8 +260,13 @@ void MainWindow::buildMenusAndToolbar()
     QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
     file->setObjectName(u"mnuFile"_s);
     file->addActions({open, list, csv});
+    // The recent races sit between their own separator and the one above 終了.
+    m_recentBar = file->addSeparator();
+    m_recentBar->setObjectName(u"mnuFileRecentBar"_s);
     file->addSeparator()->setObjectName(u"mnuFileBar1"_s);
     file->addAction(exit);
+    m_fileMenu = file;
+    rebuildRecentMenu();
     QMenu* tool = menuBar()->addMenu(u"ﾂｰﾙ(&T)"_s);
     tool->setObjectName(u"mnuTool"_s);
     tool->addActions({option, backtest});
@@ -376,6 +401,20 @@ void MainWindow::buildControls()
     // Right part: the model line, bet-type switch, pair lists, recommended bets and result.
     // The model line ends above the lists' right edge and grows to the left as it needs.
     m_model = addLabel(c, u"lblModel"_s, {}, {6840, 600, 8415, 255}, kRight, false, false);
+    m_status = new QLabel(c);
+    m_status->setObjectName(u"lblStatus"_s);
+    m_status->setWordWrap(true);
+    m_status->setFrameShape(QFrame::Box);
+    m_status->setMargin(2);
+    m_status->setAutoFillBackground(true);
+    m_status->setBackgroundRole(QPalette::ToolTipBase);
+    m_status->setForegroundRole(QPalette::ToolTipText);
+    m_status->hide();
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(kStatusMilliseconds);
+    connect(m_statusTimer, &QTimer::timeout, this, &MainWindow::clearStatus);
+    setAcceptDrops(true);
     auto* betFrame = new QGroupBox(u"表示オッズ"_s, c);
     betFrame->setObjectName(u"Frame2"_s);
     betFrame->setGeometry(px(12120), px(960), px(2235), px(735));
@@ -569,7 +608,157 @@ void MainWindow::showBetType(int index)
 
 void MainWindow::loadRace(const QString& path)
 {
-    m_display->load(path);
+    clearStatus();
+    if (!m_display->load(path)) {
+        return;
+    }
+    QStringList files = recentFiles();
+    files.removeIf([&](const QString& f) { return samePath(f, path); });
+    files.prepend(QFileInfo(path).absoluteFilePath());
+    storeRecentFiles(files);
+}
+
+QStringList MainWindow::recentFiles() const
+{
+    QStringList files;
+    for (int k = 1; k <= kRecentCount; ++k) {
+        const QString file = m_settings.readText(kRecentFiles, u"File"_s + QString::number(k), {});
+        if (!file.isEmpty()) {
+            files << file;
+        }
+    }
+    return files;
+}
+
+void MainWindow::storeRecentFiles(const QStringList& files)
+{
+    for (int k = 1; k <= kRecentCount; ++k) {
+        const QString key = u"File"_s + QString::number(k);
+        const QString file = k <= files.size() ? files[k - 1] : QString();
+        // Unchanged keys are not written again: each write moves the store's revision.
+        if (m_settings.readText(kRecentFiles, key, {}) != file) {
+            m_settings.writeText(kRecentFiles, key, file);
+        }
+    }
+    rebuildRecentMenu();
+}
+
+void MainWindow::rebuildRecentMenu()
+{
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+    const QStringList files = recentFiles();
+    QAction* before = m_fileMenu->actions().at(m_fileMenu->actions().indexOf(m_recentBar) + 1);
+    for (qsizetype k = 0; k < files.size(); ++k) {
+        const QString& file = files[k];
+        QString name = QFileInfo(file).fileName();
+        name.replace(u'&', u"&&"_s);
+        auto* a = new QAction(u'&' + QString::number(k + 1) + u' ' + name, m_fileMenu);
+        a->setObjectName(u"mnuFileRecent_"_s + QString::number(k + 1));
+        a->setToolTip(QDir::toNativeSeparators(file));
+        // Queued: the load rebuilds this menu, the action included.
+        connect(
+            a, &QAction::triggered, this, [this, file] { openRecent(file); }, Qt::QueuedConnection);
+        m_fileMenu->insertAction(before, a);
+        m_recentActions << a;
+    }
+    // The tooltip gives the full path.
+    m_fileMenu->setToolTipsVisible(true);
+    m_recentBar->setVisible(!files.isEmpty());
+}
+
+void MainWindow::openRecent(const QString& path)
+{
+    if (QFileInfo(path).isFile()) {
+        loadRace(path);
+        return;
+    }
+    QStringList files = recentFiles();
+    files.removeIf([&](const QString& f) { return samePath(f, path); });
+    storeRecentFiles(files);
+    showStatus(u"見つからないため一覧から外しました: "_s + QFileInfo(path).fileName());
+}
+
+QString MainWindow::droppedFile(const QMimeData* mime)
+{
+    if (mime == nullptr || !mime->hasUrls()) {
+        return {};
+    }
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile()) {
+        return {};
+    }
+    return urls.constFirst().toLocalFile();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedFile(event->mimeData()).isEmpty()) {
+        // A refused drag never drops: the note says why as it enters.
+        event->ignore();
+        showStatus(u"ファイルを1つだけドロップしてください"_s);
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (droppedFile(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    if (!isWinPlaceOddsName(QFileInfo(path).fileName())) {
+        event->ignore();
+        showStatus(u"開けるのは Zo-*.jra だけです: "_s + QFileInfo(path).fileName());
+        return;
+    }
+    event->acceptProposedAction();
+    // The drag's source waits for the drop to end: the load runs afterwards.
+    QTimer::singleShot(0, this, [this, path] { loadRace(path); });
+}
+
+void MainWindow::showStatus(const QString& text)
+{
+    m_status->setText(text);
+    placeStatus();
+    m_status->show();
+    m_status->raise();
+    m_statusTimer->start();
+}
+
+void MainWindow::clearStatus()
+{
+    m_statusTimer->stop();
+    m_status->clear();
+    m_status->hide();
+}
+
+void MainWindow::placeStatus()
+{
+    // Across the width the window shows, at the bottom of the client area.
+    const int width
+        = qMax(qMin(m_client->width(), px(m_placement->placed().width())) - px(240), px(1000));
+    const int height = m_status->heightForWidth(width);
+    m_status->setGeometry(px(120), m_client->height() - height - px(120), width, height);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_status != nullptr && m_status->isVisible()) {
+        placeStatus();
+    }
 }
 
 void MainWindow::openRace()

@@ -4,12 +4,16 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include "gui/twips_layout.h"
 #include "race/race_display.h"
 
 class QAction;
 class QLabel;
+class QMenu;
+class QMimeData;
+class QTimer;
 class QListView;
 class QPushButton;
 class QRadioButton;
@@ -42,8 +46,16 @@ public:
 
     RaceDisplay& display() { return *m_display; }
 
-    /// Loads the race whose Zo- file is `path` (a pick in the file list, the open command).
+    /// Loads the race whose Zo- file is `path` (a pick in the file list, the open command, a
+    /// drop, a recent race); a race that loads moves to the top of the recent races.
     void loadRace(const QString& path);
+    /// The races opened last, most recent first (at most kRecentCount), as stored.
+    QStringList recentFiles() const;
+    static constexpr int kRecentCount = 8;
+    /// A recent race chosen in the file menu: loaded, or taken off the list when it is gone.
+    void openRecent(const QString& path);
+    /// The one local file a drag carries; empty for several files or anything else.
+    static QString droppedFile(const QMimeData* mime);
     /// The open command: a file dialog, then the load.
     void openRace();
     /// The PAT file list window, created and shown at the first call.
@@ -69,6 +81,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenusAndToolbar();
@@ -83,6 +99,13 @@ private:
     /// The model line: the stored theory model, and the one the values shown came from when
     /// it differs (the model changes at the next load).
     void showModel();
+    void storeRecentFiles(const QStringList& files);
+    void rebuildRecentMenu();
+    /// A short note over the bottom of the client area, gone after a few seconds or at the
+    /// next load: the summary view shows no other free place.
+    void showStatus(const QString& text);
+    void clearStatus();
+    void placeStatus();
 
     int px(double twips) const;
     QLabel* addLabel(QWidget* parent,
@@ -106,6 +129,11 @@ private:
     QLabel* m_horseNum = nullptr;
     QLabel* m_raceTime = nullptr;
     QLabel* m_model = nullptr;
+    QLabel* m_status = nullptr;
+    QTimer* m_statusTimer = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentBar = nullptr;
+    QList<QAction*> m_recentActions;
     std::array<std::array<QLabel*, HorseTable::kRows>, static_cast<int>(HorseColumn::ColumnCount)>
         m_cells{};
     std::array<QPushButton*, 2> m_detail{};
