@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,9 +69,14 @@ AboutAddresses AboutAddresses::fromBuild()
 {
     AboutAddresses addresses;
     const QString homePage = QStringLiteral(MIKAZUKI_HOMEPAGE);
-    addresses.homePage = homePage.isEmpty() ? QUrl::fromLocalFile(
-                             QDir(QCoreApplication::applicationDirPath()).filePath(u"README.md"_s))
-                                            : QUrl(homePage);
+    // The README beside the program in a build; where an installation keeps it otherwise.
+    const QDir program(QCoreApplication::applicationDirPath());
+    QString readme = program.filePath(u"README.md"_s);
+    const QString installed = program.filePath(u"../share/doc/mikazuki/README.md"_s);
+    if (!QFileInfo::exists(readme) && QFileInfo::exists(installed)) {
+        readme = QDir::cleanPath(installed);
+    }
+    addresses.homePage = homePage.isEmpty() ? QUrl::fromLocalFile(readme) : QUrl(homePage);
     addresses.email = QStringLiteral(MIKAZUKI_EMAIL);
     return addresses;
 }
