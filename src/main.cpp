@@ -54,9 +54,7 @@ int main(int argc, char* argv[])
             exportCsv(parser.value(settingsOption), parser.value(exportOption), files.first()));
     }
 
-    const auto settings = parser.isSet(settingsOption)
-                              ? std::make_unique<SettingsStore>(parser.value(settingsOption))
-                              : std::make_unique<SettingsStore>();
+    const auto settings = SettingsStore::open(parser.value(settingsOption));
     MainWindow window(*settings);
     window.show();
     if (!files.isEmpty()) {

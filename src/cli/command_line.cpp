@@ -80,9 +80,7 @@ ExitCode calibrateCommand(const QStringList& arguments)
         return ExitCode::Failed;
     }
     if (parser.isSet(saveOption)) {
-        const auto settings = parser.isSet(settingsOption)
-                                  ? std::make_unique<SettingsStore>(parser.value(settingsOption))
-                                  : std::make_unique<SettingsStore>();
+        const auto settings = SettingsStore::open(parser.value(settingsOption));
         ModelSettings model = ModelSettings::read(*settings);
         model.kind = TheoryModel::Discounted;
         model.lambda = report.fit.lambda;
@@ -161,8 +159,7 @@ ExitCode backtestCommand(const QStringList& arguments)
 
 ExitCode exportCsv(const QString& settingsFile, const QString& out, const QString& zoFile)
 {
-    const auto settings = settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
-                                                 : std::make_unique<SettingsStore>(settingsFile);
+    const auto settings = SettingsStore::open(settingsFile);
     StderrMessageSink sink;
     RaceDisplay display(*settings, sink);
     if (!display.load(zoFile)) {

@@ -168,12 +168,12 @@ void tallyRace(const RaceDisplay& display,
         while (entry.endsWith(u'◎') || entry.endsWith(u'○')) {
             entry.chop(1);
         }
-        const int index = Cell::pairOfLabel(QStringView(entry).trimmed());
-        if (index < 0) {
+        const QStringView label = QStringView(entry).trimmed();
+        if (Cell::pairOfLabel(label) == 0) {
             continue; // "該当無し", "見送りレース"
         }
         for (const PairGridModel::Row& row : grid.rows()) {
-            if (row[LabelColumn].textValue().trimmed() != QStringView(entry).trimmed()) {
+            if (row[LabelColumn].textValue().trimmed() != label) {
                 continue;
             }
             if (isBet(row)) {
@@ -364,9 +364,7 @@ BacktestReport runBacktest(const BacktestRequest& request,
     for (int t = 0; t < threads; ++t) {
         pool.start([&] {
             Worker worker;
-            worker.settings = request.settingsFile.isEmpty()
-                                  ? std::make_unique<SettingsStore>()
-                                  : std::make_unique<SettingsStore>(request.settingsFile);
+            worker.settings = SettingsStore::open(request.settingsFile);
             worker.display = std::make_unique<RaceDisplay>(*worker.settings, worker.sink);
             for (;;) {
                 const qint64 i = nextJob.fetch_add(1);

@@ -55,6 +55,12 @@ SettingsStore::SettingsStore()
     checkWritable();
 }
 
+std::unique_ptr<SettingsStore> SettingsStore::open(const QString& iniPath)
+{
+    return iniPath.isEmpty() ? std::make_unique<SettingsStore>()
+                             : std::make_unique<SettingsStore>(iniPath);
+}
+
 SettingsStore::SettingsStore(const QString& iniPath)
     : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
 {

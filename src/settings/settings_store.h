@@ -29,6 +29,8 @@ public:
     /// The INI file at `iniPath`, for reading and writing.
     explicit SettingsStore(const QString& iniPath);
     ~SettingsStore();
+    /// The INI file at `iniPath`, or the native store when it is empty (the commands' --settings).
+    static std::unique_ptr<SettingsStore> open(const QString& iniPath);
 
     /// False when the store exists but is not an INI text (or cannot be read): it is then read
     /// as empty and never written, so a file the program did not write is never overwritten.
