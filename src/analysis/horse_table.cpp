@@ -129,6 +129,19 @@ QStringView HorseTable::fileText(HorseColumn column, int row) const
     return r.odds.at(static_cast<std::size_t>(field - WinField)).trimmed();
 }
 
+std::optional<std::pair<HorseOdds, int>> HorseTable::oddsShownAt(HorseColumn column, int row) const
+{
+    const auto [field, horse] = fileFieldOf(column, row);
+    if (horse == 0 || field == NameField || field == FieldCount) {
+        return std::nullopt;
+    }
+    if (field == WinField && column != HorseColumn::WinOdds
+        && column != HorseColumn::WinOrderOdds) {
+        return std::nullopt;
+    }
+    return std::pair{static_cast<HorseOdds>(field - WinField), horse};
+}
+
 QString HorseTable::text(HorseColumn column, int row) const
 {
     if (fileFieldOf(column, row).first != FieldCount) {

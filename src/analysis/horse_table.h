@@ -43,6 +43,9 @@ enum class HorseColumn {
     ColumnCount
 };
 
+/// The odds of a horse in the Zo- file.
+enum class HorseOdds { Win, PlaceMin, PlaceMax };
+
 /// The historic control name of a column ("lblTanOdds"); its cells are named "lblTanOdds_3".
 QString horseColumnName(HorseColumn column);
 
@@ -74,6 +77,9 @@ public:
     QStringView fileText(HorseColumn column, int row) const;
     /// Columns that show the files' texts: odds and names, also in popularity order.
     static bool isFileColumn(HorseColumn column);
+    /// Which odds of which horse a cell shows; empty for names, derived columns, empty rows and
+    /// the "ﾄﾘｹｼ" a scratched horse shows in place of its place odds.
+    std::optional<std::pair<HorseOdds, int>> oddsShownAt(HorseColumn column, int row) const;
 
     /// Sets an odds text (WinOdds, PlaceOddsMin, PlaceOddsMax; kept trimmed, at most five
     /// characters as the Zo- file holds them) or a horse name (HorseName, at most 18 characters).

@@ -49,8 +49,41 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const
                    : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignment(index.column()));
+    case MoveRole:
+    case Qt::ToolTipRole: {
+        const int pair = r[LabelColumn].pairIndex();
+        if (index.column() != ActualColumn || pair < 0
+            || static_cast<std::size_t>(pair) >= m_moves.size()
+            || m_moves[static_cast<std::size_t>(pair)].direction == 0) {
+            return {};
+        }
+        const Move& move = m_moves[static_cast<std::size_t>(pair)];
+        return role == MoveRole ? QVariant(int{move.direction}) : QVariant(move.toolTip);
+    }
     default:
         return {};
+    }
+}
+
+void PairGridModel::setMoves(std::vector<Move> byPair)
+{
+    if (byPair.empty() && m_moves.empty()) {
+        return;
+    }
+    m_moves = std::move(byPair);
+    if (rowCount() > 0) {
+        Q_EMIT dataChanged(index(0, ActualColumn),
+                           index(rowCount() - 1, ActualColumn),
+                           {MoveRole, Qt::ToolTipRole});
+    }
+}
+
+void PairGridModel::replaySorts()
+{
+    const auto sorts = m_sorts;
+    m_sorts.clear();
+    for (const auto& [column, kind] : sorts) {
+        sortByColumn(column, kind);
     }
 }
 
@@ -157,6 +190,10 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
         return;
     }
     applyPendingClear();
+    if (m_sorts.size() == kSortsKept) {
+        m_sorts.erase(m_sorts.begin());
+    }
+    m_sorts.emplace_back(column, kind);
     // Keys are made once per row, not at every comparison.
     const auto keyed = [this](auto keyOf, auto before) {
         using Key = decltype(keyOf(m_rows.front()));

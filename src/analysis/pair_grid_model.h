@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -115,6 +116,22 @@ public:
 
     /// Reorders whole rows by one column.
     void sortByColumn(int column, GridSort kind);
+    /// Makes again, in order, the sorts made since the last forgetSorts() (the latest
+    /// kSortsKept): an automatic reload shows the new odds in the order the user chose.
+    void replaySorts();
+    void forgetSorts() { m_sorts.clear(); }
+    static constexpr std::size_t kSortsKept = 16;
+
+    /// How a row's actual odds moved since the previous odds: −1 falling, +1 rising (data()
+    /// gives it for the actual column under this role, and the previous value as its tooltip).
+    static constexpr int MoveRole = Qt::UserRole + 1;
+    struct Move
+    {
+        qint8 direction = 0;
+        QString toolTip;
+    };
+    /// The moves by Cell::pairIndex(); empty when nothing moved.
+    void setMoves(std::vector<Move> byPair);
 
     /// The sort a click on a heading asks for: column 0 sorts as text, the others generically
     /// (left ascending, right descending), the middle button descending with case, or as
@@ -129,6 +146,8 @@ private:
 
     BetType m_bet;
     QString m_theoryNote;
+    std::vector<std::pair<int, GridSort>> m_sorts;
+    std::vector<Move> m_moves;
     mutable std::vector<Row> m_rows;
     mutable bool m_clearPending = false;
     static_assert(std::is_trivially_copyable_v<Row>);

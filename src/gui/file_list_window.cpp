@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "file_list_window.h"
 
+#include <algorithm>
+
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 
 #include "base/message_sink.h"
@@ -72,6 +76,13 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
     connect(m_close, &QPushButton::clicked, this, &QWidget::hide);
     connect(m_grid, &QTableView::doubleClicked, this, &FileListWindow::openSelectedFile);
 
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(kQuietMilliseconds);
+    connect(&m_quiet, &QTimer::timeout, this, &FileListWindow::followFolder);
+    // PAT writes many files at a time: the folder is listed once it is quiet.
+    connect(
+        &m_watcher, &QFileSystemWatcher::directoryChanged, &m_quiet, qOverload<>(&QTimer::start));
+
     resize(px(7515), px(5775));
     restorePlacement();
     updateList();
@@ -86,10 +97,55 @@ int FileListWindow::px(double twips) const
 
 void FileListWindow::updateList()
 {
-    m_model.setRows(fileListRows(scanPatFolder(m_settings.getPatFolder(), m_sink)));
+    m_quiet.stop();
+    m_folder = m_settings.getPatFolder();
+    showRaces(scanPatFolder(m_folder, m_sink));
     // After a scan no file row is chosen.
     m_grid->setCurrentIndex({});
     m_grid->clearSelection();
+    // The folder of this scan is followed (the options may have named another).
+    if (!m_watcher.directories().isEmpty()) {
+        m_watcher.removePaths(m_watcher.directories());
+    }
+    if (QFileInfo(m_folder).isDir()) {
+        m_watcher.addPath(m_folder);
+    }
+}
+
+void FileListWindow::followFolder()
+{
+    std::vector<PatFolderRace> races = rescanPatFolder(m_folder, m_races);
+    const auto sameNames = [](const std::vector<PatFolderRace>& a,
+                              const std::vector<PatFolderRace>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+            return x.fileName == y.fileName;
+        });
+    };
+    if (sameNames(races, m_races)) {
+        return;
+    }
+    const QModelIndex current = m_grid->currentIndex();
+    const QString chosen = current.isValid() ? m_model.fileName(current.row()) : QString();
+    const int scroll = m_grid->verticalScrollBar()->value();
+    showRaces(std::move(races));
+    m_grid->doItemsLayout();
+    m_grid->verticalScrollBar()->setValue(scroll);
+    for (int row = 0; !chosen.isEmpty() && row < m_model.rowCount(); ++row) {
+        if (m_model.fileName(row) == chosen) {
+            // Chosen as before; brought into view only when the new rows pushed it out.
+            const QModelIndex index = m_model.index(row, 0);
+            m_grid->selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_grid->scrollTo(index, QAbstractItemView::EnsureVisible);
+            break;
+        }
+    }
+}
+
+void FileListWindow::showRaces(std::vector<PatFolderRace> races)
+{
+    m_races = std::move(races);
+    m_model.setRows(fileListRows(m_races));
 }
 
 void FileListWindow::openSelectedFile()

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <QWidget>
 
 #include "gui/twips_layout.h"
+#include "pat/pat_folder.h"
 #include "race/file_list_model.h"
 
 class QPushButton;
@@ -28,6 +32,10 @@ public:
 
     /// Scans the PAT folder again ("最新を反映").
     void updateList();
+    /// Zo- files came or went: the list takes them in, keeping the chosen race and the scroll.
+    void followFolder();
+    /// How long the folder must stay unchanged before it is listed again.
+    static constexpr int kQuietMilliseconds = 300;
     /// Loads the race of the current row ("決定", double-click).
     void openSelectedFile();
     /// Stores the placement unless minimised; the main window calls it when it closes.
@@ -44,9 +52,15 @@ private:
     int px(double twips) const;
     void restorePlacement();
 
+    void showRaces(std::vector<PatFolderRace> races);
+
     SettingsStore& m_settings;
     MessageSink& m_sink;
     FileListModel m_model;
+    std::vector<PatFolderRace> m_races;
+    QString m_folder;
+    QFileSystemWatcher m_watcher;
+    QTimer m_quiet;
     QTableView* m_grid = nullptr;
     QPushButton* m_select = nullptr;
     QPushButton* m_update = nullptr;

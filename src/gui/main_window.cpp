@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window.h"
 
+#include <algorithm>
 #include <span>
 
 #include <QAction>
@@ -25,6 +26,7 @@
 #include <QScrollBar>
 #include <QStringListModel>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -33,12 +35,14 @@
 #include "gui/about_dialog.h"
 #include "gui/backtest_window.h"
 #include "gui/file_list_window.h"
+#include "gui/odds_chart_window.h"
 #include "gui/options_dialog.h"
 #include "gui/twips_layout.h"
 #include "gui/widget_message_sink.h"
 #include "gui/window_placement.h"
 #include "pat/pat_names.h"
 #include "race/csv_export.h"
+#include "race/live_race.h"
 #include "settings/model_settings.h"
 #include "settings/settings_store.h"
 
@@ -149,7 +153,41 @@ constexpr HeadingPlace kListHeadings[] = {
     {u"Label18", u"支持率", 9900, 675},
 };
 
-// A label with a one-pixel border that keeps its colour whatever colour the text takes.
+// Odds that moved: falling odds (money coming in) red and pointing down, rising blue and up. A
+// tint under the text, an arrow at the cell's left, away from the right-aligned value.
+QColor moveColour(int direction)
+{
+    return direction < 0 ? QColor(200, 0, 0) : QColor(0, 70, 200);
+}
+
+void paintMoveTint(QPainter& painter, const QRect& cell, int direction)
+{
+    painter.fillRect(cell, direction < 0 ? QColor(255, 226, 226) : QColor(226, 234, 255));
+}
+
+void paintMoveArrow(QPainter& painter, const QRect& cell, int direction)
+{
+    const qreal h = qMax(4.0, cell.height() * 0.55);
+    const qreal w = h * 0.8;
+    const QPointF centre(cell.left() + 2 + w / 2, cell.center().y() + 0.5);
+    const qreal tip = direction < 0 ? h / 2 : -h / 2;
+    const QPointF arrow[] = {{centre.x(), centre.y() + tip},
+                             {centre.x() - w / 2, centre.y() - tip * 0.1},
+                             {centre.x() - w / 6, centre.y() - tip * 0.1},
+                             {centre.x() - w / 6, centre.y() - tip},
+                             {centre.x() + w / 6, centre.y() - tip},
+                             {centre.x() + w / 6, centre.y() - tip * 0.1},
+                             {centre.x() + w / 2, centre.y() - tip * 0.1}};
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(moveColour(direction));
+    painter.drawPolygon(arrow, static_cast<int>(std::size(arrow)));
+    painter.restore();
+}
+
+// A label with a one-pixel border that keeps its colour whatever colour the text takes; odds
+// that moved get the tint and arrow of their move ("move" property: -1, 0, +1).
 class CellLabel final : public QLabel
 {
 public:
@@ -158,12 +196,57 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override
     {
+        const int direction = property("move").toInt();
+        if (direction != 0) {
+            QPainter tint(this);
+            paintMoveTint(tint, rect(), direction);
+        }
         QLabel::paintEvent(event);
         QPainter painter(this);
+        if (direction != 0) {
+            paintMoveArrow(painter, rect().adjusted(1, 1, -1, -1), direction);
+        }
         painter.setPen(QColor(Qt::black));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 };
+
+// The actual odds of a pair list, with the tint and arrow of their move.
+class MoveDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter,
+               const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        const int direction = index.data(PairGridModel::MoveRole).toInt();
+        if (direction != 0) {
+            paintMoveTint(*painter, option.rect, direction);
+        }
+        QStyledItemDelegate::paint(painter, option, index);
+        if (direction != 0) {
+            paintMoveArrow(*painter, option.rect, direction);
+        }
+    }
+};
+
+// The horse-table columns that show odds as the Zo- file holds them.
+bool showsFileOdds(HorseColumn column)
+{
+    switch (column) {
+    case HorseColumn::WinOdds:
+    case HorseColumn::PlaceOddsMin:
+    case HorseColumn::PlaceOddsMax:
+    case HorseColumn::WinOrderOdds:
+    case HorseColumn::PlaceOrderOddsMin:
+    case HorseColumn::PlaceOrderOddsMax:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // The Qt form of a "description|pattern" filter: the description already names the pattern.
 QString dialogFilter(const QString& filter)
@@ -191,6 +274,8 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     }
     m_sink = sink;
     m_display = std::make_unique<RaceDisplay>(settings, *m_sink);
+    m_display->setKeepsHistory(true);
+    m_live = std::make_unique<LiveRace>(*m_display);
     m_placement = std::make_unique<WindowPlacement>(
         *this,
         settings,
@@ -206,6 +291,9 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     connect(m_display.get(), &RaceDisplay::changed, this, &MainWindow::render);
     connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showFirstRows);
     connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showModel);
+    connect(m_display.get(), &RaceDisplay::aboutToRefresh, this, &MainWindow::noteView);
+    connect(m_display.get(), &RaceDisplay::refreshed, this, &MainWindow::restoreView);
+    connect(m_live.get(), &LiveRace::statusChanged, this, &MainWindow::showLiveStatus);
     restorePlacement();
     render();
     showModel();
@@ -239,6 +327,12 @@ void MainWindow::buildMenusAndToolbar()
                            QStyle::SP_FileDialogDetailedView);
     QAction* csv
         = action(u"mnuFileCSV"_s, u"CSV保存(&S)..."_s, u"CSV保存"_s, QStyle::SP_DialogSaveButton);
+    QAction* movementCsv = action(u"mnuFileMovementCSV"_s,
+                                  u"オッズ推移をCSV出力(&M)..."_s,
+                                  u"オッズ推移をCSV出力"_s,
+                                  QStyle::SP_DialogSaveButton);
+    QAction* oddsChart = action(
+        u"mnuToolOddsChart"_s, u"ｵｯｽﾞ推移(&M)..."_s, u"ｵｯｽﾞ推移"_s, QStyle::SP_FileDialogInfoView);
     QAction* exit
         = action(u"mnuFileExit"_s, u"終了(&X)"_s, QString(), QStyle::SP_DialogCloseButton);
     QAction* option = action(
@@ -252,6 +346,8 @@ void MainWindow::buildMenusAndToolbar()
     connect(open, &QAction::triggered, this, &MainWindow::openRace);
     connect(list, &QAction::triggered, this, &MainWindow::showFileList);
     connect(csv, &QAction::triggered, this, &MainWindow::saveCsv);
+    connect(movementCsv, &QAction::triggered, this, &MainWindow::saveMovementCsv);
+    connect(oddsChart, &QAction::triggered, this, &MainWindow::showOddsChart);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     connect(option, &QAction::triggered, this, &MainWindow::openOptions);
     connect(backtest, &QAction::triggered, this, &MainWindow::showBacktest);
@@ -259,7 +355,7 @@ void MainWindow::buildMenusAndToolbar()
 
     QMenu* file = menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
     file->setObjectName(u"mnuFile"_s);
-    file->addActions({open, list, csv});
+    file->addActions({open, list, csv, movementCsv});
     // The recent races sit between their own separator and the one above 終了.
     m_recentBar = file->addSeparator();
     m_recentBar->setObjectName(u"mnuFileRecentBar"_s);
@@ -269,7 +365,7 @@ void MainWindow::buildMenusAndToolbar()
     rebuildRecentMenu();
     QMenu* tool = menuBar()->addMenu(u"ﾂｰﾙ(&T)"_s);
     tool->setObjectName(u"mnuTool"_s);
-    tool->addActions({option, backtest});
+    tool->addActions({option, backtest, oddsChart});
     QMenu* help = menuBar()->addMenu(u"ﾍﾙﾌﾟ(&H)"_s);
     help->setObjectName(u"mnuHelp"_s);
     help->addAction(about);
@@ -458,6 +554,28 @@ void MainWindow::buildControls()
     // A press on a heading sorts by that column; the button picks the kind of sort.
     m_quinellaView->horizontalHeader()->viewport()->installEventFilter(this);
     m_wideView->horizontalHeader()->viewport()->installEventFilter(this);
+    // The actual odds show how they moved; a pair chosen in either list is the chart's.
+    for (QTableView* view : {m_quinellaView, m_wideView}) {
+        view->setItemDelegateForColumn(ActualColumn, new MoveDelegate(view));
+        connect(view->selectionModel(),
+                &QItemSelectionModel::currentChanged,
+                this,
+                [this, view](const QModelIndex& current) {
+                    if (current.isValid()) {
+                        const auto& model = *static_cast<const PairGridModel*>(view->model());
+                        choosePair(model.cell(current.row(), LabelColumn).pairIndex());
+                    }
+                });
+        connect(view, &QTableView::doubleClicked, this, &MainWindow::showOddsChart);
+    }
+    // A press on a horse's odds chooses the horse for the chart.
+    for (int column = 0; column < static_cast<int>(HorseColumn::ColumnCount); ++column) {
+        if (showsFileOdds(static_cast<HorseColumn>(column))) {
+            for (QLabel* label : m_cells[static_cast<std::size_t>(column)]) {
+                label->installEventFilter(this);
+            }
+        }
+    }
 
     addLabel(
         c, u"Label21"_s, u"推奨買い目（ワイド）"_s, {10740, 4860, 1755, 255}, kLeft, false, false);
@@ -493,6 +611,18 @@ void MainWindow::render()
             QLabel* label
                 = m_cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row - 1)];
             label->setText(table.text(col, row));
+            if (showsFileOdds(col)) {
+                const auto move = d.horseCellMove(col, row);
+                const int direction = move ? move->direction() : 0;
+                if (label->property("move").toInt() != direction) {
+                    label->setProperty("move", direction);
+                    label->update();
+                }
+                const QString tip = move ? move->toolTip() : QString();
+                if (label->toolTip() != tip) {
+                    label->setToolTip(tip);
+                }
+            }
             if (coloured) {
                 // A new palette makes the label resolve and repaint it: set it only on a change.
                 const CellColours colours = table.colours(col, row);
@@ -517,6 +647,27 @@ void MainWindow::render()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        for (int column = 0; column < static_cast<int>(HorseColumn::ColumnCount); ++column) {
+            const auto col = static_cast<HorseColumn>(column);
+            if (!showsFileOdds(col)) {
+                continue;
+            }
+            const auto& labels = m_cells[static_cast<std::size_t>(column)];
+            const auto* at = std::find(labels.begin(), labels.end(), watched);
+            if (at == labels.end()) {
+                continue;
+            }
+            const int row = static_cast<int>(at - labels.begin()) + 1;
+            if (const auto source = m_display->horseTable().oddsShownAt(col, row)) {
+                chooseHorse(source->second);
+                if (event->type() == QEvent::MouseButtonDblClick) {
+                    showOddsChart();
+                }
+            }
+            return false;
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         for (QTableView* view : {m_quinellaView, m_wideView}) {
             if (watched != view->horizontalHeader()->viewport()) {
@@ -588,6 +739,78 @@ void MainWindow::showFirstRows()
     }
 }
 
+void MainWindow::noteView()
+{
+    const QAbstractItemView* views[] = {m_quinellaView, m_wideView, m_betsView, m_resultView};
+    for (std::size_t k = 0; k < std::size(views); ++k) {
+        m_scrolls[k]
+            = {views[k]->verticalScrollBar()->value(), views[k]->horizontalScrollBar()->value()};
+    }
+}
+
+void MainWindow::restoreView()
+{
+    QAbstractItemView* views[] = {m_quinellaView, m_wideView, m_betsView, m_resultView};
+    for (std::size_t k = 0; k < std::size(views); ++k) {
+        QAbstractItemView* view = views[k];
+        // The reset left the scroll ranges to a later layout: lay out now, so that the old
+        // positions fit again.
+        view->doItemsLayout();
+        if (k < 2 && m_chosenPair >= 0) {
+            const auto& model = *static_cast<const PairGridModel*>(view->model());
+            const bool shown = view->isVisible();
+            for (int row = 0; row < model.rowCount(); ++row) {
+                if (model.cell(row, LabelColumn).pairIndex() == m_chosenPair) {
+                    // The pair stays chosen where the sort put it; the scroll stays as it was.
+                    if (shown) {
+                        view->selectionModel()->setCurrentIndex(model.index(row, LabelColumn),
+                                                                QItemSelectionModel::NoUpdate);
+                    }
+                    break;
+                }
+            }
+        }
+        view->verticalScrollBar()->setValue(m_scrolls[k].first);
+        view->horizontalScrollBar()->setValue(m_scrolls[k].second);
+    }
+}
+
+void MainWindow::choosePair(int pairIndex)
+{
+    if (pairIndex < 0) {
+        return;
+    }
+    m_chosenPair = pairIndex;
+    m_chosenHorse = 0;
+    if (m_oddsChart != nullptr) {
+        m_oddsChart->showPair(pairIndex);
+    }
+}
+
+void MainWindow::chooseHorse(int horse)
+{
+    m_chosenPair = -1;
+    m_chosenHorse = horse;
+    if (m_oddsChart != nullptr) {
+        m_oddsChart->showHorse(horse);
+    }
+}
+
+void MainWindow::showOddsChart()
+{
+    if (m_oddsChart == nullptr) {
+        m_oddsChart = new OddsChartWindow(*m_display, m_settings, this);
+    }
+    if (m_chosenPair >= 0) {
+        m_oddsChart->showPair(m_chosenPair);
+    } else if (m_chosenHorse > 0) {
+        m_oddsChart->showHorse(m_chosenHorse);
+    }
+    m_oddsChart->show();
+    m_oddsChart->raise();
+    m_oddsChart->activateWindow();
+}
+
 void MainWindow::showBetType(int index)
 {
     QTableView* shown = index == 0 ? m_quinellaView : m_wideView;
@@ -609,8 +832,17 @@ void MainWindow::showBetType(int index)
 void MainWindow::loadRace(const QString& path)
 {
     clearStatus();
+    const QString before = m_display->currentFile();
     if (!m_display->load(path)) {
         return;
+    }
+    if (m_display->currentFile() != before) {
+        // Another race: its pairs and horses are not the ones chosen.
+        m_chosenPair = -1;
+        m_chosenHorse = 0;
+        if (m_oddsChart != nullptr) {
+            m_oddsChart->showPair(-1);
+        }
     }
     QStringList files = recentFiles();
     files.removeIf([&](const QString& f) { return samePath(f, path); });
@@ -740,8 +972,28 @@ void MainWindow::showStatus(const QString& text)
 void MainWindow::clearStatus()
 {
     m_statusTimer->stop();
+    // A note of the moment gives way to the live race's line, if it has one.
+    if (!m_live->status().isEmpty()) {
+        showLiveStatus(m_live->status());
+        return;
+    }
     m_status->clear();
     m_status->hide();
+}
+
+void MainWindow::showLiveStatus(const QString& text)
+{
+    if (text.isEmpty()) {
+        if (!m_statusTimer->isActive()) {
+            clearStatus();
+        }
+        return;
+    }
+    m_statusTimer->stop();
+    m_status->setText(text);
+    placeStatus();
+    m_status->show();
+    m_status->raise();
 }
 
 void MainWindow::placeStatus()
@@ -846,6 +1098,26 @@ bool MainWindow::writeCsvFile(const QString& path)
     return false;
 }
 
+void MainWindow::saveMovementCsv()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, u"名前を付けて保存"_s, QString(), u"CSV(カンマ区切り) (*.csv)"_s);
+    if (!path.isEmpty()) {
+        writeMovementCsvFile(path);
+    }
+}
+
+bool MainWindow::writeMovementCsvFile(const QString& path)
+{
+    QString error;
+    if (CsvExport::writeMovement(*m_display, path, &error)) {
+        return true;
+    }
+    m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));
+    Texts::tellSaveFailed(*m_sink);
+    return false;
+}
+
 int MainWindow::outerWidthTwips() const
 {
     return qRound(m_layout.twips(frameGeometry().width()));
@@ -884,6 +1156,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     if (m_backtest != nullptr) {
         m_backtest->storePlacement();
+    }
+    if (m_oddsChart != nullptr && m_oddsChart->isVisible()) {
+        m_oddsChart->storePlacement();
     }
     // Closing the main window closes every other window of the program.
     for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -21,6 +21,8 @@ class QStringListModel;
 class QTableView;
 class BacktestWindow;
 class FileListWindow;
+class LiveRace;
+class OddsChartWindow;
 class MessageSink;
 class WindowPlacement;
 class SettingsStore;
@@ -45,6 +47,8 @@ public:
     ~MainWindow() override;
 
     RaceDisplay& display() { return *m_display; }
+    /// What follows the race's files as PAT rewrites them.
+    LiveRace& live() { return *m_live; }
 
     /// Loads the race whose Zo- file is `path` (a pick in the file list, the open command, a
     /// drop, a recent race); a race that loads moves to the top of the recent races.
@@ -64,6 +68,16 @@ public:
     /// The backtest window, created at the first call; shown and raised.
     void showBacktest();
     BacktestWindow* backtest() const { return m_backtest; }
+    /// The odds chart window, created at the first call; shown and raised.
+    void showOddsChart();
+    OddsChartWindow* oddsChart() const { return m_oddsChart; }
+    /// The pair (Cell::pairIndex) or horse the odds chart shows: the one chosen last in the
+    /// pair lists or the horse table; -1 and 0 when none is.
+    int chosenPair() const { return m_chosenPair; }
+    int chosenHorse() const { return m_chosenHorse; }
+    /// The movement CSV command: a save dialog, then the odds of every snapshot.
+    void saveMovementCsv();
+    bool writeMovementCsvFile(const QString& path);
     /// The options command: the options dialog, modal; afterwards the horse numbers are
     /// recoloured from the stored colours and the model line shows the stored model.
     void openOptions();
@@ -99,11 +113,18 @@ private:
     /// The model line: the stored theory model, and the one the values shown came from when
     /// it differs (the model changes at the next load).
     void showModel();
+    /// An automatic reload keeps what the user looks at: scroll positions and the pair chosen.
+    void noteView();
+    void restoreView();
+    void choosePair(int pairIndex);
+    void chooseHorse(int horse);
     void storeRecentFiles(const QStringList& files);
     void rebuildRecentMenu();
     /// A short note over the bottom of the client area, gone after a few seconds or at the
     /// next load: the summary view shows no other free place.
     void showStatus(const QString& text);
+    /// The live race's line, shown until it is withdrawn.
+    void showLiveStatus(const QString& text);
     void clearStatus();
     void placeStatus();
 
@@ -120,6 +141,7 @@ private:
     std::unique_ptr<MessageSink> m_ownSink;
     MessageSink* m_sink;
     std::unique_ptr<RaceDisplay> m_display;
+    std::unique_ptr<LiveRace> m_live;
     TwipsLayout m_layout{*this};
     std::unique_ptr<WindowPlacement> m_placement;
 
@@ -147,4 +169,9 @@ private:
     QStringListModel* m_resultModel = nullptr;
     FileListWindow* m_fileList = nullptr;
     BacktestWindow* m_backtest = nullptr;
+    OddsChartWindow* m_oddsChart = nullptr;
+    int m_chosenPair = -1;
+    int m_chosenHorse = 0;
+    /// Scroll positions (vertical, horizontal) of the two pair lists and the two lists below.
+    std::array<std::pair<int, int>, 4> m_scrolls{};
 };

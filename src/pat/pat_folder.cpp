@@ -62,15 +62,57 @@ std::vector<ListedName> winPlaceOddsNames(const QString& folder)
 
 } // namespace
 
-std::vector<PatFolderRace> scanPatFolder(const QString& folder, MessageSink& sink)
+namespace {
+
+std::vector<ListedName> sortedNames(const QString& folder)
 {
     std::vector<ListedName> names = winPlaceOddsNames(folder.isEmpty() ? u"."_s : folder);
     std::sort(names.begin(), names.end());
+    return names;
+}
 
+QString folderPrefix(const QString& folder)
+{
     QString path = folder;
     if (!path.isEmpty() && !path.endsWith(u'/') && !path.endsWith(u'\\')) {
         path += u'/';
     }
+    return path;
+}
+
+} // namespace
+
+std::vector<PatFolderRace> rescanPatFolder(const QString& folder,
+                                           const std::vector<PatFolderRace>& known)
+{
+    const std::vector<ListedName> names = sortedNames(folder);
+    const QString path = folderPrefix(folder);
+    std::vector<PatFolderRace> races;
+    races.reserve(names.size());
+    NullMessageSink quiet;
+    auto from = known.begin();
+    for (const ListedName& listed : names) {
+        // Both are in name order: one walk finds every known race.
+        from = std::lower_bound(
+            from, known.end(), listed.name, [](const PatFolderRace& r, const QString& n) {
+                return r.fileName < n;
+            });
+        if (from != known.end() && from->fileName == listed.name) {
+            races.push_back(*from);
+            continue;
+        }
+        PatFolderRace race{listed.name, {}};
+        if (readPatHeaderFile(path + race.fileName, race.header, quiet, listed.check)) {
+            races.push_back(std::move(race));
+        }
+    }
+    return races;
+}
+
+std::vector<PatFolderRace> scanPatFolder(const QString& folder, MessageSink& sink)
+{
+    const std::vector<ListedName> names = sortedNames(folder);
+    const QString path = folderPrefix(folder);
     // The headers are read in blocks on the thread pool: a season's folder is mostly system
     // calls, which two cores share well. Each block keeps its messages, and they are told in the
     // order of the files afterwards, so the user hears what a file-by-file scan would say.

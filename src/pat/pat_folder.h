@@ -20,3 +20,10 @@ struct PatFolderRace
 /// each header. A file whose header does not read (not a regular file, too short, a bad header)
 /// is left out and the scan goes on; the format message is told once per scan.
 std::vector<PatFolderRace> scanPatFolder(const QString& folder, MessageSink& sink);
+
+/// scanPatFolder made again after files came or went: the folder is listed, and only the Zo- files
+/// that `known` (an earlier scan's result, in name order) does not hold are read; races whose file
+/// is gone are dropped. Nobody is told of a file that does not read: the scan runs unasked, and
+/// such a file is tried again at the next one.
+std::vector<PatFolderRace> rescanPatFolder(const QString& folder,
+                                           const std::vector<PatFolderRace>& known);

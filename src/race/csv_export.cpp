@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "csv_export.h"
 
+#include <cmath>
+
 #include "base/cell.h"
 #include "pat/shift_jis.h"
 #include "race/csv_writer.h"
@@ -178,4 +180,51 @@ QByteArray CsvExport::build(const RaceDisplay& display)
 bool CsvExport::write(const RaceDisplay& display, const QString& path, QString* error)
 {
     return saveCsvBytes(build(display), path, error);
+}
+
+QByteArray CsvExport::buildMovement(const RaceDisplay& display)
+{
+    CsvBytes out;
+    CsvLine(out).text(u"Mikazuki").text(u"v0.10").text(u"オッズ推移");
+    CsvLine(out).text(u"開催").text(display.meeting());
+    CsvLine(out).text(u"ﾚｰｽ").text(display.raceName());
+    out.put("\r\n");
+    const int n = qMin(display.horseTable().getHorseCount(), Cell::kMaxPairNumber);
+    std::vector<int> pairs;
+    for (int a = 1; a < n; ++a) {
+        for (int b = a + 1; b <= n; ++b) {
+            pairs.push_back(Cell::pairLabel(a, b).pairIndex());
+        }
+    }
+    {
+        CsvLine heading(out);
+        heading.text(u"時刻");
+        for (const auto& bet : {u"馬連"_s, u"ﾜｲﾄﾞ"_s}) {
+            for (const int pair : pairs) {
+                const int a = pair / (Cell::kMaxPairNumber + 1);
+                heading.text(
+                    QString(bet + Cell::pairLabel(a, pair % (Cell::kMaxPairNumber + 1)).text()));
+            }
+        }
+    }
+    for (const OddsHistory::Snapshot& s : display.history().snapshots()) {
+        CsvLine line(out);
+        line.text(OddsHistory::timeText(s.time));
+        for (const auto* values : {&s.quinella, &s.wide}) {
+            for (const int pair : pairs) {
+                const float value = (*values)[static_cast<std::size_t>(pair)];
+                if (std::isnan(value)) {
+                    line.plain({});
+                } else {
+                    line.single(Cell::number(value, CellForm::Fixed1));
+                }
+            }
+        }
+    }
+    return out.take();
+}
+
+bool CsvExport::writeMovement(const RaceDisplay& display, const QString& path, QString* error)
+{
+    return saveCsvBytes(buildMovement(display), path, error);
 }

@@ -18,6 +18,12 @@ public:
     /// and `error` holds the platform's reason.
     static bool write(const RaceDisplay& display, const QString& path, QString* error);
 
+    /// The odds of the race shown over its snapshots, one line per snapshot (its time, then the
+    /// actual odds of every pair, quinella then wide; empty where a pair had none), as the race's
+    /// file is written.
+    static QByteArray buildMovement(const RaceDisplay& display);
+    static bool writeMovement(const RaceDisplay& display, const QString& path, QString* error);
+
     /// A text in code page 932; a character the code page cannot hold becomes "?".
     static QByteArray encode(const QString& text);
 };

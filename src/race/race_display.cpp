@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include <QFileInfo>
 #include <QScopeGuard>
 
 #include "analysis/pair_judgement.h"
@@ -49,6 +50,20 @@ bool RaceDisplay::load(const QString& path)
 
 bool RaceDisplay::load(const QString& path, const RaceFolderListing& listing)
 {
+    return loadFile(path, listing, LoadKind::Open);
+}
+
+bool RaceDisplay::refresh(bool relist)
+{
+    if (m_currentFile.isEmpty()) {
+        return false;
+    }
+    const QString path = m_currentFile;
+    return loadFile(path, relist ? listRaceFolder(path) : m_lastListing, LoadKind::Refresh);
+}
+
+bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing, LoadKind kind)
+{
     m_listing = listing;
     const auto forgetListing = qScopeGuard([this] { m_listing.reset(); });
     auto record = std::make_unique<WinPlaceOddsRecord>();
@@ -57,16 +72,65 @@ bool RaceDisplay::load(const QString& path, const RaceFolderListing& listing)
         Texts::tellLoadFailed(m_sink);
         return false;
     }
+    if (kind == LoadKind::Refresh) {
+        Q_EMIT aboutToRefresh();
+    } else if (path != m_currentFile) {
+        m_history.clear();
+    }
+    m_lastListing = listing;
     // A message box must not show over a window that is half the old race and half the new.
     HeldMessageSink held;
     showRaceOdds(*record);
     loadRaceCard(path);
     m_currentFile = path;
     buildHorseTable(held);
+    for (PairGridModel* grid : {&m_quinella, &m_wide}) {
+        if (kind == LoadKind::Refresh) {
+            grid->replaySorts();
+        } else {
+            grid->forgetSorts();
+        }
+    }
+    if (m_keepHistory) {
+        recordOdds();
+    }
     Q_EMIT changed();
-    Q_EMIT raceLoaded();
+    if (kind == LoadKind::Refresh) {
+        Q_EMIT refreshed();
+    } else {
+        Q_EMIT raceLoaded();
+    }
     held.passTo(m_sink);
     return true;
+}
+
+void RaceDisplay::recordOdds()
+{
+    // The odds are as new as the newer of the two files that hold them.
+    QDateTime time = QFileInfo(m_currentFile).lastModified();
+    if (!m_quinellaFile.isEmpty()) {
+        time = qMax(time, QFileInfo(m_quinellaFile).lastModified());
+    }
+    m_history.add(time, m_table, m_quinella, m_wide);
+    for (PairGridModel* grid : {&m_quinella, &m_wide}) {
+        std::vector<PairGridModel::Move> moves;
+        if (m_history.snapshots().size() > 1) {
+            moves.resize(Cell::kPairIndexCount);
+            for (int pair = 0; pair < Cell::kPairIndexCount; ++pair) {
+                if (const auto move = m_history.pairMove(grid->betType(), pair)) {
+                    moves[static_cast<std::size_t>(pair)]
+                        = {static_cast<qint8>(move->direction()), move->toolTip()};
+                }
+            }
+        }
+        grid->setMoves(std::move(moves));
+    }
+}
+
+std::optional<OddsMove> RaceDisplay::horseCellMove(HorseColumn column, int row) const
+{
+    const auto source = m_table.oddsShownAt(column, row);
+    return source ? m_history.horseMove(source->first, source->second) : std::nullopt;
 }
 
 void RaceDisplay::clearForm()
@@ -142,13 +206,15 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
     m_table.computeDerived();
 
     m_quinellaOddsRead = false;
-    const QString quinellaPath
-        = m_listing && (m_listing->siblingsFound || !m_listing->uoPath.isEmpty())
-              ? m_listing->uoPath
-              : quinellaOddsPathOf(m_currentFile);
-    if (!quinellaPath.isEmpty()) {
-        m_quinellaOddsRead = readQuinellaOddsFile(
-            quinellaPath, *m_quinellaOdds, sink, checkOf(m_listing, &RaceFolderListing::uoRegular));
+    m_quinellaFile = m_listing && (m_listing->siblingsFound || !m_listing->uoPath.isEmpty())
+                         ? m_listing->uoPath
+                         : quinellaOddsPathOf(m_currentFile);
+    if (!m_quinellaFile.isEmpty()) {
+        m_quinellaOddsRead
+            = readQuinellaOddsFile(m_quinellaFile,
+                                   *m_quinellaOdds,
+                                   sink,
+                                   checkOf(m_listing, &RaceFolderListing::uoRegular));
     }
 
     m_table.fillPopularityBlocks(loadSettings().popularityThreshold);

@@ -10,6 +10,7 @@
 #include "analysis/horse_table.h"
 #include "analysis/pair_grid_model.h"
 #include "pat/pat_names.h"
+#include "race/odds_history.h"
 #include "settings/judge_settings.h"
 
 class MessageSink;
@@ -58,6 +59,22 @@ public:
     /// lists each folder once).
     bool load(const QString& path, const RaceFolderListing& listing);
 
+    /// Loads the race shown again (its files changed): the lists keep the sorts the user made and,
+    /// when history is kept, the odds join the race's history. `relist` lists the race's folder
+    /// again (its names changed); otherwise the files the last listing found are read. Messages
+    /// as load().
+    bool refresh(bool relist);
+
+    /// Whether each load keeps the race's odds as a snapshot (the window's race, not a backtest's):
+    /// a snapshot asks the files' modification times.
+    void setKeepsHistory(bool keep) { m_keepHistory = keep; }
+    /// The odds of the race shown while it was open; a load of another race starts it anew.
+    const OddsHistory& history() const { return m_history; }
+    /// How the odds a horse-table cell shows moved since the previous snapshot.
+    std::optional<OddsMove> horseCellMove(HorseColumn column, int row) const;
+    /// The race's Uo- file as the last load looked for it; empty when it found none.
+    QString quinellaFile() const { return m_quinellaFile; }
+
     /// The result file read by the last load; null when there was none or it did not read.
     const RaceResultRecord* raceResult() const { return m_resultRead ? m_result.get() : nullptr; }
 
@@ -71,8 +88,17 @@ Q_SIGNALS:
     /// A load put a race on screen (after `changed`, before any message of the load): views
     /// show the new race from its first row.
     void raceLoaded();
+    /// An automatic reload is about to change the race shown (views note their scroll), and has
+    /// changed it (after `changed`, before any message of the load).
+    void aboutToRefresh();
+    void refreshed();
 
 private:
+    enum class LoadKind { Open, Refresh };
+    bool loadFile(const QString& path, const RaceFolderListing& listing, LoadKind kind);
+    /// Takes the odds shown as a snapshot and tells the lists how they moved.
+    void recordOdds();
+
     // The steps of a load, in pipeline order.
     /// Blanks the whole race display.
     void clearForm();
@@ -115,6 +141,11 @@ private:
     QString m_raceTime;
     QString m_currentFile;
     std::optional<RaceFolderListing> m_listing;
+    /// The listing of the latest load, read again by a refresh that does not list the folder.
+    RaceFolderListing m_lastListing;
+    QString m_quinellaFile;
+    bool m_keepHistory = false;
+    OddsHistory m_history;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;
     PairGridModel m_quinella;

@@ -45,7 +45,14 @@ int main(int argc, char* argv[])
         u"order-model"_s,
         u"How the season's finishing orders are drawn: harville or discount:LAMBDA,TAU."_s,
         u"MODEL"_s);
+    const QCommandLineOption stepOption(
+        u"odds-step"_s,
+        u"With --out: the odds as PAT shows them after N more fetches (default 0); the same\n"
+        u"seed with a larger N rewrites the same races with moved odds."_s,
+        u"N"_s,
+        u"0"_s);
     parser.addOptions({outOption,
+                       stepOption,
                        seedOption,
                        racesOption,
                        runnersOption,
@@ -65,8 +72,9 @@ int main(int argc, char* argv[])
         return fail(u"--seed takes a whole number"_s);
     }
     if (parser.isSet(seasonOption)) {
-        if (parser.isSet(outOption) || parser.isSet(racesOption) || parser.isSet(runnersOption)) {
-            return fail(u"--season does not go with --out, --races or --runners"_s);
+        if (parser.isSet(outOption) || parser.isSet(racesOption) || parser.isSet(runnersOption)
+            || parser.isSet(stepOption)) {
+            return fail(u"--season does not go with --out, --races, --runners or --odds-step"_s);
         }
         SeasonOptions options;
         options.seed = seed;
@@ -138,6 +146,10 @@ int main(int argc, char* argv[])
             return fail(u"--runners takes a number from 2 to 18"_s);
         }
     }
+    const int steps = parser.value(stepOption).toInt(&ok);
+    if (!ok || steps < 0 || steps > 100000) {
+        return fail(u"--odds-step takes a number from 0 to 100000"_s);
+    }
     const QString folder = parser.value(outOption);
     if (!QDir().mkpath(folder)) {
         return fail(u"cannot create %1"_s.arg(QDir::toNativeSeparators(folder)));
@@ -152,7 +164,12 @@ int main(int argc, char* argv[])
                                               : random.between(3, 18);
         // Every third race is still to be run: it has no result file.
         const bool withResult = index % 3 != 2;
-        const GeneratedRace race = generateRace(random, index, runners, withResult);
+        GeneratedRace race = generateRace(random, index, runners, withResult);
+        // A stream of the race's own: the races themselves do not change with the step.
+        PatRandom drift(seed * 1000003U + static_cast<unsigned>(index));
+        for (int step = 0; step < steps; ++step) {
+            moveMarket(drift, race);
+        }
         QString error;
         if (!writeRaceSet(folder, race, &error)) {
             return fail(error);

@@ -200,15 +200,31 @@ void makeMarket(PatRandom& random, GeneratedRace& race)
         }
     }
     shares.insert(shares.begin() + random.between(0, static_cast<int>(shares.size())), favourite);
-
-    const int placed = starters <= 7 ? 2 : 3;
     std::size_t next = 0;
+    for (auto& horse : race.horses) {
+        if (!horse.scratched) {
+            horse.winProbability = shares[next++];
+        }
+    }
+    priceMarket(random, race);
+}
+
+} // namespace
+
+void priceMarket(PatRandom& random, GeneratedRace& race)
+{
+    const int n = race.runners();
+    int starters = 0;
+    for (const auto& horse : race.horses) {
+        starters += horse.scratched ? 0 : 1;
+    }
+    const int placed = starters <= 7 ? 2 : 3;
+    race.pairs.clear();
     for (auto& horse : race.horses) {
         if (horse.scratched) {
             continue;
         }
-        const double p = shares[next++];
-        horse.winProbability = p;
+        const double p = horse.winProbability;
         horse.winOdds = roundOdds(0.8 / p, 1.0, 999.9);
         const double placeChance = std::min(0.92, 1.0 - std::pow(1.0 - p, placed * 1.1));
         const double middle = std::max(1.0, 0.8 / placeChance);
@@ -237,6 +253,25 @@ void makeMarket(PatRandom& random, GeneratedRace& race)
         }
     }
 }
+
+void moveMarket(PatRandom& random, GeneratedRace& race)
+{
+    // Each chance drifts by a few per cent, most of all the outsiders' (little money moves them).
+    double sum = 0.0;
+    for (auto& horse : race.horses) {
+        if (!horse.scratched) {
+            horse.winProbability
+                *= std::exp(0.06 * random.normal() / std::sqrt(horse.winProbability + 0.05));
+            sum += horse.winProbability;
+        }
+    }
+    for (auto& horse : race.horses) {
+        horse.winProbability /= sum;
+    }
+    priceMarket(random, race);
+}
+
+namespace {
 
 const GeneratedPair& pairOf(const GeneratedRace& race, int a, int b)
 {

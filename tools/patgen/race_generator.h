@@ -108,6 +108,13 @@ QByteArray raceResultBytes(const GeneratedRace& race);
 QString winPlaceOddsFileName(const GeneratedRace& race); ///< "Zo-<key>.jra"
 QString raceResultFileName(const GeneratedRace& race);   ///< "Ks-" with two inserted characters
 
+/// Prices the race's market from its horses' win chances: win and place odds, and the quinella
+/// and wide odds of every pair.
+void priceMarket(PatRandom& random, GeneratedRace& race);
+/// The race's odds at PAT's next fetch: every chance drifts a little, and the market is priced
+/// again (the race card and the result stay).
+void moveMarket(PatRandom& random, GeneratedRace& race);
+
 /// One file of a race: its name and contents.
 struct RaceFile
 {

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+#include "odds_history.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "analysis/pair_grid_model.h"
+#include "base/number_text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+
+float shownOdds(const std::optional<double>& value)
+{
+    return value ? static_cast<float>(*value) : kNone;
+}
+
+void takePairs(std::array<float, Cell::kPairIndexCount>& out, const PairGridModel& grid)
+{
+    out.fill(kNone);
+    for (const PairGridModel::Row& row : grid.rows()) {
+        const int pair = row[LabelColumn].pairIndex();
+        if (pair >= 0 && !row[ActualColumn].showsNothing()) {
+            out[static_cast<std::size_t>(pair)] = shownOdds(row[ActualColumn].shownNumber());
+        }
+    }
+}
+
+} // namespace
+
+QString OddsMove::toolTip() const
+{
+    return u"前回 "_s + QString::number(static_cast<double>(previous), 'f', 1) + u"（"_s
+           + OddsHistory::timeText(previousTime) + u"）"_s;
+}
+
+QString OddsHistory::timeText(const QDateTime& time)
+{
+    return time.toString(u"yyyy/MM/dd HH:mm:ss"_s);
+}
+
+bool OddsHistory::add(const QDateTime& time,
+                      const HorseTable& table,
+                      const PairGridModel& quinella,
+                      const PairGridModel& wide)
+{
+    Snapshot s;
+    s.time = time;
+    for (auto& kind : s.horses) {
+        kind.fill(kNone);
+    }
+    // Every odds cell of block A shows one horse's odds as the file holds them.
+    constexpr HorseColumn kColumns[]
+        = {HorseColumn::WinOdds, HorseColumn::PlaceOddsMin, HorseColumn::PlaceOddsMax};
+    for (const HorseColumn column : kColumns) {
+        for (int row = 1; row <= table.getHorseCount() && row <= HorseTable::kRows; ++row) {
+            if (const auto source = table.oddsShownAt(column, row)) {
+                s.horses[static_cast<std::size_t>(source->first)]
+                        [static_cast<std::size_t>(source->second)]
+                    = shownOdds(leadingNumber(table.fileText(column, row)));
+            }
+        }
+    }
+    takePairs(s.quinella, quinella);
+    takePairs(s.wide, wide);
+    // Equal bit for bit, NaN included: the same odds written again are no new snapshot.
+    if (!m_snapshots.empty()) {
+        const Snapshot& last = m_snapshots.back();
+        if (std::memcmp(&last.horses, &s.horses, sizeof s.horses) == 0
+            && std::memcmp(&last.quinella, &s.quinella, sizeof s.quinella) == 0
+            && std::memcmp(&last.wide, &s.wide, sizeof s.wide) == 0) {
+            return false;
+        }
+    }
+    m_snapshots.push_back(s);
+    return true;
+}
+
+template<typename ValueOf>
+std::optional<OddsMove> OddsHistory::move(ValueOf valueOf) const
+{
+    if (m_snapshots.size() < 2) {
+        return std::nullopt;
+    }
+    const Snapshot& before = m_snapshots[m_snapshots.size() - 2];
+    const float previous = valueOf(before);
+    const float current = valueOf(m_snapshots.back());
+    if (std::isnan(previous) || std::isnan(current) || previous == current) {
+        return std::nullopt;
+    }
+    return OddsMove{previous, current, before.time};
+}
+
+template<typename ValueOf>
+OddsHistory::Series OddsHistory::series(ValueOf valueOf) const
+{
+    Series out;
+    for (const Snapshot& s : m_snapshots) {
+        const float value = valueOf(s);
+        if (!std::isnan(value)) {
+            out.emplace_back(s.time, value);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+auto pairValue(BetType bet, int pairIndex)
+{
+    return [bet, pairIndex](const OddsHistory::Snapshot& s) {
+        if (pairIndex < 0 || pairIndex >= Cell::kPairIndexCount) {
+            return kNone;
+        }
+        const auto& values = bet == BetType::Quinella ? s.quinella : s.wide;
+        return values[static_cast<std::size_t>(pairIndex)];
+    };
+}
+
+auto horseValue(HorseOdds odds, int horse)
+{
+    return [odds, horse](const OddsHistory::Snapshot& s) {
+        if (horse < 1 || horse > HorseTable::kRows) {
+            return kNone;
+        }
+        return s.horses[static_cast<std::size_t>(odds)][static_cast<std::size_t>(horse)];
+    };
+}
+
+} // namespace
+
+std::optional<OddsMove> OddsHistory::pairMove(BetType bet, int pairIndex) const
+{
+    return move(pairValue(bet, pairIndex));
+}
+
+std::optional<OddsMove> OddsHistory::horseMove(HorseOdds odds, int horse) const
+{
+    return move(horseValue(odds, horse));
+}
+
+OddsHistory::Series OddsHistory::pairSeries(BetType bet, int pairIndex) const
+{
+    return series(pairValue(bet, pairIndex));
+}
+
+OddsHistory::Series OddsHistory::horseSeries(HorseOdds odds, int horse) const
+{
+    return series(horseValue(odds, horse));
+}

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <QDateTime>
+#include <QString>
+
+#include "analysis/horse_table.h"
+#include "base/bet_type.h"
+#include "base/cell.h"
+
+class PairGridModel;
+
+/// How one odds value moved between the two latest snapshots.
+struct OddsMove
+{
+    float previous = 0.0F;
+    float current = 0.0F;
+    QDateTime previousTime;
+
+    /// Falling odds (money coming in) −1, rising +1.
+    int direction() const { return current < previous ? -1 : 1; }
+    /// "前回 12.3（14:05:10）".
+    QString toolTip() const;
+};
+
+/// The odds of the race shown, one snapshot each time they changed while it was open. Values
+/// are kept as shown (rounded to their decimals), so that a move is one the user can see.
+class OddsHistory final
+{
+public:
+    static constexpr int kHorseOddsKinds = 3;
+
+    struct Snapshot
+    {
+        /// When the files holding these odds were written.
+        QDateTime time;
+        /// By HorseOdds, then horse number; NaN where no odds are shown.
+        std::array<std::array<float, HorseTable::kRows + 1>, kHorseOddsKinds> horses{};
+        /// The lists' actual odds by Cell::pairIndex(); NaN where none are shown.
+        std::array<float, Cell::kPairIndexCount> quinella{};
+        std::array<float, Cell::kPairIndexCount> wide{};
+    };
+
+    void clear() { m_snapshots.clear(); }
+    /// Takes the odds the race shows now, unless they are those of the latest snapshot; true
+    /// when a snapshot was added.
+    bool add(const QDateTime& time,
+             const HorseTable& table,
+             const PairGridModel& quinella,
+             const PairGridModel& wide);
+    const std::vector<Snapshot>& snapshots() const { return m_snapshots; }
+
+    /// The move of a value between the two latest snapshots; empty when it did not move or is
+    /// missing in either.
+    std::optional<OddsMove> pairMove(BetType bet, int pairIndex) const;
+    std::optional<OddsMove> horseMove(HorseOdds odds, int horse) const;
+
+    /// A value over every snapshot that shows it.
+    using Series = std::vector<std::pair<QDateTime, float>>;
+    Series pairSeries(BetType bet, int pairIndex) const;
+    Series horseSeries(HorseOdds odds, int horse) const;
+
+    /// The snapshot time as the tooltips and the CSV show it.
+    static QString timeText(const QDateTime& time);
+
+private:
+    template<typename ValueOf>
+    std::optional<OddsMove> move(ValueOf valueOf) const;
+    template<typename ValueOf>
+    Series series(ValueOf valueOf) const;
+
+    std::vector<Snapshot> m_snapshots;
+};

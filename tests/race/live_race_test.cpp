@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: MIT
+// The race shown follows its files as PAT rewrites them (files rewritten by patgen).
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "pat/quinella_odds.h"
+#include "race/csv_export.h"
+#include "race/live_race.h"
+#include "race/race_display.h"
+#include "race_generator.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct LiveFixture
+{
+    TestFolder folder;
+    SettingsStore settings{folder.filePath(u"settings.ini"_s)};
+    RecordingMessageSink sink;
+    RaceDisplay display{settings, sink};
+    LiveRace live{display};
+    PatRandom random{11};
+    GeneratedRace race = generateRace(random, 0, 18, false);
+    PatRandom drift{12};
+    QString zo = folder.filePath(winPlaceOddsFileName(race));
+
+    LiveFixture()
+    {
+        display.setKeepsHistory(true);
+        write();
+        EXPECT_TRUE(display.load(zo));
+    }
+    void write()
+    {
+        QString error;
+        ASSERT_TRUE(writeRaceSet(folder.path(), race, &error)) << qPrintable(error);
+    }
+    /// The odds at PAT's next fetch, written as PAT writes them.
+    void fetch()
+    {
+        moveMarket(drift, race);
+        write();
+    }
+    QByteArray fileBytes(const QString& prefix) const
+    {
+        for (const RaceFile& f : raceSetFiles(race)) {
+            if (f.name.startsWith(prefix)) {
+                return f.bytes;
+            }
+        }
+        return {};
+    }
+    /// The actual odds the quinella list shows for each pair of starters, by label (a
+    /// scratched horse's pairs show the list's stand-in value).
+    QMap<QString, QString> quinellaActuals() const
+    {
+        QMap<QString, QString> out;
+        for (const auto& row : display.quinellaGrid().rows()) {
+            if (row[ActualColumn].text() != u"99999.9"_s) {
+                out[row[LabelColumn].text()] = row[ActualColumn].text();
+            }
+        }
+        return out;
+    }
+    QMap<QString, QString> generatedActuals() const
+    {
+        QMap<QString, QString> out;
+        for (const GeneratedPair& p : race.pairs) {
+            if (p.quinellaOdds != 0.0) {
+                out[pairLabel(p.first, p.second)] = QString::number(p.quinellaOdds, 'f', 1);
+            }
+        }
+        return out;
+    }
+};
+
+// Plain time, as the user sees it: the refresh comes after the files have been quiet.
+bool waitFor(QSignalSpy& spy, int milliseconds)
+{
+    return spy.count() > 0 || spy.wait(milliseconds);
+}
+
+} // namespace
+
+TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
+{
+    LiveFixture f;
+    ASSERT_EQ(f.display.history().snapshots().size(), 1U);
+    // The user sorts the quinella list by its actual odds, highest first.
+    f.display.quinellaGrid().sortByColumn(ActualColumn, GridSort::NumericDescending);
+    const auto before = f.quinellaActuals();
+    QSignalSpy refreshed(&f.display, &RaceDisplay::refreshed);
+    QSignalSpy loaded(&f.display, &RaceDisplay::raceLoaded);
+
+    f.fetch();
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_EQ(loaded.count(), 0);
+    EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
+    EXPECT_NE(f.quinellaActuals(), before);
+    EXPECT_TRUE(f.sink.messages.empty());
+
+    // Still sorted by the new odds, highest first.
+    const auto& rows = f.display.quinellaGrid().rows();
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        EXPECT_GE(rows[r - 1][ActualColumn].value(), rows[r][ActualColumn].value()) << r;
+    }
+
+    // Two snapshots; every pair whose shown odds changed has moved, with the old value.
+    const OddsHistory& history = f.display.history();
+    ASSERT_EQ(history.snapshots().size(), 2U);
+    int moved = 0;
+    for (const auto& row : rows) {
+        const QString label = row[LabelColumn].text();
+        const auto move = history.pairMove(BetType::Quinella, row[LabelColumn].pairIndex());
+        const QModelIndex actual
+            = f.display.quinellaGrid().index(static_cast<int>(&row - rows.data()), ActualColumn);
+        if (!before.contains(label) || before[label] == f.quinellaActuals()[label]) {
+            EXPECT_FALSE(move) << qPrintable(label);
+            EXPECT_FALSE(actual.data(PairGridModel::MoveRole).isValid());
+            continue;
+        }
+        ++moved;
+        ASSERT_TRUE(move) << qPrintable(label);
+        EXPECT_EQ(QString::number(static_cast<double>(move->previous), 'f', 1), before[label]);
+        EXPECT_EQ(actual.data(PairGridModel::MoveRole).toInt(), move->direction());
+        EXPECT_TRUE(actual.data(Qt::ToolTipRole).toString().startsWith(u"前回 "_s + before[label]));
+    }
+    EXPECT_GT(moved, 50);
+    // The horse table's odds move too: horse by horse, in the order of popularity as well.
+    const auto win = history.horseSeries(HorseOdds::Win, 1);
+    ASSERT_EQ(win.size(), 2U);
+    if (win[0].second != win[1].second) {
+        const auto cellMove = f.display.horseCellMove(HorseColumn::WinOdds, 1);
+        ASSERT_TRUE(cellMove);
+        EXPECT_EQ(cellMove->previous, win[0].second);
+    }
+
+    // The same odds written again are no new snapshot; an explicit open of the race keeps
+    // its history but not the sort.
+    f.write();
+    refreshed.clear();
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_EQ(history.snapshots().size(), 2U);
+    ASSERT_TRUE(f.display.load(f.zo));
+    EXPECT_EQ(history.snapshots().size(), 2U);
+    EXPECT_EQ(f.display.quinellaGrid().rows().front()[LabelColumn].text(), pairLabel(1, 2));
+
+    // The movement CSV: a heading line, then one line per snapshot with every pair's odds.
+    const QByteArray csv = CsvExport::buildMovement(f.display);
+    const QList<QByteArray> lines = csv.split('\n');
+    ASSERT_EQ(lines.size(), 4 + 1 + 2 + 1); // the last line ends the file
+    EXPECT_TRUE(lines[4].startsWith(QByteArray("\"" + CsvExport::encode(u"時刻"_s) + "\",\"")));
+    EXPECT_EQ(lines[4].count(','), 2 * 153);
+    const QList<QByteArray> last = lines[6].trimmed().split(',');
+    EXPECT_EQ(QString::fromLatin1(last[1]), f.generatedActuals()[pairLabel(1, 2)].remove(u".0"_s));
+}
+
+TEST(LiveRace, HalfWrittenFilesAreRetriedAndVanishedFilesKeepTheRace)
+{
+    LiveFixture f;
+    QSignalSpy refreshed(&f.display, &RaceDisplay::refreshed);
+    QSignalSpy status(&f.live, &LiveRace::statusChanged);
+    moveMarket(f.drift, f.race);
+    const QByteArray zo = f.fileBytes(u"Zo-"_s);
+
+    // Caught half-written: nothing is shown and nobody is told, until the rest arrives.
+    f.folder.write(QFileInfo(f.zo).fileName(), zo.left(60));
+    QTest::qWait(LiveRace::kQuietMilliseconds + 500);
+    EXPECT_EQ(refreshed.count(), 0);
+    f.write();
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_TRUE(f.sink.messages.empty());
+    EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
+
+    // Gone: the race stays as it was and the status line says so; back: it reloads.
+    const auto shown = f.quinellaActuals();
+    ASSERT_TRUE(QFile::remove(f.zo));
+    ASSERT_TRUE(status.count() > 0 || status.wait(5000));
+    EXPECT_TRUE(f.live.status().contains(QFileInfo(f.zo).fileName()));
+    EXPECT_EQ(f.quinellaActuals(), shown);
+    EXPECT_EQ(f.display.currentFile(), f.zo);
+    refreshed.clear();
+    f.fetch();
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_TRUE(f.live.status().isEmpty());
+    EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
+
+    // A file that stays broken is tried for a while, then the load says what it says.
+    QElapsedTimer clock;
+    clock.start();
+    f.folder.write(QFileInfo(f.zo).fileName(), zo.left(60));
+    f.sink.onMessage = [&clock] {
+        EXPECT_GE(clock.elapsed(), LiveRace::kRetryMilliseconds);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!f.sink.messages.empty(), 8000);
+    EXPECT_EQ(f.sink.messages.back().text, u"ファイルの読み込みに失敗しました。"_s);
+    EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
+}
