@@ -144,6 +144,7 @@ void OddsChartWindow::redraw()
     // A little room around the lines; one snapshot still gets a span of time.
     const double margin = qMax((high - low) * 0.1, 0.1);
     m_oddsAxis->setRange(qMax(0.0, low - margin), high + margin);
+    m_oddsAxis->applyNiceNumbers();
     if (last - first < 60'000) {
         first -= 30'000;
         last += 30'000;

@@ -132,3 +132,36 @@ TEST(MainWindowCsv, WritesTheRaceShownAndReportsFailures)
     EXPECT_EQ(f.sink.messages[1].title, u"えらー");
     EXPECT_EQ(f.sink.messages[1].icon, MessageIcon::Critical);
 }
+
+TEST(FileListWindow, FollowsRacesAddedAndRemovedKeepingTheChosenRow)
+{
+    ListFixture f;
+    f.addRace(0, 6);
+    const GeneratedRace chosen = f.addRace(1, 8);
+    MainWindow window(f.settings, &f.sink);
+    window.showFileList();
+    FileListWindow* list = window.fileList();
+    auto* grid = child<QTableView>(*list, u"grdFileList"_s);
+    ASSERT_EQ(list->model().rowCount(), 2);
+    const QString chosenName = winPlaceOddsFileName(chosen);
+    for (int row = 0; row < 2; ++row) {
+        if (list->model().fileName(row) == chosenName) {
+            grid->setCurrentIndex(list->model().index(row, 1));
+        }
+    }
+    const auto chosenRow = [&] {
+        const QModelIndex current = grid->currentIndex();
+        return current.isValid() ? list->model().fileName(current.row()) : QString();
+    };
+    ASSERT_EQ(chosenRow(), chosenName);
+
+    // Two races arrive, then one of them goes.
+    const GeneratedRace added = f.addRace(2, 10);
+    f.addRace(3, 12);
+    QTRY_COMPARE_WITH_TIMEOUT(list->model().rowCount(), 4, 5000);
+    EXPECT_EQ(chosenRow(), chosenName);
+    ASSERT_TRUE(QFile::remove(f.folder.filePath(winPlaceOddsFileName(added))));
+    QTRY_COMPARE_WITH_TIMEOUT(list->model().rowCount(), 3, 5000);
+    EXPECT_EQ(chosenRow(), chosenName);
+    EXPECT_TRUE(f.sink.messages.empty());
+}

@@ -261,7 +261,7 @@ void moveMarket(PatRandom& random, GeneratedRace& race)
     for (auto& horse : race.horses) {
         if (!horse.scratched) {
             horse.winProbability
-                *= std::exp(0.06 * random.normal() / std::sqrt(horse.winProbability + 0.05));
+                *= std::exp(0.025 * random.normal() / std::sqrt(horse.winProbability + 0.05));
             sum += horse.winProbability;
         }
     }

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+// The live race in a PAT folder of 14,000 files: from patgen rewriting an 18-runner race's files
+// to the window showing the new odds (the quiet wait included), against the quiet wait alone;
+// and the processor time the window spends watching the folder while nothing changes.
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <ctime>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "base/message_sink.h"
+#include "bench_main.h"
+#include "gui/main_window.h"
+#include "race/live_race.h"
+#include "race_generator.h"
+#include "season_generator.h"
+#include "settings/settings_store.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Folder
+{
+    QTemporaryDir dir;
+    GeneratedRace race;
+    QString zo;
+    PatRandom drift{77};
+};
+
+Folder& folder()
+{
+    static Folder* f = [] {
+        auto* made = new Folder;
+        // 292 race days of 12 races, four files each: 14,016 files.
+        SeasonOptions season;
+        season.days = 292;
+        QString error;
+        PatRandom random(2026);
+        made->race = generateRace(random, 10, 18, false);
+        if (!writeSeason(made->dir.path(), season, &error)
+            || !writeRaceSet(made->dir.path(), made->race, &error)) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+            std::exit(1);
+        }
+        made->zo = made->dir.filePath(winPlaceOddsFileName(made->race));
+        std::fprintf(stderr,
+                     "bench: %lld files in the folder\n",
+                     static_cast<long long>(QDir(made->dir.path()).count() - 2));
+        return made;
+    }();
+    return *f;
+}
+
+struct Window
+{
+    SettingsStore settings{folder().dir.filePath(u"settings.ini"_s)};
+    NullMessageSink sink;
+    MainWindow window{settings, &sink};
+
+    Window()
+    {
+        window.setOuterWidthTwips(MainWindow::kFurtherWidth);
+        window.show();
+        window.loadRace(folder().zo);
+        QCoreApplication::processEvents();
+    }
+};
+
+Window& window()
+{
+    static auto* w = new Window;
+    return *w;
+}
+
+// Files rewritten by patgen → the new odds painted.
+void BM_LiveRefresh(benchmark::State& state)
+{
+    Folder& f = folder();
+    Window& w = window();
+    for (auto _ : state) {
+        moveMarket(f.drift, f.race);
+        QEventLoop loop;
+        const auto done = QObject::connect(
+            &w.window.display(), &RaceDisplay::refreshed, &loop, &QEventLoop::quit);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        QElapsedTimer clock;
+        clock.start();
+        QString error;
+        if (!writeRaceSet(f.dir.path(), f.race, &error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        loop.exec();
+        QObject::disconnect(done);
+        QCoreApplication::processEvents(); // the repaint
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        // Counts only when the window shows the odds just written.
+        const auto& pairs = f.race.pairs;
+        const auto& rows = w.window.display().quinellaGrid().rows();
+        for (std::size_t k = 0; k < pairs.size() && k < rows.size(); ++k) {
+            if (pairs[k].quinellaOdds != 0.0
+                && rows[k][ActualColumn].text() != QString::number(pairs[k].quinellaOdds, 'f', 1)) {
+                state.SkipWithError("the new odds are not shown");
+                return;
+            }
+        }
+    }
+}
+
+// The floor of the refresh: the quiet wait on its own timer.
+void BM_QuietWaitAlone(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QEventLoop loop;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer::singleShot(LiveRace::kQuietMilliseconds, &loop, &QEventLoop::quit);
+        loop.exec();
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+    }
+}
+
+// Processor time of one idle second of the window watching the folder: no polling.
+void BM_IdleSecondWatching(benchmark::State& state)
+{
+    window();
+    for (auto _ : state) {
+        const std::clock_t before = std::clock();
+        QEventLoop loop;
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        state.SetIterationTime(static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC);
+    }
+}
+
+BENCHMARK(BM_LiveRefresh)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuietWaitAlone)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleSecondWatching)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\n");
+    printRatio(reporter,
+               "refresh of an 18-runner race in a 14,000-file folder",
+               "BM_LiveRefresh/iterations:10/manual_time",
+               "BM_QuietWaitAlone/iterations:10/manual_time");
+    const double refresh = reporter.nanoseconds["BM_LiveRefresh/iterations:10/manual_time"] / 1e6;
+    std::printf("refresh %.1f ms against the 400 ms asked: %s\n",
+                refresh,
+                refresh <= 400.0 ? "within" : "OVER");
+    std::printf("processor time of an idle second watching: %.2f ms\n",
+                reporter.nanoseconds["BM_IdleSecondWatching/iterations:3/manual_time"] / 1e6);
+    benchmark::Shutdown();
+    return 0;
+}
