@@ -167,9 +167,10 @@ void paintMoveTint(QPainter& painter, const QRect& cell, int direction)
 
 void paintMoveArrow(QPainter& painter, const QRect& cell, int direction)
 {
-    const qreal h = qMax(4.0, cell.height() * 0.55);
-    const qreal w = h * 0.8;
-    const QPointF centre(cell.left() + 2 + w / 2, cell.center().y() + 0.5);
+    // Narrow enough to sit in the room a six-character value leaves in its column.
+    const qreal h = qMax(4.0, cell.height() * 0.5);
+    const qreal w = h * 0.6;
+    const QPointF centre(cell.left() + 1 + w / 2, cell.center().y() + 0.5);
     const qreal tip = direction < 0 ? h / 2 : -h / 2;
     const QPointF arrow[] = {{centre.x(), centre.y() + tip},
                              {centre.x() - w / 2, centre.y() - tip * 0.1},

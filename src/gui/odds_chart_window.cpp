@@ -19,11 +19,24 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kSection = u"OddsChart"_s;
-// Beside the main window's widest view, by default.
-constexpr int kDefaultLeft = 16500;
-constexpr int kDefaultTop = 1000;
 constexpr int kDefaultWidth = 7200;
 constexpr int kDefaultHeight = 4800;
+
+// By default beside the owner's right edge, where the screen has room; else at the screen's
+// right edge, over the owner.
+QPointF defaultPlace(const QWidget* owner, const TwipsLayout& layout)
+{
+    if (owner == nullptr || owner->screen() == nullptr) {
+        return {1000, 1000};
+    }
+    const QRect frame = owner->frameGeometry();
+    const QRect screen = owner->screen()->availableGeometry();
+    const int width = layout.px(kDefaultWidth);
+    const int left = frame.right() + 1 + width <= screen.right() + 1
+                         ? frame.right() + 1
+                         : qMax(screen.left(), screen.right() + 1 - width);
+    return {layout.twips(left), layout.twips(qMax(frame.top(), screen.top()))};
+}
 
 } // namespace
 
@@ -38,7 +51,7 @@ OddsChartWindow::OddsChartWindow(RaceDisplay& display, SettingsStore& settings, 
         *this,
         settings,
         kSection,
-        QRectF(kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight),
+        QRectF(defaultPlace(owner, m_layout), QSizeF(kDefaultWidth, kDefaultHeight)),
         QSizeF(10 * kDefaultWidth, 10 * kDefaultHeight),
         WindowPlacement::Stored::PositionAndSize,
         true);

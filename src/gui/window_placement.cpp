@@ -76,7 +76,16 @@ void WindowPlacement::restore()
     m_placed = placed;
     const QPoint at(px(placed.left()), px(placed.top()));
     if (m_outer != nullptr) {
-        m_outer->apply(QRect(at, QSize(px(placed.width()), px(placed.height()))));
+        QSize size(px(placed.width()), px(placed.height()));
+        // A window the user can resize is made no larger than its screen (a large scale factor
+        // makes the default sizes large); the stored size stays as it was.
+        const QScreen* screen = QGuiApplication::screenAt(at);
+        if (m_resizable && screen != nullptr) {
+            const QRect available = screen->availableGeometry();
+            size = size.boundedTo(
+                QSize(available.right() + 1 - at.x(), available.bottom() + 1 - at.y()));
+        }
+        m_outer->apply(QRect(at, size));
     } else {
         // The position is the frame's; the size stays the client area's.
         m_window.move(at);

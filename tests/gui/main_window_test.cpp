@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
@@ -751,4 +752,27 @@ TEST(MainWindow, AnAutomaticReloadKeepsTheViewAndShowsHowTheOddsMoved)
     EXPECT_EQ(columnTexts(wide, LabelColumn).first(), u" 1- 2"_s);
     EXPECT_FALSE(wide->currentIndex().isValid());
     EXPECT_TRUE(g.sink.messages.empty());
+}
+
+TEST(MainWindow, AWindowLargerThanTheScreenIsShownWithinItAndItsSizeKept)
+{
+    Gui g;
+    SettingsStore settings(g.ini);
+    // Far more than the screens the tests run on, as a large scale factor makes it.
+    settings.writeTwips(u"OddsChart"_s, u"Left"_s, 300);
+    settings.writeTwips(u"OddsChart"_s, u"Top"_s, 300);
+    settings.writeTwips(u"OddsChart"_s, u"Width"_s, 30000);
+    settings.writeTwips(u"OddsChart"_s, u"Height"_s, 20000);
+    {
+        MainWindow window(settings, &g.sink);
+        window.show();
+        window.showOddsChart();
+        const QWidget* chart = window.oddsChart();
+        const QRect available = chart->screen()->availableGeometry();
+        EXPECT_LE(chart->frameGeometry().right(), available.right());
+        EXPECT_LE(chart->frameGeometry().bottom(), available.bottom());
+        window.close();
+    }
+    EXPECT_EQ(settings.readTwips(u"OddsChart"_s, u"Width"_s, 0), 30000);
+    EXPECT_EQ(settings.readTwips(u"OddsChart"_s, u"Height"_s, 0), 20000);
 }
