@@ -16,6 +16,7 @@
 #include "base/message_sink.h"
 #include "bench_main.h"
 #include "gui/main_window.h"
+#include "pat/pat_folder.h"
 #include "race/live_race.h"
 #include "race_generator.h"
 #include "season_generator.h"
@@ -139,6 +140,29 @@ void BM_IdleSecondWatching(benchmark::State& state)
     }
 }
 
+// The file list taking in one new race of the folder, against scanning the folder afresh.
+void BM_FolderRescanOneNew(benchmark::State& state)
+{
+    const QString path = folder().dir.path();
+    NullMessageSink sink;
+    std::vector<PatFolderRace> known = scanPatFolder(path, sink);
+    known.erase(known.begin() + static_cast<std::ptrdiff_t>(known.size() / 2));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rescanPatFolder(path, known));
+    }
+}
+
+void BM_FolderScanFull(benchmark::State& state)
+{
+    const QString path = folder().dir.path();
+    NullMessageSink sink;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(scanPatFolder(path, sink));
+    }
+}
+
+BENCHMARK(BM_FolderRescanOneNew)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FolderScanFull)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LiveRefresh)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QuietWaitAlone)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleSecondWatching)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -159,6 +183,10 @@ int main(int argc, char** argv)
                "refresh of an 18-runner race in a 14,000-file folder",
                "BM_LiveRefresh/iterations:10/manual_time",
                "BM_QuietWaitAlone/iterations:10/manual_time");
+    printRatio(reporter,
+               "file list taking in one new race of 3,500",
+               "BM_FolderRescanOneNew",
+               "BM_FolderScanFull");
     const double refresh = reporter.nanoseconds["BM_LiveRefresh/iterations:10/manual_time"] / 1e6;
     std::printf("refresh %.1f ms against the 400 ms asked: %s\n",
                 refresh,

@@ -99,7 +99,13 @@ void LiveRace::settle()
     const Stamp zoStamp = stampOf(zo);
     const Stamp uoStamp = stampOf(uo);
     if (!m_fileEvent && zoStamp == m_zoStamp && uoStamp == m_uoStamp) {
-        m_folderEvent = false; // other races' files
+        // Other races' files, or the race's result arriving after the off.
+        const bool resultArrived
+            = m_folderEvent && !m_display.resultFound() && !listRaceFolder(zo).resultPath.isEmpty();
+        m_folderEvent = false;
+        if (resultArrived) {
+            m_display.refresh(true);
+        }
         return;
     }
     watchFiles();

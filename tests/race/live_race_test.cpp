@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -27,7 +28,9 @@ struct LiveFixture
     RaceDisplay display{settings, sink};
     LiveRace live{display};
     PatRandom random{11};
-    GeneratedRace race = generateRace(random, 0, 18, false);
+    GeneratedRace race = generateRace(random, 0, 18, true);
+    /// Whether PAT has the result yet.
+    bool resultOut = false;
     PatRandom drift{12};
     QString zo = folder.filePath(winPlaceOddsFileName(race));
 
@@ -37,10 +40,18 @@ struct LiveFixture
         write();
         EXPECT_TRUE(display.load(zo));
     }
-    void write()
+    /// The race's files (those whose names start with `prefix`), each replaced as a whole as
+    /// PAT does.
+    void write(const QString& prefix = {})
     {
-        QString error;
-        ASSERT_TRUE(writeRaceSet(folder.path(), race, &error)) << qPrintable(error);
+        for (const RaceFile& file : raceSetFiles(race)) {
+            if ((resultOut || !file.name.startsWith(u"Ks-"_s)) && file.name.startsWith(prefix)) {
+                QSaveFile out(folder.filePath(file.name));
+                ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+                out.write(file.bytes);
+                ASSERT_TRUE(out.commit());
+            }
+        }
     }
     /// The odds at PAT's next fetch, written as PAT writes them.
     void fetch()
@@ -151,6 +162,14 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     ASSERT_TRUE(f.display.load(f.zo));
     EXPECT_EQ(history.snapshots().size(), 2U);
     EXPECT_EQ(f.display.quinellaGrid().rows().front()[LabelColumn].text(), pairLabel(1, 2));
+
+    // The result arrives after the off: the race shows it.
+    EXPECT_TRUE(f.display.raceResultLines().isEmpty());
+    f.resultOut = true;
+    refreshed.clear();
+    f.write(u"Ks-"_s);
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_EQ(f.display.raceResultLines().value(0), u"競争成績"_s);
 
     // The movement CSV: a heading line, then one line per snapshot with every pair's odds.
     const QByteArray csv = CsvExport::buildMovement(f.display);
