@@ -42,6 +42,7 @@
 #include "gui/window_placement.h"
 #include "pat/pat_names.h"
 #include "race/csv_export.h"
+#include "race/csv_writer.h"
 #include "race/live_race.h"
 #include "settings/model_settings.h"
 #include "settings/settings_store.h"
@@ -1078,40 +1079,41 @@ void MainWindow::showAbout()
     dialog.exec();
 }
 
-void MainWindow::saveCsv()
+QString MainWindow::askCsvPath()
 {
     // QFileDialog asks before it overwrites an existing file.
-    const QString path = QFileDialog::getSaveFileName(
+    return QFileDialog::getSaveFileName(
         this, u"名前を付けて保存"_s, QString(), u"CSV(カンマ区切り) (*.csv)"_s);
-    if (!path.isEmpty()) {
+}
+
+void MainWindow::saveCsv()
+{
+    if (const QString path = askCsvPath(); !path.isEmpty()) {
         writeCsvFile(path);
+    }
+}
+
+void MainWindow::saveMovementCsv()
+{
+    if (const QString path = askCsvPath(); !path.isEmpty()) {
+        writeMovementCsvFile(path);
     }
 }
 
 bool MainWindow::writeCsvFile(const QString& path)
 {
-    QString error;
-    if (CsvExport::write(*m_display, path, &error)) {
-        return true;
-    }
-    m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));
-    Texts::tellSaveFailed(*m_sink);
-    return false;
-}
-
-void MainWindow::saveMovementCsv()
-{
-    const QString path = QFileDialog::getSaveFileName(
-        this, u"名前を付けて保存"_s, QString(), u"CSV(カンマ区切り) (*.csv)"_s);
-    if (!path.isEmpty()) {
-        writeMovementCsvFile(path);
-    }
+    return writeCsvBytes(path, CsvExport::build(*m_display));
 }
 
 bool MainWindow::writeMovementCsvFile(const QString& path)
 {
+    return writeCsvBytes(path, CsvExport::buildMovement(*m_display));
+}
+
+bool MainWindow::writeCsvBytes(const QString& path, const QByteArray& bytes)
+{
     QString error;
-    if (CsvExport::writeMovement(*m_display, path, &error)) {
+    if (saveCsvBytes(bytes, path, &error)) {
         return true;
     }
     m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));

@@ -101,6 +101,10 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    /// The save dialog of both CSV commands; empty when the user cancels.
+    QString askCsvPath();
+    /// Writes a CSV file's bytes; tells the user and returns false when it fails.
+    bool writeCsvBytes(const QString& path, const QByteArray& bytes);
     void buildMenusAndToolbar();
     void buildControls();
     void restorePlacement();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "odds_history.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "analysis/pair_grid_model.h"
@@ -28,6 +28,15 @@ void takePairs(std::array<float, Cell::kPairIndexCount>& out, const PairGridMode
             out[static_cast<std::size_t>(pair)] = shownOdds(row[ActualColumn].shownNumber());
         }
     }
+}
+
+// Equal values, or none on both sides.
+template<std::size_t N>
+bool sameOdds(const std::array<float, N>& a, const std::array<float, N>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), [](float x, float y) {
+        return x == y || (std::isnan(x) && std::isnan(y));
+    });
 }
 
 } // namespace
@@ -67,12 +76,14 @@ bool OddsHistory::add(const QDateTime& time,
     }
     takePairs(s.quinella, quinella);
     takePairs(s.wide, wide);
-    // Equal bit for bit, NaN included: the same odds written again are no new snapshot.
+    // The same odds written again are no new snapshot.
     if (!m_snapshots.empty()) {
         const Snapshot& last = m_snapshots.back();
-        if (std::memcmp(&last.horses, &s.horses, sizeof s.horses) == 0
-            && std::memcmp(&last.quinella, &s.quinella, sizeof s.quinella) == 0
-            && std::memcmp(&last.wide, &s.wide, sizeof s.wide) == 0) {
+        if (std::equal(last.horses.begin(),
+                       last.horses.end(),
+                       s.horses.begin(),
+                       sameOdds<HorseTable::kRows + 1>)
+            && sameOdds(last.quinella, s.quinella) && sameOdds(last.wide, s.wide)) {
             return false;
         }
     }
