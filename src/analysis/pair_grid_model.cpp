@@ -78,13 +78,41 @@ void PairGridModel::setMoves(std::vector<Move> byPair)
     }
 }
 
-void PairGridModel::replaySorts()
+std::vector<int> PairGridModel::pairOrder() const
 {
-    const auto sorts = m_sorts;
-    m_sorts.clear();
-    for (const auto& [column, kind] : sorts) {
-        sortByColumn(column, kind);
+    applyPendingClear();
+    std::vector<int> order;
+    order.reserve(m_rows.size());
+    for (const Row& row : m_rows) {
+        order.push_back(row[LabelColumn].pairIndex());
     }
+    return order;
+}
+
+void PairGridModel::followOrder(const std::vector<int>& previous)
+{
+    if (!m_lastSort) {
+        return; // the rows are in the order a load makes
+    }
+    applyPendingClear();
+    std::array<std::size_t, Cell::kPairIndexCount> place;
+    place.fill(previous.size());
+    for (std::size_t k = 0; k < previous.size(); ++k) {
+        if (previous[k] >= 0) {
+            place[static_cast<std::size_t>(previous[k])] = k;
+        }
+    }
+    const auto placeOf = [&place, &previous](const Row& row) {
+        const int pair = row[LabelColumn].pairIndex();
+        return pair >= 0 ? place[static_cast<std::size_t>(pair)] : previous.size();
+    };
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&placeOf](const Row& a, const Row& b) {
+        return placeOf(a) < placeOf(b);
+    });
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    const auto [column, kind] = *m_lastSort;
+    sortByColumn(column, kind);
 }
 
 QVariant PairGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -190,10 +218,7 @@ void PairGridModel::sortByColumn(int column, GridSort kind)
         return;
     }
     applyPendingClear();
-    if (m_sorts.size() == kSortsKept) {
-        m_sorts.erase(m_sorts.begin());
-    }
-    m_sorts.emplace_back(column, kind);
+    m_lastSort = std::pair{column, kind};
     // Keys are made once per row, not at every comparison.
     const auto keyed = [this](auto keyOf, auto before) {
         using Key = decltype(keyOf(m_rows.front()));

@@ -116,11 +116,13 @@ public:
 
     /// Reorders whole rows by one column.
     void sortByColumn(int column, GridSort kind);
-    /// Makes again, in order, the sorts made since the last forgetSorts() (the latest
-    /// kSortsKept): an automatic reload shows the new odds in the order the user chose.
-    void replaySorts();
-    void forgetSorts() { m_sorts.clear(); }
-    static constexpr std::size_t kSortsKept = 16;
+    /// The pairs (Cell::pairIndex) in the order the rows show them.
+    std::vector<int> pairOrder() const;
+    /// After the user sorted since the last forgetSort(): puts the rows in the order `previous`
+    /// gives their pairs (pairs it lacks last), then sorts again by the last sort made. An
+    /// automatic reload keeps the order the user saw, the new odds sorted in.
+    void followOrder(const std::vector<int>& previous);
+    void forgetSort() { m_lastSort.reset(); }
 
     /// How a row's actual odds moved since the previous odds: −1 falling, +1 rising (data()
     /// gives it for the actual column under this role, and the previous value as its tooltip).
@@ -146,7 +148,7 @@ private:
 
     BetType m_bet;
     QString m_theoryNote;
-    std::vector<std::pair<int, GridSort>> m_sorts;
+    std::optional<std::pair<int, GridSort>> m_lastSort;
     std::vector<Move> m_moves;
     mutable std::vector<Row> m_rows;
     mutable bool m_clearPending = false;

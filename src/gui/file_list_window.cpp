@@ -77,11 +77,15 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
     connect(m_grid, &QTableView::doubleClicked, this, &FileListWindow::openSelectedFile);
 
     m_quiet.setSingleShot(true);
-    m_quiet.setInterval(kQuietMilliseconds);
     connect(&m_quiet, &QTimer::timeout, this, &FileListWindow::followFolder);
-    // PAT writes many files at a time: the folder is listed once it is quiet.
-    connect(
-        &m_watcher, &QFileSystemWatcher::directoryChanged, &m_quiet, qOverload<>(&QTimer::start));
+    // PAT writes many files at a time: the folder is listed a moment after a change, at most
+    // that often while changes go on.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        m_retries = 0;
+        if (!m_quiet.isActive()) {
+            m_quiet.start(kQuietMilliseconds);
+        }
+    });
 
     resize(px(7515), px(5775));
     restorePlacement();
@@ -114,7 +118,19 @@ void FileListWindow::updateList()
 
 void FileListWindow::followFolder()
 {
-    std::vector<PatFolderRace> races = rescanPatFolder(m_folder, m_races);
+    // A hidden list is brought up to date when it shows.
+    if (!isVisible()) {
+        m_stale = true;
+        return;
+    }
+    m_stale = false;
+    int unread = 0;
+    std::vector<PatFolderRace> races = rescanPatFolder(m_folder, m_races, &unread);
+    // Written files bring no folder change: one still being written is looked at again.
+    if (unread > 0 && m_retries < kRetries) {
+        ++m_retries;
+        m_quiet.start(kRetryMilliseconds);
+    }
     const auto sameNames = [](const std::vector<PatFolderRace>& a,
                               const std::vector<PatFolderRace>& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
@@ -139,6 +155,14 @@ void FileListWindow::followFolder()
             m_grid->scrollTo(index, QAbstractItemView::EnsureVisible);
             break;
         }
+    }
+}
+
+void FileListWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_stale) {
+        followFolder();
     }
 }
 

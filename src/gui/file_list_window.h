@@ -36,6 +36,10 @@ public:
     void followFolder();
     /// How long the folder must stay unchanged before it is listed again.
     static constexpr int kQuietMilliseconds = 300;
+    /// A new Zo- file that does not read yet (still being written) is tried this often, this
+    /// many times.
+    static constexpr int kRetryMilliseconds = 500;
+    static constexpr int kRetries = 6;
     /// Loads the race of the current row ("決定", double-click).
     void openSelectedFile();
     /// Stores the placement unless minimised; the main window calls it when it closes.
@@ -47,6 +51,7 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     int px(double twips) const;
@@ -61,6 +66,9 @@ private:
     QString m_folder;
     QFileSystemWatcher m_watcher;
     QTimer m_quiet;
+    int m_retries = 0;
+    /// The folder changed while the window was hidden: it is listed when it shows.
+    bool m_stale = false;
     QTableView* m_grid = nullptr;
     QPushButton* m_select = nullptr;
     QPushButton* m_update = nullptr;

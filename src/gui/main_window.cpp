@@ -295,6 +295,7 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showModel);
     connect(m_display.get(), &RaceDisplay::aboutToRefresh, this, &MainWindow::noteView);
     connect(m_display.get(), &RaceDisplay::refreshed, this, &MainWindow::restoreView);
+    connect(m_display.get(), &RaceDisplay::refreshed, this, &MainWindow::showModel);
     connect(m_live.get(), &LiveRace::statusChanged, this, &MainWindow::showLiveStatus);
     restorePlacement();
     render();
@@ -747,6 +748,7 @@ void MainWindow::noteView()
     for (std::size_t k = 0; k < std::size(views); ++k) {
         m_scrolls[k]
             = {views[k]->verticalScrollBar()->value(), views[k]->horizontalScrollBar()->value()};
+        m_hadCurrent[k] = views[k]->currentIndex().isValid();
     }
 }
 
@@ -758,16 +760,14 @@ void MainWindow::restoreView()
         // The reset left the scroll ranges to a later layout: lay out now, so that the old
         // positions fit again.
         view->doItemsLayout();
-        if (k < 2 && m_chosenPair >= 0) {
+        // The chosen pair's cell again, where it had one (a sort or an open takes it away).
+        if (k < 2 && m_chosenPair >= 0 && m_hadCurrent[k]) {
             const auto& model = *static_cast<const PairGridModel*>(view->model());
-            const bool shown = view->isVisible();
             for (int row = 0; row < model.rowCount(); ++row) {
                 if (model.cell(row, LabelColumn).pairIndex() == m_chosenPair) {
                     // The pair stays chosen where the sort put it; the scroll stays as it was.
-                    if (shown) {
-                        view->selectionModel()->setCurrentIndex(model.index(row, LabelColumn),
-                                                                QItemSelectionModel::NoUpdate);
-                    }
+                    view->selectionModel()->setCurrentIndex(model.index(row, LabelColumn),
+                                                            QItemSelectionModel::NoUpdate);
                     break;
                 }
             }
@@ -834,17 +834,14 @@ void MainWindow::showBetType(int index)
 void MainWindow::loadRace(const QString& path)
 {
     clearStatus();
-    const QString before = m_display->currentFile();
     if (!m_display->load(path)) {
         return;
     }
-    if (m_display->currentFile() != before) {
-        // Another race: its pairs and horses are not the ones chosen.
-        m_chosenPair = -1;
-        m_chosenHorse = 0;
-        if (m_oddsChart != nullptr) {
-            m_oddsChart->showPair(-1);
-        }
+    // An open starts afresh: nothing is chosen.
+    m_chosenPair = -1;
+    m_chosenHorse = 0;
+    if (m_oddsChart != nullptr) {
+        m_oddsChart->showPair(-1);
     }
     QStringList files = recentFiles();
     files.removeIf([&](const QString& f) { return samePath(f, path); });

@@ -178,4 +178,6 @@ private:
     int m_chosenHorse = 0;
     /// Scroll positions (vertical, horizontal) of the two pair lists and the two lists below.
     std::array<std::pair<int, int>, 4> m_scrolls{};
+    /// Whether each of them had a current cell.
+    std::array<bool, 4> m_hadCurrent{};
 };

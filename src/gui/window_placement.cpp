@@ -77,15 +77,19 @@ void WindowPlacement::restore()
     const QPoint at(px(placed.left()), px(placed.top()));
     if (m_outer != nullptr) {
         QSize size(px(placed.width()), px(placed.height()));
-        // A window the user can resize is made no larger than its screen (a large scale factor
-        // makes the default sizes large); the stored size stays as it was.
+        QPoint topLeft = at;
+        // A window the user can resize that is larger than its screen (a large scale factor
+        // makes the default sizes large) is made as large as the screen and placed on it; the
+        // stored size stays as it was. A window that fits stays where it was put.
         const QScreen* screen = QGuiApplication::screenAt(at);
-        if (m_resizable && screen != nullptr) {
-            const QRect available = screen->availableGeometry();
-            size = size.boundedTo(
-                QSize(available.right() + 1 - at.x(), available.bottom() + 1 - at.y()));
+        const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+        if (m_resizable && screen != nullptr
+            && (size.width() > available.width() || size.height() > available.height())) {
+            size = size.boundedTo(available.size());
+            topLeft.setX(qBound(available.left(), at.x(), available.right() + 1 - size.width()));
+            topLeft.setY(qBound(available.top(), at.y(), available.bottom() + 1 - size.height()));
         }
-        m_outer->apply(QRect(at, size));
+        m_outer->apply(QRect(topLeft, size));
     } else {
         // The position is the frame's; the size stays the client area's.
         m_window.move(at);

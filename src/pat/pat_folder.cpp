@@ -82,9 +82,12 @@ QString folderPrefix(const QString& folder)
 
 } // namespace
 
-std::vector<PatFolderRace> rescanPatFolder(const QString& folder,
-                                           const std::vector<PatFolderRace>& known)
+std::vector<PatFolderRace>
+rescanPatFolder(const QString& folder, const std::vector<PatFolderRace>& known, int* unread)
 {
+    if (unread != nullptr) {
+        *unread = 0;
+    }
     const std::vector<ListedName> names = sortedNames(folder);
     const QString path = folderPrefix(folder);
     std::vector<PatFolderRace> races;
@@ -104,6 +107,8 @@ std::vector<PatFolderRace> rescanPatFolder(const QString& folder,
         PatFolderRace race{listed.name, {}};
         if (readPatHeaderFile(path + race.fileName, race.header, quiet, listed.check)) {
             races.push_back(std::move(race));
+        } else if (unread != nullptr) {
+            ++*unread;
         }
     }
     return races;

@@ -24,6 +24,7 @@ std::vector<PatFolderRace> scanPatFolder(const QString& folder, MessageSink& sin
 /// scanPatFolder made again after files came or went: the folder is listed, and only the Zo- files
 /// that `known` (an earlier scan's result, in name order) does not hold are read; races whose file
 /// is gone are dropped. Nobody is told of a file that does not read: the scan runs unasked, and
-/// such a file is tried again at the next one.
+/// such a file (perhaps still being written) is counted in `unread` and read at the next one.
 std::vector<PatFolderRace> rescanPatFolder(const QString& folder,
-                                           const std::vector<PatFolderRace>& known);
+                                           const std::vector<PatFolderRace>& known,
+                                           int* unread = nullptr);

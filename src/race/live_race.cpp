@@ -9,6 +9,7 @@
 #include "base/message_sink.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
+#include "pat/race_result.h"
 #include "pat/win_place_odds.h"
 #include "race/race_display.h"
 
@@ -55,21 +56,22 @@ void LiveRace::follow()
     if (!old.isEmpty()) {
         m_watcher.removePaths(old);
     }
-    watchFiles();
+    watchFiles({m_display.currentFile(), quinellaPath(), m_display.resultFile()});
     const QString folder = QFileInfo(m_display.currentFile()).absolutePath();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
         m_watcher.addPath(folder);
     }
     m_zoStamp = stampOf(m_display.currentFile());
     m_uoStamp = stampOf(quinellaPath());
+    m_resultStamp = stampOf(m_display.resultFile());
     setStatus({});
 }
 
-void LiveRace::watchFiles()
+void LiveRace::watchFiles(const QStringList& paths)
 {
     // A file replaced by another of its name is no longer watched: add it again.
     const QStringList watched = m_watcher.files();
-    for (const QString& path : {m_display.currentFile(), quinellaPath()}) {
+    for (const QString& path : paths) {
         if (!path.isEmpty() && !watched.contains(path) && QFileInfo(path).isFile()) {
             m_watcher.addPath(path);
         }
@@ -85,8 +87,11 @@ void LiveRace::fileChanged()
 void LiveRace::folderChanged()
 {
     // PAT writes many files at a time; the race's own are looked at once the folder is quiet.
+    // Other files do not put off a reload that a change of the race's own is waiting for.
     m_folderEvent = true;
-    m_quiet.start(kQuietMilliseconds);
+    if (!m_quiet.isActive()) {
+        m_quiet.start(kQuietMilliseconds);
+    }
 }
 
 void LiveRace::settle()
@@ -95,36 +100,48 @@ void LiveRace::settle()
     if (zo.isEmpty()) {
         return;
     }
-    const QString uo = quinellaPath();
+    // Names came or went while the race lacks a file a listing finds (its Uo-, its result, under
+    // any letter case): list its folder.
+    QString uo = quinellaPath();
+    QString result;
+    const bool lacksResult = m_display.raceResult() == nullptr;
+    if ((m_folderEvent || m_fileEvent) && (lacksResult || m_display.quinellaFile().isEmpty())) {
+        const RaceFolderListing listing = listRaceFolder(zo);
+        if (m_display.quinellaFile().isEmpty() && !listing.uoPath.isEmpty()) {
+            uo = listing.uoPath;
+        }
+        if (lacksResult) {
+            result = listing.resultPath;
+        }
+    }
     const Stamp zoStamp = stampOf(zo);
     const Stamp uoStamp = stampOf(uo);
-    if (!m_fileEvent && zoStamp == m_zoStamp && uoStamp == m_uoStamp) {
-        // Other races' files, or the race's result arriving after the off.
-        const bool resultArrived
-            = m_folderEvent && !m_display.resultFound() && !listRaceFolder(zo).resultPath.isEmpty();
-        m_folderEvent = false;
-        if (resultArrived) {
-            m_display.refresh(true);
-        }
+    // A result not read yet that is new or has changed since it was last tried.
+    const Stamp resultStamp = stampOf(result);
+    const bool resultNew = resultStamp.exists && !(resultStamp == m_resultStamp);
+    if (!m_fileEvent && zoStamp == m_zoStamp && uoStamp == m_uoStamp && !resultNew) {
+        m_folderEvent = false; // other races' files
         return;
     }
-    watchFiles();
+    watchFiles({zo, uo, result});
     // A file that was there and is gone: keep what is shown until it is back.
-    if (!zoStamp.exists || (m_uoStamp.exists && !uoStamp.exists)) {
+    if (!zoStamp.exists || (m_display.quinellaOddsRead() && !uoStamp.exists)) {
         m_zoStamp = zoStamp;
         m_uoStamp = uoStamp;
         m_fileEvent = false;
+        m_failing.invalidate();
         const QString gone = QFileInfo(zoStamp.exists ? uo : zo).fileName();
         setStatus(gone + u" が見つかりません。最後に読み込んだオッズを表示しています。"_s);
         return;
     }
-    // Read both files first without telling anyone: one caught half-written is tried again.
+    // Read the files first without telling anyone: one caught half-written is tried again.
     NullMessageSink quiet;
-    auto winPlace = std::make_unique<WinPlaceOddsRecord>();
-    bool readable = readWinPlaceOddsFile(zo, *winPlace, quiet);
+    bool readable = readWinPlaceOddsFile(zo, *std::make_unique<WinPlaceOddsRecord>(), quiet);
     if (readable && uoStamp.exists) {
-        auto quinella = std::make_unique<QuinellaOddsRecord>();
-        readable = readQuinellaOddsFile(uo, *quinella, quiet);
+        readable = readQuinellaOddsFile(uo, *std::make_unique<QuinellaOddsRecord>(), quiet);
+    }
+    if (readable && resultNew) {
+        readable = readRaceResultFile(result, *std::make_unique<RaceResultRecord>());
     }
     if (!readable) {
         if (!m_failing.isValid()) {
@@ -138,10 +155,13 @@ void LiveRace::settle()
     // Readable, or still not after the retries: the load tells what it tells.
     m_failing.invalidate();
     m_fileEvent = false;
-    const bool relist = m_folderEvent;
+    const bool relist = m_folderEvent || resultNew || uo != quinellaPath();
     m_folderEvent = false;
     m_zoStamp = zoStamp;
     m_uoStamp = uoStamp;
+    if (resultNew) {
+        m_resultStamp = resultStamp;
+    }
     if (m_display.refresh(relist)) {
         setStatus({});
     }

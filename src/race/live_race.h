@@ -53,7 +53,7 @@ private:
     void folderChanged();
     /// The files have been quiet: reload, try again later, or say that they are gone.
     void settle();
-    void watchFiles();
+    void watchFiles(const QStringList& paths);
     QString quinellaPath() const;
     void setStatus(const QString& text);
 
@@ -65,5 +65,6 @@ private:
     bool m_folderEvent = false;
     Stamp m_zoStamp;
     Stamp m_uoStamp;
+    Stamp m_resultStamp;
     QString m_status;
 };

@@ -79,12 +79,20 @@ bool OddsHistory::add(const QDateTime& time,
     // The same odds written again are no new snapshot.
     if (!m_snapshots.empty()) {
         const Snapshot& last = m_snapshots.back();
-        if (std::equal(last.horses.begin(),
-                       last.horses.end(),
-                       s.horses.begin(),
-                       sameOdds<HorseTable::kRows + 1>)
-            && sameOdds(last.quinella, s.quinella) && sameOdds(last.wide, s.wide)) {
+        const bool sameHorses = std::equal(last.horses.begin(),
+                                           last.horses.end(),
+                                           s.horses.begin(),
+                                           sameOdds<HorseTable::kRows + 1>);
+        const bool samePairs = sameOdds(last.quinella, s.quinella) && sameOdds(last.wide, s.wide);
+        if (sameHorses && samePairs) {
             return false;
+        }
+        const int latest = static_cast<int>(m_snapshots.size()) - 1;
+        if (!sameHorses) {
+            m_horsesBefore = latest;
+        }
+        if (!samePairs) {
+            m_pairsBefore = latest;
         }
     }
     m_snapshots.push_back(s);
@@ -92,18 +100,18 @@ bool OddsHistory::add(const QDateTime& time,
 }
 
 template<typename ValueOf>
-std::optional<OddsMove> OddsHistory::move(ValueOf valueOf) const
+std::optional<OddsMove> OddsHistory::move(ValueOf valueOf, int before) const
 {
-    if (m_snapshots.size() < 2) {
+    if (before < 0) {
         return std::nullopt;
     }
-    const Snapshot& before = m_snapshots[m_snapshots.size() - 2];
-    const float previous = valueOf(before);
+    const Snapshot& earlier = m_snapshots[static_cast<std::size_t>(before)];
+    const float previous = valueOf(earlier);
     const float current = valueOf(m_snapshots.back());
     if (std::isnan(previous) || std::isnan(current) || previous == current) {
         return std::nullopt;
     }
-    return OddsMove{previous, current, before.time};
+    return OddsMove{previous, current, earlier.time};
 }
 
 template<typename ValueOf>
@@ -146,12 +154,12 @@ auto horseValue(HorseOdds odds, int horse)
 
 std::optional<OddsMove> OddsHistory::pairMove(BetType bet, int pairIndex) const
 {
-    return move(pairValue(bet, pairIndex));
+    return move(pairValue(bet, pairIndex), m_pairsBefore);
 }
 
 std::optional<OddsMove> OddsHistory::horseMove(HorseOdds odds, int horse) const
 {
-    return move(horseValue(odds, horse));
+    return move(horseValue(odds, horse), m_horsesBefore);
 }
 
 OddsHistory::Series OddsHistory::pairSeries(BetType bet, int pairIndex) const

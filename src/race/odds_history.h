@@ -46,7 +46,11 @@ public:
         std::array<float, Cell::kPairIndexCount> wide{};
     };
 
-    void clear() { m_snapshots.clear(); }
+    void clear()
+    {
+        m_snapshots.clear();
+        m_horsesBefore = m_pairsBefore = -1;
+    }
     /// Takes the odds the race shows now, unless they are those of the latest snapshot; true
     /// when a snapshot was added.
     bool add(const QDateTime& time,
@@ -55,7 +59,9 @@ public:
              const PairGridModel& wide);
     const std::vector<Snapshot>& snapshots() const { return m_snapshots; }
 
-    /// The move of a value between the two latest snapshots; empty when it did not move or is
+    /// The move of a value since the snapshot before the latest one whose odds of that file
+    /// differ: the horses' (Zo-) and the pairs' (Uo-) files are written apart, and a snapshot
+    /// that changed only one keeps the other's moves. Empty when the value did not move or is
     /// missing in either.
     std::optional<OddsMove> pairMove(BetType bet, int pairIndex) const;
     std::optional<OddsMove> horseMove(HorseOdds odds, int horse) const;
@@ -70,9 +76,12 @@ public:
 
 private:
     template<typename ValueOf>
-    std::optional<OddsMove> move(ValueOf valueOf) const;
+    std::optional<OddsMove> move(ValueOf valueOf, int before) const;
     template<typename ValueOf>
     Series series(ValueOf valueOf) const;
 
     std::vector<Snapshot> m_snapshots;
+    /// The snapshots the latest one's horse odds and pair odds moved from; -1 when none.
+    int m_horsesBefore = -1;
+    int m_pairsBefore = -1;
 };

@@ -72,8 +72,13 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
         Texts::tellLoadFailed(m_sink);
         return false;
     }
+    // A reload keeps the lists' order; an open starts from the order a load makes.
+    std::vector<int> quinellaOrder;
+    std::vector<int> wideOrder;
     if (kind == LoadKind::Refresh) {
         Q_EMIT aboutToRefresh();
+        quinellaOrder = m_quinella.pairOrder();
+        wideOrder = m_wide.pairOrder();
     } else if (path != m_currentFile) {
         m_history.clear();
     }
@@ -84,12 +89,12 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
     loadRaceCard(path);
     m_currentFile = path;
     buildHorseTable(held);
-    for (PairGridModel* grid : {&m_quinella, &m_wide}) {
-        if (kind == LoadKind::Refresh) {
-            grid->replaySorts();
-        } else {
-            grid->forgetSorts();
-        }
+    if (kind == LoadKind::Refresh) {
+        m_quinella.followOrder(quinellaOrder);
+        m_wide.followOrder(wideOrder);
+    } else {
+        m_quinella.forgetSort();
+        m_wide.forgetSort();
     }
     if (m_keepHistory) {
         recordOdds();

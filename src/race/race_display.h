@@ -72,8 +72,8 @@ public:
     const OddsHistory& history() const { return m_history; }
     /// How the odds a horse-table cell shows moved since the previous snapshot.
     std::optional<OddsMove> horseCellMove(HorseColumn column, int row) const;
-    /// Whether the last load found a result file for the race (read or not).
-    bool resultFound() const { return !m_lastListing.resultPath.isEmpty(); }
+    /// The result file the last load found for the race (read or not); empty when none.
+    QString resultFile() const { return m_lastListing.resultPath; }
     /// The race's Uo- file as the last load looked for it; empty when it found none.
     QString quinellaFile() const { return m_quinellaFile; }
 

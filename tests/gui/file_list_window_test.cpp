@@ -163,5 +163,15 @@ TEST(FileListWindow, FollowsRacesAddedAndRemovedKeepingTheChosenRow)
     ASSERT_TRUE(QFile::remove(f.folder.filePath(winPlaceOddsFileName(added))));
     QTRY_COMPARE_WITH_TIMEOUT(list->model().rowCount(), 3, 5000);
     EXPECT_EQ(chosenRow(), chosenName);
+
+    // A race whose Zo- file is caught half-written comes in once it is whole.
+    const GeneratedRace late = generateRace(f.random, 4, 9, false);
+    const QByteArray zo = raceSetFiles(late).front().bytes;
+    f.folder.write(winPlaceOddsFileName(late), zo.left(40));
+    QTest::qWait(FileListWindow::kQuietMilliseconds + 200);
+    EXPECT_EQ(list->model().rowCount(), 3);
+    f.folder.write(winPlaceOddsFileName(late), zo);
+    QTRY_COMPARE_WITH_TIMEOUT(list->model().rowCount(), 4, 5000);
+    EXPECT_EQ(chosenRow(), chosenName);
     EXPECT_TRUE(f.sink.messages.empty());
 }

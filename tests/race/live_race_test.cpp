@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The race shown follows its files as PAT rewrites them (files rewritten by patgen).
 #include <gtest/gtest.h>
+#include <memory>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -44,13 +45,17 @@ struct LiveFixture
     /// PAT does.
     void write(const QString& prefix = {})
     {
+        // All written, then all named: the files change together.
+        std::vector<std::unique_ptr<QSaveFile>> files;
         for (const RaceFile& file : raceSetFiles(race)) {
             if ((resultOut || !file.name.startsWith(u"Ks-"_s)) && file.name.startsWith(prefix)) {
-                QSaveFile out(folder.filePath(file.name));
-                ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-                out.write(file.bytes);
-                ASSERT_TRUE(out.commit());
+                files.push_back(std::make_unique<QSaveFile>(folder.filePath(file.name)));
+                ASSERT_TRUE(files.back()->open(QIODevice::WriteOnly));
+                files.back()->write(file.bytes);
             }
+        }
+        for (const auto& file : files) {
+            ASSERT_TRUE(file->commit());
         }
     }
     /// The odds at PAT's next fetch, written as PAT writes them.
@@ -145,13 +150,19 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     }
     EXPECT_GT(moved, 50);
     // The horse table's odds move too: horse by horse, in the order of popularity as well.
-    const auto win = history.horseSeries(HorseOdds::Win, 1);
-    ASSERT_EQ(win.size(), 2U);
-    if (win[0].second != win[1].second) {
-        const auto cellMove = f.display.horseCellMove(HorseColumn::WinOdds, 1);
-        ASSERT_TRUE(cellMove);
-        EXPECT_EQ(cellMove->previous, win[0].second);
+    int horsesMoved = 0;
+    for (int horse = 1; horse <= 18; ++horse) {
+        const auto win = history.horseSeries(HorseOdds::Win, horse);
+        const auto cellMove = f.display.horseCellMove(HorseColumn::WinOdds, horse);
+        if (win.size() == 2 && win[0].second != win[1].second) {
+            ++horsesMoved;
+            ASSERT_TRUE(cellMove) << horse;
+            EXPECT_EQ(cellMove->previous, win[0].second);
+        } else {
+            EXPECT_FALSE(cellMove) << horse;
+        }
     }
+    EXPECT_GT(horsesMoved, 0);
 
     // The same odds written again are no new snapshot; an explicit open of the race keeps
     // its history but not the sort.
@@ -163,13 +174,18 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     EXPECT_EQ(history.snapshots().size(), 2U);
     EXPECT_EQ(f.display.quinellaGrid().rows().front()[LabelColumn].text(), pairLabel(1, 2));
 
-    // The result arrives after the off: the race shows it.
+    // The result arrives after the off, written in two goes: the race shows it.
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
-    f.resultOut = true;
+    f.race.hasResult = true;
+    const QByteArray ks = f.fileBytes(u"Ks-"_s);
+    const QString ksName = raceResultFileName(f.race);
     refreshed.clear();
-    f.write(u"Ks-"_s);
+    f.folder.write(ksName, ks.left(100));
+    QTest::qWait(LiveRace::kQuietMilliseconds + 300);
+    f.folder.write(ksName, ks);
     ASSERT_TRUE(waitFor(refreshed, 5000));
     EXPECT_EQ(f.display.raceResultLines().value(0), u"競争成績"_s);
+    EXPECT_TRUE(f.sink.messages.empty());
 
     // The movement CSV: a heading line, then one line per snapshot with every pair's odds.
     const QByteArray csv = CsvExport::buildMovement(f.display);
@@ -211,6 +227,24 @@ TEST(LiveRace, HalfWrittenFilesAreRetriedAndVanishedFilesKeepTheRace)
     EXPECT_TRUE(f.live.status().isEmpty());
     EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
 
+    // The Uo- goes: a new Zo- does not blank the lists, the line stays until the Uo- is back.
+    const auto beforeUo = f.quinellaActuals();
+    ASSERT_TRUE(QFile::remove(
+        QFileInfo(f.zo).dir().filePath(u"Uo-"_s + QFileInfo(f.zo).fileName().mid(3))));
+    ASSERT_TRUE(status.wait(5000));
+    EXPECT_FALSE(f.live.status().isEmpty());
+    refreshed.clear();
+    moveMarket(f.drift, f.race);
+    f.write(u"Zo-"_s);
+    QTest::qWait(LiveRace::kQuietMilliseconds + 500);
+    EXPECT_EQ(refreshed.count(), 0);
+    EXPECT_EQ(f.quinellaActuals(), beforeUo);
+    EXPECT_FALSE(f.live.status().isEmpty());
+    f.write(u"Uo-"_s);
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_TRUE(f.live.status().isEmpty());
+    EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
+
     // A file that stays broken is tried for a while, then the load says what it says.
     QElapsedTimer clock;
     clock.start();
@@ -221,4 +255,46 @@ TEST(LiveRace, HalfWrittenFilesAreRetriedAndVanishedFilesKeepTheRace)
     QTRY_VERIFY_WITH_TIMEOUT(!f.sink.messages.empty(), 8000);
     EXPECT_EQ(f.sink.messages.back().text, u"ファイルの読み込みに失敗しました。"_s);
     EXPECT_EQ(f.quinellaActuals(), f.generatedActuals());
+}
+
+TEST(LiveRace, OddsFilesWrittenApartKeepEachOthersMoves)
+{
+    LiveFixture f;
+    QSignalSpy refreshed(&f.display, &RaceDisplay::refreshed);
+    const auto horseMoves = [&f] {
+        int moved = 0;
+        for (int horse = 1; horse <= 18; ++horse) {
+            moved += f.display.history().horseMove(HorseOdds::Win, horse) ? 1 : 0;
+        }
+        return moved;
+    };
+    const auto pairMoves = [&f] {
+        int moved = 0;
+        for (const auto& row : f.display.quinellaGrid().rows()) {
+            moved += f.display.history().pairMove(BetType::Quinella, row[LabelColumn].pairIndex())
+                         ? 1
+                         : 0;
+        }
+        return moved;
+    };
+    f.fetch();
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    const int pairsMoved = pairMoves();
+    EXPECT_GT(pairsMoved, 50);
+    EXPECT_GT(horseMoves(), 0);
+
+    // New win and place odds alone: the pairs keep their moves, the horses get new ones.
+    moveMarket(f.drift, f.race);
+    refreshed.clear();
+    f.write(u"Zo-"_s);
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_EQ(pairMoves(), pairsMoved);
+    const int horsesMoved = horseMoves();
+    EXPECT_GT(horsesMoved, 0);
+    // Then the pair odds: the horses keep theirs.
+    refreshed.clear();
+    f.write(u"Uo-"_s);
+    ASSERT_TRUE(waitFor(refreshed, 5000));
+    EXPECT_EQ(horseMoves(), horsesMoved);
+    EXPECT_EQ(f.display.history().snapshots().size(), 4U);
 }

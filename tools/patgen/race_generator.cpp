@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 #include <QDir>
@@ -592,15 +593,25 @@ std::vector<RaceFile> raceSetFiles(const GeneratedRace& race)
 bool writeRaceSet(const QString& folder, const GeneratedRace& race, QString* error)
 {
     const QDir dir(folder);
+    // Every file is written in full before any takes its name, so that a reader following the
+    // folder sees the race's files change together, as when PAT fetches new odds.
+    std::vector<std::unique_ptr<QSaveFile>> files;
+    const auto fail = [error](const QSaveFile& file) {
+        if (error != nullptr) {
+            *error = u"%1: %2"_s.arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+        }
+        return false;
+    };
     for (const RaceFile& made : raceSetFiles(race)) {
-        QSaveFile file(dir.filePath(made.name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(made.bytes) != made.bytes.size()
-            || !file.commit()) {
-            if (error != nullptr) {
-                *error = u"%1: %2"_s.arg(QDir::toNativeSeparators(file.fileName()),
-                                         file.errorString());
-            }
-            return false;
+        auto file = std::make_unique<QSaveFile>(dir.filePath(made.name));
+        if (!file->open(QIODevice::WriteOnly) || file->write(made.bytes) != made.bytes.size()) {
+            return fail(*file);
+        }
+        files.push_back(std::move(file));
+    }
+    for (const auto& file : files) {
+        if (!file->commit()) {
+            return fail(*file);
         }
     }
     return true;
