@@ -195,10 +195,21 @@ class CellLabel final : public QLabel
 public:
     using QLabel::QLabel;
 
+    /// The move shown; also the "move" property, for a look from outside (set on a change only:
+    /// a property is looked up by name).
+    void setMove(int direction)
+    {
+        if (direction != m_move) {
+            m_move = direction;
+            setProperty("move", direction);
+            update();
+        }
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        const int direction = property("move").toInt();
+        const int direction = m_move;
         if (direction != 0) {
             QPainter tint(this);
             paintMoveTint(tint, rect(), direction);
@@ -211,6 +222,9 @@ protected:
         painter.setPen(QColor(Qt::black));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+
+private:
+    int m_move = 0;
 };
 
 // The actual odds of a pair list, with the tint and arrow of their move.
@@ -617,10 +631,8 @@ void MainWindow::render()
             if (showsFileOdds(col)) {
                 const auto move = d.horseCellMove(col, row);
                 const int direction = move ? move->direction() : 0;
-                if (label->property("move").toInt() != direction) {
-                    label->setProperty("move", direction);
-                    label->update();
-                }
+                // The odds columns' cells are framed cells.
+                static_cast<CellLabel*>(label)->setMove(direction);
                 const QString tip = move ? move->toolTip() : QString();
                 if (label->toolTip() != tip) {
                     label->setToolTip(tip);

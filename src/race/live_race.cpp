@@ -2,6 +2,7 @@
 #include "live_race.h"
 
 #include <memory>
+#include <utility>
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,18 +53,39 @@ void LiveRace::follow()
     m_quiet.stop();
     m_failing.invalidate();
     m_fileEvent = m_folderEvent = false;
-    const QStringList old = watchedPaths();
-    if (!old.isEmpty()) {
-        m_watcher.removePaths(old);
+    const QString zo = m_display.currentFile();
+    const QString uo = quinellaPath();
+    const QString result = m_display.resultFile();
+    m_zoStamp = stampOf(zo);
+    m_uoStamp = stampOf(uo);
+    m_resultStamp = stampOf(result);
+    // Only what changed is watched anew: a race opened again keeps its watches.
+    QStringList files;
+    for (const auto& [path, stamp] :
+         {std::pair{zo, m_zoStamp}, {uo, m_uoStamp}, {result, m_resultStamp}}) {
+        if (stamp.exists) {
+            files << path;
+        }
     }
-    watchFiles({m_display.currentFile(), quinellaPath(), m_display.resultFile()});
-    const QString folder = QFileInfo(m_display.currentFile()).absolutePath();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+    const QString folder = QFileInfo(zo).absolutePath();
+    QStringList gone;
+    for (const QString& path : m_watcher.files()) {
+        if (!files.contains(path)) {
+            gone << path;
+        }
+    }
+    for (const QString& path : m_watcher.directories()) {
+        if (path != folder) {
+            gone << path;
+        }
+    }
+    if (!gone.isEmpty()) {
+        m_watcher.removePaths(gone);
+    }
+    watchFiles(files);
+    if (!m_watcher.directories().contains(folder) && QFileInfo(folder).isDir()) {
         m_watcher.addPath(folder);
     }
-    m_zoStamp = stampOf(m_display.currentFile());
-    m_uoStamp = stampOf(quinellaPath());
-    m_resultStamp = stampOf(m_display.resultFile());
     setStatus({});
 }
 
