@@ -127,3 +127,36 @@ TEST(PairGridModel, MixedNumbersAndTextsSortConsistently)
     EXPECT_EQ(sorted.at(40), u"1A");
     EXPECT_EQ(sorted.last(), u"x");
 }
+
+TEST(PairGridModel, ANewLoadFollowsTheOrderSeenWithTheLastSortMadeAgain)
+{
+    const auto pair = [](int a, int b, double value, const QString& mark) {
+        PairGridModel::Row r;
+        r[LabelColumn] = Cell::pairLabel(a, b);
+        r[ActualColumn] = odds(value);
+        r[MarkColumn] = textCell(mark);
+        return r;
+    };
+    PairGridModel model(BetType::Quinella);
+    model.setRows({pair(1, 2, 5.0, u"c"_s), pair(1, 3, 7.0, u"a"_s), pair(2, 3, 5.0, u"b"_s)});
+    // By the mark, then by the odds: the two at 5.0 stay in the marks' order.
+    model.sortByColumn(MarkColumn, GridSort::TextAscending);
+    model.sortByColumn(ActualColumn, GridSort::GenericAscending);
+    const QStringList seen = {u" 2- 3"_s, u" 1- 2"_s, u" 1- 3"_s};
+    ASSERT_EQ(column(model, LabelColumn), seen);
+
+    // New odds in the order a load makes: all three at 5.0 keep the order seen; then 2-3 rises.
+    const std::vector<int> order = model.pairOrder();
+    model.setRows({pair(1, 2, 5.0, u"c"_s), pair(1, 3, 5.0, u"a"_s), pair(2, 3, 5.0, u"b"_s)});
+    model.followOrder(order);
+    EXPECT_EQ(column(model, LabelColumn), seen);
+    model.setRows({pair(1, 2, 5.0, u"c"_s), pair(1, 3, 5.0, u"a"_s), pair(2, 3, 8.0, u"b"_s)});
+    model.followOrder(order);
+    EXPECT_EQ(column(model, LabelColumn), QStringList({u" 1- 2"_s, u" 1- 3"_s, u" 2- 3"_s}));
+
+    // After an open nothing is sorted: the load's order stands.
+    model.forgetSort();
+    model.setRows({pair(1, 2, 9.0, u"c"_s), pair(1, 3, 5.0, u"a"_s), pair(2, 3, 1.0, u"b"_s)});
+    model.followOrder(order);
+    EXPECT_EQ(column(model, LabelColumn), QStringList({u" 1- 2"_s, u" 1- 3"_s, u" 2- 3"_s}));
+}
