@@ -82,7 +82,6 @@ OddsChartWindow::OddsChartWindow(RaceDisplay& display, SettingsStore& settings, 
     m_placement->restore();
 
     connect(&display, &RaceDisplay::changed, this, &OddsChartWindow::redraw);
-    redraw();
 }
 
 OddsChartWindow::~OddsChartWindow() = default;
@@ -101,8 +100,18 @@ void OddsChartWindow::showHorse(int horse)
     redraw();
 }
 
+void OddsChartWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    redraw();
+}
+
 void OddsChartWindow::redraw()
 {
+    // A closed chart is drawn when it shows again, not at every load.
+    if (!isVisible()) {
+        return;
+    }
     QChart* chart = m_view->chart();
     chart->removeAllSeries();
     const OddsHistory& history = m_display.history();

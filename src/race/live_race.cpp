@@ -4,7 +4,6 @@
 #include <memory>
 #include <utility>
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "base/message_sink.h"
@@ -25,11 +24,6 @@ LiveRace::LiveRace(RaceDisplay& display, QObject* parent)
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &LiveRace::fileChanged);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &LiveRace::folderChanged);
     connect(&display, &RaceDisplay::raceLoaded, this, &LiveRace::follow);
-}
-
-QStringList LiveRace::watchedPaths() const
-{
-    return m_watcher.files() + m_watcher.directories();
 }
 
 LiveRace::Stamp LiveRace::stampOf(const QString& path)
@@ -60,13 +54,8 @@ void LiveRace::follow()
     m_uoStamp = stampOf(uo);
     m_resultStamp = stampOf(result);
     // Only what changed is watched anew: a race opened again keeps its watches.
-    QStringList files;
-    for (const auto& [path, stamp] :
-         {std::pair{zo, m_zoStamp}, {uo, m_uoStamp}, {result, m_resultStamp}}) {
-        if (stamp.exists) {
-            files << path;
-        }
-    }
+    const QStringList files
+        = presentOf({{zo, m_zoStamp}, {uo, m_uoStamp}, {result, m_resultStamp}});
     const QString folder = QFileInfo(zo).absolutePath();
     QStringList gone;
     for (const QString& path : m_watcher.files()) {
@@ -89,12 +78,23 @@ void LiveRace::follow()
     setStatus({});
 }
 
+QStringList LiveRace::presentOf(std::initializer_list<std::pair<QString, Stamp>> files)
+{
+    QStringList present;
+    for (const auto& [path, stamp] : files) {
+        if (stamp.exists) {
+            present << path;
+        }
+    }
+    return present;
+}
+
 void LiveRace::watchFiles(const QStringList& paths)
 {
     // A file replaced by another of its name is no longer watched: add it again.
     const QStringList watched = m_watcher.files();
     for (const QString& path : paths) {
-        if (!path.isEmpty() && !watched.contains(path) && QFileInfo(path).isFile()) {
+        if (!watched.contains(path)) {
             m_watcher.addPath(path);
         }
     }
@@ -145,7 +145,7 @@ void LiveRace::settle()
         m_folderEvent = false; // other races' files
         return;
     }
-    watchFiles({zo, uo, result});
+    watchFiles(presentOf({{zo, zoStamp}, {uo, uoStamp}, {result, resultStamp}}));
     // A file that was there and is gone: keep what is shown until it is back.
     if (!zoStamp.exists || (m_display.quinellaOddsRead() && !uoStamp.exists)) {
         m_zoStamp = zoStamp;

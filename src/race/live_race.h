@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <initializer_list>
+#include <utility>
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
@@ -26,8 +29,6 @@ public:
 
     explicit LiveRace(RaceDisplay& display, QObject* parent = nullptr);
 
-    /// The paths watched: the race's files that exist, and its folder.
-    QStringList watchedPaths() const;
     /// The line shown about the race's files; empty when there is nothing to say.
     QString status() const { return m_status; }
 
@@ -46,6 +47,8 @@ private:
         bool operator==(const Stamp&) const = default;
     };
     static Stamp stampOf(const QString& path);
+    /// The paths of the files whose stamps say they are there.
+    static QStringList presentOf(std::initializer_list<std::pair<QString, Stamp>> files);
 
     /// After a load of the user's: watch the new race's files.
     void follow();
@@ -53,6 +56,7 @@ private:
     void folderChanged();
     /// The files have been quiet: reload, try again later, or say that they are gone.
     void settle();
+    /// Watches those of `paths` (files that are there) not watched yet.
     void watchFiles(const QStringList& paths);
     QString quinellaPath() const;
     void setStatus(const QString& text);
