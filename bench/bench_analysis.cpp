@@ -100,15 +100,12 @@ void BM_FullAnalysis(benchmark::State& state)
         = JudgeSettings::read(*loaded().settings, BetType::Quinella);
     const JudgeSettings wideSettings = JudgeSettings::read(*loaded().settings, BetType::Wide);
     const RaceResultRecord& record = result();
-    PairGridModel quinella(BetType::Quinella);
-    PairGridModel wide(BetType::Wide);
+    PairList quinella(BetType::Quinella);
+    PairList wide(BetType::Wide);
     for (auto _ : state) {
-        quinella.rebuildRows([&](std::vector<PairGridModel::Row>& rows) {
-            judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Quinella, quinellaSettings, rows);
-        });
-        wide.rebuildRows([&](std::vector<PairGridModel::Row>& rows) {
-            judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Wide, wideSettings, rows);
-        });
+        judgePairs(
+            d.horseTable(), d.quinellaOdds(), BetType::Quinella, quinellaSettings, quinella.rows());
+        judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Wide, wideSettings, wide.rows());
         writePopularityDifference(quinella, wide);
         QStringList bets = listRecommendedBets(d.horseTable(), quinella);
         markResultHits(record, quinella, wide, bets);
@@ -129,7 +126,7 @@ void BM_JudgePairsBoth(benchmark::State& state)
     RaceDisplay& d = *loaded().display;
     const JudgeSettings quinella = JudgeSettings::read(*loaded().settings, BetType::Quinella);
     const JudgeSettings wide = JudgeSettings::read(*loaded().settings, BetType::Wide);
-    std::vector<PairGridModel::Row> rows;
+    std::vector<PairRow> rows;
     for (auto _ : state) {
         judgePairs(d.horseTable(), d.quinellaOdds(), BetType::Quinella, quinella, rows);
         benchmark::DoNotOptimize(rows.data());
@@ -141,10 +138,8 @@ void BM_JudgePairsBoth(benchmark::State& state)
 void BM_MarkResult(benchmark::State& state)
 {
     const RaceDisplay& d = *loaded().display;
-    PairGridModel quinella(BetType::Quinella);
-    PairGridModel wide(BetType::Wide);
-    quinella.setRows(d.quinellaGrid().rows());
-    wide.setRows(d.wideGrid().rows());
+    PairList quinella = d.quinellaList();
+    PairList wide = d.wideList();
     const RaceResultRecord& record = result();
     for (auto _ : state) {
         QStringList bets = d.recommendedBetLines();

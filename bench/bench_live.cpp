@@ -103,7 +103,7 @@ void BM_LiveRefresh(benchmark::State& state)
         state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
         // Counts only when the window shows the odds just written.
         const auto& pairs = f.race.pairs;
-        const auto& rows = w.window.display().quinellaGrid().rows();
+        const auto& rows = w.window.display().quinellaList().rows();
         for (std::size_t k = 0; k < pairs.size() && k < rows.size(); ++k) {
             if (pairs[k].quinellaOdds != 0.0
                 && rows[k][ActualColumn].text() != QString::number(pairs[k].quinellaOdds, 'f', 1)) {

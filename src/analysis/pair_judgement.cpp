@@ -224,7 +224,7 @@ struct Rules
 // Ranks the rows by their shown actual odds, lowest first, equal odds in pair order. A scratched
 // pair is ranked "ﾄﾘｹｼ" but still uses up its number; a pair without odds gets no rank. Shown
 // odds in tenths order as their texts read back do; with the row below, each key is unique.
-void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
+void rankByActualOdds(std::vector<PairRow>& rows)
 {
     constexpr qint64 kScratchedUnits = 999'999; // "99999.9"
     std::vector<quint64> order;
@@ -250,12 +250,12 @@ void rankByActualOdds(std::vector<PairGridModel::Row>& rows)
 
 } // namespace
 
-std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
-                                           const QuinellaOddsRecord& odds,
-                                           BetType bet,
-                                           const JudgeSettings& settings)
+std::vector<PairRow> judgePairs(const HorseTable& table,
+                                const QuinellaOddsRecord& odds,
+                                BetType bet,
+                                const JudgeSettings& settings)
 {
-    std::vector<PairGridModel::Row> rows;
+    std::vector<PairRow> rows;
     judgePairs(table, odds, bet, settings, rows);
     return rows;
 }
@@ -264,7 +264,7 @@ void judgePairs(const HorseTable& table,
                 const QuinellaOddsRecord& odds,
                 BetType bet,
                 const JudgeSettings& settings,
-                std::vector<PairGridModel::Row>& rows)
+                std::vector<PairRow>& rows)
 {
     const int n = table.getHorseCount();
     const bool quinella = bet == BetType::Quinella;
@@ -346,8 +346,7 @@ void judgePairs(const HorseTable& table,
             }
             const bool coloured = mark != nullptr && !mark->trimmed().isEmpty() && d != 0.0F;
             // Built whole: a row cleared first and then filled costs a block clear per pair.
-            rows.push_back(
-                PairGridModel::Row{{Cell::pairLabel(a, b),
+            rows.push_back(PairRow{{Cell::pairLabel(a, b),
                                     hasT ? Cell::number(t, CellForm::Fixed1) : Cell(),
                                     hasActual ? Cell::number(actual, CellForm::Fixed1) : Cell(),
                                     hasD ? Cell::number(d, CellForm::Signed1) : Cell(),
@@ -364,28 +363,25 @@ void judgePairs(const HorseTable& table,
     rankByActualOdds(rows);
 }
 
-void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide)
+void writePopularityDifference(PairList& quinella, PairList& wide)
 {
     const auto isScratchedRank = [](const Cell& rank) {
         return rank.textValue() == kScratched;
     };
-    quinella.editRows([&](std::vector<PairGridModel::Row>& q) {
-        wide.editRows([&](std::vector<PairGridModel::Row>& w) {
-            const std::size_t rows = std::min(q.size(), w.size());
-            for (std::size_t r = 0; r < rows; ++r) {
-                const Cell& wideRank = w[r][PopularityColumn];
-                const Cell& quinellaRank = q[r][PopularityColumn];
-                Cell difference;
-                if (isScratchedRank(wideRank)) {
-                    difference = Cell::integer(0);
-                } else if (!wideRank.showsNothing() && !quinellaRank.showsNothing()
-                           && !isScratchedRank(quinellaRank)) {
-                    difference
-                        = Cell::integer(quinellaRank.shownInteger() - wideRank.shownInteger());
-                }
-                q[r][DifferenceColumn] = difference;
-                w[r][DifferenceColumn] = difference;
-            }
-        });
-    });
+    std::vector<PairRow>& q = quinella.rows();
+    std::vector<PairRow>& w = wide.rows();
+    const std::size_t rows = std::min(q.size(), w.size());
+    for (std::size_t r = 0; r < rows; ++r) {
+        const Cell& wideRank = w[r][PopularityColumn];
+        const Cell& quinellaRank = q[r][PopularityColumn];
+        Cell difference;
+        if (isScratchedRank(wideRank)) {
+            difference = Cell::integer(0);
+        } else if (!wideRank.showsNothing() && !quinellaRank.showsNothing()
+                   && !isScratchedRank(quinellaRank)) {
+            difference = Cell::integer(quinellaRank.shownInteger() - wideRank.shownInteger());
+        }
+        q[r][DifferenceColumn] = difference;
+        w[r][DifferenceColumn] = difference;
+    }
 }

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "analysis/pair_grid_model.h"
+#include "analysis/pair_list.h"
 #include "settings/judge_settings.h"
 #include "settings/settings_store.h"
 
@@ -23,17 +23,17 @@ inline constexpr float kMissingValue = 99999.9F;
 /// popularity rank by actual odds ("ﾄﾘｹｼ" for a scratched pair; equal odds rank in pair order).
 /// A value that cannot be computed for a pair leaves its cell empty and the pair unjudged;
 /// nothing carries over from one pair to the next.
-std::vector<PairGridModel::Row> judgePairs(const HorseTable& table,
-                                           const QuinellaOddsRecord& odds,
-                                           BetType bet,
-                                           const JudgeSettings& settings);
+std::vector<PairRow> judgePairs(const HorseTable& table,
+                                const QuinellaOddsRecord& odds,
+                                BetType bet,
+                                const JudgeSettings& settings);
 /// judgePairs() into `rows`, whose storage is used again.
 void judgePairs(const HorseTable& table,
                 const QuinellaOddsRecord& odds,
                 BetType bet,
                 const JudgeSettings& settings,
-                std::vector<PairGridModel::Row>& rows);
+                std::vector<PairRow>& rows);
 
 /// Column " 差" of both lists: the quinella rank minus the wide rank of each pair ("0" where the
 /// wide rank is "ﾄﾘｹｼ"). Both lists must hold the same pairs in the same order.
-void writePopularityDifference(PairGridModel& quinella, PairGridModel& wide);
+void writePopularityDifference(PairList& quinella, PairList& wide);

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "analysis/horse_table.h"
-#include "analysis/pair_grid_model.h"
+#include "analysis/pair_list.h"
 #include "pat/race_result.h"
 
 using namespace Qt::StringLiterals;
@@ -52,7 +52,7 @@ bool inWindow(const Cell& deviationCell, const Cell& actualCell, int lo, int hi)
 
 } // namespace
 
-QStringList listRecommendedBets(const HorseTable& table, const PairGridModel& quinella)
+QStringList listRecommendedBets(const HorseTable& table, const PairList& quinella)
 {
     QStringList bets;
     const int favourite = table.findWinPopularityRow(1);
@@ -104,8 +104,8 @@ void addHitKey(std::vector<HitKey>& keys, const QString& label, bool first)
 // Marks the keys in order: a label cell takes the colour of the last key it matches, and a
 // recommended bet gets a sign for every key it still matches once the earlier ones are added.
 void markHits(const std::vector<HitKey>& keys,
-              PairGridModel& quinella,
-              PairGridModel& wide,
+              PairList& quinella,
+              PairList& wide,
               QStringList& bets)
 {
     if (keys.empty()) {
@@ -119,7 +119,7 @@ void markHits(const std::vector<HitKey>& keys,
             lastKeyOfPair[static_cast<std::size_t>(key.target.pairIndex())] = &key;
         }
     }
-    for (PairGridModel* grid : {&quinella, &wide}) {
+    for (PairList* grid : {&quinella, &wide}) {
         const auto& rows = grid->rows();
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Cell& label = rows[r][LabelColumn];
@@ -135,7 +135,7 @@ void markHits(const std::vector<HitKey>& keys,
             }
             if (last != nullptr) {
                 grid->setLabelBackground(static_cast<int>(r),
-                                         last->first ? QColor(255, 0, 0) : QColor(0, 255, 0));
+                                         last->first ? qRgb(255, 0, 0) : qRgb(0, 255, 0));
             }
         }
     }
@@ -150,11 +150,8 @@ void markHits(const std::vector<HitKey>& keys,
 
 } // namespace
 
-void markResultHit(const QString& label,
-                   bool first,
-                   PairGridModel& quinella,
-                   PairGridModel& wide,
-                   QStringList& bets)
+void markResultHit(
+    const QString& label, bool first, PairList& quinella, PairList& wide, QStringList& bets)
 {
     std::vector<HitKey> keys;
     addHitKey(keys, label, first);
@@ -162,8 +159,8 @@ void markResultHit(const QString& label,
 }
 
 void markResultHits(const RaceResultRecord& result,
-                    PairGridModel& quinella,
-                    PairGridModel& wide,
+                    PairList& quinella,
+                    PairList& wide,
                     QStringList& bets)
 {
     std::vector<HitKey> keys;

@@ -37,6 +37,7 @@
 #include "gui/file_list_window.h"
 #include "gui/odds_chart_window.h"
 #include "gui/options_dialog.h"
+#include "gui/pair_list_model.h"
 #include "gui/twips_layout.h"
 #include "gui/widget_message_sink.h"
 #include "gui/window_placement.h"
@@ -237,7 +238,7 @@ public:
                const QStyleOptionViewItem& option,
                const QModelIndex& index) const override
     {
-        const int direction = index.data(PairGridModel::MoveRole).toInt();
+        const int direction = index.data(PairListModel::MoveRole).toInt();
         if (direction != 0) {
             paintMoveTint(*painter, option.rect, direction);
         }
@@ -302,8 +303,14 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
         false);
     setFont(TwipsLayout::windowFont());
 
+    m_quinellaModel = new PairListModel(m_display->quinellaList(), this);
+    m_wideModel = new PairListModel(m_display->wideList(), this);
     buildMenusAndToolbar();
     buildControls();
+    for (PairListModel* model : {m_quinellaModel, m_wideModel}) {
+        connect(m_display.get(), &RaceDisplay::aboutToChange, model, &PairListModel::beginChange);
+        connect(m_display.get(), &RaceDisplay::changed, model, &PairListModel::endChange);
+    }
     connect(m_display.get(), &RaceDisplay::changed, this, &MainWindow::render);
     connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showFirstRows);
     connect(m_display.get(), &RaceDisplay::raceLoaded, this, &MainWindow::showModel);
@@ -543,10 +550,10 @@ void MainWindow::buildControls()
 
     // A point smaller than the labels: the pair lists fit eight columns in their width.
     const QFont fixed = TwipsLayout::fixedPitchFont(8);
-    const auto grid = [&](const QString& name, PairGridModel& model) {
+    const auto grid = [&](const QString& name, PairListModel* model) {
         auto* view = new QTableView(c);
         view->setObjectName(name);
-        view->setModel(&model);
+        view->setModel(model);
         view->setFont(fixed);
         view->setGeometry(px(10620), px(1740), px(4635), px(2835));
         view->verticalHeader()->hide();
@@ -565,8 +572,8 @@ void MainWindow::buildControls()
         view->setWordWrap(false);
         return view;
     };
-    m_quinellaView = grid(u"grdUmaRen"_s, m_display->quinellaGrid());
-    m_wideView = grid(u"grdWide"_s, m_display->wideGrid());
+    m_quinellaView = grid(u"grdUmaRen"_s, m_quinellaModel);
+    m_wideView = grid(u"grdWide"_s, m_wideModel);
     m_wideView->hide();
     // A press on a heading sorts by that column; the button picks the kind of sort.
     m_quinellaView->horizontalHeader()->viewport()->installEventFilter(this);
@@ -579,8 +586,8 @@ void MainWindow::buildControls()
                 this,
                 [this, view](const QModelIndex& current) {
                     if (current.isValid()) {
-                        const auto& model = *static_cast<const PairGridModel*>(view->model());
-                        choosePair(model.cell(current.row(), LabelColumn).pairIndex());
+                        const auto& model = *static_cast<const PairListModel*>(view->model());
+                        choosePair(model.list().cell(current.row(), LabelColumn).pairIndex());
                     }
                 });
         connect(view, &QTableView::doubleClicked, this, &MainWindow::showOddsChart);
@@ -691,9 +698,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             const auto* press = static_cast<QMouseEvent*>(event);
             const int column
                 = view->horizontalHeader()->logicalIndexAt(press->position().toPoint());
-            const auto kind = PairGridModel::sortForClick(column, press->button());
+            const auto kind = PairListModel::sortForClick(column, press->button());
             if (column >= 0 && kind) {
-                static_cast<PairGridModel*>(view->model())->sortByColumn(column, *kind);
+                static_cast<PairListModel*>(view->model())->sortByColumn(column, *kind);
                 // No current cell, and so no focus frame, stays behind after a sort.
                 view->setCurrentIndex({});
             }
@@ -709,10 +716,10 @@ void MainWindow::sizeColumns(QTableView* view)
     // odds of a scratched pair, a far outsider's deviation, "ﾄﾘｹｼ", three-digit ranks. A
     // deviation has no bound, so its column also grows with the longest one shown; should the
     // columns then be wider than the list, the list scrolls sideways.
-    const auto& model = *static_cast<const PairGridModel*>(view->model());
+    const PairList& list = static_cast<const PairListModel*>(view->model())->list();
     qsizetype deviationLength = 0;
-    for (int row = 0; row < model.rowCount(); ++row) {
-        deviationLength = qMax(deviationLength, model.cell(row, DeviationColumn).textLength());
+    for (const PairRow& row : list.rows()) {
+        deviationLength = qMax(deviationLength, row[DeviationColumn].textLength());
     }
     // Widths change only when the longest deviation does: most loads leave them as they are.
     const QVariant sized = view->property("deviationLength");
@@ -721,12 +728,12 @@ void MainWindow::sizeColumns(QTableView* view)
     }
     view->setProperty("deviationLength", QVariant::fromValue<qlonglong>(deviationLength));
     const QFontMetrics metrics(view->font());
-    const char16_t* widest[PairGridModel::kColumns]
+    const char16_t* widest[PairList::kColumns]
         = {u"17-18", u"99999.9", u"99999.9", u"-1583.4", u"0.000", u"◎", u"ﾄﾘｹｼ", u"-152"};
     const int cellMargins
         = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 1;
     const int headingMargins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, view);
-    for (int col = 0; col < PairGridModel::kColumns; ++col) {
+    for (int col = 0; col < PairList::kColumns; ++col) {
         int text = metrics.horizontalAdvance(QString::fromUtf16(widest[col]));
         if (col == DeviationColumn) {
             // Deviations are digits, a sign and a point: as wide as as many zeros.
@@ -734,7 +741,8 @@ void MainWindow::sizeColumns(QTableView* view)
         }
         view->setColumnWidth(col,
                              qMax(text + cellMargins,
-                                  metrics.horizontalAdvance(model.heading(col)) + headingMargins));
+                                  metrics.horizontalAdvance(PairList::heading(list.betType(), col))
+                                      + headingMargins));
     }
 }
 
@@ -774,9 +782,9 @@ void MainWindow::restoreView()
         view->doItemsLayout();
         // The chosen pair's cell again, where it had one (a sort or an open takes it away).
         if (k < 2 && m_chosenPair >= 0 && m_hadCurrent[k]) {
-            const auto& model = *static_cast<const PairGridModel*>(view->model());
+            const auto& model = *static_cast<const PairListModel*>(view->model());
             for (int row = 0; row < model.rowCount(); ++row) {
-                if (model.cell(row, LabelColumn).pairIndex() == m_chosenPair) {
+                if (model.list().cell(row, LabelColumn).pairIndex() == m_chosenPair) {
                     // The pair stays chosen where the sort put it; the scroll stays as it was.
                     view->selectionModel()->setCurrentIndex(model.index(row, LabelColumn),
                                                             QItemSelectionModel::NoUpdate);
@@ -1070,9 +1078,7 @@ void MainWindow::openOptions()
 void MainWindow::showModel()
 {
     const QString stored = ModelSettings::read(m_settings).description();
-    const QString shown = m_display->quinellaGrid()
-                              .headerData(TheoreticalColumn, Qt::Horizontal, Qt::ToolTipRole)
-                              .toString();
+    const QString shown = m_display->quinellaList().theoryNote();
     if (shown.isEmpty() || shown == stored) {
         m_model->setText(u"理論値: "_s + stored);
         m_model->setToolTip({});

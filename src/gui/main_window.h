@@ -23,6 +23,7 @@ class BacktestWindow;
 class FileListWindow;
 class LiveRace;
 class OddsChartWindow;
+class PairListModel;
 class MessageSink;
 class WindowPlacement;
 class SettingsStore;
@@ -165,6 +166,8 @@ private:
     std::array<QPushButton*, 2> m_detail{};
     std::array<QPushButton*, 2> m_summary{};
     std::array<QRadioButton*, 2> m_betType{};
+    PairListModel* m_quinellaModel = nullptr;
+    PairListModel* m_wideModel = nullptr;
     QTableView* m_quinellaView = nullptr;
     QTableView* m_wideView = nullptr;
     QListView* m_betsView = nullptr;

@@ -19,7 +19,7 @@
 #include <QScreen>
 #include <QTreeView>
 
-#include "analysis/pair_grid_model.h"
+#include "analysis/pair_list.h"
 #include "base/message_sink.h"
 #include "base/number_text.h"
 #include "gui/twips_layout.h"

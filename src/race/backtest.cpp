@@ -86,7 +86,7 @@ Payouts payoutsOf(const std::array<PayoutSlot<W>, N>& slots)
 constexpr qint64 kScratchedTenths = 999'999; // "99999.9"
 
 // Whether a pair is a bet: it has actual odds and is not scratched.
-bool isBet(const PairGridModel::Row& row)
+bool isBet(const PairRow& row)
 {
     const Cell& actual = row[ActualColumn];
     if (actual.showsNothing()) {
@@ -111,8 +111,7 @@ void tallyRace(const RaceDisplay& display,
                RaceTally& tally,
                CsvBytes* pairs)
 {
-    const PairGridModel& grid
-        = bet == BetType::Quinella ? display.quinellaGrid() : display.wideGrid();
+    const PairList& grid = bet == BetType::Quinella ? display.quinellaList() : display.wideList();
     const auto payoutOf = [&payouts](QStringView label, bool* hit) {
         qint64 yen = 0;
         *hit = false;
@@ -125,7 +124,7 @@ void tallyRace(const RaceDisplay& display,
         return yen;
     };
     const QString betName = backtestBetName(bet);
-    for (const PairGridModel::Row& row : grid.rows()) {
+    for (const PairRow& row : grid.rows()) {
         const QStringView label = row[LabelColumn].textValue().trimmed();
         bool hit = false;
         const qint64 payout = payoutOf(label, &hit);
@@ -172,7 +171,7 @@ void tallyRace(const RaceDisplay& display,
         if (Cell::pairOfLabel(label) == 0) {
             continue; // "該当無し", "見送りレース"
         }
-        for (const PairGridModel::Row& row : grid.rows()) {
+        for (const PairRow& row : grid.rows()) {
             if (row[LabelColumn].textValue().trimmed() != label) {
                 continue;
             }

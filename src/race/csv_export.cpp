@@ -23,7 +23,7 @@ constexpr int kHalfColumns[] = {LabelColumn,
                                 PopularityColumn,
                                 DifferenceColumn};
 
-qsizetype halfRoom(const PairGridModel::Row* row)
+qsizetype halfRoom(const PairRow* row)
 {
     qsizetype room = 8; // separators
     for (const int column : kHalfColumns) {
@@ -34,7 +34,7 @@ qsizetype halfRoom(const PairGridModel::Row* row)
     return room;
 }
 
-char* writeHalf(char* at, const PairGridModel::Row* row)
+char* writeHalf(char* at, const PairRow* row)
 {
     const auto cell = [row](int column) {
         return row != nullptr ? (*row)[column] : Cell();
@@ -147,11 +147,11 @@ QByteArray CsvExport::build(const RaceDisplay& display)
                         u"人気差"});
     // Rows in their order on screen. A row the lists do not hold (no quinella odds were read)
     // counts as empty, and an empty quinella row gives an empty line.
-    const auto& quinella = display.quinellaGrid().rows();
-    const auto& wide = display.wideGrid().rows();
+    const auto& quinella = display.quinellaList().rows();
+    const auto& wide = display.wideList().rows();
     for (std::size_t r = 0; r < static_cast<std::size_t>(pairs); ++r) {
-        const PairGridModel::Row* q = r < quinella.size() ? &quinella[r] : nullptr;
-        const PairGridModel::Row* w = r < wide.size() ? &wide[r] : nullptr;
+        const PairRow* q = r < quinella.size() ? &quinella[r] : nullptr;
+        const PairRow* w = r < wide.size() ? &wide[r] : nullptr;
         if (q == nullptr || (*q)[LabelColumn].showsNothing()) {
             blank();
             continue;

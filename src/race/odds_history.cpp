@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis/pair_grid_model.h"
+#include "analysis/pair_list.h"
 #include "base/number_text.h"
 
 using namespace Qt::StringLiterals;
@@ -19,10 +19,10 @@ float shownOdds(const std::optional<double>& value)
     return value ? static_cast<float>(*value) : kNone;
 }
 
-void takePairs(std::array<float, Cell::kPairIndexCount>& out, const PairGridModel& grid)
+void takePairs(std::array<float, Cell::kPairIndexCount>& out, const PairList& grid)
 {
     out.fill(kNone);
-    for (const PairGridModel::Row& row : grid.rows()) {
+    for (const PairRow& row : grid.rows()) {
         const int pair = row[LabelColumn].pairIndex();
         if (pair >= 0 && !row[ActualColumn].showsNothing()) {
             out[static_cast<std::size_t>(pair)] = shownOdds(row[ActualColumn].shownNumber());
@@ -54,8 +54,8 @@ QString OddsHistory::timeText(const QDateTime& time)
 
 bool OddsHistory::add(const QDateTime& time,
                       const HorseTable& table,
-                      const PairGridModel& quinella,
-                      const PairGridModel& wide)
+                      const PairList& quinella,
+                      const PairList& wide)
 {
     Snapshot s;
     s.time = time;

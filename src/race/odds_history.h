@@ -13,7 +13,7 @@
 #include "base/bet_type.h"
 #include "base/cell.h"
 
-class PairGridModel;
+class PairList;
 
 /// How one odds value moved between the two latest snapshots.
 struct OddsMove
@@ -55,8 +55,8 @@ public:
     /// when a snapshot was added.
     bool add(const QDateTime& time,
              const HorseTable& table,
-             const PairGridModel& quinella,
-             const PairGridModel& wide);
+             const PairList& quinella,
+             const PairList& wide);
     const std::vector<Snapshot>& snapshots() const { return m_snapshots; }
 
     /// The move of a value since the snapshot before the latest one whose odds of that file

@@ -82,6 +82,7 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
     } else if (path != m_currentFile) {
         m_history.clear();
     }
+    Q_EMIT aboutToChange();
     m_lastListing = listing;
     // A message box must not show over a window that is half the old race and half the new.
     HeldMessageSink held;
@@ -117,8 +118,8 @@ void RaceDisplay::recordOdds()
         time = qMax(time, QFileInfo(m_quinellaFile).lastModified());
     }
     m_history.add(time, m_table, m_quinella, m_wide);
-    for (PairGridModel* grid : {&m_quinella, &m_wide}) {
-        std::vector<PairGridModel::Move> moves;
+    for (PairList* grid : {&m_quinella, &m_wide}) {
+        std::vector<PairMove> moves;
         if (m_history.snapshots().size() > 1) {
             moves.resize(Cell::kPairIndexCount);
             for (int pair = 0; pair < Cell::kPairIndexCount; ++pair) {
@@ -274,16 +275,13 @@ void RaceDisplay::colourHorseNumbers()
 
 void RaceDisplay::judgeQuinella()
 {
-    m_quinella.rebuildRows([this](std::vector<PairGridModel::Row>& rows) {
-        judgePairs(m_table, *m_quinellaOdds, BetType::Quinella, loadSettings().quinella, rows);
-    });
+    judgePairs(
+        m_table, *m_quinellaOdds, BetType::Quinella, loadSettings().quinella, m_quinella.rows());
 }
 
 void RaceDisplay::judgeWide()
 {
-    m_wide.rebuildRows([this](std::vector<PairGridModel::Row>& rows) {
-        judgePairs(m_table, *m_quinellaOdds, BetType::Wide, loadSettings().wide, rows);
-    });
+    judgePairs(m_table, *m_quinellaOdds, BetType::Wide, loadSettings().wide, m_wide.rows());
     writePopularityDifference(m_quinella, m_wide);
 }
 

@@ -8,7 +8,7 @@
 #include <QStringList>
 
 #include "analysis/horse_table.h"
-#include "analysis/pair_grid_model.h"
+#include "analysis/pair_list.h"
 #include "pat/pat_names.h"
 #include "race/odds_history.h"
 #include "settings/judge_settings.h"
@@ -20,9 +20,9 @@ struct RaceCardRecord;
 struct RaceResultRecord;
 struct WinPlaceOddsRecord;
 
-/// Everything the main window shows for the race on screen, as texts and colours, with the
-/// operations that load, clear and rebuild it. The window only renders this state; the command
-/// line exports it. A load rebuilds everything and emits `changed` once.
+/// Everything the main window shows for the race on screen, as cells (numbers with their display
+/// forms) and colours, with the operations that load, clear and rebuild it. The window only renders
+/// this state; the command line exports it. A load rebuilds everything and emits `changed` once.
 class RaceDisplay final : public QObject
 {
     Q_OBJECT
@@ -44,10 +44,14 @@ public:
     const QuinellaOddsRecord& quinellaOdds() const { return *m_quinellaOdds; }
     bool quinellaOddsRead() const { return m_quinellaOddsRead; }
 
-    PairGridModel& quinellaGrid() { return m_quinella; } ///< grdUmaRen
-    PairGridModel& wideGrid() { return m_wide; }         ///< grdWide
-    const PairGridModel& quinellaGrid() const { return m_quinella; }
-    const PairGridModel& wideGrid() const { return m_wide; }
+    PairList& quinellaList() { return m_quinella; } ///< grdUmaRen
+    PairList& wideList() { return m_wide; }         ///< grdWide
+    const PairList& quinellaList() const { return m_quinella; }
+    const PairList& wideList() const { return m_wide; }
+    const PairList& pairList(BetType bet) const
+    {
+        return bet == BetType::Quinella ? m_quinella : m_wide;
+    }
     QStringList recommendedBetLines() const { return m_recommendedBets; } ///< lstKaime
     QStringList raceResultLines() const { return m_raceResult; }          ///< lstRaceResult
 
@@ -85,6 +89,9 @@ public:
     void recolourHorseNumbers();
 
 Q_SIGNALS:
+    /// A load is about to change the pair lists (views over them begin a reset, which
+    /// `changed` ends).
+    void aboutToChange();
     /// The display changed as a whole (a load, a clear, a recolouring).
     void changed();
     /// A load put a race on screen (after `changed`, before any message of the load): views
@@ -150,8 +157,8 @@ private:
     OddsHistory m_history;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;
-    PairGridModel m_quinella;
-    PairGridModel m_wide;
+    PairList m_quinella;
+    PairList m_wide;
     QStringList m_recommendedBets;
     QStringList m_raceResult;
     std::unique_ptr<RaceResultRecord> m_result;

@@ -61,13 +61,13 @@ struct HandRace
         e.wideOddsMax = PatText<6>::fromString(hi.rightJustified(6));
     }
 
-    std::vector<PairGridModel::Row> judge(BetType bet) const
+    std::vector<PairRow> judge(BetType bet) const
     {
         return judgePairs(table, *odds, bet, JudgeSettings::read(settings, bet));
     }
 };
 
-QStringList columnOf(const std::vector<PairGridModel::Row>& rows, int column)
+QStringList columnOf(const std::vector<PairRow>& rows, int column)
 {
     QStringList texts;
     for (const auto& row : rows) {
@@ -146,8 +146,8 @@ TEST(PairJudgement, HandComputedWideListAndPopularityDifference)
     EXPECT_EQ(columnOf(rows, PopularityColumn),
               QStringList({u"1"_s, u"2"_s, u"4"_s, u"3"_s, QString(), u"5"_s}));
 
-    PairGridModel quinella(BetType::Quinella);
-    PairGridModel wide(BetType::Wide);
+    PairList quinella(BetType::Quinella);
+    PairList wide(BetType::Wide);
     quinella.setRows(race.judge(BetType::Quinella));
     wide.setRows(rows);
     writePopularityDifference(quinella, wide);
@@ -159,8 +159,8 @@ TEST(PairJudgement, HandComputedWideListAndPopularityDifference)
 TEST(PairJudgement, RecommendedBetsAndResultHits)
 {
     HandRace race;
-    PairGridModel quinella(BetType::Quinella);
-    PairGridModel wide(BetType::Wide);
+    PairList quinella(BetType::Quinella);
+    PairList wide(BetType::Wide);
     quinella.setRows(race.judge(BetType::Quinella));
     wide.setRows(race.judge(BetType::Wide));
     // Favourite 2.0: window [(2 − 1)·10 − 5, (2 − 1)·10 + 5) = [5, 15). Only (1,4) at 14.0 with
@@ -183,7 +183,7 @@ TEST(PairJudgement, RecommendedBetsAndResultHits)
     EXPECT_EQ(listRecommendedBets(race.table, quinella),
               QStringList({u"該当無し"_s, u"見送りレース"_s}));
     HorseTable empty;
-    EXPECT_EQ(listRecommendedBets(empty, PairGridModel(BetType::Quinella)),
+    EXPECT_EQ(listRecommendedBets(empty, PairList(BetType::Quinella)),
               QStringList({u"該当無し"_s, u"見送りレース"_s}));
 }
 
@@ -191,15 +191,15 @@ TEST(PairJudgement, FavouriteAtOneOpensTheWindowBelowFive)
 {
     HandRace race;
     race.table.setFileText(HorseColumn::WinOdds, 1, u"1.0"_s);
-    PairGridModel quinella(BetType::Quinella);
-    PairGridModel::Row low;
+    PairList quinella(BetType::Quinella);
+    PairRow low;
     low[LabelColumn] = textCell(u" 1- 2"_s);
     low[ActualColumn] = Cell::number(4.95F, CellForm::Fixed1); // shown 4.9: the single lies below
     low[DeviationColumn] = Cell::number(-0.04, CellForm::Signed1); // "-0.0" reads as zero
-    PairGridModel::Row five = low;
+    PairRow five = low;
     five[LabelColumn] = textCell(u" 1- 3"_s);
     five[ActualColumn] = Cell::number(4.96, CellForm::Fixed1); // shown 5.0
-    PairGridModel::Row noDeviation = low; // a deviation that could not be computed
+    PairRow noDeviation = low; // a deviation that could not be computed
     noDeviation[LabelColumn] = textCell(u" 1- 4"_s);
     noDeviation[DeviationColumn] = Cell();
     quinella.setRows({low, five, noDeviation});
@@ -235,13 +235,13 @@ struct ScratchedRace : HandRace
 TEST(PairJudgement, ScratchedPairsShowTheMissingValueAndRankTrikeshi)
 {
     ScratchedRace race;
-    PairGridModel quinella(BetType::Quinella);
-    PairGridModel wide(BetType::Wide);
+    PairList quinella(BetType::Quinella);
+    PairList wide(BetType::Wide);
     quinella.setRows(race.judge(BetType::Quinella));
     wide.setRows(race.judge(BetType::Wide));
     writePopularityDifference(quinella, wide);
-    for (const PairGridModel* grid : {&quinella, &wide}) {
-        const auto& row = grid->rows()[1]; // (1,3)
+    for (const PairList* list : {&quinella, &wide}) {
+        const auto& row = list->rows()[1]; // (1,3)
         EXPECT_EQ(row[TheoreticalColumn].text(), u"99999.9");
         EXPECT_EQ(row[ActualColumn].text(), u"99999.9");
         EXPECT_EQ(row[DeviationColumn].text(), u"0.0");
@@ -249,8 +249,8 @@ TEST(PairJudgement, ScratchedPairsShowTheMissingValueAndRankTrikeshi)
         EXPECT_EQ(row[PopularityColumn].text(), u"ﾄﾘｹｼ");
         EXPECT_EQ(row[DifferenceColumn].text(), u"0");
         // (1,2) is the only priced pair: rank 1. The scratched pairs use up 2 and 3.
-        EXPECT_EQ(grid->rows()[0][PopularityColumn].text(), u"1");
-        EXPECT_EQ(grid->rows()[2][PopularityColumn].text(), u"ﾄﾘｹｼ");
+        EXPECT_EQ(list->rows()[0][PopularityColumn].text(), u"1");
+        EXPECT_EQ(list->rows()[2][PopularityColumn].text(), u"ﾄﾘｹｼ");
     }
     EXPECT_EQ(quinella.rows()[0][DifferenceColumn].text(), u"0"); // most popular in both
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
+#include <stdexcept>
 
 #include <QDir>
 #include <QRect>
@@ -19,12 +20,15 @@ inline void PrintTo(const QString& s, std::ostream* os)
     *os << '"' << s.toStdString() << '"';
 }
 
-/// A child widget by its object name; a missing one fails the test.
+/// A child widget by its object name. A missing one fails the test and ends it (GoogleTest
+/// reports the exception), so that no caller goes on with a null pointer.
 template<typename T>
 T* child(QWidget& window, const QString& name)
 {
     T* found = window.findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name.toStdString();
+    if (found == nullptr) {
+        throw std::runtime_error("no child widget named " + name.toStdString());
+    }
     return found;
 }
 

@@ -603,9 +603,8 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
     window.loadRace(folder.filePath(winPlaceOddsFileName(race)));
     const auto marks = [&window] {
         QStringList texts;
-        const PairGridModel& grid = window.display().quinellaGrid();
-        for (int row = 0; row < grid.rowCount(); ++row) {
-            texts << grid.cell(row, MarkColumn).text();
+        for (const PairRow& row : window.display().quinellaList().rows()) {
+            texts << row[MarkColumn].text();
         }
         return texts;
     };
@@ -678,18 +677,18 @@ TEST(OptionsDialog, MainWindowNamesTheModelOfItsTheoreticalValues)
     child<QAction>(window, u"mnuToolOption"_s)->trigger();
     ASSERT_EQ(ModelSettings::read(settings), discounted);
     // The values shown still come from Harville until the next load.
-    const auto heading = [](const PairGridModel& grid) {
-        return grid.headerData(TheoreticalColumn, Qt::Horizontal, Qt::ToolTipRole).toString();
+    const auto heading = [](const PairList& list) {
+        return list.theoryNote();
     };
-    EXPECT_EQ(heading(window.display().quinellaGrid()), harville.description());
+    EXPECT_EQ(heading(window.display().quinellaList()), harville.description());
     EXPECT_TRUE(line->text().startsWith(u"理論値: "_s + harville.description()));
     EXPECT_EQ(line->toolTip(), u"次の読込から: "_s + discounted.description());
     window.setOuterWidthTwips(MainWindow::kFurtherWidth);
     saveScreenshot(window, u"main-model-pending.png"_s);
 
     window.loadRace(path);
-    EXPECT_EQ(heading(window.display().quinellaGrid()), discounted.description());
-    EXPECT_EQ(heading(window.display().wideGrid()), discounted.description());
+    EXPECT_EQ(heading(window.display().quinellaList()), discounted.description());
+    EXPECT_EQ(heading(window.display().wideList()), discounted.description());
     EXPECT_EQ(line->text(), u"理論値: 割引Harville λ=0.5 τ=0.65 払戻率0.75");
     EXPECT_TRUE(line->toolTip().isEmpty());
     saveScreenshot(window, u"main-model.png"_s);

@@ -127,12 +127,12 @@ TEST(Backtest, CountsWhatTheWindowShowsAndSkipsWithTheFirstCause)
     qint64 pairLines = 0;
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(display.load(folder.filePath(winPlaceOddsFileName(races[i]))));
-        for (const auto& row : display.quinellaGrid().rows()) {
+        for (const auto& row : display.quinellaList().rows()) {
             quinellaBets += row[ActualColumn].showsNothing() ? 0 : 1;
         }
-        pairLines += static_cast<qint64>(display.quinellaGrid().rows().size());
+        pairLines += static_cast<qint64>(display.quinellaList().rows().size());
         if (i != 1) {
-            pairLines += static_cast<qint64>(display.wideGrid().rows().size());
+            pairLines += static_cast<qint64>(display.wideList().rows().size());
             for (const auto& payout : races[static_cast<std::size_t>(i)].widePayouts) {
                 wideReturns += payout.amount;
             }

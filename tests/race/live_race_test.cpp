@@ -78,7 +78,7 @@ struct LiveFixture
     QMap<QString, QString> quinellaActuals() const
     {
         QMap<QString, QString> out;
-        for (const auto& row : display.quinellaGrid().rows()) {
+        for (const auto& row : display.quinellaList().rows()) {
             if (row[ActualColumn].text() != u"99999.9"_s) {
                 out[row[LabelColumn].text()] = row[ActualColumn].text();
             }
@@ -110,7 +110,7 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     LiveFixture f;
     ASSERT_EQ(f.display.history().snapshots().size(), 1U);
     // The user sorts the quinella list by its actual odds, highest first.
-    f.display.quinellaGrid().sortByColumn(ActualColumn, GridSort::NumericDescending);
+    f.display.quinellaList().sortByColumn(ActualColumn, PairSort::NumericDescending);
     const auto before = f.quinellaActuals();
     QSignalSpy refreshed(&f.display, &RaceDisplay::refreshed);
     QSignalSpy loaded(&f.display, &RaceDisplay::raceLoaded);
@@ -123,7 +123,7 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     EXPECT_TRUE(f.sink.messages.empty());
 
     // Still sorted by the new odds, highest first.
-    const auto& rows = f.display.quinellaGrid().rows();
+    const auto& rows = f.display.quinellaList().rows();
     for (std::size_t r = 1; r < rows.size(); ++r) {
         EXPECT_GE(rows[r - 1][ActualColumn].value(), rows[r][ActualColumn].value()) << r;
     }
@@ -135,18 +135,18 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     for (const auto& row : rows) {
         const QString label = row[LabelColumn].text();
         const auto move = history.pairMove(BetType::Quinella, row[LabelColumn].pairIndex());
-        const QModelIndex actual
-            = f.display.quinellaGrid().index(static_cast<int>(&row - rows.data()), ActualColumn);
+        const PairMove* shown = f.display.quinellaList().moveOf(row[LabelColumn].pairIndex());
         if (!before.contains(label) || before[label] == f.quinellaActuals()[label]) {
             EXPECT_FALSE(move) << qPrintable(label);
-            EXPECT_FALSE(actual.data(PairGridModel::MoveRole).isValid());
+            EXPECT_EQ(shown, nullptr);
             continue;
         }
         ++moved;
         ASSERT_TRUE(move) << qPrintable(label);
+        ASSERT_NE(shown, nullptr) << qPrintable(label);
         EXPECT_EQ(QString::number(static_cast<double>(move->previous), 'f', 1), before[label]);
-        EXPECT_EQ(actual.data(PairGridModel::MoveRole).toInt(), move->direction());
-        EXPECT_TRUE(actual.data(Qt::ToolTipRole).toString().startsWith(u"前回 "_s + before[label]));
+        EXPECT_EQ(shown->direction, move->direction());
+        EXPECT_TRUE(shown->toolTip.startsWith(u"前回 "_s + before[label]));
     }
     EXPECT_GT(moved, 50);
     // The horse table's odds move too: horse by horse, in the order of popularity as well.
@@ -172,7 +172,7 @@ TEST(LiveRace, NewOddsAppearWithTheirMovementAndKeepTheUsersSort)
     EXPECT_EQ(history.snapshots().size(), 2U);
     ASSERT_TRUE(f.display.load(f.zo));
     EXPECT_EQ(history.snapshots().size(), 2U);
-    EXPECT_EQ(f.display.quinellaGrid().rows().front()[LabelColumn].text(), pairLabel(1, 2));
+    EXPECT_EQ(f.display.quinellaList().rows().front()[LabelColumn].text(), pairLabel(1, 2));
 
     // The result arrives after the off, written in two goes: the race shows it.
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
@@ -270,7 +270,7 @@ TEST(LiveRace, OddsFilesWrittenApartKeepEachOthersMoves)
     };
     const auto pairMoves = [&f] {
         int moved = 0;
-        for (const auto& row : f.display.quinellaGrid().rows()) {
+        for (const auto& row : f.display.quinellaList().rows()) {
             moved += f.display.history().pairMove(BetType::Quinella, row[LabelColumn].pairIndex())
                          ? 1
                          : 0;

@@ -260,9 +260,9 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     const QString zo = f.folder.filePath(winPlaceOddsFileName(race));
     ASSERT_TRUE(f.display.load(zo));
     EXPECT_TRUE(f.sink.messages.empty());
-    EXPECT_EQ(f.display.quinellaGrid().rowCount(), 153);
-    EXPECT_EQ(f.display.wideGrid().rowCount(), 153);
-    EXPECT_EQ(f.display.quinellaGrid().cell(152, 0).text(), u"17-18");
+    EXPECT_EQ(f.display.quinellaList().size(), 153);
+    EXPECT_EQ(f.display.wideList().size(), 153);
+    EXPECT_EQ(f.display.quinellaList().cell(152, 0).text(), u"17-18");
     EXPECT_FALSE(f.display.recommendedBetLines().isEmpty());
 
     // 38 lines: six headings and 32 slots, each as the file holds it.
@@ -282,8 +282,8 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
 
     // The first wide payout is red in both lists, the others green.
     const auto rowOf = [&f](const QString& key) {
-        for (int r = 0; r < f.display.quinellaGrid().rowCount(); ++r) {
-            if (f.display.quinellaGrid().cell(r, 0).text() == key.trimmed().rightJustified(5)) {
+        for (int r = 0; r < f.display.quinellaList().size(); ++r) {
+            if (f.display.quinellaList().cell(r, 0).text() == key.trimmed().rightJustified(5)) {
                 return r;
             }
         }
@@ -293,11 +293,11 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     const int second = rowOf(race.widePayouts[1].key);
     ASSERT_GE(first, 0);
     ASSERT_GE(second, 0);
-    EXPECT_EQ(f.display.quinellaGrid().rows()[static_cast<std::size_t>(first)].labelBackground,
+    EXPECT_EQ(f.display.quinellaList().rows()[static_cast<std::size_t>(first)].labelBackground,
               qRgb(255, 0, 0));
-    EXPECT_EQ(f.display.wideGrid().rows()[static_cast<std::size_t>(first)].labelBackground,
+    EXPECT_EQ(f.display.wideList().rows()[static_cast<std::size_t>(first)].labelBackground,
               qRgb(255, 0, 0));
-    EXPECT_EQ(f.display.wideGrid().rows()[static_cast<std::size_t>(second)].labelBackground,
+    EXPECT_EQ(f.display.wideList().rows()[static_cast<std::size_t>(second)].labelBackground,
               qRgb(0, 255, 0));
 
     // A race without a result after one with: the list is empty again.
@@ -305,7 +305,7 @@ TEST(RaceDisplay, FullRaceRunsTheAnalysisAndListsTheResult)
     ASSERT_TRUE(writeRaceSet(f.folder.path(), later, &error));
     ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(later))));
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
-    EXPECT_EQ(f.display.quinellaGrid().rowCount(), 10);
+    EXPECT_EQ(f.display.quinellaList().size(), 10);
 }
 
 TEST(RaceDisplay, UnreadableResultIsReportedAndMarksNothing)
@@ -321,8 +321,8 @@ TEST(RaceDisplay, UnreadableResultIsReportedAndMarksNothing)
     EXPECT_EQ(f.sink.messages[0].text, u"ファイルの読み込みに失敗しました。");
     EXPECT_EQ(f.sink.messages[0].title, u"えらー");
     EXPECT_TRUE(f.display.raceResultLines().isEmpty());
-    for (int r = 0; r < f.display.quinellaGrid().rowCount(); ++r) {
-        EXPECT_EQ(f.display.quinellaGrid().rows()[static_cast<std::size_t>(r)].labelBackground, 0u);
+    for (int r = 0; r < f.display.quinellaList().size(); ++r) {
+        EXPECT_EQ(f.display.quinellaList().rows()[static_cast<std::size_t>(r)].labelBackground, 0u);
     }
 }
 
@@ -337,7 +337,7 @@ TEST(RaceDisplay, WithoutQuinellaOddsTheListsStayEmpty)
     ASSERT_TRUE(f.display.load(f.folder.filePath(winPlaceOddsFileName(race))));
     EXPECT_FALSE(f.display.quinellaOddsRead());
     EXPECT_TRUE(f.display.recommendedBetLines().isEmpty()); // not even "該当無し"
-    EXPECT_EQ(f.display.quinellaGrid().rowCount(), 0);
+    EXPECT_EQ(f.display.quinellaList().size(), 0);
     EXPECT_FALSE(f.display.horseTable().text(HorseColumn::WinRatio, 1).isEmpty());
 #ifdef Q_OS_UNIX
     // A Uo- that is a FIFO and a De- that is a folder: listed as no regular files, their types
@@ -371,8 +371,8 @@ TEST(RaceDisplay, EveryHorseScratchedOrNoneRunningCompletesQuietly)
     EXPECT_TRUE(f.sink.messages.empty());
     EXPECT_TRUE(f.display.quinellaOddsRead());
     EXPECT_EQ(f.display.recommendedBetLines(), QStringList({u"該当無し"_s, u"見送りレース"_s}));
-    EXPECT_EQ(f.display.quinellaGrid().cell(0, PopularityColumn).text(), u"ﾄﾘｹｼ");
-    EXPECT_EQ(f.display.wideGrid().cell(2, DifferenceColumn).text(), u"0");
+    EXPECT_EQ(f.display.quinellaList().cell(0, PopularityColumn).text(), u"ﾄﾘｹｼ");
+    EXPECT_EQ(f.display.wideList().cell(2, DifferenceColumn).text(), u"0");
 }
 
 // With the discounted model chosen, both lists' theoretical values are the payback over the
@@ -409,9 +409,9 @@ TEST(RaceDisplay, DiscountedModelGivesTheTheoreticalValues)
                 return Cell::number(static_cast<float>(model.payback / chance), CellForm::Fixed1)
                     .text();
             };
-            EXPECT_EQ(f.display.quinellaGrid().rows()[r][TheoreticalColumn].text(),
+            EXPECT_EQ(f.display.quinellaList().rows()[r][TheoreticalColumn].text(),
                       expected(chances.firstTwo(a, b)));
-            EXPECT_EQ(f.display.wideGrid().rows()[r][TheoreticalColumn].text(),
+            EXPECT_EQ(f.display.wideList().rows()[r][TheoreticalColumn].text(),
                       expected(chances.firstThree(a, b)));
             ++checked;
         }
