@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "pat_names.h"
 
+#include "pat/folder_index.h"
 #include "pat/pat_file.h"
 
 using namespace Qt::StringLiterals;
@@ -66,36 +67,6 @@ QString raceResultPathOf(const QString& zoPath)
 
 RaceFolderListing listRaceFolder(const QString& zoPath)
 {
-    RaceFolderListing listing;
-    const qsizetype at = zoPath.indexOf(kZoPrefix, 0, Qt::CaseInsensitive);
-    const qsizetype tail = at + kZoPrefix.size();
-    if (at < 0 || tail >= zoPath.size()) {
-        return listing;
-    }
-    const QString pattern
-        = zoPath.left(at) + u"Ks-" + zoPath.at(tail) + u"??" + QStringView(zoPath).mid(tail + 1);
-    // The wildcards belong to the file name; the folder is taken as it stands.
-    const QString folder = folderOfPath(pattern);
-    const QStringView namePattern = QStringView(pattern).mid(folder.size());
-    if (namePattern.isEmpty()) {
-        return listing;
-    }
-    const QStringView zoName = QStringView(zoPath).mid(folder.size());
-    const QString uoName = quinellaOddsPathOf(zoPath).mid(folder.size());
-    const QString deName = raceCardPathOf(zoPath).mid(folder.size());
-    const QString found = firstFileMatching(
-        folder,
-        [namePattern](const QString& name) { return matchesPatPattern(name, namePattern); },
-        [&](const QString& name, ListedType type) {
-            if (type != ListedType::Regular) {
-                return;
-            }
-            listing.zoRegular = listing.zoRegular || name == zoName;
-            listing.uoRegular = listing.uoRegular || name == uoName;
-            listing.deRegular = listing.deRegular || name == deName;
-        });
-    if (!found.isEmpty()) {
-        listing.resultPath = folder + found;
-    }
-    return listing;
+    const auto index = FolderIndex::readForRace(zoPath);
+    return index ? index->listingOf(zoPath) : RaceFolderListing();
 }

@@ -22,15 +22,16 @@ QString quinellaOddsPathOf(const QString& zoPath);
 /// none, no "zo-", or nothing after it.
 QString raceResultPathOf(const QString& zoPath);
 
-/// What one listing of a race's folder tells: its result file (as raceResultPathOf) and whether
-/// the Zo-, Uo- and De- files are listed under their exact names as regular files (their type
-/// need not be asked again when they open).
+/// What one listing of a race's folder tells: its result file (as raceResultPathOf), its Uo- and
+/// De- files as the listing found them (under any letter case), and whether the Zo-, Uo- and De-
+/// files are listed under their names as regular files (their type need not be asked again when
+/// they open).
 struct RaceFolderListing
 {
     QString resultPath;
-    /// The Uo- and De- files as a listing found them (under any letter case). Unless
-    /// `siblingsFound`, empty means: their names as raceCardPathOf and quinellaOddsPathOf make
-    /// them; with it, empty means there is none (and none is searched for).
+    /// Only when `siblingsFound` are the two paths the listing's answer (empty: there is none,
+    /// and none is searched for); without it the files are looked up by their names as
+    /// raceCardPathOf and quinellaOddsPathOf make them.
     QString uoPath;
     QString dePath;
     bool siblingsFound = false;
@@ -38,6 +39,7 @@ struct RaceFolderListing
     bool uoRegular = false;
     bool deRegular = false;
 };
+/// Lists the folder of `zoPath` once (FolderIndex) and tells what it found of the race.
 RaceFolderListing listRaceFolder(const QString& zoPath);
 
 /// Whether a file name matches a pattern in which only "?" is a wildcard (any one character);

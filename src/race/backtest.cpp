@@ -15,11 +15,11 @@
 
 #include "base/message_sink.h"
 #include "base/number_text.h"
+#include "pat/folder_index.h"
 #include "pat/pat_file.h"
 #include "pat/pat_names.h"
 #include "pat/race_result.h"
 #include "race/csv_writer.h"
-#include "race/folder_index.h"
 #include "race/race_display.h"
 #include "settings/settings_store.h"
 
@@ -197,23 +197,7 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
 {
     RaceOutcome outcome;
     const FolderIndex& folder = *job.folder;
-    RaceFolderListing listing;
-    listing.zoRegular = folder.isRegular(job.name);
-    const auto uo = folder.find(quinellaOddsPathOf(job.path));
-    const auto de = folder.find(raceCardPathOf(job.path));
-    if (uo) {
-        listing.uoPath = uo->first;
-        listing.uoRegular = uo->second;
-    }
-    if (de) {
-        listing.dePath = de->first;
-        listing.deRegular = de->second;
-    }
-    // Both looked up in the listing: one it lacks is not searched for again, race by race.
-    listing.siblingsFound = uo.has_value() && de.has_value();
-    // The result file as the window finds it, looked up in the listing.
-    const auto resultPath = folder.resultPathOf(job.path);
-    listing.resultPath = resultPath ? *resultPath : raceResultPathOf(job.path);
+    const RaceFolderListing listing = folder.listingOf(job.path);
 
     const auto skipBoth = [&outcome](SkipCause cause) {
         outcome.skip[0] = cause;
@@ -224,8 +208,8 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
     if (!display.load(job.path, listing)) {
         return skipBoth(SkipCause::ZoUnreadable);
     }
-    const bool uoExists
-        = uo ? !uo->first.isEmpty() : QFileInfo(quinellaOddsPathOf(job.path)).isFile();
+    const bool uoExists = listing.siblingsFound ? !listing.uoPath.isEmpty()
+                                                : QFileInfo(quinellaOddsPathOf(job.path)).isFile();
     if (!uoExists) {
         return skipBoth(SkipCause::NoUo);
     }

@@ -8,12 +8,12 @@
 
 #include "base/message_sink.h"
 #include "base/number_text.h"
+#include "pat/folder_index.h"
 #include "pat/pat_file.h"
 #include "pat/pat_header.h"
 #include "pat/pat_names.h"
 #include "pat/race_result.h"
 #include "pat/win_place_odds.h"
-#include "race/folder_index.h"
 
 using namespace Qt::StringLiterals;
 
@@ -53,8 +53,7 @@ readRace(const FolderIndex& folder, const QString& zoPath, CalibrationRace& race
     }
     race.p = winChances(winOdds);
 
-    const auto resultPath = folder.resultPathOf(zoPath);
-    const QString path = resultPath ? *resultPath : raceResultPathOf(zoPath);
+    const QString path = folder.resultPathOf(zoPath).value_or(QString());
     if (path.isEmpty()) {
         return u"no_ks"_s;
     }

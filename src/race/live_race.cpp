@@ -16,8 +16,13 @@
 using namespace Qt::StringLiterals;
 
 LiveRace::LiveRace(RaceDisplay& display, QObject* parent)
+    : LiveRace(display, Timing{}, parent)
+{}
+
+LiveRace::LiveRace(RaceDisplay& display, Timing timing, QObject* parent)
     : QObject(parent)
     , m_display(display)
+    , m_timing(timing)
 {
     m_quiet.setSingleShot(true);
     connect(&m_quiet, &QTimer::timeout, this, &LiveRace::settle);
@@ -103,7 +108,7 @@ void LiveRace::watchFiles(const QStringList& paths)
 void LiveRace::fileChanged()
 {
     m_fileEvent = true;
-    m_quiet.start(kQuietMilliseconds);
+    m_quiet.start(m_timing.quiet);
 }
 
 void LiveRace::folderChanged()
@@ -112,7 +117,7 @@ void LiveRace::folderChanged()
     // Other files do not put off a reload that a change of the race's own is waiting for.
     m_folderEvent = true;
     if (!m_quiet.isActive()) {
-        m_quiet.start(kQuietMilliseconds);
+        m_quiet.start(m_timing.quiet);
     }
 }
 
@@ -143,6 +148,7 @@ void LiveRace::settle()
     const bool resultNew = resultStamp.exists && !(resultStamp == m_resultStamp);
     if (!m_fileEvent && zoStamp == m_zoStamp && uoStamp == m_uoStamp && !resultNew) {
         m_folderEvent = false; // other races' files
+        Q_EMIT settled();
         return;
     }
     watchFiles(presentOf({{zo, zoStamp}, {uo, uoStamp}, {result, resultStamp}}));
@@ -154,6 +160,7 @@ void LiveRace::settle()
         m_failing.invalidate();
         const QString gone = QFileInfo(zoStamp.exists ? uo : zo).fileName();
         setStatus(gone + u" が見つかりません。最後に読み込んだオッズを表示しています。"_s);
+        Q_EMIT settled();
         return;
     }
     // Read the files first without telling anyone: one caught half-written is tried again.
@@ -169,8 +176,9 @@ void LiveRace::settle()
         if (!m_failing.isValid()) {
             m_failing.start();
         }
-        if (m_failing.elapsed() < kRetryMilliseconds) {
-            m_quiet.start(kRetryStepMilliseconds);
+        if (m_failing.elapsed() < m_timing.retry) {
+            m_quiet.start(m_timing.retryStep);
+            Q_EMIT retrying();
             return;
         }
     }
@@ -187,6 +195,7 @@ void LiveRace::settle()
     if (m_display.refresh(relist)) {
         setStatus({});
     }
+    Q_EMIT settled();
 }
 
 void LiveRace::setStatus(const QString& text)

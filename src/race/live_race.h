@@ -27,7 +27,16 @@ public:
     static constexpr int kRetryMilliseconds = 3000;
     static constexpr int kRetryStepMilliseconds = 100;
 
+    /// The waits, in milliseconds (tests make them short).
+    struct Timing
+    {
+        int quiet = kQuietMilliseconds;
+        int retry = kRetryMilliseconds;
+        int retryStep = kRetryStepMilliseconds;
+    };
+
     explicit LiveRace(RaceDisplay& display, QObject* parent = nullptr);
+    LiveRace(RaceDisplay& display, Timing timing, QObject* parent = nullptr);
 
     /// The line shown about the race's files; empty when there is nothing to say.
     QString status() const { return m_status; }
@@ -35,6 +44,11 @@ public:
 Q_SIGNALS:
     /// The status line changed (empty: nothing to say any more).
     void statusChanged(const QString& text);
+    /// A file of the race did not read; it is tried again after a step.
+    void retrying();
+    /// The files were looked at after a quiet wait and nothing is pending: the race was
+    /// loaded again, or nothing of its own had changed, or a file is gone.
+    void settled();
 
 private:
     /// What a file looked like when the race was last read: a change of the folder reloads only
@@ -62,6 +76,7 @@ private:
     void setStatus(const QString& text);
 
     RaceDisplay& m_display;
+    Timing m_timing;
     QFileSystemWatcher m_watcher;
     QTimer m_quiet;
     QElapsedTimer m_failing;

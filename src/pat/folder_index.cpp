@@ -32,18 +32,22 @@ QString resultKey(QStringView name)
 
 } // namespace
 
-std::optional<FolderIndex> FolderIndex::read(const QString& folder)
+std::optional<FolderIndex> FolderIndex::read(const QString& folder,
+                                             const std::function<bool(const QString&)>& keep)
 {
-    const QFileInfo info(folder);
-    if (!info.isDir()) {
+    const QString listed = folder.isEmpty() ? u"."_s : folder;
+    if (!QFileInfo(listed).isDir()) {
         return std::nullopt;
     }
     FolderIndex index;
-    index.m_prefix = QDir(folder).path() + u'/';
-    const QDir dir(folder);
+    // The paths the callers hold start with the folder as they wrote it.
+    index.m_prefix = folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+    const QDir dir(listed);
     std::vector<std::pair<QString, ListedType>> entries;
-    listFolder(folder, [&entries](const QString& name, ListedType type) {
-        entries.emplace_back(name, type);
+    listFolder(folder, [&entries, &keep](const QString& name, ListedType type) {
+        if (!keep || keep(name)) {
+            entries.emplace_back(name, type);
+        }
     });
     // Ordinal order, so that "the first" of several matches is the readers' first.
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
@@ -75,6 +79,24 @@ std::optional<FolderIndex> FolderIndex::read(const QString& folder)
         }
     }
     return index;
+}
+
+std::optional<FolderIndex> FolderIndex::readForRace(const QString& zoPath)
+{
+    const QString folder = folderOfPath(zoPath);
+    const QString zo = folded(QStringView(zoPath).mid(folder.size()));
+    const QString uo = folded(QStringView(quinellaOddsPathOf(zoPath)).mid(folder.size()));
+    const QString de = folded(QStringView(raceCardPathOf(zoPath)).mid(folder.size()));
+    const QString result
+        = zo.size() > 3 ? resultKey(QString(u"Ks-" + zo.mid(3, 1) + u"??" + zo.mid(4))) : QString();
+    return read(folder, [&](const QString& name) {
+        // Most names of a season's folder are other races': their lengths already differ.
+        if (name.size() == zo.size()) {
+            const QString key = folded(name);
+            return key == zo || key == uo || key == de;
+        }
+        return !result.isEmpty() && name.size() == zo.size() + 2 && resultKey(name) == result;
+    });
 }
 
 std::optional<std::pair<QString, bool>> FolderIndex::find(const QString& path) const
@@ -111,4 +133,27 @@ std::optional<QString> FolderIndex::resultPathOf(const QString& zoPath) const
     }
     const auto found = m_resultByKey.constFind(resultKey(name));
     return found == m_resultByKey.cend() ? QString() : m_prefix + *found;
+}
+
+RaceFolderListing FolderIndex::listingOf(const QString& zoPath) const
+{
+    RaceFolderListing listing;
+    if (!zoPath.startsWith(m_prefix)) {
+        return listing;
+    }
+    listing.zoRegular = isRegular(zoPath.mid(m_prefix.size()));
+    const auto uo = find(quinellaOddsPathOf(zoPath));
+    const auto de = find(raceCardPathOf(zoPath));
+    if (uo) {
+        listing.uoPath = uo->first;
+        listing.uoRegular = uo->second;
+    }
+    if (de) {
+        listing.dePath = de->first;
+        listing.deRegular = de->second;
+    }
+    // Both looked up here: one the listing lacks is not searched for again.
+    listing.siblingsFound = uo.has_value() && de.has_value();
+    listing.resultPath = resultPathOf(zoPath).value_or(QString());
+    return listing;
 }
