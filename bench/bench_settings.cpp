@@ -32,7 +32,7 @@ QString populatedIni()
         store.setPatFolder(u"/srv/pat"_s);
         store.writeInteger16(SettingsKey::DetectVal, {}, 1, 5);
         for (int horse = 1; horse <= 18; ++horse) {
-            store.writeInteger32(SettingsKey::HorseNoColor, {}, horse, 16777215);
+            store.writeInteger32(SettingsKey::HorseNoColour, {}, horse, 16777215);
         }
         for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
             for (int level = 1; level <= 5; ++level) {
@@ -41,16 +41,16 @@ QString populatedIni()
                 store.writeText(SettingsKey::DispChar, bet, level, u"◎"_s);
             }
             store.writeInteger16(SettingsKey::DispSign, bet, 1, 0);
-            store.writeInteger32(SettingsKey::PlusColor, bet, 1, 0);
-            store.writeInteger32(SettingsKey::MinusColor, bet, 1, 255);
-            store.writeFlag(SettingsKey::IsIdealLimit, bet, 1, true);
-            store.writeFlag(SettingsKey::IsRealLimit, bet, 1, true);
-            store.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, true);
-            store.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, true);
-            store.writeSingle(SettingsKey::IdealLimit, bet, 1, 1000.0F);
-            store.writeSingle(SettingsKey::RealLimit, bet, 1, 300.0F);
-            store.writeSingle(SettingsKey::TanRatioLimit, bet, 1, 0.04F);
-            store.writeSingle(SettingsKey::FukuRatioLimit, bet, 1, 0.05F);
+            store.writeInteger32(SettingsKey::PlusColour, bet, 1, 0);
+            store.writeInteger32(SettingsKey::MinusColour, bet, 1, 255);
+            store.writeFlag(SettingsKey::IsTheoreticalLimit, bet, 1, true);
+            store.writeFlag(SettingsKey::IsActualLimit, bet, 1, true);
+            store.writeFlag(SettingsKey::IsWinRatioLimit, bet, 1, true);
+            store.writeFlag(SettingsKey::IsPlaceRatioLimit, bet, 1, true);
+            store.writeSingle(SettingsKey::TheoreticalLimit, bet, 1, 1000.0F);
+            store.writeSingle(SettingsKey::ActualLimit, bet, 1, 300.0F);
+            store.writeSingle(SettingsKey::WinRatioLimit, bet, 1, 0.04F);
+            store.writeSingle(SettingsKey::PlaceRatioLimit, bet, 1, 0.05F);
         }
         return file;
     }();
@@ -63,7 +63,7 @@ int readRun(const SettingsStore& store)
 {
     int sum = 0;
     for (int horse = 1; horse <= 18; ++horse) {
-        sum += store.readInteger32(SettingsKey::HorseNoColor, {}, horse).value_or(0) & 1;
+        sum += store.readInteger32(SettingsKey::HorseNoColour, {}, horse).value_or(0) & 1;
     }
     sum += store.readInteger16(SettingsKey::DetectVal).value_or(0);
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
@@ -73,17 +73,17 @@ int readRun(const SettingsStore& store)
             sum += static_cast<int>(store.readText(SettingsKey::DispChar, bet, level).size());
         }
         sum += store.readInteger16(SettingsKey::DispSign, bet).value_or(0);
-        sum += store.readInteger32(SettingsKey::PlusColor, bet).value_or(0) & 1;
-        sum += store.readInteger32(SettingsKey::MinusColor, bet).value_or(0) & 1;
-        sum += store.readFlag(SettingsKey::IsIdealLimit, bet).value_or(false);
-        sum += store.readFlag(SettingsKey::IsRealLimit, bet).value_or(false);
-        sum += store.readFlag(SettingsKey::IsTanRatioLimit, bet).value_or(false);
-        sum += store.readFlag(SettingsKey::IsFukuRatioLimit, bet).value_or(false);
-        sum += static_cast<int>(store.readSingle(SettingsKey::IdealLimit, bet).value_or(0));
-        sum += static_cast<int>(store.readSingle(SettingsKey::RealLimit, bet).value_or(0));
-        sum += static_cast<int>(store.readSingle(SettingsKey::TanRatioLimit, bet).value_or(0)
+        sum += store.readInteger32(SettingsKey::PlusColour, bet).value_or(0) & 1;
+        sum += store.readInteger32(SettingsKey::MinusColour, bet).value_or(0) & 1;
+        sum += store.readFlag(SettingsKey::IsTheoreticalLimit, bet).value_or(false);
+        sum += store.readFlag(SettingsKey::IsActualLimit, bet).value_or(false);
+        sum += store.readFlag(SettingsKey::IsWinRatioLimit, bet).value_or(false);
+        sum += store.readFlag(SettingsKey::IsPlaceRatioLimit, bet).value_or(false);
+        sum += static_cast<int>(store.readSingle(SettingsKey::TheoreticalLimit, bet).value_or(0));
+        sum += static_cast<int>(store.readSingle(SettingsKey::ActualLimit, bet).value_or(0));
+        sum += static_cast<int>(store.readSingle(SettingsKey::WinRatioLimit, bet).value_or(0)
                                 * 100);
-        sum += static_cast<int>(store.readSingle(SettingsKey::FukuRatioLimit, bet).value_or(0)
+        sum += static_cast<int>(store.readSingle(SettingsKey::PlaceRatioLimit, bet).value_or(0)
                                 * 100);
     }
     return sum;

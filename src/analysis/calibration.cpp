@@ -113,10 +113,8 @@ DiscountFit fitDiscount(const std::vector<CalibrationRace>& races)
     return fit;
 }
 
-std::vector<CalibrationBin> calibrationTable(const std::vector<CalibrationRace>& races,
-                                             CalibrationBet bet,
-                                             double lambda,
-                                             double tau)
+std::vector<CalibrationBin>
+calibrationTable(const std::vector<CalibrationRace>& races, BetType bet, double lambda, double tau)
 {
     struct Pair
     {
@@ -128,8 +126,7 @@ std::vector<CalibrationBin> calibrationTable(const std::vector<CalibrationRace>&
         const OrderingModel model(
             std::span(race.p.data(), static_cast<std::size_t>(race.runners) + 1), lambda, tau);
         const auto placed = [&race, bet](int h) {
-            return h == race.first || h == race.second
-                   || (bet == CalibrationBet::Wide && h == race.third);
+            return h == race.first || h == race.second || (bet == BetType::Wide && h == race.third);
         };
         for (int a = 1; a < race.runners; ++a) {
             if (race.p[static_cast<std::size_t>(a)] <= 0.0) {
@@ -139,8 +136,8 @@ std::vector<CalibrationBin> calibrationTable(const std::vector<CalibrationRace>&
                 if (race.p[static_cast<std::size_t>(b)] <= 0.0) {
                     continue;
                 }
-                const double p = bet == CalibrationBet::Quinella ? model.firstTwo(a, b)
-                                                                 : model.firstThree(a, b);
+                const double p
+                    = bet == BetType::Quinella ? model.firstTwo(a, b) : model.firstThree(a, b);
                 pairs.push_back({p, placed(a) && placed(b)});
             }
         }

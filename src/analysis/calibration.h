@@ -8,12 +8,13 @@
 #include <QtGlobal>
 
 #include "analysis/ordering_model.h"
+#include "base/bet_type.h"
 
 /// One race as a calibration sees it: the win chances (from the win odds, normalised) and its
 /// first three finishers.
 struct CalibrationRace
 {
-    std::array<double, OrderingModel::kMaxHorses + 1> p{};
+    std::array<double, kMaxRunners + 1> p{};
     int runners = 0; ///< horse numbers 1 to runners
     int first = 0;
     int second = 0;
@@ -38,8 +39,6 @@ double orderLogLikelihood(const std::vector<CalibrationRace>& races, double lamb
 /// so each is one concave one-dimensional problem, solved by Newton's method.
 DiscountFit fitDiscount(const std::vector<CalibrationRace>& races);
 
-enum class CalibrationBet { Quinella, Wide };
-
 /// One bin of a calibration table: the pairs whose predicted chance lies in [lo, hi).
 struct CalibrationBin
 {
@@ -56,7 +55,5 @@ struct CalibrationBin
 /// Ten bins at the deciles of the predicted chances of every pair of the races (quinella: the
 /// pair finishes first and second; wide: both in the first three), contiguous from 0 to 1, under
 /// the model with λ and τ.
-std::vector<CalibrationBin> calibrationTable(const std::vector<CalibrationRace>& races,
-                                             CalibrationBet bet,
-                                             double lambda,
-                                             double tau);
+std::vector<CalibrationBin>
+calibrationTable(const std::vector<CalibrationRace>& races, BetType bet, double lambda, double tau);

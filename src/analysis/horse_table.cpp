@@ -52,7 +52,7 @@ QString horseColumnName(HorseColumn column)
 
 HorseTable::HorseTable()
 {
-    for (int k = 1; k <= kRows; ++k) {
+    for (int k = 1; k <= kMaxRunners; ++k) {
         at(HorseColumn::PopularityRank, k) = Cell::integer(k);
     }
 }
@@ -200,7 +200,7 @@ int HorseTable::getHorseCount() const
     // The label's text read back as a 16-bit count; rows beyond the table cannot hold data.
     const bool fits = m_runners && *m_runners >= std::numeric_limits<qint16>::min()
                       && *m_runners <= std::numeric_limits<qint16>::max();
-    return fits ? qBound(0, *m_runners, kRows) : 0;
+    return fits ? qBound(0, *m_runners, kMaxRunners) : 0;
 }
 
 bool HorseTable::isScratched(int row) const
@@ -285,7 +285,7 @@ void HorseTable::clearDerived()
     m_placeOrder.fill(0);
 }
 
-void HorseTable::rankRows(HorseColumn column, const std::array<double, kRows + 1>& values)
+void HorseTable::rankRows(HorseColumn column, const std::array<double, kMaxRunners + 1>& values)
 {
     // Rank = 1 + rows with a smaller value + earlier rows with the same value.
     const int n = getHorseCount();
@@ -306,7 +306,7 @@ void HorseTable::computeDerived()
 {
     const int n = getHorseCount();
     // Win popularity: lower odds first, equal odds by horse number, scratched (9999.9) last.
-    std::array<double, kRows + 1> values{};
+    std::array<double, kMaxRunners + 1> values{};
     for (int i = 1; i <= n; ++i) {
         values[static_cast<std::size_t>(i)] = getWinOddsValue(i);
     }
@@ -387,7 +387,7 @@ void HorseTable::colourHorseNumbers(const std::function<qint32(int)>& colourOf)
         const qint32 c = colourOf(horseNo.shownInteger());
         return CellColours{c, c ^ kWhiteSetting};
     };
-    for (int k = 1; k <= kRows; ++k) {
+    for (int k = 1; k <= kMaxRunners; ++k) {
         const bool used = k <= n;
         m_colours[0][static_cast<std::size_t>(k - 1)]
             = used ? colour(at(HorseColumn::WinOrderHorseNo, k)) : CellColours{};

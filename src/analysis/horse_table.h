@@ -64,8 +64,6 @@ struct CellColours
 class HorseTable final
 {
 public:
-    static constexpr int kRows = 18;
-
     HorseTable();
 
     /// The text shown in a cell.
@@ -137,14 +135,15 @@ private:
     /// The file field and horse a cell shows; field FieldCount when it shows none.
     std::pair<FileField, int> fileFieldOf(HorseColumn column, int row) const;
     int findRankRow(HorseColumn column, int rank) const;
-    void rankRows(HorseColumn column, const std::array<double, kRows + 1>& values);
+    void rankRows(HorseColumn column, const std::array<double, kMaxRunners + 1>& values);
 
-    std::array<Runner, kRows> m_horses;
-    std::array<std::array<Cell, kRows>, static_cast<int>(HorseColumn::ColumnCount)> m_cells;
+    std::array<Runner, kMaxRunners> m_horses;
+    std::array<std::array<Cell, kMaxRunners>, static_cast<int>(HorseColumn::ColumnCount)> m_cells;
     // The horse shown in each row of blocks B and C (0: none).
-    std::array<int, kRows + 1> m_winOrder{};
-    std::array<int, kRows + 1> m_placeOrder{};
-    // Colours of TanHorseNo/Name (index 0) and FukuHorseNo/Name (index 1), per row.
-    std::array<std::array<CellColours, kRows>, 2> m_colours;
+    std::array<int, kMaxRunners + 1> m_winOrder{};
+    std::array<int, kMaxRunners + 1> m_placeOrder{};
+    // Colours of the win-order horse number and name (index 0) and of the place-order ones
+    // (index 1), per row.
+    std::array<std::array<CellColours, kMaxRunners>, 2> m_colours;
     std::optional<int> m_runners;
 };

@@ -5,7 +5,7 @@
 #include <cmath>
 
 OrderingModel::OrderingModel(std::span<const double> p, double lambda, double tau)
-    : m_n(static_cast<int>(std::min<std::size_t>(p.size(), kMaxHorses + 1)) - 1)
+    : m_n(static_cast<int>(std::min<std::size_t>(p.size(), kMaxRunners + 1)) - 1)
 {
     for (int h = 1; h <= m_n; ++h) {
         const double chance = p[static_cast<std::size_t>(h)];
@@ -67,9 +67,9 @@ double OrderingModel::logChanceOfOrder(int first, int second, int third) const
            + std::log(m_r[k] / (m_rSum - m_r[i] - m_r[j]));
 }
 
-std::array<double, OrderingModel::kMaxHorses + 1> winChances(std::span<const double> odds)
+std::array<double, kMaxRunners + 1> winChances(std::span<const double> odds)
 {
-    std::array<double, OrderingModel::kMaxHorses + 1> p{};
+    std::array<double, kMaxRunners + 1> p{};
     double sum = 0.0;
     const std::size_t n = std::min<std::size_t>(odds.size(), p.size());
     for (std::size_t h = 1; h < n; ++h) {

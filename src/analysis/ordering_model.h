@@ -4,6 +4,8 @@
 #include <array>
 #include <span>
 
+#include "base/runners.h"
+
 /// Finishing-order chances of a race under the discounted Harville model: the first place goes
 /// to horse i with chance p_i; the second, among the others, in proportion to p^λ; the third in
 /// proportion to p^τ. λ = τ = 1 is Harville. Horses are numbered from 1; a chance of 0 (a
@@ -11,8 +13,6 @@
 class OrderingModel
 {
 public:
-    static constexpr int kMaxHorses = 18;
-
     /// `p[h]` for horses 1 to n (p[0] unused), normalised to sum 1 over the horses that run.
     OrderingModel(std::span<const double> p, double lambda, double tau);
 
@@ -28,13 +28,13 @@ private:
     double ordered(int a, int b) const;
 
     int m_n = 0;
-    std::array<double, kMaxHorses + 1> m_p{};
-    std::array<double, kMaxHorses + 1> m_q{}; // p^λ
-    std::array<double, kMaxHorses + 1> m_r{}; // p^τ
+    std::array<double, kMaxRunners + 1> m_p{};
+    std::array<double, kMaxRunners + 1> m_q{}; // p^λ
+    std::array<double, kMaxRunners + 1> m_r{}; // p^τ
     double m_qSum = 0.0;
     double m_rSum = 0.0;
 };
 
 /// Win chances from win odds: 1 / odds over the horses whose odds are a positive number,
 /// normalised to sum 1; 0 for the others. `odds[h]` for horses 1 to n; 0 or less means none.
-std::array<double, OrderingModel::kMaxHorses + 1> winChances(std::span<const double> odds);
+std::array<double, kMaxRunners + 1> winChances(std::span<const double> odds);

@@ -155,8 +155,8 @@ struct Rules
 {
     bool positiveOnly = false;
     bool negativeOnly = false;
-    float idealLimit = std::numeric_limits<float>::infinity();
-    float realLimit = std::numeric_limits<float>::infinity();
+    float theoreticalLimit = std::numeric_limits<float>::infinity();
+    float actualLimit = std::numeric_limits<float>::infinity();
     std::optional<float> winRatioLimit;
     std::optional<float> placeRatioLimit;
     std::array<float, 5> low{};
@@ -164,14 +164,14 @@ struct Rules
     std::array<bool, 5> level{};
 
     explicit Rules(const JudgeSettings& s)
-        : positiveOnly(s.dispSign == 1)
-        , negativeOnly(s.dispSign == 2)
+        : positiveOnly(s.markedSigns == 1)
+        , negativeOnly(s.markedSigns == 2)
     {
-        if (s.isIdealLimit == true && s.idealLimit) {
-            idealLimit = *s.idealLimit;
+        if (s.isTheoreticalLimit == true && s.theoreticalLimit) {
+            theoreticalLimit = *s.theoreticalLimit;
         }
-        if (s.isRealLimit == true && s.realLimit) {
-            realLimit = *s.realLimit;
+        if (s.isActualLimit == true && s.actualLimit) {
+            actualLimit = *s.actualLimit;
         }
         if (s.isWinRatioLimit == true) {
             winRatioLimit = s.winRatioLimit;
@@ -180,9 +180,9 @@ struct Rules
             placeRatioLimit = s.placeRatioLimit;
         }
         for (std::size_t k = 0; k < level.size(); ++k) {
-            level[k] = s.detectMin[k] && s.detectMax[k];
-            low[k] = level[k] ? static_cast<float>(*s.detectMin[k]) : 0.0F;
-            high[k] = level[k] ? static_cast<float>(*s.detectMax[k]) : 0.0F;
+            level[k] = s.bandLow[k] && s.bandHigh[k];
+            low[k] = level[k] ? static_cast<float>(*s.bandLow[k]) : 0.0F;
+            high[k] = level[k] ? static_cast<float>(*s.bandHigh[k]) : 0.0F;
         }
     }
 
@@ -199,7 +199,7 @@ struct Rules
             return false;
         }
         // An ideal or real limit that is off is infinite: no finite value reaches it.
-        if (t >= idealLimit || a >= realLimit) {
+        if (t >= theoreticalLimit || a >= actualLimit) {
             return false;
         }
         if (winRatioLimit && belowRatioLimit(winA, winB, *winRatioLimit)) {
@@ -226,7 +226,6 @@ struct Rules
 // odds in tenths order as their texts read back do; with the row below, each key is unique.
 void rankByActualOdds(std::vector<PairRow>& rows)
 {
-    constexpr qint64 kScratchedUnits = 999'999; // "99999.9"
     std::vector<quint64> order;
     order.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -242,7 +241,7 @@ void rankByActualOdds(std::vector<PairRow>& rows)
     for (std::size_t k = 0; k < order.size(); ++k) {
         const auto r = static_cast<std::size_t>(order[k] & 0xFFFF);
         const auto units = static_cast<qint64>(order[k] >> 16);
-        rows[r][PopularityColumn] = units == kScratchedUnits
+        rows[r][PopularityColumn] = units == kMissingTenths
                                         ? Cell::lastingText(kScratched)
                                         : Cell::integer(static_cast<int>(k) + 1);
     }
@@ -304,13 +303,13 @@ void judgePairs(const HorseTable& table,
         return chance > 0.0 && std::isfinite(t) ? t : kNone;
     };
 
-    const auto& marks = settings.dispChar;
+    const auto& marks = settings.marks;
     const Rules rules(settings);
     const auto colourOf = [](const std::optional<qint32>& setting) -> QRgb {
         return setting ? colourFromSetting(*setting).rgba() : 0;
     };
-    const QRgb plusColour = colourOf(settings.plusColor);
-    const QRgb minusColour = colourOf(settings.minusColor);
+    const QRgb plusColour = colourOf(settings.plusColour);
+    const QRgb minusColour = colourOf(settings.minusColour);
 
     rows.clear();
     rows.reserve(static_cast<std::size_t>(std::max(0, n * (n - 1) / 2)));

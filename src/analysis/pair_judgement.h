@@ -14,8 +14,10 @@
 class HorseTable;
 struct QuinellaOddsRecord;
 
-/// The value stored for a missing theoretical or actual value (a scratched horse or pair).
+/// The value stored for a missing theoretical or actual value (a scratched horse or pair), and
+/// the same value as its shown tenths.
 inline constexpr float kMissingValue = 99999.9F;
+inline constexpr qint64 kMissingTenths = 999'999;
 
 /// Judges every pair of the race for one bet type and returns the rows of its pair list, in pair
 /// order (1,2), (1,3) … (n−1,n): theoretical value from the win (quinella) or place (wide)

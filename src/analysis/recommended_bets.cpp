@@ -119,8 +119,8 @@ void markHits(const std::vector<HitKey>& keys,
             lastKeyOfPair[static_cast<std::size_t>(key.target.pairIndex())] = &key;
         }
     }
-    for (PairList* grid : {&quinella, &wide}) {
-        const auto& rows = grid->rows();
+    for (PairList* list : {&quinella, &wide}) {
+        const auto& rows = list->rows();
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Cell& label = rows[r][LabelColumn];
             const HitKey* last = nullptr;
@@ -134,7 +134,7 @@ void markHits(const std::vector<HitKey>& keys,
                 }
             }
             if (last != nullptr) {
-                grid->setLabelBackground(static_cast<int>(r),
+                list->setLabelBackground(static_cast<int>(r),
                                          last->first ? qRgb(255, 0, 0) : qRgb(0, 255, 0));
             }
         }

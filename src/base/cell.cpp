@@ -96,7 +96,7 @@ int writeSingleOfText(QStringView text, char* out)
 
 namespace {
 
-constexpr int kLabelNumbers = Cell::kMaxPairNumber + 1;
+constexpr int kLabelNumbers = kMaxRunners + 1;
 
 // Labels repeat in every race, so they are made once.
 const std::array<QString, kLabelNumbers * kLabelNumbers>& pairLabels()

@@ -10,6 +10,7 @@
 
 #include "base/display_format.h"
 #include "base/number_text.h"
+#include "base/runners.h"
 
 /// How a cell shows its value.
 enum class CellForm : quint8 {
@@ -51,17 +52,16 @@ public:
         return cell;
     }
     static Cell integer(int value) { return number(static_cast<double>(value), CellForm::Integer); }
-    /// The label of the pair of horses a and b, 1 ≤ a < b ≤ kMaxPairNumber, shown " a- b".
+    /// The label of the pair of horses a and b, 1 ≤ a < b ≤ kMaxRunners, shown " a- b".
     static Cell pairLabel(int a, int b)
     {
-        Q_ASSERT(a >= 1 && a < b && b <= kMaxPairNumber);
+        Q_ASSERT(a >= 1 && a < b && b <= kMaxRunners);
         static const QString* const labels = pairLabelTexts();
         Cell cell;
-        cell.m_text = labels + a * (kMaxPairNumber + 1) + b;
+        cell.m_text = labels + a * (kMaxRunners + 1) + b;
         cell.m_form = CellForm::PairLabel;
         return cell;
     }
-    static constexpr int kMaxPairNumber = 18;
     /// The pair a·100 + b a pair-label text (trimmed) names; 0 when it names none.
     static int pairOfLabel(QStringView trimmedText);
 
@@ -78,14 +78,14 @@ public:
     bool isNumber() const { return m_form >= CellForm::Fixed1 && m_form <= CellForm::Integer; }
     /// The number as computed (not rounded to its form); 0 for a cell that is not a number.
     double value() const { return isNumber() ? m_value : 0.0; }
-    /// A pair label's place among all pair labels, a·(kMaxPairNumber + 1) + b, below
+    /// A pair label's place among all pair labels, a·(kMaxRunners + 1) + b, below
     /// kPairIndexCount; -1 for other cells. Cheap: for tables indexed by pair.
     int pairIndex() const
     {
         static const QString* const labels = pairLabelTexts();
         return m_form == CellForm::PairLabel ? static_cast<int>(m_text - labels) : -1;
     }
-    static constexpr int kPairIndexCount = (kMaxPairNumber + 1) * (kMaxPairNumber + 1);
+    static constexpr int kPairIndexCount = (kMaxRunners + 1) * (kMaxRunners + 1);
 
     /// The text shown.
     QString text() const;
@@ -189,7 +189,7 @@ private:
         // NOLINTNEXTLINE(bugprone-incorrect-roundings): exact here, as said above
         return static_cast<std::uint64_t>(product + 0.5);
     }
-    /// The labels of every pair, at a·(kMaxPairNumber + 1) + b.
+    /// The labels of every pair, at a·(kMaxRunners + 1) + b.
     static const QString* pairLabelTexts();
     bool hasText() const { return m_form == CellForm::Text || m_form == CellForm::PairLabel; }
     union

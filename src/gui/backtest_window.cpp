@@ -68,13 +68,8 @@ std::pair<BetType, int> lineOfRow(int row)
                               : std::pair{BetType::Wide, row - quinellaRows};
 }
 
-std::size_t betIndex(BetType bet)
-{
-    return bet == BetType::Quinella ? 0 : 1;
-}
-
 // A calibration table of the fit races: the bet type under Harville or under the fit.
-const CalibrationTable* fitTable(const CalibrationReport& report, CalibrationBet bet, bool discount)
+const CalibrationTable* fitTable(const CalibrationReport& report, BetType bet, bool discount)
 {
     for (const CalibrationTable& table : report.tables) {
         if (table.bet == bet && table.discount == discount && !table.test) {
@@ -342,8 +337,7 @@ QWidget* BacktestWindow::buildCalibrationPage()
     m_calibrationFit->setObjectName(u"lblCalibration"_s);
     m_calibrationBet = new QComboBox(calibrationPage);
     m_calibrationBet->setObjectName(u"cmbCalibrationBet"_s);
-    m_calibrationBet->addItems(
-        {backtestBetName(BetType::Quinella), backtestBetName(BetType::Wide)});
+    m_calibrationBet->addItems({betName(BetType::Quinella), betName(BetType::Wide)});
     m_saveCalibration = new QPushButton(u"較正の図を保存..."_s, calibrationPage);
     m_saveCalibration->setObjectName(u"btnSaveCalibrationChart"_s);
     m_saveCalibration->setMinimumSize(px(kButtonWidth), px(kButtonHeight));
@@ -655,7 +649,7 @@ void BacktestWindow::showReturnRates(BetType bet)
     m_rateAxis->setRange(
         0, std::max(highestRate * 1.05, std::min(highestUpper * 1.05, highestRate * 1.6)));
     m_rateAxis->applyNiceNumbers();
-    chart->setTitle(u"%1 回収率 (縦線は95%区間)"_s.arg(backtestBetName(bet)));
+    chart->setTitle(u"%1 回収率 (縦線は95%区間)"_s.arg(betName(bet)));
 }
 
 void BacktestWindow::showProfit(BetType bet, int group)
@@ -684,7 +678,7 @@ void BacktestWindow::showProfit(BetType bet, int group)
     m_profitAxis->setRange(static_cast<double>(low) - margin, static_cast<double>(high) + margin);
     m_profitAxis->applyNiceNumbers();
     m_profitView->chart()->setTitle(
-        u"%1 %2 累積収支"_s.arg(backtestBetName(bet), backtestGroupName(group)));
+        u"%1 %2 累積収支"_s.arg(betName(bet), backtestGroupName(group)));
 }
 
 void BacktestWindow::startCalibration()
@@ -734,8 +728,7 @@ void BacktestWindow::showCalibration()
     }
     const CalibrationReport& report = *m_calibration;
     const DiscountFit& fit = report.fit;
-    const auto bet
-        = m_calibrationBet->currentIndex() == 1 ? CalibrationBet::Wide : CalibrationBet::Quinella;
+    const auto bet = m_calibrationBet->currentIndex() == 1 ? BetType::Wide : BetType::Quinella;
 
     struct Model
     {

@@ -493,7 +493,7 @@ void MainWindow::buildControls()
                      false);
         }
         for (const auto& place : columns) {
-            for (int row = 1; row <= HorseTable::kRows; ++row) {
+            for (int row = 1; row <= kMaxRunners; ++row) {
                 m_cells[static_cast<std::size_t>(place.column)][static_cast<std::size_t>(row - 1)]
                     = addLabel(
                         parent,
@@ -512,7 +512,7 @@ void MainWindow::buildControls()
     frame->setGeometry(px(540), px(6660), px(7995), px(5235));
     addHorseBlock(frame, kFrameHeadings, kFrameColumns, kFrameHeadingTop, kFrameRowTop);
     QLabel* const* marks = m_cells[static_cast<std::size_t>(HorseColumn::Mark)].data();
-    for (int k = 0; k < HorseTable::kRows; ++k) {
+    for (int k = 0; k < kMaxRunners; ++k) {
         QPalette palette = marks[k]->palette();
         palette.setColor(QPalette::WindowText, Qt::red);
         marks[k]->setPalette(palette);
@@ -631,7 +631,7 @@ void MainWindow::render()
         const bool coloured
             = col == HorseColumn::WinOrderHorseNo || col == HorseColumn::WinOrderHorseName
               || col == HorseColumn::PlaceOrderHorseNo || col == HorseColumn::PlaceOrderHorseName;
-        for (int row = 1; row <= HorseTable::kRows; ++row) {
+        for (int row = 1; row <= kMaxRunners; ++row) {
             QLabel* label
                 = m_cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row - 1)];
             label->setText(table.text(col, row));

@@ -161,7 +161,7 @@ private:
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentBar = nullptr;
     QList<QAction*> m_recentActions;
-    std::array<std::array<QLabel*, HorseTable::kRows>, static_cast<int>(HorseColumn::ColumnCount)>
+    std::array<std::array<QLabel*, kMaxRunners>, static_cast<int>(HorseColumn::ColumnCount)>
         m_cells{};
     std::array<QPushButton*, 2> m_detail{};
     std::array<QPushButton*, 2> m_summary{};

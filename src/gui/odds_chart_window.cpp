@@ -117,8 +117,8 @@ void OddsChartWindow::redraw()
     const OddsHistory& history = m_display.history();
     std::vector<std::pair<QString, OddsHistory::Series>> lines;
     if (m_pair >= 0) {
-        const int a = m_pair / (Cell::kMaxPairNumber + 1);
-        const int b = m_pair % (Cell::kMaxPairNumber + 1);
+        const int a = m_pair / (kMaxRunners + 1);
+        const int b = m_pair % (kMaxRunners + 1);
         chart->setTitle(u"%1-%2"_s.arg(a).arg(b));
         lines.emplace_back(u"馬連"_s, history.pairSeries(BetType::Quinella, m_pair));
         lines.emplace_back(u"ﾜｲﾄﾞ"_s, history.pairSeries(BetType::Wide, m_pair));

@@ -62,11 +62,6 @@ QStringList items(std::span<const char16_t* const> texts)
     return list;
 }
 
-QString suffix(BetType bet)
-{
-    return bet == BetType::Quinella ? u"Uma"_s : u"Wide"_s;
-}
-
 QString indexed(const QString& name, int index)
 {
     return name + u'_' + QString::number(index);
@@ -214,7 +209,7 @@ void OptionsDialog::buildControls()
 
     // Horse-number colours: three columns of six.
     QGroupBox* colourFrame = frame(this, u"Frame2"_s, u"馬番別色分け"_s, {120, 2940, 4635, 2955});
-    for (int i = 0; i < kHorses; ++i) {
+    for (int i = 0; i < kMaxRunners; ++i) {
         const int column = i / 6;
         const int row = i % 6;
         label(colourFrame,
@@ -263,7 +258,7 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
 {
     const bool quinella = bet == BetType::Quinella;
     const int blockIndex = quinella ? 0 : 1;
-    const QString end = suffix(bet);
+    const QString end = betKeySuffix(bet);
     const auto label = [this, frame](const QString& name, const QString& text, int left, int top) {
         auto* l = new QLabel(text, frame);
         l->setObjectName(name);
@@ -291,13 +286,13 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
     for (int k = 0; k < kLevels; ++k) {
         const auto i = static_cast<std::size_t>(k);
         const int top = kLevelTops[k];
-        block.detectMin[i]
+        block.bandLow[i]
             = combo(indexed(u"cmbDetectMin"_s + end, k), levelItems, {360, top, 735, 300});
-        block.detectMax[i]
+        block.bandHigh[i]
             = combo(indexed(u"cmbDetectMax"_s + end, k), levelItems, {1560, top, 735, 300});
-        block.dispChar[i]
+        block.marks[i]
             = combo(indexed(u"cmbDispChar"_s + end, k), markItems, {3000, top, 675, 300});
-        for (QComboBox* c : {block.detectMin[i], block.detectMax[i], block.dispChar[i]}) {
+        for (QComboBox* c : {block.bandLow[i], block.bandHigh[i], block.marks[i]}) {
             c->setFont(fixed);
         }
         const int first = blockIndex * 15 + k * 3;
@@ -316,9 +311,9 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
         auto* option = new QRadioButton(QString::fromUtf16(signs[k]), signFrame);
         option->setObjectName(indexed(u"optDispSign"_s + end, k));
         option->setGeometry(place(signLefts[k], 300, signWidths[k], 300));
-        block.dispSign[static_cast<std::size_t>(k)] = option;
+        block.markedSigns[static_cast<std::size_t>(k)] = option;
     }
-    block.dispSign[0]->setChecked(true);
+    block.markedSigns[0]->setChecked(true);
 
     auto* colourFrame = new QGroupBox(u"表示色"_s, frame);
     colourFrame->setObjectName(indexed(u"Frame6"_s, blockIndex));
@@ -331,9 +326,9 @@ void OptionsDialog::buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& blo
     };
     colourLabel(quinella ? 19 : 20, u"＋値"_s, 480);
     colourLabel(quinella ? 18 : 21, u"－値"_s, 2220);
-    block.dispColor[0]
+    block.signColours[0]
         = addColourButton(colourFrame, indexed(u"btnDispColor"_s + end, 0), {1080, 300, 615, 375});
-    block.dispColor[1]
+    block.signColours[1]
         = addColourButton(colourFrame, indexed(u"btnDispColor"_s + end, 1), {2820, 300, 615, 375});
 
     // The quinella block spells its ratio captions with 指示, the wide block with 支持.
@@ -494,24 +489,25 @@ void OptionsDialog::setValues(const OptionsValues& values)
     // replace the stored folder by another drive's folder.
     setFolderListPath(m_patFolder->text());
     selectDriveOf(m_patFolder->text());
-    for (std::size_t i = 0; i < kHorses; ++i) {
+    for (std::size_t i = 0; i < kMaxRunners; ++i) {
         setButtonColour(m_horseColours[i], values.horseColours[i]);
     }
-    m_popularDiff->setCurrentIndex(values.detectVal - 1);
+    m_popularDiff->setCurrentIndex(values.popularityThreshold - 1);
     for (const auto& [bet, block] :
          {std::pair{BetType::Quinella, &m_quinella}, std::pair{BetType::Wide, &m_wide}}) {
         const OptionsValues::Judge& judge = values.of(bet);
         for (std::size_t i = 0; i < kLevels; ++i) {
-            block->detectMin[i]->setEditText(judge.detectMin[i]);
-            block->detectMax[i]->setEditText(judge.detectMax[i]);
-            block->dispChar[i]->setEditText(judge.dispChar[i]);
+            block->bandLow[i]->setEditText(judge.bandLow[i]);
+            block->bandHigh[i]->setEditText(judge.bandHigh[i]);
+            block->marks[i]->setEditText(judge.marks[i]);
         }
         // A sign outside the three choices leaves the buttons as they are.
-        if (judge.dispSign >= 0 && judge.dispSign < static_cast<int>(block->dispSign.size())) {
-            block->dispSign[static_cast<std::size_t>(judge.dispSign)]->setChecked(true);
+        if (judge.markedSigns >= 0
+            && judge.markedSigns < static_cast<int>(block->markedSigns.size())) {
+            block->markedSigns[static_cast<std::size_t>(judge.markedSigns)]->setChecked(true);
         }
-        setButtonColour(block->dispColor[0], judge.plusColour);
-        setButtonColour(block->dispColor[1], judge.minusColour);
+        setButtonColour(block->signColours[0], judge.plusColour);
+        setButtonColour(block->signColours[1], judge.minusColour);
         for (std::size_t i = 0; i < kLimits; ++i) {
             block->limitOn[i]->setChecked(judge.limitOn[i]);
             block->limit[i]->setEditText(judge.limit[i]);
@@ -523,26 +519,26 @@ OptionsValues OptionsDialog::values() const
 {
     OptionsValues values;
     values.patFolder = m_patFolder->text();
-    for (std::size_t i = 0; i < kHorses; ++i) {
+    for (std::size_t i = 0; i < kMaxRunners; ++i) {
         values.horseColours[i] = buttonColour(m_horseColours[i]);
     }
-    values.detectVal = static_cast<qint16>(m_popularDiff->currentIndex() + 1);
+    values.popularityThreshold = static_cast<qint16>(m_popularDiff->currentIndex() + 1);
     for (const auto& [bet, block] :
          {std::pair{BetType::Quinella, &m_quinella}, std::pair{BetType::Wide, &m_wide}}) {
         OptionsValues::Judge& judge = values.of(bet);
         for (std::size_t i = 0; i < kLevels; ++i) {
-            judge.detectMin[i] = block->detectMin[i]->currentText();
-            judge.detectMax[i] = block->detectMax[i]->currentText();
-            judge.dispChar[i] = block->dispChar[i]->currentText();
+            judge.bandLow[i] = block->bandLow[i]->currentText();
+            judge.bandHigh[i] = block->bandHigh[i]->currentText();
+            judge.marks[i] = block->marks[i]->currentText();
         }
-        judge.dispSign = -1;
-        for (std::size_t k = 0; k < block->dispSign.size(); ++k) {
-            if (block->dispSign[k]->isChecked()) {
-                judge.dispSign = static_cast<int>(k);
+        judge.markedSigns = -1;
+        for (std::size_t k = 0; k < block->markedSigns.size(); ++k) {
+            if (block->markedSigns[k]->isChecked()) {
+                judge.markedSigns = static_cast<int>(k);
             }
         }
-        judge.plusColour = buttonColour(block->dispColor[0]);
-        judge.minusColour = buttonColour(block->dispColor[1]);
+        judge.plusColour = buttonColour(block->signColours[0]);
+        judge.minusColour = buttonColour(block->signColours[1]);
         for (std::size_t i = 0; i < kLimits; ++i) {
             judge.limitOn[i] = block->limitOn[i]->isChecked();
             judge.limit[i] = block->limit[i]->currentText();
@@ -583,8 +579,8 @@ bool OptionsDialog::validateInput()
     m_sink.message(failure->message, OptionsValues::messageTitle(), MessageIcon::Warning);
     const JudgeBlock& block = failure->field.bet == BetType::Quinella ? m_quinella : m_wide;
     const auto row = static_cast<std::size_t>(failure->field.row);
-    QComboBox* box = failure->field.box == OptionsValues::Field::DetectMin   ? block.detectMin[row]
-                     : failure->field.box == OptionsValues::Field::DetectMax ? block.detectMax[row]
+    QComboBox* box = failure->field.box == OptionsValues::Field::DetectMin   ? block.bandLow[row]
+                     : failure->field.box == OptionsValues::Field::DetectMax ? block.bandHigh[row]
                                                                              : block.limit[row];
     box->setFocus(Qt::OtherFocusReason);
     if (box->lineEdit() != nullptr) {

@@ -38,7 +38,6 @@ public:
 
     static constexpr int kLevels = OptionsValues::kLevels;
     static constexpr int kLimits = OptionsValues::kLimits;
-    static constexpr int kHorses = OptionsValues::kHorses;
 
     OptionsDialog(SettingsStore& settings, MessageSink& sink, QWidget* parent = nullptr);
     ~OptionsDialog() override;
@@ -74,11 +73,11 @@ public:
 private:
     struct JudgeBlock
     {
-        std::array<QComboBox*, kLevels> detectMin{};
-        std::array<QComboBox*, kLevels> detectMax{};
-        std::array<QComboBox*, kLevels> dispChar{};
-        std::array<QRadioButton*, 3> dispSign{};
-        std::array<QPushButton*, 2> dispColor{}; // plus, minus
+        std::array<QComboBox*, kLevels> bandLow{};
+        std::array<QComboBox*, kLevels> bandHigh{};
+        std::array<QComboBox*, kLevels> marks{};
+        std::array<QRadioButton*, 3> markedSigns{};
+        std::array<QPushButton*, 2> signColours{}; // plus, minus
         std::array<QCheckBox*, kLimits> limitOn{};
         std::array<QComboBox*, kLimits> limit{};
     };
@@ -117,7 +116,7 @@ private:
     QTreeView* m_folders = nullptr;
     QFileSystemModel* m_folderModel = nullptr;
     QString m_folderPath;
-    std::array<QPushButton*, kHorses> m_horseColours{};
+    std::array<QPushButton*, kMaxRunners> m_horseColours{};
     QComboBox* m_popularDiff = nullptr;
     JudgeBlock m_quinella;
     JudgeBlock m_wide;

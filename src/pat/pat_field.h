@@ -8,10 +8,8 @@
 #include <QString>
 #include <QStringView>
 
+#include "base/runners.h"
 #include "pat/shift_jis.h"
-
-/// A race has at most this many runners; records have this many horse slots.
-inline constexpr int kMaxRunners = 18;
 
 /// One fixed-width field of a PAT record: the decoded text padded with blanks to exactly N
 /// characters. A field of N bytes never decodes to more than N characters, so nothing is cut.

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "analysis/pair_judgement.h"
 #include "base/message_sink.h"
 #include "base/number_text.h"
 #include "pat/folder_index.h"
@@ -44,11 +45,6 @@ QString skipCauseText(SkipCause cause)
         return u"ﾜｲﾄﾞの払戻が無い"_s;
     }
     return {};
-}
-
-QString backtestBetName(BetType bet)
-{
-    return bet == BetType::Quinella ? u"馬連"_s : u"ﾜｲﾄﾞ"_s;
 }
 
 namespace {
@@ -83,8 +79,6 @@ Payouts payoutsOf(const std::array<PayoutSlot<W>, N>& slots)
     return payouts;
 }
 
-constexpr qint64 kScratchedTenths = 999'999; // "99999.9"
-
 // Whether a pair is a bet: it has actual odds and is not scratched.
 bool isBet(const PairRow& row)
 {
@@ -93,7 +87,7 @@ bool isBet(const PairRow& row)
         return false;
     }
     const auto units = actual.shownUnits();
-    return !(units && *units == kScratchedTenths);
+    return !(units && *units == kMissingTenths);
 }
 
 void add(GroupTally& tally, qint64 payout, bool hit)
@@ -111,7 +105,7 @@ void tallyRace(const RaceDisplay& display,
                RaceTally& tally,
                CsvBytes* pairs)
 {
-    const PairList& grid = bet == BetType::Quinella ? display.quinellaList() : display.wideList();
+    const PairList& list = display.pairList(bet);
     const auto payoutOf = [&payouts](QStringView label, bool* hit) {
         qint64 yen = 0;
         *hit = false;
@@ -123,15 +117,15 @@ void tallyRace(const RaceDisplay& display,
         }
         return yen;
     };
-    const QString betName = backtestBetName(bet);
-    for (const PairRow& row : grid.rows()) {
+    const QString name = betName(bet);
+    for (const PairRow& row : list.rows()) {
         const QStringView label = row[LabelColumn].textValue().trimmed();
         bool hit = false;
         const qint64 payout = payoutOf(label, &hit);
         if (pairs != nullptr) {
             CsvLine(*pairs)
                 .text(zoName)
-                .text(betName)
+                .text(name)
                 .cellText(row[LabelColumn])
                 .single(row[TheoreticalColumn])
                 .single(row[ActualColumn])
@@ -171,7 +165,7 @@ void tallyRace(const RaceDisplay& display,
         if (Cell::pairOfLabel(label) == 0) {
             continue; // "該当無し", "見送りレース"
         }
-        for (const PairRow& row : grid.rows()) {
+        for (const PairRow& row : list.rows()) {
             if (row[LabelColumn].textValue().trimmed() != label) {
                 continue;
             }
@@ -443,7 +437,7 @@ QStringList summaryValues(BetType bet, int group, const GroupSummary& line)
     const auto rate = [](const std::optional<qint64>& tenths) {
         return tenths ? tenthsText(*tenths) : QString();
     };
-    return {backtestBetName(bet),
+    return {betName(bet),
             backtestGroupName(group),
             QString::number(line.races),
             QString::number(line.bets),
@@ -461,7 +455,7 @@ template<typename Visit>
 void forEachLine(const BacktestReport& report, Visit visit)
 {
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
-        const auto& result = report.bets[bet == BetType::Quinella ? 0 : 1];
+        const auto& result = report.bets[betIndex(bet)];
         std::vector<GroupSummary> empty(static_cast<std::size_t>(backtestGroupCount(bet)));
         const auto& lines = result.lines.empty() ? empty : result.lines;
         for (int g = 0; g < backtestGroupCount(bet); ++g) {

@@ -65,9 +65,6 @@ BacktestReport runBacktest(const BacktestRequest& request,
                            const std::function<void(qint64 done, qint64 total)>& progress = {},
                            const std::atomic<bool>* cancel = nullptr);
 
-/// The bet type's name in the reports ("馬連", "ﾜｲﾄﾞ").
-QString backtestBetName(BetType bet);
-
 /// The summary's lines as texts, the headings first: per bet type (quinella, then wide) one line
 /// per group with the bet type, the group and ten numbers (an empty text where a rate has none).
 QList<QStringList> backtestSummaryRows(const BacktestReport& report);

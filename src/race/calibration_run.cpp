@@ -45,8 +45,8 @@ readRace(const FolderIndex& folder, const QString& zoPath, CalibrationRace& race
     if (!readWinPlaceOddsFile(zoPath, odds, sink)) {
         return u"zo_unreadable"_s;
     }
-    race.runners = std::min(runnerCountOf(odds.header.runnerCount), OrderingModel::kMaxHorses);
-    std::array<double, OrderingModel::kMaxHorses + 1> winOdds{};
+    race.runners = std::min(runnerCountOf(odds.header.runnerCount), kMaxRunners);
+    std::array<double, kMaxRunners + 1> winOdds{};
     for (int h = 1; h <= race.runners; ++h) {
         winOdds[static_cast<std::size_t>(h)]
             = leadingNumber(odds.horse(h).winOdds.trimmed()).value_or(0.0);
@@ -116,7 +116,7 @@ bool readRaces(const QStringList& folders,
 
 void addTables(CalibrationReport& report, const std::vector<CalibrationRace>& races, bool test)
 {
-    for (const CalibrationBet bet : {CalibrationBet::Quinella, CalibrationBet::Wide}) {
+    for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         for (const bool discount : {false, true}) {
             report.tables.push_back({bet,
                                      discount,
@@ -184,11 +184,11 @@ QByteArray calibrationJson(const CalibrationReport& report)
                                     {u"observed"_s, optionalNumber(bin.observed)},
                                     {u"z"_s, optionalNumber(bin.z)}});
         }
-        tables.append(QJsonObject{
-            {u"bet"_s, table.bet == CalibrationBet::Quinella ? u"quinella"_s : u"wide"_s},
-            {u"model"_s, table.discount ? u"discount"_s : u"harville"_s},
-            {u"sample"_s, table.test ? u"test"_s : u"fit"_s},
-            {u"bins"_s, bins}});
+        tables.append(
+            QJsonObject{{u"bet"_s, table.bet == BetType::Quinella ? u"quinella"_s : u"wide"_s},
+                        {u"model"_s, table.discount ? u"discount"_s : u"harville"_s},
+                        {u"sample"_s, table.test ? u"test"_s : u"fit"_s},
+                        {u"bins"_s, bins}});
     }
     const QJsonObject root{{u"races"_s, static_cast<double>(report.races)},
                            {u"test_races"_s, static_cast<double>(report.testRaces)},
@@ -224,8 +224,7 @@ QString calibrationText(const CalibrationReport& report)
                     .arg(report.testLogLikFit.value_or(0.0), 0, 'f', 3);
     }
     for (const CalibrationTable& table : report.tables) {
-        text += u"\n%1 %2 %3\n"_s.arg(table.bet == CalibrationBet::Quinella ? u"quinella"_s
-                                                                            : u"wide"_s,
+        text += u"\n%1 %2 %3\n"_s.arg(table.bet == BetType::Quinella ? u"quinella"_s : u"wide"_s,
                                       table.discount ? u"discount"_s : u"harville"_s,
                                       table.test ? u"test"_s : u"fit"_s);
         text += u"        lo        hi     pairs  predicted   observed        z\n"_s;

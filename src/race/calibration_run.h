@@ -21,7 +21,7 @@ struct CalibrationRequest
 /// One calibration table: a bet type under one model on one sample.
 struct CalibrationTable
 {
-    CalibrationBet bet = CalibrationBet::Quinella;
+    BetType bet = BetType::Quinella;
     bool discount = false; ///< the fitted model; else exact Harville on the same chances
     bool test = false;     ///< the test races; else the fit races
     std::vector<CalibrationBin> bins;

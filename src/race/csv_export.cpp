@@ -189,7 +189,7 @@ QByteArray CsvExport::buildMovement(const RaceDisplay& display)
     CsvLine(out).text(u"開催").text(display.meeting());
     CsvLine(out).text(u"ﾚｰｽ").text(display.raceName());
     out.put("\r\n");
-    const int n = qMin(display.horseTable().getHorseCount(), Cell::kMaxPairNumber);
+    const int n = qMin(display.horseTable().getHorseCount(), kMaxRunners);
     std::vector<int> pairs;
     for (int a = 1; a < n; ++a) {
         for (int b = a + 1; b <= n; ++b) {
@@ -201,9 +201,8 @@ QByteArray CsvExport::buildMovement(const RaceDisplay& display)
         heading.text(u"時刻");
         for (const auto& bet : {u"馬連"_s, u"ﾜｲﾄﾞ"_s}) {
             for (const int pair : pairs) {
-                const int a = pair / (Cell::kMaxPairNumber + 1);
-                heading.text(
-                    QString(bet + Cell::pairLabel(a, pair % (Cell::kMaxPairNumber + 1)).text()));
+                const int a = pair / (kMaxRunners + 1);
+                heading.text(QString(bet + Cell::pairLabel(a, pair % (kMaxRunners + 1)).text()));
             }
         }
     }

@@ -19,10 +19,10 @@ float shownOdds(const std::optional<double>& value)
     return value ? static_cast<float>(*value) : kNone;
 }
 
-void takePairs(std::array<float, Cell::kPairIndexCount>& out, const PairList& grid)
+void takePairs(std::array<float, Cell::kPairIndexCount>& out, const PairList& list)
 {
     out.fill(kNone);
-    for (const PairRow& row : grid.rows()) {
+    for (const PairRow& row : list.rows()) {
         const int pair = row[LabelColumn].pairIndex();
         if (pair >= 0 && !row[ActualColumn].showsNothing()) {
             out[static_cast<std::size_t>(pair)] = shownOdds(row[ActualColumn].shownNumber());
@@ -66,7 +66,7 @@ bool OddsHistory::add(const QDateTime& time,
     constexpr HorseColumn kColumns[]
         = {HorseColumn::WinOdds, HorseColumn::PlaceOddsMin, HorseColumn::PlaceOddsMax};
     for (const HorseColumn column : kColumns) {
-        for (int row = 1; row <= table.getHorseCount() && row <= HorseTable::kRows; ++row) {
+        for (int row = 1; row <= table.getHorseCount() && row <= kMaxRunners; ++row) {
             if (const auto source = table.oddsShownAt(column, row)) {
                 s.horses[static_cast<std::size_t>(source->first)]
                         [static_cast<std::size_t>(source->second)]
@@ -79,10 +79,8 @@ bool OddsHistory::add(const QDateTime& time,
     // The same odds written again are no new snapshot.
     if (!m_snapshots.empty()) {
         const Snapshot& last = m_snapshots.back();
-        const bool sameHorses = std::equal(last.horses.begin(),
-                                           last.horses.end(),
-                                           s.horses.begin(),
-                                           sameOdds<HorseTable::kRows + 1>);
+        const bool sameHorses = std::equal(
+            last.horses.begin(), last.horses.end(), s.horses.begin(), sameOdds<kMaxRunners + 1>);
         const bool samePairs = sameOdds(last.quinella, s.quinella) && sameOdds(last.wide, s.wide);
         if (sameHorses && samePairs) {
             return false;
@@ -143,7 +141,7 @@ auto pairValue(BetType bet, int pairIndex)
 auto horseValue(HorseOdds odds, int horse)
 {
     return [odds, horse](const OddsHistory::Snapshot& s) {
-        if (horse < 1 || horse > HorseTable::kRows) {
+        if (horse < 1 || horse > kMaxRunners) {
             return kNone;
         }
         return s.horses[static_cast<std::size_t>(odds)][static_cast<std::size_t>(horse)];

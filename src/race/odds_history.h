@@ -40,7 +40,7 @@ public:
         /// When the files holding these odds were written.
         QDateTime time;
         /// By HorseOdds, then horse number; NaN where no odds are shown.
-        std::array<std::array<float, HorseTable::kRows + 1>, kHorseOddsKinds> horses{};
+        std::array<std::array<float, kMaxRunners + 1>, kHorseOddsKinds> horses{};
         /// The lists' actual odds by Cell::pairIndex(); NaN where none are shown.
         std::array<float, Cell::kPairIndexCount> quinella{};
         std::array<float, Cell::kPairIndexCount> wide{};

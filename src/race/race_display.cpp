@@ -118,18 +118,18 @@ void RaceDisplay::recordOdds()
         time = qMax(time, QFileInfo(m_quinellaFile).lastModified());
     }
     m_history.add(time, m_table, m_quinella, m_wide);
-    for (PairList* grid : {&m_quinella, &m_wide}) {
+    for (PairList* list : {&m_quinella, &m_wide}) {
         std::vector<PairMove> moves;
         if (m_history.snapshots().size() > 1) {
             moves.resize(Cell::kPairIndexCount);
             for (int pair = 0; pair < Cell::kPairIndexCount; ++pair) {
-                if (const auto move = m_history.pairMove(grid->betType(), pair)) {
+                if (const auto move = m_history.pairMove(list->betType(), pair)) {
                     moves[static_cast<std::size_t>(pair)]
                         = {static_cast<qint8>(move->direction()), move->toolTip()};
                 }
             }
         }
-        grid->setMoves(std::move(moves));
+        list->setMoves(std::move(moves));
     }
 }
 
@@ -192,7 +192,7 @@ void RaceDisplay::loadRaceCard(const QString& zoPath)
                              : raceCardPathOf(zoPath);
     if (path.isEmpty()
         || !readRaceCardFile(path, *card, checkOf(m_listing, &RaceFolderListing::deRegular))) {
-        for (int i = 1; i <= HorseTable::kRows; ++i) {
+        for (int i = 1; i <= kMaxRunners; ++i) {
             m_table.setFileText(HorseColumn::HorseName, i, {});
         }
         m_raceTime.clear();
@@ -253,10 +253,10 @@ const RaceDisplay::LoadSettings& RaceDisplay::loadSettings()
     s.quinella = JudgeSettings::read(m_settings, BetType::Quinella);
     s.wide = JudgeSettings::read(m_settings, BetType::Wide);
     // A colour that does not convert is white.
-    for (int no = 0; no <= HorseTable::kRows; ++no) {
+    for (int no = 0; no <= kMaxRunners; ++no) {
         s.horseColours[static_cast<std::size_t>(no)]
-            = m_settings.readInteger32(SettingsKey::HorseNoColor, {}, no)
-                  .value_or(SettingsStore::defaultInteger(SettingsKey::HorseNoColor));
+            = m_settings.readInteger32(SettingsKey::HorseNoColour, {}, no)
+                  .value_or(SettingsStore::defaultInteger(SettingsKey::HorseNoColour));
     }
     s.popularityThreshold
         = m_settings.readInteger16(SettingsKey::DetectVal)
@@ -269,7 +269,7 @@ void RaceDisplay::colourHorseNumbers()
     const auto& colours = loadSettings().horseColours;
     // Horse-number cells hold 1 to 18, or nothing (read as 0).
     m_table.colourHorseNumbers([&colours](int no) {
-        return colours[static_cast<std::size_t>(qBound(0, no, HorseTable::kRows))];
+        return colours[static_cast<std::size_t>(qBound(0, no, kMaxRunners))];
     });
 }
 

@@ -136,7 +136,7 @@ private:
         quint64 revision = 0;
         JudgeSettings quinella;
         JudgeSettings wide;
-        std::array<qint32, HorseTable::kRows + 1> horseColours{};
+        std::array<qint32, kMaxRunners + 1> horseColours{};
         int popularityThreshold = 0;
     };
     const LoadSettings& loadSettings();

@@ -15,19 +15,19 @@ class SettingsStore;
 /// not convert is empty: its test or level is left out.
 struct JudgeSettings
 {
-    std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> detectMin;
-    std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> detectMax;
+    std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> bandLow;
+    std::array<std::optional<qint16>, SettingsKeyInfo::kLevels> bandHigh;
     /// The marks, as lasting texts (internText) that cells can show.
-    std::array<const QString*, SettingsKeyInfo::kLevels> dispChar{};
-    std::optional<qint16> dispSign;
-    std::optional<qint32> plusColor;
-    std::optional<qint32> minusColor;
-    std::optional<bool> isIdealLimit;
-    std::optional<bool> isRealLimit;
+    std::array<const QString*, SettingsKeyInfo::kLevels> marks{};
+    std::optional<qint16> markedSigns;
+    std::optional<qint32> plusColour;
+    std::optional<qint32> minusColour;
+    std::optional<bool> isTheoreticalLimit;
+    std::optional<bool> isActualLimit;
     std::optional<bool> isWinRatioLimit;
     std::optional<bool> isPlaceRatioLimit;
-    std::optional<float> idealLimit;
-    std::optional<float> realLimit;
+    std::optional<float> theoreticalLimit;
+    std::optional<float> actualLimit;
     std::optional<float> winRatioLimit;
     std::optional<float> placeRatioLimit;
     /// The theory of the theoretical values (the same for both bet types).

@@ -53,11 +53,11 @@ std::optional<OptionsValues::ValidationFailure> validateJudge(const OptionsValue
         return OptionsValues::ValidationFailure{Field{bet, box, static_cast<int>(row)}, message};
     };
     for (std::size_t i = 0; i < OptionsValues::kLevels; ++i) {
-        const auto min = levelValue(judge.detectMin[i]);
+        const auto min = levelValue(judge.bandLow[i]);
         if (!min) {
             return failure(Field::DetectMin, i, kNotANumber);
         }
-        const auto max = levelValue(judge.detectMax[i]);
+        const auto max = levelValue(judge.bandHigh[i]);
         if (!max) {
             return failure(Field::DetectMax, i, kNotANumber);
         }
@@ -87,9 +87,9 @@ OptionsValues OptionsValues::designed()
     v.horseColours.fill(kWhite);
     for (Judge& judge : v.judge) {
         for (std::size_t i = 0; i < kLevels; ++i) {
-            judge.detectMin[i] = QString::fromUtf16(kDesignMin[i]);
-            judge.detectMax[i] = QString::fromUtf16(kDesignMax[i]);
-            judge.dispChar[i] = QString::fromUtf16(kDesignMark[i]);
+            judge.bandLow[i] = QString::fromUtf16(kDesignMin[i]);
+            judge.bandHigh[i] = QString::fromUtf16(kDesignMax[i]);
+            judge.marks[i] = QString::fromUtf16(kDesignMark[i]);
         }
         for (std::size_t i = 0; i < kLimits; ++i) {
             judge.limit[i] = QString::fromUtf16(kDesignLimit[i]);
@@ -103,35 +103,35 @@ OptionsValues OptionsValues::read(const SettingsStore& store)
 {
     OptionsValues v = designed();
     v.patFolder = store.getPatFolder();
-    for (int no = 1; no <= kHorses; ++no) {
-        if (const auto colour = store.readInteger32(SettingsKey::HorseNoColor, {}, no)) {
+    for (int no = 1; no <= kMaxRunners; ++no) {
+        if (const auto colour = store.readInteger32(SettingsKey::HorseNoColour, {}, no)) {
             v.horseColours[static_cast<std::size_t>(no - 1)] = *colour;
         }
     }
     if (const auto value = store.readInteger16(SettingsKey::DetectVal);
         value && *value >= 1 && *value <= 17) {
-        v.detectVal = *value;
+        v.popularityThreshold = *value;
     }
     for (const BetType bet : kBets) {
         Judge& judge = v.of(bet);
         for (int level = 1; level <= kLevels; ++level) {
             const auto i = static_cast<std::size_t>(level - 1);
             if (const auto min = store.readInteger16(SettingsKey::DetectMin, bet, level)) {
-                judge.detectMin[i] = QString::number(*min);
+                judge.bandLow[i] = QString::number(*min);
             }
             if (const auto max = store.readInteger16(SettingsKey::DetectMax, bet, level)) {
-                judge.detectMax[i] = QString::number(*max);
+                judge.bandHigh[i] = QString::number(*max);
             }
-            judge.dispChar[i] = store.readText(SettingsKey::DispChar, bet, level);
+            judge.marks[i] = store.readText(SettingsKey::DispChar, bet, level);
         }
         if (const auto sign = store.readInteger16(SettingsKey::DispSign, bet);
             sign && *sign >= 0 && *sign <= 2) {
-            judge.dispSign = *sign;
+            judge.markedSigns = *sign;
         }
-        if (const auto plus = store.readInteger32(SettingsKey::PlusColor, bet)) {
+        if (const auto plus = store.readInteger32(SettingsKey::PlusColour, bet)) {
             judge.plusColour = *plus;
         }
-        if (const auto minus = store.readInteger32(SettingsKey::MinusColor, bet)) {
+        if (const auto minus = store.readInteger32(SettingsKey::MinusColour, bet)) {
             judge.minusColour = *minus;
         }
         for (std::size_t k = 0; k < kLimits; ++k) {
@@ -159,30 +159,30 @@ std::optional<OptionsValues::ValidationFailure> OptionsValues::validate() const
 void OptionsValues::write(SettingsStore& store) const
 {
     store.writeText(SettingsKey::PatFolder, {}, 1, patFolder);
-    for (int no = 1; no <= kHorses; ++no) {
+    for (int no = 1; no <= kMaxRunners; ++no) {
         store.writeInteger32(
-            SettingsKey::HorseNoColor, {}, no, horseColours[static_cast<std::size_t>(no - 1)]);
+            SettingsKey::HorseNoColour, {}, no, horseColours[static_cast<std::size_t>(no - 1)]);
     }
-    store.writeInteger16(SettingsKey::DetectVal, {}, 1, detectVal);
+    store.writeInteger16(SettingsKey::DetectVal, {}, 1, popularityThreshold);
     for (const BetType bet : kBets) {
         const Judge& values = of(bet);
         for (int level = 1; level <= kLevels; ++level) {
             const auto i = static_cast<std::size_t>(level - 1);
             // The checks passed, so both bounds convert.
-            if (const auto min = levelValue(values.detectMin[i])) {
+            if (const auto min = levelValue(values.bandLow[i])) {
                 store.writeInteger16(SettingsKey::DetectMin, bet, level, *min);
             }
-            if (const auto max = levelValue(values.detectMax[i])) {
+            if (const auto max = levelValue(values.bandHigh[i])) {
                 store.writeInteger16(SettingsKey::DetectMax, bet, level, *max);
             }
-            store.writeText(SettingsKey::DispChar, bet, level, values.dispChar[i]);
+            store.writeText(SettingsKey::DispChar, bet, level, values.marks[i]);
         }
-        if (values.dispSign >= 0 && values.dispSign <= 2) {
+        if (values.markedSigns >= 0 && values.markedSigns <= 2) {
             store.writeInteger16(
-                SettingsKey::DispSign, bet, 1, static_cast<qint16>(values.dispSign));
+                SettingsKey::DispSign, bet, 1, static_cast<qint16>(values.markedSigns));
         }
-        store.writeInteger32(SettingsKey::PlusColor, bet, 1, values.plusColour);
-        store.writeInteger32(SettingsKey::MinusColor, bet, 1, values.minusColour);
+        store.writeInteger32(SettingsKey::PlusColour, bet, 1, values.plusColour);
+        store.writeInteger32(SettingsKey::MinusColour, bet, 1, values.minusColour);
         for (std::size_t k = 0; k < kLimits; ++k) {
             store.writeFlag(kLimitFlagKeys[k], bet, 1, values.limitOn[k]);
         }

@@ -18,16 +18,15 @@ struct OptionsValues
 {
     static constexpr int kLevels = SettingsKeyInfo::kLevels;
     static constexpr int kLimits = static_cast<int>(kLimitKeys.size());
-    static constexpr int kHorses = SettingsKeyInfo::kHorses;
     static constexpr qint32 kWhite = kWhiteSetting;
 
     /// One bet type's block; limit rows in the order of `kLimitKeys`.
     struct Judge
     {
-        std::array<QString, kLevels> detectMin;
-        std::array<QString, kLevels> detectMax;
-        std::array<QString, kLevels> dispChar;
-        int dispSign = 0; // 0 both signs, 1 plus only, 2 minus only
+        std::array<QString, kLevels> bandLow;
+        std::array<QString, kLevels> bandHigh;
+        std::array<QString, kLevels> marks;
+        int markedSigns = 0; // 0 both signs, 1 plus only, 2 minus only
         qint32 plusColour = kWhite;
         qint32 minusColour = kWhite;
         std::array<bool, kLimits> limitOn{};
@@ -60,12 +59,12 @@ struct OptionsValues
     static QString messageTitle();
 
     QString patFolder;
-    std::array<qint32, kHorses> horseColours{};
-    qint16 detectVal = 0;       // 1 to 17; 0 when none is chosen
-    std::array<Judge, 2> judge; // quinella, wide
+    std::array<qint32, kMaxRunners> horseColours{};
+    qint16 popularityThreshold = 0; // 1 to 17; 0 when none is chosen
+    std::array<Judge, 2> judge;     // quinella, wide
 
-    Judge& of(BetType bet) { return judge[bet == BetType::Quinella ? 0 : 1]; }
-    const Judge& of(BetType bet) const { return judge[bet == BetType::Quinella ? 0 : 1]; }
+    Judge& of(BetType bet) { return judge[betIndex(bet)]; }
+    const Judge& of(BetType bet) const { return judge[betIndex(bet)]; }
 
     /// The dialog as designed, before any setting is read.
     static OptionsValues designed();

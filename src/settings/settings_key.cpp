@@ -28,7 +28,7 @@ constexpr std::array<const char16_t*, SettingsKeyInfo::kLevels> kMarks
 constexpr std::array<SettingsKeyInfo, static_cast<std::size_t>(SettingsKey::KeyCount)> kKeys = {{
     {SettingsKey::PatFolder, SettingsSection::kOption, u"PatFolder", ValueForm::Text,
      KeyScope::Single, {}},
-    {SettingsKey::HorseNoColor, SettingsSection::kHorseNoColor, u"", ValueForm::Integer32,
+    {SettingsKey::HorseNoColour, SettingsSection::kHorseNoColor, u"", ValueForm::Integer32,
      KeyScope::PerHorse, same(u"16777215")}, // white
     {SettingsKey::DetectVal, kAutoJudge, u"DetectVal", ValueForm::Integer16,
      KeyScope::Single, same(u"5")},
@@ -40,25 +40,25 @@ constexpr std::array<SettingsKeyInfo, static_cast<std::size_t>(SettingsKey::KeyC
      {kMarks, kMarks}},
     {SettingsKey::DispSign, kAutoJudge, u"DispSign", ValueForm::Integer16,
      KeyScope::PerBet, same(u"0")},
-    {SettingsKey::PlusColor, kAutoJudge, u"PlusColor", ValueForm::Integer32,
+    {SettingsKey::PlusColour, kAutoJudge, u"PlusColor", ValueForm::Integer32,
      KeyScope::PerBet, same(u"0")}, // black
-    {SettingsKey::MinusColor, kAutoJudge, u"MinusColor", ValueForm::Integer32,
+    {SettingsKey::MinusColour, kAutoJudge, u"MinusColor", ValueForm::Integer32,
      KeyScope::PerBet, same(u"255")}, // red
-    {SettingsKey::IsIdealLimit, kAutoJudge, u"IsIdealLimit", ValueForm::Flag,
+    {SettingsKey::IsTheoreticalLimit, kAutoJudge, u"IsIdealLimit", ValueForm::Flag,
      KeyScope::PerBet, same(u"True")},
-    {SettingsKey::IsRealLimit, kAutoJudge, u"IsRealLimit", ValueForm::Flag,
+    {SettingsKey::IsActualLimit, kAutoJudge, u"IsRealLimit", ValueForm::Flag,
      KeyScope::PerBet, same(u"True")},
-    {SettingsKey::IsTanRatioLimit, kAutoJudge, u"IsTanRatioLimit", ValueForm::Flag,
+    {SettingsKey::IsWinRatioLimit, kAutoJudge, u"IsTanRatioLimit", ValueForm::Flag,
      KeyScope::PerBet, same(u"True")},
-    {SettingsKey::IsFukuRatioLimit, kAutoJudge, u"IsFukuRatioLimit", ValueForm::Flag,
+    {SettingsKey::IsPlaceRatioLimit, kAutoJudge, u"IsFukuRatioLimit", ValueForm::Flag,
      KeyScope::PerBet, same(u"True")},
-    {SettingsKey::IdealLimit, kAutoJudge, u"IdealLimit", ValueForm::Single,
+    {SettingsKey::TheoreticalLimit, kAutoJudge, u"IdealLimit", ValueForm::Single,
      KeyScope::PerBet, same(u"1000")},
-    {SettingsKey::RealLimit, kAutoJudge, u"RealLimit", ValueForm::Single,
+    {SettingsKey::ActualLimit, kAutoJudge, u"RealLimit", ValueForm::Single,
      KeyScope::PerBet, perBet(u"300", u"100")},
-    {SettingsKey::TanRatioLimit, kAutoJudge, u"TanRatioLimit", ValueForm::Single,
+    {SettingsKey::WinRatioLimit, kAutoJudge, u"TanRatioLimit", ValueForm::Single,
      KeyScope::PerBet, same(u"0.04")},
-    {SettingsKey::FukuRatioLimit, kAutoJudge, u"FukuRatioLimit", ValueForm::Single,
+    {SettingsKey::PlaceRatioLimit, kAutoJudge, u"FukuRatioLimit", ValueForm::Single,
      KeyScope::PerBet, same(u"0.05")},
 }};
 // clang-format on
@@ -74,16 +74,11 @@ constexpr bool inKeyOrder()
 }
 static_assert(inKeyOrder(), "the table is indexed by SettingsKey");
 
-std::size_t betIndex(BetType bet)
-{
-    return bet == BetType::Quinella ? 0 : 1;
-}
-
 } // namespace
 
 QString SettingsKeyInfo::storedName(BetType bet, int index) const
 {
-    const QString suffix = bet == BetType::Quinella ? u"Uma"_s : u"Wide"_s;
+    const QString suffix = betKeySuffix(bet);
     switch (scope) {
     case KeyScope::Single:
         return QString::fromUtf16(name);
@@ -112,7 +107,7 @@ int SettingsKeyInfo::storedCount() const
     case KeyScope::Single:
         return 1;
     case KeyScope::PerHorse:
-        return kHorses;
+        return kMaxRunners;
     case KeyScope::PerBet:
         return 2;
     case KeyScope::PerLevel:

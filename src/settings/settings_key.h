@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "base/bet_type.h"
+#include "base/runners.h"
 
 /// Sections of the store, with the backslash of the nested ones exactly as the keys name them.
 namespace SettingsSection {
@@ -21,22 +22,22 @@ inline constexpr char16_t kAutoJudge[] = u"Option\\AutoJudge";
 /// The keys of the options, in the order of the table below.
 enum class SettingsKey {
     PatFolder,
-    HorseNoColor,
+    HorseNoColour,
     DetectVal,
     DetectMin,
     DetectMax,
     DispChar,
     DispSign,
-    PlusColor,
-    MinusColor,
-    IsIdealLimit,
-    IsRealLimit,
-    IsTanRatioLimit,
-    IsFukuRatioLimit,
-    IdealLimit,
-    RealLimit,
-    TanRatioLimit,
-    FukuRatioLimit,
+    PlusColour,
+    MinusColour,
+    IsTheoreticalLimit,
+    IsActualLimit,
+    IsWinRatioLimit,
+    IsPlaceRatioLimit,
+    TheoreticalLimit,
+    ActualLimit,
+    WinRatioLimit,
+    PlaceRatioLimit,
     KeyCount
 };
 
@@ -57,7 +58,6 @@ enum class KeyScope {
 struct SettingsKeyInfo
 {
     static constexpr int kLevels = 5;
-    static constexpr int kHorses = 18;
 
     // Plain character pointers rather than QStringView: its length is not a constant
     // expression under the sanitisers, and the table must stay constant.
@@ -87,11 +87,11 @@ std::span<const SettingsKeyInfo> settingsKeys();
 const SettingsKeyInfo& settingsKey(SettingsKey key);
 
 /// The limit rows of the judgement, top to bottom: the tick and the value of each.
-inline constexpr std::array<SettingsKey, 4> kLimitFlagKeys = {SettingsKey::IsIdealLimit,
-                                                              SettingsKey::IsRealLimit,
-                                                              SettingsKey::IsTanRatioLimit,
-                                                              SettingsKey::IsFukuRatioLimit};
-inline constexpr std::array<SettingsKey, 4> kLimitKeys = {SettingsKey::IdealLimit,
-                                                          SettingsKey::RealLimit,
-                                                          SettingsKey::TanRatioLimit,
-                                                          SettingsKey::FukuRatioLimit};
+inline constexpr std::array<SettingsKey, 4> kLimitFlagKeys = {SettingsKey::IsTheoreticalLimit,
+                                                              SettingsKey::IsActualLimit,
+                                                              SettingsKey::IsWinRatioLimit,
+                                                              SettingsKey::IsPlaceRatioLimit};
+inline constexpr std::array<SettingsKey, 4> kLimitKeys = {SettingsKey::TheoreticalLimit,
+                                                          SettingsKey::ActualLimit,
+                                                          SettingsKey::WinRatioLimit,
+                                                          SettingsKey::PlaceRatioLimit};

@@ -223,10 +223,10 @@ struct ScratchedRace : HandRace
 
     void limitsOff(BetType bet)
     {
-        settings.writeFlag(SettingsKey::IsIdealLimit, bet, 1, false);
-        settings.writeFlag(SettingsKey::IsRealLimit, bet, 1, false);
-        settings.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, false);
-        settings.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsTheoreticalLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsActualLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsWinRatioLimit, bet, 1, false);
+        settings.writeFlag(SettingsKey::IsPlaceRatioLimit, bet, 1, false);
     }
 };
 
@@ -281,13 +281,13 @@ TEST(PairJudgement, LevelBoundsSignsAndLimitsOnAnExactZeroDeviation)
     race.settings.writeInteger16(SettingsKey::DetectMax, BetType::Quinella, 1, 10);
     EXPECT_EQ(mark().text(), u"◎");
     // The theoretical value equal to the ideal limit is excluded.
-    race.settings.writeFlag(SettingsKey::IsIdealLimit, BetType::Quinella, 1, true);
-    race.settings.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 99999.9F);
+    race.settings.writeFlag(SettingsKey::IsTheoreticalLimit, BetType::Quinella, 1, true);
+    race.settings.writeSingle(SettingsKey::TheoreticalLimit, BetType::Quinella, 1, 99999.9F);
     EXPECT_EQ(mark().text(), QString());
-    race.settings.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 100000.0F);
+    race.settings.writeSingle(SettingsKey::TheoreticalLimit, BetType::Quinella, 1, 100000.0F);
     EXPECT_EQ(mark().text(), u"◎");
     // A ratio that is not a number ("-----" of the scratched horse) excludes when the limit is on.
-    race.settings.writeFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella, 1, true);
+    race.settings.writeFlag(SettingsKey::IsWinRatioLimit, BetType::Quinella, 1, true);
     EXPECT_EQ(mark().text(), QString());
     // An empty mark stays empty.
     race.limitsOff(BetType::Quinella);
@@ -318,17 +318,17 @@ TEST(PairJudgement, SignTestsRatioLimitsAndColours)
               QStringList({QString(), u"1"_s, QString(), u"1"_s, QString(), QString()}));
     race.settings.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, 0);
     // A ratio equal to the limit is not excluded; one below it is (horse 4: 0.050, 0.060).
-    race.settings.writeSingle(SettingsKey::TanRatioLimit, BetType::Quinella, 1, 0.05F);
+    race.settings.writeSingle(SettingsKey::WinRatioLimit, BetType::Quinella, 1, 0.05F);
     EXPECT_EQ(marks(BetType::Quinella)[2], u"1");
-    race.settings.writeSingle(SettingsKey::FukuRatioLimit, BetType::Quinella, 1, 0.061F);
+    race.settings.writeSingle(SettingsKey::PlaceRatioLimit, BetType::Quinella, 1, 0.061F);
     EXPECT_EQ(marks(BetType::Quinella),
               QStringList({u"1"_s, u"1"_s, QString(), u"1"_s, QString(), QString()}));
     // The real limit: A ≥ 15 is excluded, (2,3) at exactly 15.0 among them.
-    race.settings.writeSingle(SettingsKey::RealLimit, BetType::Quinella, 1, 15.0F);
+    race.settings.writeSingle(SettingsKey::ActualLimit, BetType::Quinella, 1, 15.0F);
     EXPECT_EQ(marks(BetType::Quinella)[3], QString());
     // Colours: plus and minus from the settings.
-    race.settings.writeInteger32(SettingsKey::PlusColor, BetType::Quinella, 1, 0xFF0000); // blue
-    race.settings.writeInteger32(SettingsKey::MinusColor, BetType::Quinella, 1, 0x00FF00);
+    race.settings.writeInteger32(SettingsKey::PlusColour, BetType::Quinella, 1, 0xFF0000); // blue
+    race.settings.writeInteger32(SettingsKey::MinusColour, BetType::Quinella, 1, 0x00FF00);
     const auto rows = race.judge(BetType::Quinella);
     EXPECT_EQ(rows[0].markColour, qRgb(0, 0, 255));
     EXPECT_EQ(rows[1].markColour, qRgb(0, 255, 0));

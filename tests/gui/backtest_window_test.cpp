@@ -228,7 +228,7 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
     auto* bet = child<QComboBox>(window, u"cmbCalibrationBet"_s);
     for (const int index : {0, 1}) {
         bet->setCurrentIndex(index);
-        const CalibrationBet chosen = index == 0 ? CalibrationBet::Quinella : CalibrationBet::Wide;
+        const BetType chosen = index == 0 ? BetType::Quinella : BetType::Wide;
         for (const CalibrationTable& table : reference.tables) {
             if (table.bet != chosen || table.test) {
                 continue;

@@ -129,7 +129,7 @@ TEST(MainWindow, LoadedRaceIsShownAndViewButtonsSetTheWidth)
     Gui g;
     const QString zo = g.writeRaces();
     SettingsStore settings(g.ini);
-    settings.writeInteger32(SettingsKey::HorseNoColor, {}, 1, 255); // red
+    settings.writeInteger32(SettingsKey::HorseNoColour, {}, 1, 255); // red
     MainWindow window(settings, &g.sink);
     window.show();
     window.loadRace(zo);

@@ -209,7 +209,7 @@ TEST(OptionsDialog, ModelFieldsAreCheckedAfterEveryOtherField)
 TEST(OptionsDialog, OkStoresWhatTheControlsShow)
 {
     Options o;
-    o.settings.writeSingle(SettingsKey::RealLimit, BetType::Wide, 1, 123.5F);
+    o.settings.writeSingle(SettingsKey::ActualLimit, BetType::Wide, 1, 123.5F);
     OptionsDialog d(o.settings, o.sink);
     d.setColourChooser([](const QColor&) { return QColor(0x12, 0x34, 0x56); });
     child<QLineEdit>(d, u"txtPatFolder"_s)->setText(u"D:\\Races\\"_s);
@@ -235,10 +235,10 @@ TEST(OptionsDialog, OkStoresWhatTheControlsShow)
     EXPECT_EQ(d.result(), QDialog::Accepted);
     const SettingsStore& s = o.settings;
     EXPECT_EQ(s.readText(u"Option"_s, u"PatFolder"_s, {}), u"D:\\Races\\");
-    EXPECT_EQ(s.readInteger32(SettingsKey::HorseNoColor, {}, 18), 0x563412);
-    EXPECT_EQ(s.readInteger32(SettingsKey::HorseNoColor, {}, 17), 16777215);
-    EXPECT_EQ(s.readInteger32(SettingsKey::PlusColor, BetType::Wide), 0x563412);
-    EXPECT_EQ(s.readInteger32(SettingsKey::PlusColor, BetType::Quinella), 0);
+    EXPECT_EQ(s.readInteger32(SettingsKey::HorseNoColour, {}, 18), 0x563412);
+    EXPECT_EQ(s.readInteger32(SettingsKey::HorseNoColour, {}, 17), 16777215);
+    EXPECT_EQ(s.readInteger32(SettingsKey::PlusColour, BetType::Wide), 0x563412);
+    EXPECT_EQ(s.readInteger32(SettingsKey::PlusColour, BetType::Quinella), 0);
     EXPECT_EQ(s.readInteger16(SettingsKey::DetectVal), 17);
     EXPECT_EQ(s.readInteger16(SettingsKey::DetectMin, BetType::Quinella, 1), 150);
     EXPECT_EQ(s.readInteger16(SettingsKey::DetectMax, BetType::Quinella, 1), 151);
@@ -248,11 +248,11 @@ TEST(OptionsDialog, OkStoresWhatTheControlsShow)
     EXPECT_EQ(s.readText(SettingsKey::DispChar, BetType::Wide, 3), longMark);
     EXPECT_EQ(s.readInteger16(SettingsKey::DispSign, BetType::Wide), 2);
     EXPECT_EQ(s.readInteger16(SettingsKey::DispSign, BetType::Quinella), 0);
-    EXPECT_EQ(s.readFlag(SettingsKey::IsIdealLimit, BetType::Quinella), false);
-    EXPECT_EQ(s.readFlag(SettingsKey::IsIdealLimit, BetType::Wide), true);
-    EXPECT_EQ(s.readSingle(SettingsKey::FukuRatioLimit, BetType::Quinella), 9999.9F);
-    EXPECT_EQ(s.readFlag(SettingsKey::IsRealLimit, BetType::Wide), false);
-    EXPECT_EQ(s.readSingle(SettingsKey::RealLimit, BetType::Wide), 123.5F);
+    EXPECT_EQ(s.readFlag(SettingsKey::IsTheoreticalLimit, BetType::Quinella), false);
+    EXPECT_EQ(s.readFlag(SettingsKey::IsTheoreticalLimit, BetType::Wide), true);
+    EXPECT_EQ(s.readSingle(SettingsKey::PlaceRatioLimit, BetType::Quinella), 9999.9F);
+    EXPECT_EQ(s.readFlag(SettingsKey::IsActualLimit, BetType::Wide), false);
+    EXPECT_EQ(s.readSingle(SettingsKey::ActualLimit, BetType::Wide), 123.5F);
 }
 
 TEST(OptionsDialog, TypedNumbersAreNotCompletedFromTheList)
@@ -273,7 +273,7 @@ TEST(OptionsDialog, TypedNumbersAreNotCompletedFromTheList)
         EXPECT_EQ(box->currentText(), typed) << name.toStdString();
     }
     child<QPushButton>(d, u"btnOk"_s)->click();
-    EXPECT_EQ(o.settings.readSingle(SettingsKey::RealLimit, BetType::Quinella), 10.0F);
+    EXPECT_EQ(o.settings.readSingle(SettingsKey::ActualLimit, BetType::Quinella), 10.0F);
     EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectMin, BetType::Wide, 1), 15);
 }
 
@@ -364,7 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OptionsDialog, UntickedLimitIsNotChecked)
 {
     Options o;
-    o.settings.writeFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella, 1, false);
+    o.settings.writeFlag(SettingsKey::IsWinRatioLimit, BetType::Quinella, 1, false);
     OptionsDialog d(o.settings, o.sink);
     o.setText(d, u"cmbDispLimitUma_2"_s, QString());
     EXPECT_TRUE(d.validateInput());
@@ -459,7 +459,7 @@ TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
         }
         for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
             const int count = info.scope == KeyScope::PerLevel   ? SettingsKeyInfo::kLevels
-                              : info.scope == KeyScope::PerHorse ? SettingsKeyInfo::kHorses
+                              : info.scope == KeyScope::PerHorse ? kMaxRunners
                                                                  : 1;
             for (int index = 1; index <= count; ++index) {
                 o.settings.writeText(info.key, bet, index, garbage);
@@ -501,16 +501,16 @@ TEST(OptionsDialog, GarbageInEveryKeyLeavesTheControlsAsDesigned)
     EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectVal), 0);
     EXPECT_EQ(o.settings.readInteger16(SettingsKey::DispSign, BetType::Wide), 0);
     EXPECT_EQ(o.settings.readInteger16(SettingsKey::DetectMin, BetType::Wide, 5), 50);
-    EXPECT_EQ(o.settings.readFlag(SettingsKey::IsFukuRatioLimit, BetType::Quinella), false);
-    EXPECT_EQ(o.settings.readSingle(SettingsKey::FukuRatioLimit, BetType::Quinella), 0.05F);
-    EXPECT_EQ(o.settings.readInteger32(SettingsKey::MinusColor, BetType::Wide), 16777215);
-    EXPECT_EQ(o.settings.readInteger32(SettingsKey::HorseNoColor, {}, 6), 16777215);
+    EXPECT_EQ(o.settings.readFlag(SettingsKey::IsPlaceRatioLimit, BetType::Quinella), false);
+    EXPECT_EQ(o.settings.readSingle(SettingsKey::PlaceRatioLimit, BetType::Quinella), 0.05F);
+    EXPECT_EQ(o.settings.readInteger32(SettingsKey::MinusColour, BetType::Wide), 16777215);
+    EXPECT_EQ(o.settings.readInteger32(SettingsKey::HorseNoColour, {}, 6), 16777215);
 }
 
 TEST(OptionsDialog, ColourButtonsStartTheChooserFromTheirColour)
 {
     Options o;
-    o.settings.writeInteger32(SettingsKey::MinusColor, BetType::Quinella, 1, 0x00FF00);
+    o.settings.writeInteger32(SettingsKey::MinusColour, BetType::Quinella, 1, 0x00FF00);
     OptionsDialog d(o.settings, o.sink);
     std::vector<QColor> presets;
     std::optional<QColor> answer;
@@ -622,7 +622,7 @@ TEST(OptionsDialog, MainWindowRecoloursHorseNumbersWhenItCloses)
         }
         opened = dialog->parentWidget() == &window;
         for (int no = 1; no <= 18; ++no) {
-            settings.writeInteger32(SettingsKey::HorseNoColor, {}, no, 255);
+            settings.writeInteger32(SettingsKey::HorseNoColour, {}, no, 255);
         }
         for (int level = 1; level <= 5; ++level) {
             settings.writeText(SettingsKey::DispChar, BetType::Quinella, level, u"Z"_s);

@@ -221,8 +221,8 @@ TEST(Backtest, FindsThePlantedEdgeOfASeasonAndNoneInAnEfficientOne)
     ASSERT_TRUE(fair.ok && planted.ok);
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         const GroupSummary& all = lineOf(fair, bet, BacktestGroup::All);
-        EXPECT_LE(*all.returnRateLower, 775) << backtestBetName(bet).toStdString();
-        EXPECT_GE(*all.returnRateUpper, 775) << backtestBetName(bet).toStdString();
+        EXPECT_LE(*all.returnRateLower, 775) << betName(bet).toStdString();
+        EXPECT_GE(*all.returnRateUpper, 775) << betName(bet).toStdString();
     }
     EXPECT_GT(*lineOf(planted, BetType::Wide, BacktestGroup::All).returnRate,
               *lineOf(fair, BetType::Wide, BacktestGroup::All).returnRate);

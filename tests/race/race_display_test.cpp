@@ -64,7 +64,7 @@ TEST(RaceDisplay, HandComputedRaceFillsEveryColumn)
                               {},
                               1,
                               1); // rows whose ranks differ by 1 get "★", equal ones do not
-    f.settings.writeInteger32(SettingsKey::HorseNoColor, {}, 1, 0);
+    f.settings.writeInteger32(SettingsKey::HorseNoColour, {}, 1, 0);
     const QString zo = f.writeRace(u"Zo-0001.jra"_s, handWinPlaceOdds(u" 4"_s, kFourRunners));
     f.folder.write(u"De-0001.jra"_s,
                    handRaceCard(u"1540"_s, {u"アアア"_s, u"イイイ"_s, u"ウウウ"_s, u"エエエ"_s}));

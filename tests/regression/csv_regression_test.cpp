@@ -153,10 +153,10 @@ const SettingsCase kSettings[] = {
      [](SettingsStore& s) {
          s.writeInteger16(SettingsKey::DispSign, BetType::Quinella, 1, 1);
          s.writeInteger16(SettingsKey::DispSign, BetType::Wide, 1, 2);
-         s.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 50.5F);
-         s.writeSingle(SettingsKey::RealLimit, BetType::Wide, 1, 10.0F);
-         s.writeSingle(SettingsKey::TanRatioLimit, BetType::Quinella, 1, 0.1F);
-         s.writeSingle(SettingsKey::FukuRatioLimit, BetType::Wide, 1, 0.0F);
+         s.writeSingle(SettingsKey::TheoreticalLimit, BetType::Quinella, 1, 50.5F);
+         s.writeSingle(SettingsKey::ActualLimit, BetType::Wide, 1, 10.0F);
+         s.writeSingle(SettingsKey::WinRatioLimit, BetType::Quinella, 1, 0.1F);
+         s.writeSingle(SettingsKey::PlaceRatioLimit, BetType::Wide, 1, 0.0F);
      }},
     // The signs the other way round and every limit off.
     {"nolimits",
@@ -164,10 +164,10 @@ const SettingsCase kSettings[] = {
          s.writeInteger16(SettingsKey::DetectVal, {}, 1, 18);
          for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
              s.writeInteger16(SettingsKey::DispSign, bet, 1, bet == BetType::Quinella ? 2 : 1);
-             s.writeFlag(SettingsKey::IsIdealLimit, bet, 1, false);
-             s.writeFlag(SettingsKey::IsRealLimit, bet, 1, false);
-             s.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, false);
-             s.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsTheoreticalLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsActualLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsWinRatioLimit, bet, 1, false);
+             s.writeFlag(SettingsKey::IsPlaceRatioLimit, bet, 1, false);
          }
      }},
     // Texts that do not convert, or convert only loosely, where numbers and flags belong.

@@ -65,40 +65,40 @@ INSTANTIATE_TEST_SUITE_P(
     Cases,
     OptionsChecks,
     testing::Values(CheckCase{"EqualBounds",
-                              [](OptionsValues& v) { v.of(Q).detectMax[1] = u"300"_s; },
+                              [](OptionsValues& v) { v.of(Q).bandHigh[1] = u"300"_s; },
                               fails(Q, Field::DetectMin, 1, kM2)},
                     CheckCase{"BoundsEqualAfterRounding",
                               [](OptionsValues& v) {
-                                  v.of(Q).detectMin[3] = u"100.5"_s;
-                                  v.of(Q).detectMax[3] = u"100.4"_s;
+                                  v.of(Q).bandLow[3] = u"100.5"_s;
+                                  v.of(Q).bandHigh[3] = u"100.4"_s;
                               },
                               fails(Q, Field::DetectMin, 3, kM2)},
                     CheckCase{"WideMinNotANumber",
-                              [](OptionsValues& v) { v.of(W).detectMin[3] = u"abc"_s; },
+                              [](OptionsValues& v) { v.of(W).bandLow[3] = u"abc"_s; },
                               fails(W, Field::DetectMin, 3, kM1)},
                     CheckCase{"QuinellaBeforeWide",
                               [](OptionsValues& v) {
-                                  v.of(Q).detectMin[0] = QString();
-                                  v.of(W).detectMax[0] = u"x"_s;
+                                  v.of(Q).bandLow[0] = QString();
+                                  v.of(W).bandHigh[0] = u"x"_s;
                               },
                               fails(Q, Field::DetectMin, 0, kM1)},
                     CheckCase{"MinBeforeMax",
                               [](OptionsValues& v) {
-                                  v.of(Q).detectMin[2] = u"1e9"_s;
-                                  v.of(Q).detectMax[2] = u"1e9"_s;
+                                  v.of(Q).bandLow[2] = u"1e9"_s;
+                                  v.of(Q).bandHigh[2] = u"1e9"_s;
                               },
                               fails(Q, Field::DetectMin, 2, kM1)},
                     CheckCase{"MaxExponent",
-                              [](OptionsValues& v) { v.of(W).detectMax[0] = u"1e9"_s; },
+                              [](OptionsValues& v) { v.of(W).bandHigh[0] = u"1e9"_s; },
                               fails(W, Field::DetectMax, 0, kM1)},
                     CheckCase{"FullWidthDigits",
-                              [](OptionsValues& v) { v.of(Q).detectMax[4] = u"１０"_s; },
+                              [](OptionsValues& v) { v.of(Q).bandHigh[4] = u"１０"_s; },
                               fails(Q, Field::DetectMax, 4, kM1)},
                     CheckCase{"BeyondSixteenBits",
-                              [](OptionsValues& v) { v.of(W).detectMax[2] = u"40000"_s; },
+                              [](OptionsValues& v) { v.of(W).bandHigh[2] = u"40000"_s; },
                               fails(W, Field::DetectMax, 2, kM1)},
                     CheckCase{"LongText",
-                              [](OptionsValues& v) { v.of(W).detectMin[1] = QString(300, u'9'); },
+                              [](OptionsValues& v) { v.of(W).bandLow[1] = QString(300, u'9'); },
                               fails(W, Field::DetectMin, 1, kM1)},
                     CheckCase{"TickedLimitEmpty",
                               [](OptionsValues& v) { v.of(Q).limit[2] = QString(); },
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckCase{"QuinellaLimitsBeforeWideLevels",
                               [](OptionsValues& v) {
                                   v.of(Q).limit[3] = u"-"_s;
-                                  v.of(W).detectMin[0] = u"x"_s;
+                                  v.of(W).bandLow[0] = u"x"_s;
                               },
                               fails(Q, Field::Limit, 3, kM1)},
                     CheckCase{"UntickedLimitIsNotChecked",
@@ -121,11 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
                               std::nullopt},
                     CheckCase{"PassesWithOddButValidTexts",
                               [](OptionsValues& v) {
-                                  v.of(Q).detectMin[0] = u"-0"_s;
-                                  v.of(Q).detectMax[0] = u"+32767"_s;
-                                  v.of(W).detectMin[0] = u"-32768"_s;
-                                  v.of(Q).dispChar[0] = QString(300, u'x');
-                                  v.of(W).dispChar[0] = QString();
+                                  v.of(Q).bandLow[0] = u"-0"_s;
+                                  v.of(Q).bandHigh[0] = u"+32767"_s;
+                                  v.of(W).bandLow[0] = u"-32768"_s;
+                                  v.of(Q).marks[0] = QString(300, u'x');
+                                  v.of(W).marks[0] = QString();
                               },
                               std::nullopt}),
     [](const testing::TestParamInfo<CheckCase>& param) { return std::string(param.param.name); });
@@ -147,7 +147,7 @@ TEST(OptionsValues, FirstRunStoresEveryKeyAsItsDefault)
             if (bet == W && !perBet) {
                 continue;
             }
-            const int count = info.scope == KeyScope::PerHorse   ? SettingsKeyInfo::kHorses
+            const int count = info.scope == KeyScope::PerHorse   ? kMaxRunners
                               : info.scope == KeyScope::PerLevel ? SettingsKeyInfo::kLevels
                                                                  : 1;
             for (int index = 1; index <= count; ++index) {
@@ -174,10 +174,10 @@ TEST(OptionsValues, WrittenValuesReadBack)
     OptionsValues values = firstRun();
     values.patFolder = u"/srv/pat/"_s;
     values.horseColours[17] = 0x563412;
-    values.detectVal = 17;
-    values.of(W).detectMin[4] = u"0"_s;
-    values.of(Q).dispChar[1] = QString();
-    values.of(W).dispSign = 2;
+    values.popularityThreshold = 17;
+    values.of(W).bandLow[4] = u"0"_s;
+    values.of(Q).marks[1] = QString();
+    values.of(W).markedSigns = 2;
     values.of(Q).limitOn[0] = false;
     values.of(Q).limit[3] = u"9999.9"_s;
     ASSERT_EQ(values.validate(), std::nullopt);

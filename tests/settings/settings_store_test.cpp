@@ -28,7 +28,7 @@ TEST(SettingsStore, EmptyStoreGivesEveryDefault)
     const SettingsStore store(folder.filePath(u"empty.ini"_s));
     EXPECT_EQ(store.getPatFolder(), SettingsStore::defaultPatFolder() + QDir::separator());
     for (int horse = 1; horse <= 18; ++horse) {
-        EXPECT_EQ(store.readInteger32(SettingsKey::HorseNoColor, {}, horse), 16777215);
+        EXPECT_EQ(store.readInteger32(SettingsKey::HorseNoColour, {}, horse), 16777215);
     }
     EXPECT_EQ(store.readInteger16(SettingsKey::DetectVal), 5);
     EXPECT_EQ(store.readInteger16(SettingsKey::DetectMin, BetType::Wide, 5), 30);
@@ -36,16 +36,16 @@ TEST(SettingsStore, EmptyStoreGivesEveryDefault)
     EXPECT_EQ(store.readInteger16(SettingsKey::DetectMin, BetType::Quinella, 3), 200);
     EXPECT_EQ(store.readText(SettingsKey::DispChar, BetType::Quinella, 4), u"△");
     EXPECT_EQ(store.readText(SettingsKey::DispChar, BetType::Wide, 1), u"◎");
-    EXPECT_EQ(store.readSingle(SettingsKey::RealLimit, BetType::Wide), 100.0F);
-    EXPECT_EQ(store.readSingle(SettingsKey::RealLimit, BetType::Quinella), 300.0F);
-    EXPECT_EQ(store.readSingle(SettingsKey::IdealLimit, BetType::Wide), 1000.0F);
-    EXPECT_EQ(store.readSingle(SettingsKey::TanRatioLimit, BetType::Quinella), 0.04F);
-    EXPECT_EQ(store.readSingle(SettingsKey::FukuRatioLimit, BetType::Wide), 0.05F);
-    EXPECT_EQ(store.readFlag(SettingsKey::IsTanRatioLimit, BetType::Quinella), true);
-    EXPECT_EQ(store.readFlag(SettingsKey::IsRealLimit, BetType::Wide), true);
+    EXPECT_EQ(store.readSingle(SettingsKey::ActualLimit, BetType::Wide), 100.0F);
+    EXPECT_EQ(store.readSingle(SettingsKey::ActualLimit, BetType::Quinella), 300.0F);
+    EXPECT_EQ(store.readSingle(SettingsKey::TheoreticalLimit, BetType::Wide), 1000.0F);
+    EXPECT_EQ(store.readSingle(SettingsKey::WinRatioLimit, BetType::Quinella), 0.04F);
+    EXPECT_EQ(store.readSingle(SettingsKey::PlaceRatioLimit, BetType::Wide), 0.05F);
+    EXPECT_EQ(store.readFlag(SettingsKey::IsWinRatioLimit, BetType::Quinella), true);
+    EXPECT_EQ(store.readFlag(SettingsKey::IsActualLimit, BetType::Wide), true);
     EXPECT_EQ(store.readInteger16(SettingsKey::DispSign, BetType::Quinella), 0);
-    EXPECT_EQ(store.readInteger32(SettingsKey::PlusColor, BetType::Wide), 0);
-    EXPECT_EQ(store.readInteger32(SettingsKey::MinusColor, BetType::Quinella), 255);
+    EXPECT_EQ(store.readInteger32(SettingsKey::PlusColour, BetType::Wide), 0);
+    EXPECT_EQ(store.readInteger32(SettingsKey::MinusColour, BetType::Quinella), 255);
     EXPECT_EQ(store.readTwips(QString::fromUtf16(SettingsSection::kMainWindow), u"Left"_s, 1000),
               1000);
     // Reading never creates the file.
@@ -60,9 +60,9 @@ TEST(SettingsStore, IniLayoutOfAKnownWrite)
         SettingsStore store(path);
         store.writeInteger16(SettingsKey::DetectMin, BetType::Quinella, 3, 150);
         store.writeText(SettingsKey::DispChar, BetType::Quinella, 1, u"◎"_s);
-        store.writeSingle(SettingsKey::IdealLimit, BetType::Quinella, 1, 9999.9F);
-        store.writeFlag(SettingsKey::IsRealLimit, BetType::Wide, 1, false);
-        store.writeInteger32(SettingsKey::HorseNoColor, {}, 1, 255);
+        store.writeSingle(SettingsKey::TheoreticalLimit, BetType::Quinella, 1, 9999.9F);
+        store.writeFlag(SettingsKey::IsActualLimit, BetType::Wide, 1, false);
+        store.writeInteger32(SettingsKey::HorseNoColour, {}, 1, 255);
         store.setPatFolder(u"C:\\Program Files\\Pat98"_s);
         store.writeTwips(QString::fromUtf16(SettingsSection::kMainWindow), u"Left"_s, 1000);
     }
@@ -88,7 +88,7 @@ TEST(SettingsStore, EveryWriterRoundTripsThroughItsReader)
         store.setPatFolder(u"/srv/pat"_s);
         store.writeInteger16(SettingsKey::DetectVal, {}, 1, 12);
         for (int horse = 1; horse <= 18; ++horse) {
-            store.writeInteger32(SettingsKey::HorseNoColor, {}, horse, horse * 1000);
+            store.writeInteger32(SettingsKey::HorseNoColour, {}, horse, horse * 1000);
         }
         for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
             const int b = bet == BetType::Quinella ? 1 : 2;
@@ -103,23 +103,23 @@ TEST(SettingsStore, EveryWriterRoundTripsThroughItsReader)
                                 level == 5 ? QString() : u"★%1"_s.arg(level * b));
             }
             store.writeInteger16(SettingsKey::DispSign, bet, 1, static_cast<qint16>(b));
-            store.writeInteger32(SettingsKey::PlusColor, bet, 1, 0x123456 * b);
-            store.writeInteger32(SettingsKey::MinusColor, bet, 1, 0x654321 * b);
-            store.writeFlag(SettingsKey::IsIdealLimit, bet, 1, b == 1);
-            store.writeFlag(SettingsKey::IsRealLimit, bet, 1, b == 2);
-            store.writeFlag(SettingsKey::IsTanRatioLimit, bet, 1, b == 1);
-            store.writeFlag(SettingsKey::IsFukuRatioLimit, bet, 1, b == 2);
-            store.writeSingle(SettingsKey::IdealLimit, bet, 1, 9999.9F * b);
-            store.writeSingle(SettingsKey::RealLimit, bet, 1, 0.1F * b);
-            store.writeSingle(SettingsKey::TanRatioLimit, bet, 1, 1.0F / 3.0F * b);
-            store.writeSingle(SettingsKey::FukuRatioLimit, bet, 1, -0.05F * b);
+            store.writeInteger32(SettingsKey::PlusColour, bet, 1, 0x123456 * b);
+            store.writeInteger32(SettingsKey::MinusColour, bet, 1, 0x654321 * b);
+            store.writeFlag(SettingsKey::IsTheoreticalLimit, bet, 1, b == 1);
+            store.writeFlag(SettingsKey::IsActualLimit, bet, 1, b == 2);
+            store.writeFlag(SettingsKey::IsWinRatioLimit, bet, 1, b == 1);
+            store.writeFlag(SettingsKey::IsPlaceRatioLimit, bet, 1, b == 2);
+            store.writeSingle(SettingsKey::TheoreticalLimit, bet, 1, 9999.9F * b);
+            store.writeSingle(SettingsKey::ActualLimit, bet, 1, 0.1F * b);
+            store.writeSingle(SettingsKey::WinRatioLimit, bet, 1, 1.0F / 3.0F * b);
+            store.writeSingle(SettingsKey::PlaceRatioLimit, bet, 1, -0.05F * b);
         }
     }
     const SettingsStore store(path); // a fresh store reads the file
     EXPECT_EQ(store.getPatFolder(), u"/srv/pat/");
     EXPECT_EQ(store.readInteger16(SettingsKey::DetectVal), 12);
     for (int horse = 1; horse <= 18; ++horse) {
-        EXPECT_EQ(store.readInteger32(SettingsKey::HorseNoColor, {}, horse), horse * 1000);
+        EXPECT_EQ(store.readInteger32(SettingsKey::HorseNoColour, {}, horse), horse * 1000);
     }
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         const int b = bet == BetType::Quinella ? 1 : 2;
@@ -130,18 +130,18 @@ TEST(SettingsStore, EveryWriterRoundTripsThroughItsReader)
                       level == 5 ? QString() : u"★%1"_s.arg(level * b));
         }
         EXPECT_EQ(store.readInteger16(SettingsKey::DispSign, bet), b);
-        EXPECT_EQ(store.readInteger32(SettingsKey::PlusColor, bet), 0x123456 * b);
-        EXPECT_EQ(store.readInteger32(SettingsKey::MinusColor, bet), 0x654321 * b);
-        EXPECT_EQ(store.readFlag(SettingsKey::IsIdealLimit, bet), b == 1);
-        EXPECT_EQ(store.readFlag(SettingsKey::IsRealLimit, bet), b == 2);
-        EXPECT_EQ(store.readFlag(SettingsKey::IsTanRatioLimit, bet), b == 1);
-        EXPECT_EQ(store.readFlag(SettingsKey::IsFukuRatioLimit, bet), b == 2);
-        EXPECT_EQ(store.readSingle(SettingsKey::IdealLimit, bet), 9999.9F * b);
-        EXPECT_EQ(store.readSingle(SettingsKey::RealLimit, bet), 0.1F * b);
+        EXPECT_EQ(store.readInteger32(SettingsKey::PlusColour, bet), 0x123456 * b);
+        EXPECT_EQ(store.readInteger32(SettingsKey::MinusColour, bet), 0x654321 * b);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsTheoreticalLimit, bet), b == 1);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsActualLimit, bet), b == 2);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsWinRatioLimit, bet), b == 1);
+        EXPECT_EQ(store.readFlag(SettingsKey::IsPlaceRatioLimit, bet), b == 2);
+        EXPECT_EQ(store.readSingle(SettingsKey::TheoreticalLimit, bet), 9999.9F * b);
+        EXPECT_EQ(store.readSingle(SettingsKey::ActualLimit, bet), 0.1F * b);
         // Seven significant digits: the nearest single to 0.3333333 (×2: 0.6666667).
-        EXPECT_EQ(store.readSingle(SettingsKey::TanRatioLimit, bet),
+        EXPECT_EQ(store.readSingle(SettingsKey::WinRatioLimit, bet),
                   b == 1 ? 0.3333333F : 0.6666667F);
-        EXPECT_EQ(store.readSingle(SettingsKey::FukuRatioLimit, bet), -0.05F * b);
+        EXPECT_EQ(store.readSingle(SettingsKey::PlaceRatioLimit, bet), -0.05F * b);
     }
 }
 
@@ -234,7 +234,7 @@ TEST(SettingsStore, MarksAreTextAndMayBeEmpty)
     // The level digit follows the name and the bet type.
     EXPECT_EQ(settingsKey(SettingsKey::DetectMin).storedName(BetType::Quinella, 3),
               u"DetectMinUma3");
-    EXPECT_EQ(settingsKey(SettingsKey::IsRealLimit).storedName(BetType::Wide, 3),
+    EXPECT_EQ(settingsKey(SettingsKey::IsActualLimit).storedName(BetType::Wide, 3),
               u"IsRealLimitWide");
 }
 
