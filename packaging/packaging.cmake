@@ -75,7 +75,8 @@ set(CPACK_PACKAGE_VENDOR "Mikazuki＋ developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "value bets from JRA quinella and quinella-place odds")
-# Lines of at most 80 characters, as Debian's tools show them; CPack indents them in the control file.
+# Lines of at most 80 characters, as Debian's tools show them; CPack indents them in the control
+# file and writes the empty line as " .".
 set(CPACK_PACKAGE_DESCRIPTION
     "Mikazuki＋ reads the race and odds files that the JRA PAT betting client keeps
 and looks for pairs of horses whose quinella or wide odds pay clearly more, or
