@@ -8,9 +8,9 @@ install(TARGETS mikazuki RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # them, so they go here as in Debian's own packages; objcopy leaves the symbols alone, so an
 # install of a debug build can still be debugged.
 if(CMAKE_OBJCOPY)
+    set(installed "${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:mikazuki>")
     install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
-        --remove-section=.note
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:mikazuki>\"
+        --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${installed}\"
         COMMAND_ERROR_IS_FATAL ANY)")
 endif()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/mikazuki.desktop
