@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include "base/file_failure.h"
 #include "base/texts.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
@@ -167,7 +168,7 @@ ExitCode exportCsv(const QString& settingsFile, const QString& out, const QStrin
     }
     QString error;
     if (!CsvExport::write(display, out, &error)) {
-        sink.message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(out), error));
+        sink.message(fileFailureLine(out, error));
         Texts::tellSaveFailed(sink);
         return ExitCode::Failed;
     }

@@ -2,6 +2,7 @@
 #include "backtest_window.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -33,6 +34,7 @@
 #include <QValueAxis>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "base/file_failure.h"
 #include "base/message_sink.h"
 #include "base/texts.h"
 #include "gui/widget_message_sink.h"
@@ -885,10 +887,12 @@ bool BacktestWindow::writeChartPng(Chart chart, const QString& path)
                        : chart == Chart::Profit   ? m_profitView
                                                   : m_calibrationView;
     QImageWriter writer(path, "png");
+    errno = 0;
     if (writer.write(view->grab().toImage())) {
         return true;
     }
-    tellSaveFailed(path, writer.errorString());
+    const int systemError = errno;
+    tellSaveFailed(path, fileProblemText(systemError, FileAccess::Write, writer.errorString()));
     return false;
 }
 
@@ -916,7 +920,7 @@ void BacktestWindow::saveChart(Chart chart)
 
 void BacktestWindow::tellSaveFailed(const QString& path, const QString& error)
 {
-    m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));
+    m_sink->message(fileFailureLine(path, error));
     Texts::tellSaveFailed(*m_sink);
 }
 

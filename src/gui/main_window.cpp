@@ -31,6 +31,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "base/file_failure.h"
 #include "base/texts.h"
 #include "gui/about_dialog.h"
 #include "gui/backtest_window.h"
@@ -1131,7 +1132,7 @@ bool MainWindow::writeCsvBytes(const QString& path, const QByteArray& bytes)
     if (saveCsvBytes(bytes, path, &error)) {
         return true;
     }
-    m_sink->message(u"%1\n%2"_s.arg(QDir::toNativeSeparators(path), error));
+    m_sink->message(fileFailureLine(path, error));
     Texts::tellSaveFailed(*m_sink);
     return false;
 }

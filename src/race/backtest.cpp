@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "backtest.h"
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include <QThreadPool>
 
 #include "analysis/pair_judgement.h"
+#include "base/file_failure.h"
 #include "base/message_sink.h"
 #include "base/number_text.h"
 #include "pat/folder_index.h"
@@ -264,6 +266,15 @@ private:
     bool m_failed = false;
 };
 
+// A file of the run that could not be written, for the user; straight after the failed call,
+// while the system's error number is still the failure's.
+QString saveFailure(const QString& path, const QSaveFile& file)
+{
+    const int systemError = errno;
+    return fileFailureLine(path,
+                           fileProblemText(systemError, FileAccess::Write, file.errorString()));
+}
+
 QByteArray pairsHeading()
 {
     CsvBytes out;
@@ -315,18 +326,18 @@ BacktestReport runBacktest(const BacktestRequest& request,
     if (!request.pairsPath.isEmpty()) {
         pairsFile = std::make_unique<QSaveFile>(request.pairsPath);
         const QByteArray heading = pairsHeading();
+        errno = 0;
         if (!pairsFile->open(QIODevice::WriteOnly) || pairsFile->write(heading) != heading.size()) {
-            report.error = u"%1\n%2"_s.arg(QDir::toNativeSeparators(request.pairsPath),
-                                           pairsFile->errorString());
+            report.error = saveFailure(request.pairsPath, *pairsFile);
             return report;
         }
     }
     std::unique_ptr<QSaveFile> csvFile;
     if (!request.csvPath.isEmpty()) {
         csvFile = std::make_unique<QSaveFile>(request.csvPath);
+        errno = 0;
         if (!csvFile->open(QIODevice::WriteOnly)) {
-            report.error = u"%1\n%2"_s.arg(QDir::toNativeSeparators(request.csvPath),
-                                           csvFile->errorString());
+            report.error = saveFailure(request.csvPath, *csvFile);
             return report;
         }
     }
@@ -399,16 +410,16 @@ BacktestReport runBacktest(const BacktestRequest& request,
         report.error = u"集計できるレースがありません。"_s;
         return report; // the save files are dropped unwritten
     }
+    errno = 0;
     if (pairsFile && (writer.failed() || !pairsFile->commit())) {
-        report.error = u"%1\n%2"_s.arg(QDir::toNativeSeparators(request.pairsPath),
-                                       pairsFile->errorString());
+        report.error = saveFailure(request.pairsPath, *pairsFile);
         return report;
     }
     if (csvFile) {
         const QByteArray bytes = backtestSummaryCsv(report);
+        errno = 0;
         if (csvFile->write(bytes) != bytes.size() || !csvFile->commit()) {
-            report.error = u"%1\n%2"_s.arg(QDir::toNativeSeparators(request.csvPath),
-                                           csvFile->errorString());
+            report.error = saveFailure(request.csvPath, *csvFile);
             return report;
         }
     }

@@ -214,5 +214,5 @@ private:
 };
 
 /// Writes `bytes` at `path` through QSaveFile: on failure the file there is left as it was and
-/// `error` holds the platform's reason.
+/// `error` holds what went wrong, in Japanese.
 bool saveCsvBytes(const QByteArray& bytes, const QString& path, QString* error);
