@@ -122,9 +122,8 @@ BacktestWindow::BacktestWindow(SettingsStore& settings, MessageSink* sink, QWidg
         settings,
         kSection,
         QRectF(kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight),
-        QSizeF(10 * kDefaultWidth, 10 * kDefaultHeight),
         WindowPlacement::Stored::PositionAndSize,
-        true);
+        WindowPlacement::Resize::ByUser);
     buildControls();
     connect(
         &m_watcher, &QFutureWatcher<BacktestReport>::finished, this, &BacktestWindow::finishRun);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -42,9 +43,8 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
         settings,
         kSection,
         QRectF(kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight),
-        QSizeF(10 * kDefaultWidth, 10 * kDefaultHeight),
         WindowPlacement::Stored::PositionAndSize,
-        true);
+        WindowPlacement::Resize::ByUser);
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(u"grdFileList"_s);
@@ -93,6 +93,12 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
 }
 
 FileListWindow::~FileListWindow() = default;
+
+QString FileListWindow::missingFolderText(const QString& folder)
+{
+    return u"PATﾌｫﾙﾀﾞ %1 が見つかりません。ﾂｰﾙ → ｵﾌﾟｼｮﾝ で設定してください。"_s.arg(
+        QDir::toNativeSeparators(folder));
+}
 
 int FileListWindow::px(double twips) const
 {

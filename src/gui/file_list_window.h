@@ -30,6 +30,10 @@ public:
 
     FileListModel& model() { return m_model; }
 
+    /// What the list (and the main window, once at start) says when the PAT folder does not
+    /// exist: its path, and where to set it.
+    static QString missingFolderText(const QString& folder);
+
     /// Scans the PAT folder again ("最新を反映").
     void updateList();
     /// Zo- files came or went: the list takes them in, keeping the chosen race and the scroll.

@@ -9,27 +9,30 @@
 #include "gui/twips_layout.h"
 #include "race/race_display.h"
 
-class QAction;
 class QLabel;
-class QMenu;
-class QMimeData;
-class QTimer;
-class QListView;
 class QPushButton;
 class QRadioButton;
-class QStringListModel;
-class QTableView;
 class BacktestWindow;
+class BetsPanel;
+class CsvCommands;
 class FileListWindow;
+class HorseTablePanel;
 class LiveRace;
+class MainMenus;
 class OddsChartWindow;
 class PairListModel;
+class PairListView;
 class MessageSink;
+class RecentRaces;
 class WindowPlacement;
 class SettingsStore;
+class StatusNote;
 
-/// The main window (frmMain): renders the RaceDisplay and routes commands. Controls sit at
-/// their twips positions scaled by the logical DPI; each carries its historic name.
+/// The main window (frmMain): the race header, the view buttons and the bet-type switch, composed
+/// with the panels that render the rest of the RaceDisplay (HorseTablePanel, two PairListViews,
+/// BetsPanel) and the commands (MainMenus, RecentRaces); it routes their signals. It owns the
+/// windows it opens. Controls sit at their twips positions scaled by the logical DPI; each carries
+/// its historic name.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -59,8 +62,6 @@ public:
     static constexpr int kRecentCount = 8;
     /// A recent race chosen in the file menu: loaded, or taken off the list when it is gone.
     void openRecent(const QString& path);
-    /// The one local file a drag carries; empty for several files or anything else.
-    static QString droppedFile(const QMimeData* mime);
     /// The open command: a file dialog, then the load.
     void openRace();
     /// The PAT file list window, created and shown at the first call.
@@ -94,26 +95,19 @@ public:
     void setOuterWidthTwips(int twips);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
-    /// The save dialog of both CSV commands; empty when the user cancels.
-    QString askCsvPath();
-    /// Writes a CSV file's bytes; tells the user and returns false when it fails.
-    bool writeCsvBytes(const QString& path, const QByteArray& bytes);
-    void buildMenusAndToolbar();
-    void buildControls();
+    void connectCommands();
+    void buildHeader();
+    void buildViewButtons();
+    void buildBetTypeSwitch();
+    void connectDisplay();
     void restorePlacement();
-    void storePlacement();
     void updateViewButtons();
     void render();
     void showFirstRows();
-    void sizeColumns(QTableView* view);
     void showBetType(int index);
     /// The model line: the stored theory model, and the one the values shown came from when
     /// it differs (the model changes at the next load).
@@ -123,64 +117,39 @@ private:
     void restoreView();
     void choosePair(int pairIndex);
     void chooseHorse(int horse);
-    void storeRecentFiles(const QStringList& files);
-    void rebuildRecentMenu();
-    /// A short note over the bottom of the client area, gone after a few seconds or at the
-    /// next load: the summary view shows no other free place.
-    void showStatus(const QString& text);
-    /// The live race's line, shown until it is withdrawn.
-    void showLiveStatus(const QString& text);
-    void clearStatus();
-    void placeStatus();
 
     int px(double twips) const;
-    QLabel* addLabel(QWidget* parent,
-                     const QString& name,
-                     const QString& text,
-                     const QRect& twips,
-                     Qt::Alignment align,
-                     bool framed,
-                     bool white);
 
     SettingsStore& m_settings;
     std::unique_ptr<MessageSink> m_ownSink;
     MessageSink* m_sink;
     std::unique_ptr<RaceDisplay> m_display;
     std::unique_ptr<LiveRace> m_live;
+    std::unique_ptr<CsvCommands> m_csv;
     TwipsLayout m_layout{*this};
     std::unique_ptr<WindowPlacement> m_placement;
 
+    std::unique_ptr<MainMenus> m_menus;
+    RecentRaces* m_recent = nullptr;
     QWidget* m_client = nullptr;
     QLabel* m_meeting = nullptr;
     QLabel* m_raceName = nullptr;
     QLabel* m_horseNum = nullptr;
     QLabel* m_raceTime = nullptr;
     QLabel* m_model = nullptr;
-    QLabel* m_status = nullptr;
-    QTimer* m_statusTimer = nullptr;
-    QMenu* m_fileMenu = nullptr;
-    QAction* m_recentBar = nullptr;
-    QList<QAction*> m_recentActions;
-    std::array<std::array<QLabel*, kMaxRunners>, static_cast<int>(HorseColumn::ColumnCount)>
-        m_cells{};
+    StatusNote* m_status = nullptr;
+    HorseTablePanel* m_horses = nullptr;
     std::array<QPushButton*, 2> m_detail{};
     std::array<QPushButton*, 2> m_summary{};
     std::array<QRadioButton*, 2> m_betType{};
     PairListModel* m_quinellaModel = nullptr;
     PairListModel* m_wideModel = nullptr;
-    QTableView* m_quinellaView = nullptr;
-    QTableView* m_wideView = nullptr;
-    QListView* m_betsView = nullptr;
-    QListView* m_resultView = nullptr;
-    QStringListModel* m_betsModel = nullptr;
-    QStringListModel* m_resultModel = nullptr;
+    PairListView* m_quinellaView = nullptr;
+    PairListView* m_wideView = nullptr;
+    BetsPanel* m_bets = nullptr;
     FileListWindow* m_fileList = nullptr;
     BacktestWindow* m_backtest = nullptr;
     OddsChartWindow* m_oddsChart = nullptr;
     int m_chosenPair = -1;
     int m_chosenHorse = 0;
-    /// Scroll positions (vertical, horizontal) of the two pair lists and the two lists below.
-    std::array<std::pair<int, int>, 4> m_scrolls{};
-    /// Whether each of them had a current cell.
-    std::array<bool, 4> m_hadCurrent{};
 };

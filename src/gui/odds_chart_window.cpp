@@ -52,9 +52,8 @@ OddsChartWindow::OddsChartWindow(RaceDisplay& display, SettingsStore& settings, 
         settings,
         kSection,
         QRectF(defaultPlace(owner, m_layout), QSizeF(kDefaultWidth, kDefaultHeight)),
-        QSizeF(10 * kDefaultWidth, 10 * kDefaultHeight),
         WindowPlacement::Stored::PositionAndSize,
-        true);
+        WindowPlacement::Resize::ByUser);
 
     auto* chart = new QChart;
     chart->setTitleFont(font());

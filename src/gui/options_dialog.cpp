@@ -119,9 +119,8 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, MessageSink& sink, QWidget
         settings,
         kOptionWindow,
         QRectF(kDefaultLeft, kDefaultTop, kClientWidth, kClientHeight),
-        QSizeF(kClientWidth, kClientHeight),
         WindowPlacement::Stored::Position,
-        false);
+        WindowPlacement::Resize::Fixed);
 
     m_chooseColour = [this](const QColor& initial) -> std::optional<QColor> {
         QColorDialog dialog(initial, this);

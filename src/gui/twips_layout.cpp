@@ -32,6 +32,11 @@ void TwipsLayout::place(QWidget* widget, const QRect& twips) const
     widget->setGeometry(px(twips));
 }
 
+void TwipsLayout::place(QWidget* widget, const QRect& twips, const QPoint& origin) const
+{
+    widget->setGeometry(px(twips).translated(-px(origin.x()), -px(origin.y())));
+}
+
 QFont TwipsLayout::windowFont()
 {
     QFont font;

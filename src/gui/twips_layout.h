@@ -23,6 +23,9 @@ public:
     float twips(int pixels) const;
     /// Moves and sizes `widget` to the twips rectangle `twips` within its parent.
     void place(QWidget* widget, const QRect& twips) const;
+    /// The same for a control of a panel whose top-left corner lies at `origin` (twips) in the
+    /// window: the control gets exactly the pixels the window would give it.
+    void place(QWidget* widget, const QRect& twips, const QPoint& origin) const;
 
     /// The windows' font: "ＭＳ Ｐゴシック" 9 pt, Noto Sans CJK JP where it is missing.
     static QFont windowFont();

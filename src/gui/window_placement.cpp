@@ -34,20 +34,20 @@ WindowPlacement::WindowPlacement(QWidget& window,
                                  SettingsStore& settings,
                                  const QString& section,
                                  const QRectF& defaults,
-                                 const QSizeF& largest,
                                  Stored stored,
-                                 bool resizable)
+                                 Resize resize,
+                                 std::optional<QSizeF> largest)
     : m_window(window)
     , m_settings(settings)
     , m_section(section)
     , m_defaults(defaults)
-    , m_largest(largest)
+    , m_largest(largest.value_or(10 * defaults.size()))
     , m_stored(stored)
-    , m_resizable(resizable)
+    , m_resizable(resize == Resize::ByUser)
     , m_dpi(TwipsLayout(window).dpi())
 {
     if (stored != Stored::Position) {
-        m_outer = new OuterGeometry(&window, !resizable);
+        m_outer = new OuterGeometry(&window, !m_resizable);
     }
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -39,15 +41,21 @@ public:
         PositionAndSize,  ///< Left, Top, Height, Width
     };
 
+    enum class Resize {
+        Fixed,  ///< only the program sizes the window
+        ByUser, ///< the user may resize it
+    };
+
     /// `defaults`: the placement when a key is missing or the stored one is unusable.
-    /// `largest`: the largest outer size taken from the store. `resizable`: the user may resize.
+    /// `largest`: the largest outer size taken from the store; by default ten times the
+    /// default size.
     WindowPlacement(QWidget& window,
                     SettingsStore& settings,
                     const QString& section,
                     const QRectF& defaults,
-                    const QSizeF& largest,
                     Stored stored,
-                    bool resizable);
+                    Resize resize,
+                    std::optional<QSizeF> largest = std::nullopt);
 
     /// Reads the keys in order (Left, Top, then Height before Width) and applies them. A
     /// placement that would show on no screen, or a size below 1 twip or beyond `largest`, gives

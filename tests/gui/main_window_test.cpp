@@ -69,6 +69,13 @@ struct Gui
     }
 };
 
+// A control's place in the client area, whichever panel holds it.
+QRect inClient(QWidget& window, const QWidget* control)
+{
+    const auto* client = child<QWidget>(window, u"client"_s);
+    return {control->mapTo(client, QPoint()), control->size()};
+}
+
 QString labelText(QWidget& window, const QString& name)
 {
     const auto* label = child<QLabel>(window, name);
@@ -96,16 +103,16 @@ TEST(MainWindow, FirstRunPlacementAndControls)
 
     // Controls at their twips positions.
     const auto* meeting = child<QLabel>(window, u"lblKaisai"_s);
-    EXPECT_EQ(meeting->geometry(), QRect(px(540), px(540), px(2175), px(315)));
+    EXPECT_EQ(inClient(window, meeting), QRect(px(540), px(540), px(2175), px(315)));
     const auto* cell = child<QLabel>(window, u"lblTanHorseNo_3"_s);
-    EXPECT_EQ(cell->geometry(), QRect(px(1380), px(2100 + 480), px(675), px(270)));
+    EXPECT_EQ(inClient(window, cell), QRect(px(1380), px(2100 + 480), px(675), px(270)));
     EXPECT_EQ(labelText(window, u"lblPopular_18"_s), u"18");
     EXPECT_EQ(labelText(window, u"Label11"_s), u"単勝人気順　馬名");
     EXPECT_EQ(labelText(window, u"Label4_1"_s), u"複ｵｯｽﾞMin～Max    平均");
     const auto* mark = child<QLabel>(window, u"lblAutoJudge_1"_s);
     EXPECT_EQ(mark->palette().color(mark->foregroundRole()), QColor(Qt::red));
     // Block A sits in its frame below what the window shows.
-    EXPECT_GE(child<QWidget>(window, u"Frame1"_s)->y(), px(6660));
+    EXPECT_GE(inClient(window, child<QWidget>(window, u"Frame1"_s)).y(), px(6660));
     EXPECT_EQ(child<QWidget>(window, u"lblTanOdds_18"_s)->parentWidget()->objectName(), u"Frame1");
 
     // Menus and toolbar: every command can be used.
