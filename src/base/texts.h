@@ -14,6 +14,12 @@ inline QString scratched()
     return QStringLiteral("ﾄﾘｹｼ");
 }
 
+/// A field of the options that must hold a number does not.
+inline QString notANumber()
+{
+    return QStringLiteral("数値を正しく入力して下さい。");
+}
+
 /// A file of the race could not be read.
 inline void tellLoadFailed(MessageSink& sink)
 {

@@ -12,30 +12,20 @@
 #include "race/backtest.h"
 #include "race/calibration_run.h"
 
-class QBarCategoryAxis;
-class QChart;
-class QChartView;
-class QComboBox;
-class QLabel;
-class QLineSeries;
 class QListWidget;
-class QProgressBar;
 class QPushButton;
-class QScatterSeries;
-class QStandardItemModel;
 class QTabWidget;
-class QTableView;
-class QValueAxis;
+class BacktestPage;
+class CalibrationPage;
 class MessageSink;
 class SettingsStore;
 class WindowPlacement;
 
-/// The backtest window (frmBacktest): replays the races of the chosen folders off the GUI thread
-/// and shows what src/race/backtest.h reports: the summary table, the return rate of each group
-/// with its bounds, and the cumulative profit of the group chosen in the table. A second tab
-/// calibrates the theory on the same folders (src/race/calibration_run.h) and plots the observed
-/// against the predicted frequency of both models. Non-modal, one instance; closing it stops a
-/// backtest run.
+/// The backtest window (frmBacktest): the folders, and two tabs on them. It replays the races off
+/// the GUI thread (src/race/backtest.h) and its 成績 tab (BacktestPage) shows the report; it
+/// calibrates the theory (src/race/calibration_run.h) and its 較正 tab (CalibrationPage) plots
+/// the observed against the predicted frequency of both models. It saves what the tabs show.
+/// Non-modal, one instance; closing it stops a backtest run.
 class BacktestWindow final : public QWidget
 {
     Q_OBJECT
@@ -87,26 +77,15 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int px(double twips) const;
     void buildControls();
-    QWidget* buildCalibrationPage();
-    QChartView* makeChartView(const QString& name);
     void setRunning(bool running);
     void setCalibrating(bool calibrating);
     void enableFolders();
-    void clearResult();
     void showProgress(qint64 done, qint64 total);
     void finishRun();
-    void showReport();
-    void showRow(int row);
-    void fitColumns();
-    void showReturnRates(BetType bet);
-    void showProfit(BetType bet, int group);
     void finishCalibration();
-    void showCalibration();
     void saveSummaryCsv();
     void saveChart(Chart chart);
     void tellSaveFailed(const QString& path, const QString& error);
@@ -128,30 +107,7 @@ private:
     QListWidget* m_folders = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_remove = nullptr;
-    QPushButton* m_start = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QPushButton* m_cancelButton = nullptr;
-    QLabel* m_status = nullptr;
-    QTableView* m_table = nullptr;
-    QStandardItemModel* m_model = nullptr;
-    QChartView* m_rateView = nullptr;
-    QChartView* m_profitView = nullptr;
-    QBarCategoryAxis* m_rateGroups = nullptr;
-    QValueAxis* m_rateAxis = nullptr;
-    QValueAxis* m_raceAxis = nullptr;
-    QValueAxis* m_profitAxis = nullptr;
-    QLineSeries* m_profit = nullptr;
-    QLineSeries* m_zeroLine = nullptr;
-    QPushButton* m_saveCsv = nullptr;
-    QPushButton* m_saveRate = nullptr;
-    QPushButton* m_saveProfit = nullptr;
     QTabWidget* m_tabs = nullptr;
-    QPushButton* m_calibrate = nullptr;
-    QProgressBar* m_calibrationProgress = nullptr;
-    QComboBox* m_calibrationBet = nullptr;
-    QLabel* m_calibrationFit = nullptr;
-    QChartView* m_calibrationView = nullptr;
-    QValueAxis* m_predictedAxis = nullptr;
-    QValueAxis* m_observedAxis = nullptr;
-    QPushButton* m_saveCalibration = nullptr;
+    BacktestPage* m_results = nullptr;
+    CalibrationPage* m_calibrationPage = nullptr;
 };

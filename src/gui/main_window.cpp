@@ -18,6 +18,7 @@
 #include "gui/cell_label.h"
 #include "gui/csv_commands.h"
 #include "gui/file_list_window.h"
+#include "gui/folder_picker.h"
 #include "gui/horse_table_panel.h"
 #include "gui/main_menus.h"
 #include "gui/odds_chart_window.h"
@@ -376,7 +377,10 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 void MainWindow::openRace()
 {
     const QString path = QFileDialog::getOpenFileName(
-        this, u"開く"_s, m_settings.getPatFolder(), dialogFilter(winPlaceOddsFilter()));
+        this,
+        u"開く"_s,
+        FolderPicker::nearestExistingFolder(m_settings.getPatFolder()),
+        dialogFilter(winPlaceOddsFilter()));
     if (!path.isEmpty()) {
         loadRace(path);
     }

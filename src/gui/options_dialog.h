@@ -14,20 +14,20 @@
 #include "settings/options_values.h"
 #include "settings/settings_store.h"
 
-class QCheckBox;
 class QComboBox;
-class QFileSystemModel;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QTreeView;
+class ColourButton;
+class FolderPicker;
+class JudgeFrame;
 class MessageSink;
 class WindowPlacement;
 
-/// The options dialog (frmOption): loads every setting into its controls when it is made,
-/// stores them all at OK once every number field passes the checks, and stores nothing but its
-/// placement when it is cancelled or closed. Controls sit at their twips positions scaled by the
-/// logical DPI; each carries its historic name.
+/// The options dialog (frmOption): the PAT folder (FolderPicker), the horse-number colours, the
+/// popularity threshold, the two judgement blocks (JudgeFrame) and the theory model. It loads
+/// every setting into its controls when it is made, stores them all at OK once every number
+/// field passes the checks (OptionsValues::validate, ModelSettings::validate), and stores nothing
+/// but its placement when it is cancelled or closed. Controls sit at their twips positions scaled
+/// by the logical DPI; each carries its historic name.
 class OptionsDialog final : public QDialog
 {
     Q_OBJECT
@@ -58,8 +58,8 @@ public:
     void setModelSettings(const ModelSettings& model);
 
     /// Checks every number field in order (`OptionsValues::validate`, then λ, τ and the
-    /// payback); on the first failure tells the user, moves the focus to the failing box and
-    /// returns false.
+    /// payback, `ModelSettings::validate`); on the first failure tells the user, moves the focus
+    /// to the failing box and returns false.
     bool validateInput();
 
     /// OK: validate, store everything, close.
@@ -67,43 +67,17 @@ public:
     /// Every way of closing ends here: the placement is stored unless minimised.
     void done(int result) override;
 
-    /// A colour as the settings hold it, 0x00BBGGRR.
-    static qint32 settingFromColour(const QColor& colour);
-
 private:
-    struct JudgeBlock
-    {
-        std::array<QComboBox*, kLevels> bandLow{};
-        std::array<QComboBox*, kLevels> bandHigh{};
-        std::array<QComboBox*, kLevels> marks{};
-        std::array<QRadioButton*, 3> markedSigns{};
-        std::array<QPushButton*, 2> signColours{}; // plus, minus
-        std::array<QCheckBox*, kLimits> limitOn{};
-        std::array<QComboBox*, kLimits> limit{};
-    };
-
     int px(double twips) const;
-    QRect place(int left, int top, int width, int height) const;
     void buildControls();
-    void buildJudgeBlock(QWidget* frame, BetType bet, JudgeBlock& block);
     void buildModelFrame();
-    bool validateModel();
-    std::optional<double> paybackNumber() const;
-    QPushButton* addColourButton(QWidget* parent, const QString& name, const QRect& twips);
+    /// The model row as typed; the payback item's note left out.
+    ModelSettings::Input modelInput() const;
+    /// Tells the user why the input cannot be stored and moves the focus to the box.
+    bool refuse(const QString& message, QWidget* box, QLineEdit* edit);
 
     void loadSettings();
-    void restorePlacement();
-
-    void chooseColour(QPushButton* button);
-    static void setButtonColour(QPushButton* button, qint32 colour);
-    static qint32 buttonColour(const QPushButton* button);
-
-    /// Points the folder list at `path`; false (and nothing changes) when it is not a folder.
-    bool setFolderListPath(const QString& path);
-    void folderListChanged(const QString& path);
-    void driveListChanged(int index);
-    void selectDriveOf(const QString& path);
-    QString driveOf(const QString& path) const;
+    void chooseColour(ColourButton* button);
 
     SettingsStore& m_settings;
     MessageSink& m_sink;
@@ -111,15 +85,11 @@ private:
     TwipsLayout m_layout{*this};
     std::unique_ptr<WindowPlacement> m_placement;
 
-    QLineEdit* m_patFolder = nullptr;
-    QComboBox* m_drives = nullptr;
-    QTreeView* m_folders = nullptr;
-    QFileSystemModel* m_folderModel = nullptr;
-    QString m_folderPath;
-    std::array<QPushButton*, kMaxRunners> m_horseColours{};
+    FolderPicker* m_folder = nullptr;
+    std::array<ColourButton*, kMaxRunners> m_horseColours{};
     QComboBox* m_popularDiff = nullptr;
-    JudgeBlock m_quinella;
-    JudgeBlock m_wide;
+    JudgeFrame* m_quinella = nullptr;
+    JudgeFrame* m_wide = nullptr;
     QComboBox* m_model = nullptr;
     QLineEdit* m_lambda = nullptr;
     QLineEdit* m_tau = nullptr;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 class SettingsStore;
@@ -34,6 +36,33 @@ struct ModelSettings
     /// Whether a parameter is one the model can use: λ and τ in (0, 10], the payback in (0, 1].
     static bool validParameter(double value);
     static bool validPayback(double value);
+
+    /// The model row of the options dialog as typed: λ, τ and the payback as number texts.
+    struct Input
+    {
+        TheoryModel kind = TheoryModel::Harville;
+        QString lambda;
+        QString tau;
+        QString payback;
+    };
+    /// The box of the row a check failed on, and the message for the user.
+    struct InputFailure
+    {
+        enum Box { Lambda, Tau, Payback };
+        Box box = Lambda;
+        QString message;
+
+        bool operator==(const InputFailure&) const = default;
+    };
+    /// Checks the row in its order, λ, τ, then the payback: each a number, then in its range.
+    static std::optional<InputFailure> validate(const Input& input);
+    /// The model the row gives; empty when a field is no number (ranges unchecked).
+    static std::optional<ModelSettings> fromInput(const Input& input);
+    /// A number typed in a field, read by the program's one parser; empty for anything else.
+    static std::optional<double> fieldNumber(const QString& text);
+    /// The shortest text that reads back as the same double: what a field shows and the store
+    /// keeps.
+    static QString fieldText(double value);
 
     bool operator==(const ModelSettings&) const = default;
 };

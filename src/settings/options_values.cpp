@@ -3,6 +3,7 @@
 
 #include "base/display_format.h"
 #include "base/number_text.h"
+#include "base/texts.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -42,7 +43,7 @@ std::optional<float> limitValue(const QString& text)
     return decimalTextToSingle(*number);
 }
 
-const QString kNotANumber = u"数値を正しく入力して下さい。"_s;
+const QString kNotANumber = Texts::notANumber();
 const QString kBadOrder = u"数値の大小関係を正しく入力して下さい。"_s;
 
 std::optional<OptionsValues::ValidationFailure> validateJudge(const OptionsValues::Judge& judge,

@@ -13,12 +13,15 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
+#include <QValueAxis>
 
 #include "gui/backtest_window.h"
 #include "gui/main_window.h"
@@ -101,6 +104,16 @@ QScatterSeries* calibrationPoints(BacktestWindow& window, const QString& name)
     return nullptr;
 }
 
+// An axis' range in the coordinates of its series.
+std::pair<double, double> axisRange(const QAbstractAxis* axis)
+{
+    if (const auto* log = qobject_cast<const QLogValueAxis*>(axis)) {
+        return {log->min(), log->max()};
+    }
+    const auto* even = qobject_cast<const QValueAxis*>(axis);
+    return even != nullptr ? std::pair(even->min(), even->max()) : std::pair(0.0, 0.0);
+}
+
 } // namespace
 
 TEST(BacktestWindow, RunShowsTheCoresReportChartsTheChosenRowAndSaves)
@@ -135,9 +148,16 @@ TEST(BacktestWindow, RunShowsTheCoresReportChartsTheChosenRowAndSaves)
     auto* table = child<QTableView>(*window, u"grdSummary"_s);
     const QAbstractItemModel& model = *table->model();
     ASSERT_EQ(model.rowCount(), 27);
+    // The screen shows the CSV's numbers grouped by thousands ("59,700"), and nothing else.
+    const QRegularExpression ungrouped(u"\\d{4}"_s);
     for (int r = 0; r < model.rowCount(); ++r) {
-        EXPECT_EQ(tableRow(model, r), rows[r + 1]) << r;
+        QStringList shown = tableRow(model, r);
+        for (const QString& text : shown) {
+            EXPECT_FALSE(ungrouped.match(text.section(u'.', 0, 0)).hasMatch()) << text.toStdString();
+        }
+        EXPECT_EQ(shown.replaceInStrings(u","_s, QString()), rows[r + 1]) << r;
     }
+    EXPECT_TRUE(tableRow(model, 0).join(u' ').contains(u','));
     saveScreenshot(*window, u"backtest.png"_s);
 
     // The first row is chosen after a run; the wide "推奨" row charts the wide groups and its
@@ -250,6 +270,41 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
                     ->text()
                     .startsWith(u"λ=%1 (SE %2)"_s.arg(reference.fit.lambda, 0, 'f', 3)
                                     .arg(reference.fit.lambdaSe, 0, 'f', 3)));
+    // On the log and logit scales every bin lies within the axes, the diagonal still joins their
+    // corners, and a bar that would reach 0 or below ends at the axis minimum. The scale chosen
+    // is the one a new window shows.
+    auto* scale = child<QComboBox>(window, u"cmbCalibrationScale"_s);
+    const QChart* chart = child<QChartView>(window, u"chtCalibration"_s)->chart();
+    const int points = calibrationPoints(window, u"serCalibrationFit"_s)->count();
+    for (const int index : {1, 2}) {
+        scale->setCurrentIndex(index);
+        const auto [xMin, xMax] = axisRange(chart->axes(Qt::Horizontal).value(0));
+        const auto [yMin, yMax] = axisRange(chart->axes(Qt::Vertical).value(0));
+        EXPECT_EQ(std::pair(xMin, xMax), std::pair(yMin, yMax)) << index;
+        EXPECT_LT(xMin, xMax) << index;
+        EXPECT_EQ(calibrationPoints(window, u"serCalibrationFit"_s)->count(), points) << index;
+        for (const QAbstractSeries* s : chart->series()) {
+            const auto* line = qobject_cast<const QXYSeries*>(s);
+            ASSERT_NE(line, nullptr);
+            if (s->name() == u"理論値どおり") {
+                EXPECT_EQ(line->points(), (QList<QPointF>{{xMin, yMin}, {xMax, yMax}})) << index;
+                continue;
+            }
+            for (const QPointF& p : line->points()) {
+                EXPECT_GE(p.y(), yMin) << index;
+                EXPECT_LE(p.y(), yMax) << index;
+                if (qobject_cast<const QScatterSeries*>(s) != nullptr) {
+                    EXPECT_GT(p.x(), xMin) << index;
+                    EXPECT_LT(p.x(), xMax) << index;
+                }
+            }
+        }
+    }
+    {
+        BacktestWindow again(f.settings, &f.sink, nullptr);
+        EXPECT_EQ(child<QComboBox>(again, u"cmbCalibrationScale"_s)->currentIndex(), 2);
+    }
+    scale->setCurrentIndex(0);
     child<QTabWidget>(window, u"tabResult"_s)->setCurrentIndex(1);
     saveScreenshot(window, u"backtest-calibration.png"_s);
     const QString png = f.folder.filePath(u"calibration.png"_s);
