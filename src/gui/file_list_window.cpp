@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
@@ -61,6 +63,12 @@ FileListWindow::FileListWindow(SettingsStore& settings, MessageSink& sink, QWidg
         m_grid->setColumnWidth(col, px(FileListModel::columnWidthTwips(col)));
     }
     m_grid->setGeometry(0, 0, px(7455), px(5055));
+    m_missing = new QLabel(m_grid->viewport());
+    m_missing->setObjectName(u"lblMissingFolder"_s);
+    m_missing->setWordWrap(true);
+    m_missing->setMargin(px(60));
+    m_missing->hide();
+    m_grid->viewport()->installEventFilter(this);
 
     const auto button = [this](const QString& name, const QString& text, int left) {
         auto* b = new QPushButton(text, this);
@@ -117,9 +125,19 @@ void FileListWindow::updateList()
     if (!m_watcher.directories().isEmpty()) {
         m_watcher.removePaths(m_watcher.directories());
     }
-    if (QFileInfo(m_folder).isDir()) {
+    const bool exists = QFileInfo(m_folder).isDir();
+    if (exists) {
         m_watcher.addPath(m_folder);
     }
+    m_missing->setText(exists ? QString() : missingFolderText(m_folder));
+    m_missing->setVisible(!exists);
+    placeMissingNote();
+}
+
+void FileListWindow::placeMissingNote()
+{
+    const int width = m_grid->viewport()->width();
+    m_missing->setGeometry(0, 0, width, m_missing->heightForWidth(width));
 }
 
 void FileListWindow::followFolder()
@@ -133,10 +151,17 @@ void FileListWindow::followFolder()
     int unread = 0;
     std::vector<PatFolderRace> races = rescanPatFolder(m_folder, m_races, &unread);
     // Written files bring no folder change: one still being written is looked at again.
-    if (unread > 0 && m_retries < kRetries) {
+    const bool retries = unread > 0 && m_retries < kRetries;
+    if (retries) {
         ++m_retries;
         m_quiet.start(kRetryMilliseconds);
     }
+    // Told once the list shows what was found.
+    const auto tell = qScopeGuard([this, retries] {
+        if (retries) {
+            Q_EMIT retrying();
+        }
+    });
     const auto sameNames = [](const std::vector<PatFolderRace>& a,
                               const std::vector<PatFolderRace>& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
@@ -202,6 +227,15 @@ void FileListWindow::resizeEvent(QResizeEvent* event)
             b->move(b->x(), outer - px(900));
         }
     }
+}
+
+bool FileListWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The note spans the list area's width, whatever the grid's size.
+    if (watched == m_grid->viewport() && event->type() == QEvent::Resize) {
+        placeMissingNote();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FileListWindow::restorePlacement()

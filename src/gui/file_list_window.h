@@ -12,6 +12,7 @@
 #include "pat/pat_folder.h"
 #include "race/file_list_model.h"
 
+class QLabel;
 class QPushButton;
 class QTableView;
 class MessageSink;
@@ -52,16 +53,21 @@ public:
 Q_SIGNALS:
     /// The user picked a race: the full path of its Zo- file in the PAT folder.
     void raceChosen(const QString& path);
+    /// A new Zo- file did not read (still being written); it is tried again after a step.
+    void retrying();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int px(double twips) const;
     void restorePlacement();
 
     void showRaces(std::vector<PatFolderRace> races);
+    /// The line in the list area that says the PAT folder does not exist.
+    void placeMissingNote();
 
     SettingsStore& m_settings;
     MessageSink& m_sink;
@@ -74,6 +80,7 @@ private:
     /// The folder changed while the window was hidden: it is listed when it shows.
     bool m_stale = false;
     QTableView* m_grid = nullptr;
+    QLabel* m_missing = nullptr;
     QPushButton* m_select = nullptr;
     QPushButton* m_update = nullptr;
     QPushButton* m_close = nullptr;

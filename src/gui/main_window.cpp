@@ -3,14 +3,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include "gui/about_dialog.h"
 #include "gui/backtest_window.h"
@@ -66,6 +64,14 @@ QString dialogFilter(const QString& filter)
                                       : description + u" ("_s + filter.mid(bar + 1) + u')';
 }
 
+// A window the user asked for, in front.
+void bringUp(QWidget& window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 } // namespace
 
 MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* parent)
@@ -111,27 +117,19 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     m_model = CellLabel::create(m_client, u"lblModel"_s, {}, CellLabel::Look::Caption, kRight);
     m_layout.place(m_model, {6840, 600, 8415, 255});
     m_status = new StatusNote(
-        m_layout, [this] { return px(m_placement->placed().width()); }, m_client);
+        m_layout, [this] { return m_layout.px(m_placement->placed().width()); }, m_client);
     auto* drop = new RaceDrop(*this);
     connect(drop, &RaceDrop::dropped, this, &MainWindow::loadRace);
     connect(drop, &RaceDrop::refused, this, [this](const QString& note) {
         m_status->showNote(note, kStatusMilliseconds);
     });
     buildBetTypeSwitch();
-    m_quinellaModel = new PairListModel(m_display->quinellaList(), this);
-    m_wideModel = new PairListModel(m_display->wideList(), this);
-    m_quinellaView = new PairListView(u"grdUmaRen"_s, *m_quinellaModel, m_layout, m_client);
-    m_wideView = new PairListView(u"grdWide"_s, *m_wideModel, m_layout, m_client);
-    m_wideView->hide();
-    // A pair chosen in either list is the chart's.
-    for (PairListView* view : {m_quinellaView, m_wideView}) {
-        connect(view, &PairListView::pairChosen, this, &MainWindow::choosePair);
-        connect(view, &QTableView::doubleClicked, this, &MainWindow::showOddsChart);
-    }
+    buildPairLists();
     m_bets = new BetsPanel(m_layout, m_client);
 
     connectDisplay();
-    restorePlacement();
+    m_placement->restore();
+    updateViewButtons();
     render();
     showModel();
     const QString folder = settings.getPatFolder();
@@ -143,11 +141,6 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
 MainWindow::~MainWindow() = default;
 
 static_assert(MainWindow::kRecentCount == RecentRaces::kCount);
-
-int MainWindow::px(double twips) const
-{
-    return m_layout.px(twips);
-}
 
 void MainWindow::connectCommands()
 {
@@ -231,6 +224,20 @@ void MainWindow::buildViewButtons()
         m_summary[1], &QPushButton::clicked, this, [this] { setOuterWidthTwips(kDetailWidth); });
 }
 
+void MainWindow::buildPairLists()
+{
+    m_quinellaModel = new PairListModel(m_display->quinellaList(), this);
+    m_wideModel = new PairListModel(m_display->wideList(), this);
+    m_quinellaView = new PairListView(u"grdUmaRen"_s, *m_quinellaModel, m_layout, m_client);
+    m_wideView = new PairListView(u"grdWide"_s, *m_wideModel, m_layout, m_client);
+    m_wideView->hide();
+    // A pair chosen in either list is the chart's.
+    for (PairListView* view : {m_quinellaView, m_wideView}) {
+        connect(view, &PairListView::pairChosen, this, &MainWindow::choosePair);
+        connect(view, &QTableView::doubleClicked, this, &MainWindow::showOddsChart);
+    }
+}
+
 void MainWindow::buildBetTypeSwitch()
 {
     auto* frame = new QGroupBox(u"表示オッズ"_s, m_client);
@@ -312,9 +319,7 @@ void MainWindow::showOddsChart()
     } else if (m_chosenHorse > 0) {
         m_oddsChart->showHorse(m_chosenHorse);
     }
-    m_oddsChart->show();
-    m_oddsChart->raise();
-    m_oddsChart->activateWindow();
+    bringUp(*m_oddsChart);
 }
 
 void MainWindow::showBetType(int index)
@@ -392,9 +397,7 @@ void MainWindow::showFileList()
         m_fileList = new FileListWindow(m_settings, *m_sink, this);
         connect(m_fileList, &FileListWindow::raceChosen, this, &MainWindow::loadRace);
     }
-    m_fileList->show();
-    m_fileList->raise();
-    m_fileList->activateWindow();
+    bringUp(*m_fileList);
 }
 
 void MainWindow::showBacktest()
@@ -403,17 +406,12 @@ void MainWindow::showBacktest()
         // Messages of the window's own (a failed save) show over it, not over this window.
         m_backtest = new BacktestWindow(m_settings, m_ownSink ? nullptr : m_sink, this);
     }
-    m_backtest->show();
-    m_backtest->raise();
-    m_backtest->activateWindow();
+    bringUp(*m_backtest);
 }
 
 void MainWindow::openOptions()
 {
-    {
-        OptionsDialog dialog(m_settings, *m_sink, this);
-        dialog.exec();
-    }
+    OptionsDialog(m_settings, *m_sink, this).exec();
     // However the dialog closed, only the horse-number colours change now; the judgement
     // settings take effect at the next load.
     m_display->recolourHorseNumbers();
@@ -435,8 +433,7 @@ void MainWindow::showModel()
 
 void MainWindow::showAbout()
 {
-    AboutDialog dialog(this);
-    dialog.exec();
+    AboutDialog(this).exec();
 }
 
 void MainWindow::saveCsv()
@@ -473,16 +470,10 @@ void MainWindow::setOuterWidthTwips(int twips)
 void MainWindow::updateViewButtons()
 {
     // Only the buttons of the bands the window shows can be pressed.
-    const int clientWidth = px(m_placement->placed().width());
+    const int clientWidth = m_layout.px(m_placement->placed().width());
     for (QPushButton* b : {m_detail[0], m_detail[1], m_summary[0], m_summary[1]}) {
         b->setEnabled(b->geometry().right() < clientWidth);
     }
-}
-
-void MainWindow::restorePlacement()
-{
-    m_placement->restore();
-    updateViewButtons();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

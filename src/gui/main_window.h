@@ -103,8 +103,8 @@ private:
     void buildHeader();
     void buildViewButtons();
     void buildBetTypeSwitch();
+    void buildPairLists();
     void connectDisplay();
-    void restorePlacement();
     void updateViewButtons();
     void render();
     void showFirstRows();
@@ -117,8 +117,6 @@ private:
     void restoreView();
     void choosePair(int pairIndex);
     void chooseHorse(int horse);
-
-    int px(double twips) const;
 
     SettingsStore& m_settings;
     std::unique_ptr<MessageSink> m_ownSink;

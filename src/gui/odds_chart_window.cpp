@@ -60,16 +60,9 @@ OddsChartWindow::OddsChartWindow(RaceDisplay& display, SettingsStore& settings, 
     chart->legend()->setFont(font());
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(px(60), px(60), px(60), px(60)));
-    m_timeAxis = new QDateTimeAxis(this);
-    m_timeAxis->setFormat(u"HH:mm:ss"_s);
-    m_timeAxis->setTickCount(4);
     m_oddsAxis = new QValueAxis(this);
     m_oddsAxis->setLabelFormat(u"%.1f"_s);
-    for (QAbstractAxis* axis :
-         {static_cast<QAbstractAxis*>(m_timeAxis), static_cast<QAbstractAxis*>(m_oddsAxis)}) {
-        axis->setLabelsFont(font());
-    }
-    chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    m_oddsAxis->setLabelsFont(font());
     chart->addAxis(m_oddsAxis, Qt::AlignLeft);
     m_view = new QChartView(chart, this);
     m_view->setObjectName(u"chtOdds"_s);
@@ -113,6 +106,71 @@ void OddsChartWindow::redraw()
     }
     QChart* chart = m_view->chart();
     chart->removeAllSeries();
+    // A time axis kept from one drawing to the next stops showing once its series are gone
+    // (Qt Charts 6.4): each drawing makes its own.
+    if (m_timeAxis != nullptr) {
+        chart->removeAxis(m_timeAxis);
+        delete m_timeAxis;
+        m_timeAxis = nullptr;
+    }
+    const std::vector<std::pair<QString, OddsHistory::Series>> lines = chosenLines();
+    double low = HUGE_VAL;
+    double high = -HUGE_VAL;
+    qint64 first = 0;
+    qint64 last = 0;
+    bool any = false;
+    std::vector<QLineSeries*> drawn;
+    for (const auto& [name, points] : lines) {
+        if (points.empty()) {
+            continue;
+        }
+        auto* series = new QLineSeries;
+        series->setName(name);
+        series->setPointsVisible(true);
+        for (const auto& [time, value] : points) {
+            const qint64 ms = time.toMSecsSinceEpoch();
+            series->append(static_cast<double>(ms), value);
+            low = qMin(low, static_cast<double>(value));
+            high = qMax(high, static_cast<double>(value));
+            first = any ? qMin(first, ms) : ms;
+            last = any ? qMax(last, ms) : ms;
+            any = true;
+        }
+        chart->addSeries(series);
+        series->attachAxis(m_oddsAxis);
+        drawn.push_back(series);
+    }
+    if (!any) {
+        // No snapshot, no times to show.
+        m_oddsAxis->setRange(0.0, 10.0);
+        return;
+    }
+    m_timeAxis = new QDateTimeAxis(this);
+    m_timeAxis->setObjectName(u"axsTime"_s);
+    m_timeAxis->setFormat(u"HH:mm:ss"_s);
+    m_timeAxis->setTickCount(4);
+    m_timeAxis->setLabelsFont(font());
+    chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    for (QLineSeries* series : drawn) {
+        series->attachAxis(m_timeAxis);
+    }
+    // A little room around the lines; one snapshot still gets a span of time.
+    const double margin = qMax((high - low) * 0.1, 0.1);
+    m_oddsAxis->setRange(qMax(0.0, low - margin), high + margin);
+    m_oddsAxis->applyNiceNumbers();
+    // One snapshot, or a few close together, still get a minute, centred on them.
+    if (last - first < 60'000) {
+        const qint64 middle = first + (last - first) / 2;
+        first = middle - 30'000;
+        last = middle + 30'000;
+    }
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
+                         QDateTime::fromMSecsSinceEpoch(last));
+}
+
+std::vector<std::pair<QString, OddsHistory::Series>> OddsChartWindow::chosenLines()
+{
+    QChart* chart = m_view->chart();
     const OddsHistory& history = m_display.history();
     std::vector<std::pair<QString, OddsHistory::Series>> lines;
     if (m_pair >= 0) {
@@ -131,47 +189,7 @@ void OddsChartWindow::redraw()
     } else {
         chart->setTitle(u"組み合わせか馬のオッズを選んでください"_s);
     }
-    double low = HUGE_VAL;
-    double high = -HUGE_VAL;
-    qint64 first = 0;
-    qint64 last = 0;
-    bool any = false;
-    for (const auto& [name, points] : lines) {
-        if (points.empty()) {
-            continue;
-        }
-        auto* series = new QLineSeries;
-        series->setName(name);
-        series->setPointsVisible(true);
-        for (const auto& [time, value] : points) {
-            const qint64 ms = time.toMSecsSinceEpoch();
-            series->append(static_cast<double>(ms), value);
-            low = qMin(low, static_cast<double>(value));
-            high = qMax(high, static_cast<double>(value));
-            first = any ? qMin(first, ms) : ms;
-            last = any ? qMax(last, ms) : ms;
-            any = true;
-        }
-        chart->addSeries(series);
-        series->attachAxis(m_timeAxis);
-        series->attachAxis(m_oddsAxis);
-    }
-    if (!any) {
-        m_oddsAxis->setRange(0.0, 10.0);
-        const QDateTime now = QDateTime::currentDateTime();
-        m_timeAxis->setRange(now.addSecs(-60), now);
-        return;
-    }
-    // A little room around the lines; one snapshot still gets a span of time.
-    const double margin = qMax((high - low) * 0.1, 0.1);
-    m_oddsAxis->setRange(qMax(0.0, low - margin), high + margin);
-    m_oddsAxis->applyNiceNumbers();
-    if (last - first < 60'000) {
-        first -= 30'000;
-        last += 30'000;
-    }
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
-                         QDateTime::fromMSecsSinceEpoch(last));
+    return lines;
 }
 
 QString OddsChartWindow::chartTitle() const

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QWidget>
 
 #include "analysis/horse_table.h"
 #include "gui/twips_layout.h"
+#include "race/odds_history.h"
 
 class QChartView;
 class QDateTimeAxis;
@@ -44,6 +46,8 @@ protected:
 
 private:
     void redraw();
+    /// The lines of the pair or horse chosen, by name; sets the chart's title.
+    std::vector<std::pair<QString, OddsHistory::Series>> chosenLines();
     int px(double twips) const { return m_layout.px(twips); }
 
     RaceDisplay& m_display;

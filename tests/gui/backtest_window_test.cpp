@@ -153,7 +153,8 @@ TEST(BacktestWindow, RunShowsTheCoresReportChartsTheChosenRowAndSaves)
     for (int r = 0; r < model.rowCount(); ++r) {
         QStringList shown = tableRow(model, r);
         for (const QString& text : shown) {
-            EXPECT_FALSE(ungrouped.match(text.section(u'.', 0, 0)).hasMatch()) << text.toStdString();
+            EXPECT_FALSE(ungrouped.match(text.section(u'.', 0, 0)).hasMatch())
+                << text.toStdString();
         }
         EXPECT_EQ(shown.replaceInStrings(u","_s, QString()), rows[r + 1]) << r;
     }

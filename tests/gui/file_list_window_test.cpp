@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: MIT
-// The PAT file list window and the CSV command, offscreen.
+// The PAT file list window, offscreen.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
 #include "gui/file_list_window.h"
+#include "gui/folder_picker.h"
 #include "gui/main_window.h"
+#include "gui/options_dialog.h"
 #include "gui_support.h"
-#include "race/csv_export.h"
 #include "race_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
@@ -112,27 +117,6 @@ TEST(FileListWindow, ResizeKeepsTheButtonsAtTheBottom)
     EXPECT_EQ(grid->height(), outer - 75);
 }
 
-TEST(MainWindowCsv, WritesTheRaceShownAndReportsFailures)
-{
-    ListFixture f;
-    const GeneratedRace race = f.addRace(0, 5);
-    MainWindow window(f.settings, &f.sink);
-    window.loadRace(f.folder.filePath(winPlaceOddsFileName(race)));
-    const QString out = f.folder.filePath(u"race.csv"_s);
-    ASSERT_TRUE(window.writeCsvFile(out));
-    QFile file(out);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), CsvExport::build(window.display()));
-    EXPECT_TRUE(f.sink.messages.empty());
-
-    EXPECT_FALSE(window.writeCsvFile(f.folder.filePath(u"missing/race.csv"_s)));
-    ASSERT_EQ(f.sink.messages.size(), 2u);
-    EXPECT_TRUE(f.sink.messages[0].text.contains(u"race.csv"));
-    EXPECT_EQ(f.sink.messages[1].text, u"ファイルの保存に失敗しました。");
-    EXPECT_EQ(f.sink.messages[1].title, u"えらー");
-    EXPECT_EQ(f.sink.messages[1].icon, MessageIcon::Critical);
-}
-
 TEST(FileListWindow, FollowsRacesAddedAndRemovedKeepingTheChosenRow)
 {
     ListFixture f;
@@ -167,11 +151,53 @@ TEST(FileListWindow, FollowsRacesAddedAndRemovedKeepingTheChosenRow)
     // A race whose Zo- file is caught half-written comes in once it is whole.
     const GeneratedRace late = generateRace(f.random, 4, 9, false);
     const QByteArray zo = raceSetFiles(late).front().bytes;
+    QSignalSpy retrying(list, &FileListWindow::retrying);
     f.folder.write(winPlaceOddsFileName(late), zo.left(40));
-    QTest::qWait(FileListWindow::kQuietMilliseconds + 200);
+    ASSERT_TRUE(retrying.wait(5000));
     EXPECT_EQ(list->model().rowCount(), 3);
     f.folder.write(winPlaceOddsFileName(late), zo);
     QTRY_COMPARE_WITH_TIMEOUT(list->model().rowCount(), 4, 5000);
     EXPECT_EQ(chosenRow(), chosenName);
+    EXPECT_TRUE(f.sink.messages.empty());
+}
+
+TEST(FileListWindow, AMissingPatFolderIsNamedWithWhereToSetIt)
+{
+    ListFixture f;
+    const QString missing = f.folder.filePath(u"wine/drive_c/Pat98"_s);
+    f.settings.setPatFolder(missing);
+    MainWindow window(f.settings, &f.sink);
+    window.show();
+    // The main window says so at start, in its note: no message box keeps the program from
+    // starting.
+    const auto* status = child<QLabel>(window, u"lblStatus"_s);
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(status->text().contains(QDir::toNativeSeparators(missing)));
+    EXPECT_TRUE(status->text().contains(u"ﾂｰﾙ → ｵﾌﾟｼｮﾝ"));
+    EXPECT_TRUE(f.sink.messages.empty());
+    window.showFileList();
+    FileListWindow* list = window.fileList();
+    const auto* note = child<QLabel>(*list, u"lblMissingFolder"_s);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), status->text());
+    EXPECT_GT(note->width(), 0);
+
+    // The options open their folder list on the nearest folder that exists, and keep the
+    // stored text.
+    const QString stored = f.settings.getPatFolder();
+    {
+        OptionsDialog dialog(f.settings, f.sink, &window);
+        EXPECT_EQ(child<FolderPicker>(dialog, u"Frame1"_s)->listedFolder(), f.folder.path());
+        EXPECT_EQ(child<QLineEdit>(dialog, u"txtPatFolder"_s)->text(), stored);
+    }
+
+    // Once the folder is there, the list shows its races and the note goes.
+    ASSERT_TRUE(QDir().mkpath(missing));
+    const GeneratedRace race = generateRace(f.random, 0, 6, false);
+    QString error;
+    ASSERT_TRUE(writeRaceSet(missing, race, &error));
+    child<QPushButton>(*list, u"btnUpdate"_s)->click();
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_EQ(list->model().rowCount(), 1);
     EXPECT_TRUE(f.sink.messages.empty());
 }
