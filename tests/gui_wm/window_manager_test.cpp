@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The windows under a real window manager, which offscreen tests cannot see: frames that arrive
-// after the window is mapped, outer sizes, placement over several sessions, message boxes.
+// after the window is mapped, outer sizes, placement over several runs of the program, message
+// boxes.
 // Runs when scripts/test has started Xvfb and openbox (MIKAZUKI_WM names the manager).
 #include <functional>
 #include <gtest/gtest.h>
@@ -76,7 +77,7 @@ void store(const QString& ini, const QString& section, const Placement& placemen
     }
 }
 
-// The stored placement is still what it was before the session.
+// The stored placement is still what it was before the run.
 void expectStored(const SettingsStore& settings, const QString& section, const Placement& placement)
 {
     for (const auto& [key, text] : placement) {
@@ -130,18 +131,18 @@ protected:
 
 } // namespace
 
-TEST_F(WindowManager, MainWindowKeepsItsOuterGeometryOverSessionsAndViews)
+TEST_F(WindowManager, MainWindowKeepsItsOuterGeometryOverRunsAndViews)
 {
     const Placement placement
         = {{u"Left"_s, u"1200"_s}, {u"Top"_s, u"600"_s}, {u"Width"_s, u"10740"_s}};
     store(ini, u"MainWindow"_s, placement);
-    for (int session = 0; session < 3; ++session) {
+    for (int run = 0; run < 3; ++run) {
         SettingsStore settings(ini);
         MainWindow window(settings, &sink);
         window.show();
         const QRect placed = pxRect(1200, 600, 10740, 7200);
         waitUntilFramedAt(window, [&] { return placed; });
-        EXPECT_EQ(window.frameGeometry(), placed) << "session " << session;
+        EXPECT_EQ(window.frameGeometry(), placed) << "run " << run;
         // The frame "元データ" lies below the window's edge in every view.
         for (const int width :
              {MainWindow::kFurtherWidth, MainWindow::kSummaryWidth, MainWindow::kDetailWidth}) {
@@ -157,16 +158,16 @@ TEST_F(WindowManager, MainWindowKeepsItsOuterGeometryOverSessionsAndViews)
     }
 }
 
-TEST_F(WindowManager, FileListKeepsItsOuterGeometryOverSessions)
+TEST_F(WindowManager, FileListKeepsItsOuterGeometryOverRuns)
 {
-    // The sizes that grew by the frame every session before.
+    // A size that would grow by the frame at every run if the frame were stored with it.
     const Placement placement = {{u"Left"_s, u"1500"_s},
                                  {u"Top"_s, u"1200"_s},
                                  {u"Height"_s, u"6555"_s},
                                  {u"Width"_s, u"7665"_s}};
     store(ini, u"SelectFileWindow"_s, placement);
     SettingsStore(ini).setPatFolder(folder.path());
-    for (int session = 0; session < 3; ++session) {
+    for (int run = 0; run < 3; ++run) {
         SettingsStore settings(ini);
         MainWindow window(settings, &sink);
         window.show();
@@ -174,7 +175,7 @@ TEST_F(WindowManager, FileListKeepsItsOuterGeometryOverSessions)
         FileListWindow& list = *window.fileList();
         const QRect placed = pxRect(1500, 1200, 7665, 6555);
         waitUntilFramedAt(list, [&] { return placed; });
-        EXPECT_EQ(list.frameGeometry(), placed) << "session " << session;
+        EXPECT_EQ(list.frameGeometry(), placed) << "run " << run;
         // Hidden by "閉じる" and shown again: still where it was.
         child<QPushButton>(list, u"btnClose"_s)->click();
         window.showFileList();
