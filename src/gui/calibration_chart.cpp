@@ -122,18 +122,30 @@ constexpr double kLogitTicks[]
 } // namespace
 
 CalibrationChart::CalibrationChart(const TwipsLayout& layout, QWidget* parent)
-    : QChartView(new QChart, parent)
+    : QChartView(parent)
     , m_layout(layout)
 {
     setObjectName(u"chtCalibration"_s);
     setRenderHint(QPainter::Antialiasing);
     setMinimumSize(layout.px(3600), layout.px(3600));
-    chart()->setTitleFont(parent->font());
-    const int margin = layout.px(60);
-    chart()->setMargins(QMargins(margin, margin, margin, margin));
-    chart()->legend()->show();
-    chart()->legend()->setAlignment(Qt::AlignBottom);
-    chart()->legend()->setFont(parent->font());
+    freshChart();
+}
+
+QChart* CalibrationChart::freshChart()
+{
+    // Axes replaced on a chart leave their drawing behind (Qt Charts 6.4): every plot gets a
+    // chart of its own.
+    auto* chart = new QChart;
+    chart->setTitleFont(font());
+    const int margin = m_layout.px(60);
+    chart->setMargins(QMargins(margin, margin, margin, margin));
+    chart->legend()->show();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setFont(font());
+    QChart* old = this->chart();
+    setChart(chart);
+    delete old;
+    return chart;
 }
 
 namespace {
@@ -214,29 +226,10 @@ void tidyLegend(QChart& chart, const QAbstractSeries* diagonal)
 
 } // namespace
 
-void CalibrationChart::replaceAxes(QAbstractAxis* predicted, QAbstractAxis* observed)
-{
-    for (QAbstractAxis* old : {m_predictedAxis, m_observedAxis}) {
-        if (old != nullptr) {
-            chart()->removeAxis(old);
-            delete old;
-        }
-    }
-    m_predictedAxis = predicted;
-    m_observedAxis = observed;
-    if (predicted != nullptr) {
-        chart()->addAxis(predicted, Qt::AlignBottom);
-        chart()->addAxis(observed, Qt::AlignLeft);
-    }
-}
-
 void CalibrationChart::plot(const CalibrationReport* report, BetType bet, Scale scale)
 {
-    QChart* chart = this->chart();
-    chart->removeAllSeries();
+    QChart* chart = freshChart();
     if (report == nullptr) {
-        replaceAxes(nullptr, nullptr);
-        chart->setTitle({});
         return;
     }
     const DiscountFit& fit = report->fit;
@@ -280,7 +273,8 @@ void CalibrationChart::plot(const CalibrationReport* report, BetType bet, Scale 
     }
     QAbstractAxis* predicted = makeAxis(m, u"理論上の的中率"_s, font());
     QAbstractAxis* observed = makeAxis(m, u"実際の的中率"_s, font());
-    replaceAxes(predicted, observed);
+    chart->addAxis(predicted, Qt::AlignBottom);
+    chart->addAxis(observed, Qt::AlignLeft);
     const double cap = (m.uMax - m.uMin) * 0.006;
 
     std::vector<QAbstractSeries*> whiskers;

@@ -5,7 +5,7 @@
 
 #include "base/bet_type.h"
 
-class QAbstractAxis;
+class QChart;
 class QFont;
 class TwipsLayout;
 struct CalibrationReport;
@@ -26,10 +26,8 @@ public:
     void plot(const CalibrationReport* report, BetType bet, Scale scale);
 
 private:
-    /// The axes of the plot, in place of the last ones (none: an empty plot).
-    void replaceAxes(QAbstractAxis* predicted, QAbstractAxis* observed);
+    /// A new chart in place of the one shown, empty.
+    QChart* freshChart();
 
     const TwipsLayout& m_layout;
-    QAbstractAxis* m_predictedAxis = nullptr;
-    QAbstractAxis* m_observedAxis = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -275,10 +276,15 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
     // corners, and a bar that would reach 0 or below ends at the axis minimum. The scale chosen
     // is the one a new window shows.
     auto* scale = child<QComboBox>(window, u"cmbCalibrationScale"_s);
-    const QChart* chart = child<QChartView>(window, u"chtCalibration"_s)->chart();
     const int points = calibrationPoints(window, u"serCalibrationFit"_s)->count();
+    child<QTabWidget>(window, u"tabResult"_s)->setCurrentIndex(1);
     for (const int index : {1, 2}) {
         scale->setCurrentIndex(index);
+        const QChart* chart = child<QChartView>(window, u"chtCalibration"_s)->chart();
+        if (!qEnvironmentVariableIsEmpty("MIKAZUKI_SCREENSHOT_DIR")) {
+            QApplication::processEvents(); // the chart lays out its new axes
+            saveScreenshot(window, u"backtest-calibration-%1.png"_s.arg(scale->currentText()));
+        }
         const auto [xMin, xMax] = axisRange(chart->axes(Qt::Horizontal).value(0));
         const auto [yMin, yMax] = axisRange(chart->axes(Qt::Vertical).value(0));
         EXPECT_EQ(std::pair(xMin, xMax), std::pair(yMin, yMax)) << index;
@@ -306,7 +312,6 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
         EXPECT_EQ(child<QComboBox>(again, u"cmbCalibrationScale"_s)->currentIndex(), 2);
     }
     scale->setCurrentIndex(0);
-    child<QTabWidget>(window, u"tabResult"_s)->setCurrentIndex(1);
     saveScreenshot(window, u"backtest-calibration.png"_s);
     const QString png = f.folder.filePath(u"calibration.png"_s);
     ASSERT_TRUE(window.writeChartPng(BacktestWindow::Chart::Calibration, png));
