@@ -14,6 +14,7 @@ constexpr double kMaxWinOdds = 999.9; // five characters
 constexpr double kMaxPairOdds = 9999.9;
 // No horse is quite without a chance: the least a true win chance is.
 constexpr double kLeastTrueChance = 0.0005;
+
 using Chances = std::vector<double>;
 
 // Pairs (0,1) … (0,n−1), (1,2) … in file order; a < b.
