@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include <cstdio>
 #include <memory>
 
 #include <QApplication>
-#include <QCommandLineParser>
 
 #include "cli/command_line.h"
 #include "gui/main_window.h"
@@ -12,53 +12,35 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
-    // The export, --help and --version need no display: they run on QCoreApplication alone.
-    const bool headless = wantsHeadlessExport(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const Command command = commandOf(arguments);
+    // Only the window needs a display; without one Qt would abort, so say what does work.
+    if (needsDisplay(command) && !hasDisplay()) {
+        std::fprintf(stderr, "%s\n", qPrintable(noDisplayText()));
+        return static_cast<int>(ExitCode::Failed);
+    }
     const std::unique_ptr<QCoreApplication> app
-        = needsNoDisplay(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
-                                     : std::make_unique<QApplication>(argc, argv);
+        = needsDisplay(command) ? std::make_unique<QApplication>(argc, argv)
+                                : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(u"Mikazuki＋"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(MIKAZUKI_VERSION));
-    if (wantsBacktest(argc, argv)) {
-        return static_cast<int>(backtestCommand(QCoreApplication::arguments()));
-    }
-    if (wantsCalibrate(argc, argv)) {
-        return static_cast<int>(calibrateCommand(QCoreApplication::arguments()));
+    installJapaneseTranslations(*app);
+    if (!needsDisplay(command)) {
+        return static_cast<int>(runHeadless(command, QCoreApplication::arguments()));
     }
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        u"Finds value bets in the quinella and wide odds of a JRA race from PAT data files."_s);
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption settingsOption(
-        u"settings"_s,
-        u"Use this INI file as the settings store, for reading and writing."_s,
-        u"INI"_s);
-    const QCommandLineOption exportOption(
-        u"export-csv"_s,
-        u"Load ZO_FILE without a window, write what the window would show as CSV to OUT, exit."_s,
-        u"OUT"_s);
-    parser.addOptions({settingsOption, exportOption});
-    parser.addPositionalArgument(
-        u"ZO_FILE"_s, u"A win/place odds file (Zo-*.jra) to open."_s, u"[ZO_FILE]"_s);
-    parser.process(*app);
-
-    const QStringList files = parser.positionalArguments();
-    if (headless) {
-        if (files.size() != 1) {
-            std::fputs("mikazuki: --export-csv OUT needs exactly one ZO_FILE\n", stderr);
-            return static_cast<int>(ExitCode::Failed);
-        }
-        return static_cast<int>(
-            exportCsv(parser.value(settingsOption), parser.value(exportOption), files.first()));
+    const MainArguments main = parseMainArguments(QCoreApplication::arguments());
+    if (!checkSettingsFile(u"mikazuki"_s, main.settingsFile)) {
+        return static_cast<int>(ExitCode::Failed);
     }
-
-    const auto settings = SettingsStore::open(parser.value(settingsOption));
+    const auto settings = SettingsStore::open(main.settingsFile);
     MainWindow window(*settings);
     window.show();
-    if (!files.isEmpty()) {
-        window.loadRace(files.constFirst());
+    if (!main.files.isEmpty()) {
+        window.loadRace(main.files.constFirst());
     }
     return QCoreApplication::exec();
 }

@@ -8,6 +8,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "base/file_failure.h"
 #include "base/texts.h"
@@ -21,53 +25,198 @@
 
 using namespace Qt::StringLiterals;
 
-bool wantsHeadlessExport(int argc, char** argv)
+namespace {
+
+const QString kCommands = u"backtest, calibrate"_s;
+
+QCommandLineOption makeSettingsOption()
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--export-csv", 12) == 0
-            || std::strncmp(argv[i], "-export-csv", 11) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return {u"settings"_s,
+            u"設定をこのINIファイルに読み書きする（既定: ~/.config/Mikazuki＋.conf）。"_s,
+            u"INI"_s};
 }
 
-bool needsNoDisplay(int argc, char** argv)
+bool isOption(const QString& argument)
 {
-    for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"--help", "-h", "-?", "--help-all", "--version", "-v"}) {
-            if (std::strcmp(argv[i], option) == 0) {
-                return true;
+    return argument.startsWith(u'-') && argument.size() > 1;
+}
+
+} // namespace
+
+Command commandOf(const QStringList& arguments)
+{
+    if (arguments.size() >= 2) {
+        if (arguments[1] == u"backtest"_s) {
+            return Command::Backtest;
+        }
+        if (arguments[1] == u"calibrate"_s) {
+            return Command::Calibrate;
+        }
+    }
+    const QStringList rest = arguments.mid(1);
+    for (const QString& argument : rest) {
+        if (argument.startsWith(u"--export-csv"_s) || argument.startsWith(u"-export-csv"_s)) {
+            return Command::Export;
+        }
+    }
+    for (const QString& argument : rest) {
+        for (const auto& option : {u"--help", u"-h", u"-?", u"--help-all", u"--version", u"-v"}) {
+            if (argument == option) {
+                return Command::Info;
             }
         }
     }
-    return wantsHeadlessExport(argc, argv) || wantsBacktest(argc, argv)
-           || wantsCalibrate(argc, argv);
+    // The first word that is no option nor an option's value.
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        const QString& argument = rest[i];
+        if (argument == u"--settings"_s || argument == u"-settings"_s) {
+            ++i;
+            continue;
+        }
+        if (isOption(argument)) {
+            continue;
+        }
+        // A mistyped command ("backtst") is no file and looks like no path; a path that is
+        // not there is the window's to report.
+        const bool pathLike
+            = argument.contains(u'.') || argument.contains(u'/') || argument.contains(u'\\');
+        if (i == 0 && !pathLike && !QFileInfo::exists(argument)) {
+            return Command::Unknown;
+        }
+        break;
+    }
+    return Command::Window;
 }
 
-bool wantsCalibrate(int argc, char** argv)
+bool hasDisplay()
 {
-    return argc >= 2 && std::strcmp(argv[1], "calibrate") == 0;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Another platform chosen (offscreen, vnc, …) decides for itself.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(u"xcb"_s)
+        && !platform.startsWith(u"wayland"_s)) {
+        return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+void installJapaneseTranslations(QCoreApplication& app)
+{
+    // Kept for the program's life; a system without Qt's translations keeps Qt's English.
+    static QTranslator qtbase;
+    if (qtbase.load(QLocale(QLocale::Japanese, QLocale::Japan),
+                    u"qtbase"_s,
+                    u"_"_s,
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        app.installTranslator(&qtbase);
+    }
+}
+
+QString noDisplayText()
+{
+    return u"mikazuki: ウィンドウを開くにはディスプレイが必要です（DISPLAY も WAYLAND_DISPLAY も"
+           u"設定されていません）。ディスプレイなしで使えるもの: --export-csv OUT ZO_FILE, "_s
+           + kCommands + u", --help, --version"_s;
+}
+
+QString unknownCommandText(const QString& word)
+{
+    return u"mikazuki: 不明なコマンドです: %1（コマンド: %2。レースを開くには Zo- ファイルを指定）"_s
+        .arg(word, kCommands);
+}
+
+bool checkSettingsFile(const QString& command, const QString& iniPath)
+{
+    const QString problem = SettingsStore::iniFileProblem(iniPath);
+    if (problem.isEmpty()) {
+        return true;
+    }
+    std::fprintf(stderr,
+                 "%s: --settings %s\n",
+                 qPrintable(command),
+                 qPrintable(fileFailureLine(iniPath, problem)));
+    return false;
+}
+
+MainArguments parseMainArguments(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"PATﾃﾞｰﾀのJRA馬連・ワイドのオッズから、単勝・複勝の市場に比べて妙味のある買い目を探す。\n"
+        u"\n"
+        u"コマンド（各オプションは mikazuki COMMAND --help）:\n"
+        u"  backtest FOLDER...   結果のある全レースを再現し、組番のグループごとの回収率を集計する\n"
+        u"                       （成績検証）\n"
+        u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）"_s);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption settings(
+        u"settings"_s,
+        u"設定をこのINIファイルに読み書きする（既定: ~/.config/Mikazuki＋.conf）。"_s,
+        u"INI"_s);
+    const QCommandLineOption exportOption(
+        u"export-csv"_s,
+        u"ウィンドウを開かずに ZO_FILE を読み、画面のCSV保存と同じCSVを OUT に書いて終わる。"_s,
+        u"OUT"_s);
+    parser.addOptions({settings, exportOption});
+    parser.addPositionalArgument(u"ZO_FILE"_s, u"開く単複ｵｯｽﾞﾌｧｲﾙ（Zo-*.jra）。"_s, u"[ZO_FILE]"_s);
+    parser.process(arguments);
+    return {parser.value(settings),
+            parser.value(exportOption),
+            parser.isSet(exportOption),
+            parser.positionalArguments()};
+}
+
+ExitCode runHeadless(Command command, const QStringList& arguments)
+{
+    switch (command) {
+    case Command::Backtest:
+        return backtestCommand(arguments);
+    case Command::Calibrate:
+        return calibrateCommand(arguments);
+    case Command::Unknown:
+        std::fprintf(stderr, "%s\n", qPrintable(unknownCommandText(arguments.value(1))));
+        return ExitCode::Failed;
+    case Command::Window:
+    case Command::Export:
+    case Command::Info:
+        break;
+    }
+    const MainArguments main = parseMainArguments(arguments); // --help, --version exit here
+    if (!checkSettingsFile(u"mikazuki"_s, main.settingsFile)) {
+        return ExitCode::Failed;
+    }
+    if (main.files.size() != 1) {
+        std::fputs("mikazuki: --export-csv OUT needs exactly one ZO_FILE\n", stderr);
+        return ExitCode::Failed;
+    }
+    return exportCsv(main.settingsFile, main.exportPath, main.files.first());
 }
 
 ExitCode calibrateCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Fits the discounted ordering model to the finishing orders of the races in the PAT "
-        u"folders and shows how well it and Harville predict the quinella and wide pairs."_s);
+        u"PATフォルダのレースの着順に割引Harvilleモデルを当てはめ、それとHarvilleが馬連・ワイドの"
+        u"組番をどれだけ当てるかを示す（較正）。"_s);
     parser.addHelpOption();
-    const QCommandLineOption settingsOption(
-        u"settings"_s, u"Use this INI file as the settings store."_s, u"INI"_s);
-    const QCommandLineOption saveOption(u"save"_s, u"Store the fitted model in the settings."_s);
-    const QCommandLineOption jsonOption(u"json"_s, u"Print one JSON object."_s);
+    const QCommandLineOption settingsOption = makeSettingsOption();
+    const QCommandLineOption saveOption(u"save"_s, u"推定したモデルを設定に保存する。"_s);
+    const QCommandLineOption jsonOption(u"json"_s, u"結果をJSONで出力する。"_s);
     const QCommandLineOption testOption(
-        u"test"_s, u"Also tabulate the races of FOLDER, out of sample."_s, u"FOLDER"_s);
+        u"test"_s, u"FOLDER のレースでも検証する（標本外）。"_s, u"FOLDER"_s);
     parser.addOptions({settingsOption, saveOption, jsonOption, testOption});
-    parser.addPositionalArgument(u"calibrate"_s, u"The command."_s, u"calibrate"_s);
-    parser.addPositionalArgument(u"FOLDER"_s, u"PAT folders to fit on."_s, u"FOLDER..."_s);
+    parser.addPositionalArgument(u"calibrate"_s, u"コマンド。"_s, u"calibrate"_s);
+    parser.addPositionalArgument(u"FOLDER"_s, u"推定に使うPATフォルダ。"_s, u"FOLDER..."_s);
     parser.process(arguments);
 
+    if (!checkSettingsFile(u"mikazuki calibrate"_s, parser.value(settingsOption))) {
+        return ExitCode::Failed;
+    }
     QStringList folders = parser.positionalArguments();
     folders.removeFirst(); // "calibrate"
     if (folders.isEmpty()) {
@@ -97,29 +246,26 @@ ExitCode calibrateCommand(const QStringList& arguments)
     return ExitCode::Ok;
 }
 
-bool wantsBacktest(int argc, char** argv)
-{
-    return argc >= 2 && std::strcmp(argv[1], "backtest") == 0;
-}
-
 ExitCode backtestCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Replays the analysis of every race with a result in the PAT folders and reports what "
-        u"betting each group of pairs would have returned."_s);
+        u"PATフォルダの結果のある全レースで画面と同じ分析を再現し、組番のグループごとに買っていたら"
+        u"どれだけ戻ったかを示す（成績検証）。"_s);
     parser.addHelpOption();
-    const QCommandLineOption settingsOption(
-        u"settings"_s, u"Use this INI file as the settings store."_s, u"INI"_s);
-    const QCommandLineOption csvOption(u"csv"_s, u"Write the summary as CSV to OUT."_s, u"OUT"_s);
+    const QCommandLineOption settingsOption = makeSettingsOption();
+    const QCommandLineOption csvOption(u"csv"_s, u"集計表をCSVで OUT に書く。"_s, u"OUT"_s);
     const QCommandLineOption pairsOption(
-        u"pairs"_s, u"Write every pair of every counted race as CSV to OUT."_s, u"OUT"_s);
-    const QCommandLineOption quietOption(u"quiet"_s, u"Show no progress."_s);
+        u"pairs"_s, u"集計した全レースの全組番をCSVで OUT に書く。"_s, u"OUT"_s);
+    const QCommandLineOption quietOption(u"quiet"_s, u"進み具合を表示しない。"_s);
     parser.addOptions({settingsOption, csvOption, pairsOption, quietOption});
-    parser.addPositionalArgument(u"backtest"_s, u"The command."_s, u"backtest"_s);
-    parser.addPositionalArgument(u"FOLDER"_s, u"PAT folders."_s, u"FOLDER..."_s);
+    parser.addPositionalArgument(u"backtest"_s, u"コマンド。"_s, u"backtest"_s);
+    parser.addPositionalArgument(u"FOLDER"_s, u"PATフォルダ。"_s, u"FOLDER..."_s);
     parser.process(arguments);
 
+    if (!checkSettingsFile(u"mikazuki backtest"_s, parser.value(settingsOption))) {
+        return ExitCode::Failed;
+    }
     QStringList folders = parser.positionalArguments();
     folders.removeFirst(); // "backtest"
     if (folders.isEmpty()) {

@@ -99,6 +99,23 @@ bool looksLikeIni(const QString& path)
 
 } // namespace
 
+QString SettingsStore::iniFileProblem(const QString& iniPath)
+{
+    const QFileInfo info(iniPath);
+    if (!info.exists()) {
+        return {};
+    }
+    if (info.isDir()) {
+        return u"フォルダです。設定ファイル（INI）を指定してください"_s;
+    }
+    QFile file(iniPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return u"読み込めません"_s;
+    }
+    file.close();
+    return looksLikeIni(iniPath) ? QString() : u"INI形式の設定ファイルではありません"_s;
+}
+
 void SettingsStore::checkWritable()
 {
     // QSettings rewrites its whole file on the first change. A file that is not an INI text is

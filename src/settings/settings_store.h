@@ -31,6 +31,9 @@ public:
     ~SettingsStore();
     /// The INI file at `iniPath`, or the native store when it is empty (the commands' --settings).
     static std::unique_ptr<SettingsStore> open(const QString& iniPath);
+    /// Why `iniPath` cannot be the settings store (a folder, a file that cannot be read, a file
+    /// that is not an INI text), in Japanese; empty when it can (a file still to be made can).
+    static QString iniFileProblem(const QString& iniPath);
 
     /// False when the store exists but is not an INI text (or cannot be read): it is then read
     /// as empty and never written, so a file the program did not write is never overwritten.

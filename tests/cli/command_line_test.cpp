@@ -111,7 +111,41 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
     EXPECT_TRUE(version.out.contains(u"0.1.0")) << version.out.toStdString();
     const ProcessRun help = run({u"--help"_s});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains(u"--export-csv")) << help.out.toStdString();
+    for (const QString& part : {u"--export-csv"_s, u"backtest"_s, u"calibrate"_s, u"使い方"_s}) {
+        EXPECT_TRUE(help.out.contains(part)) << qPrintable(part) << help.out.toStdString();
+    }
+}
+
+// Without a display, with a mistyped command or an unusable --settings the program says why in
+// Japanese, on one line, and exits 1 (never Qt's abort).
+TEST(CommandLine, CommandsThatCannotRunSayWhy)
+{
+    TestFolder folder;
+    ProcessRun result = run({});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(u"ディスプレイが必要です"_s)) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(u"backtest"_s));
+    result = run({u"backtst"_s, folder.path()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(u"不明なコマンドです: backtst"_s)) << result.err.toStdString();
+
+    const QString zo = folder.write(u"Zo-0001.jra"_s,
+                                    handWinPlaceOdds(u" 1"_s, {{u"2.0"_s, u"1.1"_s, u"1.2"_s}}));
+    const QString binary = folder.write(u"binary.ini"_s, QByteArray("\x01\x00\xFFzz", 5));
+    for (const QString& ini : {folder.path(), binary}) {
+        const QList<QStringList> commands
+            = {{u"backtest"_s, u"--settings"_s, ini, folder.path()},
+               {u"calibrate"_s, u"--settings"_s, ini, folder.path()},
+               {u"--settings"_s, ini, u"--export-csv"_s, folder.filePath(u"out.csv"_s), zo}};
+        for (const QStringList& arguments : commands) {
+            result = run(arguments);
+            EXPECT_EQ(result.exitCode, 1) << qPrintable(arguments.join(u' '));
+            EXPECT_TRUE(result.err.contains(u"--settings "_s + ini + u": "_s))
+                << result.err.toStdString();
+            EXPECT_EQ(result.err.count(u'\n'), 1) << result.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(folder.filePath(u"out.csv"_s)));
 }
 
 // The backtest as a process: the table on standard output, the CSV as the summary's bytes, the

@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include "race_generator.h"
+#include "realistic_season.h"
 #include "season_generator.h"
 
 using namespace Qt::StringLiterals;
@@ -21,12 +22,20 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         u"Writes synthetic PAT race folders (Zo-, Uo-, De-, Ks- files).\n"
-        u"--season writes a season of race days, twelve races each, all run, with the odds of\n"
+        u"--season writes a season of course-days, twelve races each, all run, with the odds of\n"
         u"an efficient market; --plant wide-longshots=FACTOR multiplies the wide odds and\n"
         u"payouts of pairs of two horses at win odds 10.0 or more; --order-model\n"
         u"discount:LAMBDA,TAU draws second places by the win chances to the power LAMBDA and\n"
         u"third places to the power TAU, while the odds still price by Harville (harville is\n"
-        u"discount:1,1, the default)."_s);
+        u"discount:1,1, the default).\n"
+        u"--market realistic makes a season whose pools behave like JRA's: two or three courses\n"
+        u"a date, post times 10:00 to 16:30; true chances, finishes by the discounted model\n"
+        u"(--order-model, default discount:0.88,0.78), dead heats and late scratches; win and\n"
+        u"place pools with a favourite-longshot bias, quinella and wide pools of their own,\n"
+        u"takeout 20% and 22.5%, 10-yen breakage, odds as the last fetch (2 minutes before the\n"
+        u"post time) left them, file times the fetch times. --snapshots DIR2 adds the odds of\n"
+        u"the fetches 60, 30, 10, 5 and 2 minutes before the post time in DIR2/m60 ... m02;\n"
+        u"--truth FILE writes the true chances as CSV (race,kind,a,b,probability)."_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption outOption(u"out"_s, u"Folder to write into (created)."_s, u"DIR"_s);
@@ -38,7 +47,17 @@ int main(int argc, char* argv[])
     const QCommandLineOption seasonOption(
         u"season"_s, u"Write a season into this folder (created)."_s, u"DIR"_s);
     const QCommandLineOption daysOption(
-        u"days"_s, u"Race days of the season (default 288)."_s, u"D"_s, u"288"_s);
+        u"days"_s, u"Course-days of the season (default 288)."_s, u"D"_s, u"288"_s);
+    const QCommandLineOption marketOption(
+        u"market"_s, u"The season's market: efficient (the default) or realistic."_s, u"KIND"_s);
+    const QCommandLineOption truthOption(
+        u"truth"_s,
+        u"With --market realistic: write the true chances of every horse and pair to FILE."_s,
+        u"FILE"_s);
+    const QCommandLineOption snapshotsOption(
+        u"snapshots"_s,
+        u"With --market realistic: write the odds of every fetch into DIR2/m60 ... DIR2/m02."_s,
+        u"DIR2"_s);
     const QCommandLineOption plantOption(
         u"plant"_s, u"Plant an edge in the season: wide-longshots=FACTOR."_s, u"KIND=FACTOR"_s);
     const QCommandLineOption orderOption(
@@ -59,7 +78,10 @@ int main(int argc, char* argv[])
                        seasonOption,
                        daysOption,
                        plantOption,
-                       orderOption});
+                       orderOption,
+                       marketOption,
+                       truthOption,
+                       snapshotsOption});
     parser.process(app);
 
     const auto fail = [](const QString& text) {
@@ -75,6 +97,17 @@ int main(int argc, char* argv[])
         if (parser.isSet(outOption) || parser.isSet(racesOption) || parser.isSet(runnersOption)
             || parser.isSet(stepOption)) {
             return fail(u"--season does not go with --out, --races, --runners or --odds-step"_s);
+        }
+        const QString market = parser.value(marketOption);
+        const bool realistic = market == u"realistic"_s;
+        if (parser.isSet(marketOption) && !realistic && market != u"efficient"_s) {
+            return fail(u"--market takes efficient or realistic"_s);
+        }
+        if (!realistic && (parser.isSet(truthOption) || parser.isSet(snapshotsOption))) {
+            return fail(u"--truth and --snapshots go with --market realistic"_s);
+        }
+        if (realistic && parser.isSet(plantOption)) {
+            return fail(u"--plant goes with the efficient market"_s);
         }
         SeasonOptions options;
         options.seed = seed;
@@ -120,6 +153,25 @@ int main(int argc, char* argv[])
         }
         const QString folder = parser.value(seasonOption);
         QString error;
+        if (realistic) {
+            RealisticSeasonOptions season;
+            season.seed = options.seed;
+            season.days = options.days;
+            if (parser.isSet(orderOption)) {
+                season.market.trueLambda = options.orderLambda;
+                season.market.trueTau = options.orderTau;
+            }
+            season.truthPath = parser.value(truthOption);
+            season.snapshotFolder = parser.value(snapshotsOption);
+            if (!writeRealisticSeason(folder, season, &error)) {
+                return fail(error);
+            }
+            std::printf("patgen: wrote %d races on %d course-days to %s\n",
+                        season.days * kSeasonRacesPerDay,
+                        season.days,
+                        qPrintable(QDir::toNativeSeparators(folder)));
+            return 0;
+        }
         if (!writeSeason(folder, options, &error)) {
             return fail(error);
         }
@@ -129,8 +181,11 @@ int main(int argc, char* argv[])
                     qPrintable(QDir::toNativeSeparators(folder)));
         return 0;
     }
-    if (parser.isSet(daysOption) || parser.isSet(plantOption) || parser.isSet(orderOption)) {
-        return fail(u"--days, --plant and --order-model go with --season"_s);
+    if (parser.isSet(daysOption) || parser.isSet(plantOption) || parser.isSet(orderOption)
+        || parser.isSet(marketOption) || parser.isSet(truthOption)
+        || parser.isSet(snapshotsOption)) {
+        return fail(u"--days, --plant, --order-model, --market, --truth and --snapshots go with "
+                    u"--season"_s);
     }
     if (!parser.isSet(outOption)) {
         return fail(u"--out DIR or --season DIR is required"_s);

@@ -533,8 +533,12 @@ QByteArray raceResultBytes(const GeneratedRace& race)
     for (std::size_t r = 0; r < 7; ++r) {
         if (r < race.finishOrder.size()) {
             const int no = race.finishOrder[r];
-            tenths += random.between(0, 4);
-            put(out, rightAligned(static_cast<int>(r) + 1, 2), 2);
+            const int position
+                = race.finishPositions.empty() ? static_cast<int>(r) + 1 : race.finishPositions[r];
+            // Horses in a dead heat share the time as well.
+            const int gap = random.between(0, 4);
+            tenths += position == static_cast<int>(r) + 1 ? gap : 0;
+            put(out, rightAligned(position, 2), 2);
             put(out, rightAligned(no, 2), 2);
             put(out, race.horses[static_cast<std::size_t>(no - 1)].name, 18);
             put(out,

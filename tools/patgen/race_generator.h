@@ -73,6 +73,8 @@ struct GeneratedRace
 
     bool hasResult = false;
     std::vector<int> finishOrder; ///< horse numbers, winner first
+    /// The position of each finisher in finishOrder (1, 1, 3 … after a dead heat); empty: 1, 2, 3 …
+    std::vector<int> finishPositions;
     std::vector<GeneratedPayout> winPayouts, placePayouts, bracketQuinellaPayouts, quinellaPayouts,
         widePayouts;
 

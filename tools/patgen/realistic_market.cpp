@@ -1,0 +1,502 @@
+// SPDX-License-Identifier: MIT
+#include "realistic_market.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr double kWinReturn = 0.8;    // win and place pools keep 20%
+constexpr double kPairReturn = 0.775; // quinella, bracket and wide pools keep 22.5%
+constexpr double kMaxWinOdds = 999.9; // five characters
+constexpr double kMaxPairOdds = 9999.9;
+// No horse is quite without a chance: the least a true win chance is.
+constexpr double kLeastTrueChance = 0.0005;
+
+using Chances = std::vector<double>;
+
+// Pairs (0,1) … (0,n−1), (1,2) … in file order; a < b.
+std::size_t pairIndex(int n, int a, int b)
+{
+    return static_cast<std::size_t>(a * n - a * (a + 1) / 2 + (b - a - 1));
+}
+
+std::size_t at(int k)
+{
+    return static_cast<std::size_t>(k);
+}
+
+// The extra ln belief in a chance below the knee (see RealisticMarket).
+double tail(double chance, double knee, double slope)
+{
+    return chance < knee ? slope * std::log(knee / chance) : 0.0;
+}
+
+// Odds and payouts are cut to tenths (10 yen on 100) and never pay back less than the stake.
+double tenthsDown(double perYen)
+{
+    return std::max(1.0, std::floor(perYen * 10.0 + 1e-9) / 10.0);
+}
+
+double shownOdds(double perYen, double cap)
+{
+    return std::min(tenthsDown(perYen), cap);
+}
+
+int payoutYen(double perYen)
+{
+    return static_cast<int>(std::lround(tenthsDown(perYen) * 100.0));
+}
+
+// What a winning ticket pays per yen when `winners` combinations share the pool: each gets its
+// stake back and an equal part of what the pool returns beyond the winning stakes. One winner
+// gets returned / share.
+double splitPool(double returned, double winningShares, int winners, double share)
+{
+    return 1.0 + (returned - winningShares) / (winners * share);
+}
+
+void normalise(Chances& chances)
+{
+    double total = 0.0;
+    for (const double c : chances) {
+        total += c;
+    }
+    for (double& c : chances) {
+        c /= total;
+    }
+}
+
+// Harville's chances of each horse to finish within `places`, from win chances q.
+Chances harvillePlaced(const Chances& q, int places)
+{
+    const int n = static_cast<int>(q.size());
+    Chances placed = q;
+    for (int a = 0; a < n; ++a) {
+        if (q[at(a)] == 0.0) {
+            continue;
+        }
+        for (int b = 0; b < n; ++b) {
+            if (b == a || q[at(b)] == 0.0) {
+                continue;
+            }
+            const double ab = q[at(a)] * q[at(b)] / (1.0 - q[at(a)]);
+            placed[at(b)] += ab;
+            if (places < 3) {
+                continue;
+            }
+            for (int c = 0; c < n; ++c) {
+                if (c != a && c != b && q[at(c)] != 0.0) {
+                    placed[at(c)] += ab * q[at(c)] / (1.0 - q[at(a)] - q[at(b)]);
+                }
+            }
+        }
+    }
+    return placed;
+}
+
+// The pools of one fetch: each bet's share of its pool (0 where a horse is scratched).
+struct Pools
+{
+    Chances win, place, quinella, wide;
+};
+
+// What the public believes at one fetch, given what it knows of the chances then.
+Pools publicPools(const Chances& known,
+                  const RealisticMarket& m,
+                  const Chances& winError,
+                  const Chances& placeError,
+                  const Chances& quinellaError,
+                  const Chances& wideError,
+                  int places)
+{
+    const int n = static_cast<int>(known.size());
+    Pools pools;
+    pools.win.assign(known.size(), 0.0);
+    Chances placeBelief(known.size(), 0.0);
+    for (int k = 0; k < n; ++k) {
+        // The public's estimate of the chance errs; its bias acts on what it estimates.
+        if (known[at(k)] > 0.0) {
+            const double p = known[at(k)] * std::exp(winError[at(k)]);
+            const double dip = std::log(p / m.winMiddleChance) / m.winMiddleWidth;
+            pools.win[at(k)]
+                = std::exp(m.winCurvature * std::log(p) + tail(p, m.winKnee, m.winTailSlope)
+                           - m.winMiddleDip * std::exp(-0.5 * dip * dip));
+            const double placeP = known[at(k)] * std::exp(placeError[at(k)]);
+            placeBelief[at(k)] = std::exp(m.placeCurvature * std::log(placeP)
+                                          + tail(placeP, m.placeKnee, m.placeTailSlope));
+        }
+    }
+    normalise(pools.win);
+    normalise(placeBelief);
+    pools.place = harvillePlaced(placeBelief, places);
+    normalise(pools.place);
+
+    const OrderChances pairs = discountedOrderChances(known, m.trueLambda, m.trueTau);
+    pools.quinella.assign(pairs.firstTwo.size(), 0.0);
+    pools.wide.assign(pairs.topThree.size(), 0.0);
+    for (std::size_t x = 0; x < pairs.firstTwo.size(); ++x) {
+        if (pairs.firstTwo[x] > 0.0) {
+            const double both = pairs.firstTwo[x] * std::exp(quinellaError[x]);
+            const double top = pairs.topThree[x] * std::exp(wideError[x]);
+            pools.quinella[x] = std::exp(m.quinellaCurvature * std::log(both)
+                                         + tail(both, m.quinellaKnee, m.quinellaTailSlope));
+            pools.wide[x] = std::exp(m.wideCurvature * std::log(top)
+                                     + tail(top, m.wideKnee, m.wideTailSlope));
+        }
+    }
+    normalise(pools.quinella);
+    normalise(pools.wide);
+    return pools;
+}
+
+// Writes the odds of `pools` into `race`, whose horses not in them show as scratched.
+void priceFetch(GeneratedRace& race, const Pools& pools, int places)
+{
+    const int n = race.runners();
+    for (int k = 0; k < n; ++k) {
+        GeneratedHorse& horse = race.horses[at(k)];
+        const double share = pools.win[at(k)];
+        horse.scratched = share == 0.0;
+        if (horse.scratched) {
+            horse.winOdds = horse.placeOddsMin = horse.placeOddsMax = 0.0;
+            continue;
+        }
+        horse.winOdds = shownOdds(kWinReturn / share, kMaxWinOdds);
+        // A place pays least when the others placed are the two most backed, most when they
+        // are the two least backed.
+        std::vector<double> others;
+        for (int j = 0; j < n; ++j) {
+            if (j != k && pools.place[at(j)] > 0.0) {
+                others.push_back(pools.place[at(j)]);
+            }
+        }
+        std::ranges::sort(others);
+        const double s = pools.place[at(k)];
+        double most = 0.0;
+        double least = 0.0;
+        for (int r = 0; r < places - 1; ++r) {
+            most += others[others.size() - 1 - at(r)];
+            least += others[at(r)];
+        }
+        horse.placeOddsMin = shownOdds(splitPool(kWinReturn, s + most, places, s), kMaxWinOdds);
+        horse.placeOddsMax = shownOdds(splitPool(kWinReturn, s + least, places, s), kMaxWinOdds);
+    }
+    race.pairs.clear();
+    for (int a = 0; a < n; ++a) {
+        for (int b = a + 1; b < n; ++b) {
+            GeneratedPair pair{a + 1, b + 1, 0.0, 0.0, 0.0};
+            const std::size_t ab = pairIndex(n, a, b);
+            const double w = pools.quinella[ab];
+            if (w > 0.0) {
+                pair.quinellaOdds = shownOdds(kPairReturn / w, kMaxPairOdds);
+                // A wide pair pays by the third horse: least with the one whose pairs with
+                // these two hold most of the pool.
+                const double v = pools.wide[ab];
+                double most = 0.0;
+                double least = 1.0;
+                for (int c = 0; c < n; ++c) {
+                    if (c == a || c == b || pools.win[at(c)] == 0.0) {
+                        continue;
+                    }
+                    const double with = pools.wide[pairIndex(n, std::min(a, c), std::max(a, c))]
+                                        + pools.wide[pairIndex(n, std::min(b, c), std::max(b, c))];
+                    most = std::max(most, with);
+                    least = std::min(least, with);
+                }
+                pair.wideOddsMin = shownOdds(splitPool(kPairReturn, v + most, 3, v), kMaxPairOdds);
+                pair.wideOddsMax = shownOdds(splitPool(kPairReturn, v + least, 3, v), kMaxPairOdds);
+            }
+            race.pairs.push_back(pair);
+        }
+    }
+}
+
+// Draws the finish from the true chances: the first by p, the second by p^λ, the third by
+// p^τ among those left, the rest by p.
+std::vector<int> drawFinish(PatRandom& random, const Chances& p, double lambda, double tau)
+{
+    std::vector<int> left;
+    for (int k = 0; k < static_cast<int>(p.size()); ++k) {
+        if (p[at(k)] > 0.0) {
+            left.push_back(k);
+        }
+    }
+    std::vector<int> order;
+    std::vector<double> weight(p.size(), 0.0);
+    while (!left.empty()) {
+        const double power = order.size() == 1 ? lambda : order.size() == 2 ? tau : 1.0;
+        double total = 0.0;
+        for (const int k : left) {
+            weight[at(k)] = std::pow(p[at(k)], power);
+            total += weight[at(k)];
+        }
+        double draw = random.uniform() * total;
+        std::size_t chosen = left.size() - 1;
+        for (std::size_t r = 0; r + 1 < left.size(); ++r) {
+            draw -= weight[at(left[r])];
+            if (draw < 0.0) {
+                chosen = r;
+                break;
+            }
+        }
+        order.push_back(left[chosen]);
+        left.erase(left.begin() + static_cast<std::ptrdiff_t>(chosen));
+    }
+    return order;
+}
+
+// The result and its payouts from the pools at the close. A dead heat shares the places tied
+// (positions 1, 1, 3 …): every combination it makes wins and they split the pool.
+void settle(GeneratedRace& race,
+            const std::vector<int>& order,
+            const std::vector<int>& positions,
+            const Pools& pools,
+            int places)
+{
+    const int n = race.runners();
+    race.hasResult = true;
+    race.finishOrder.clear();
+    for (const int k : order) {
+        race.finishOrder.push_back(k + 1);
+    }
+    race.finishPositions = positions;
+    const auto horseKey = [](int k) {
+        return u"%1"_s.arg(k + 1, 2);
+    };
+    const auto pay = [](std::vector<GeneratedPayout>& out,
+                        const std::vector<std::pair<QString, double>>& winners,
+                        double returned) {
+        double shares = 0.0;
+        for (const auto& winner : winners) {
+            shares += winner.second;
+        }
+        const int count = static_cast<int>(winners.size());
+        for (const auto& [key, share] : winners) {
+            out.push_back({key, payoutYen(splitPool(returned, shares, count, share))});
+        }
+    };
+
+    std::vector<std::pair<QString, double>> win, place;
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        if (positions[r] == 1) {
+            win.emplace_back(horseKey(order[r]), pools.win[at(order[r])]);
+        }
+        if (positions[r] <= places) {
+            place.emplace_back(horseKey(order[r]), pools.place[at(order[r])]);
+        }
+    }
+    pay(race.winPayouts, win, kWinReturn);
+    pay(race.placePayouts, place, kWinReturn);
+
+    // A pair wins when both finished within `limit`, unless both share the last of it: with
+    // two horses tied for second, each of them goes with the winner.
+    struct Winner
+    {
+        int a = 0;
+        int b = 0;
+    };
+    const auto winningPairs = [&](int limit) {
+        std::vector<Winner> pairs;
+        for (std::size_t x = 0; x < order.size(); ++x) {
+            for (std::size_t y = x + 1; y < order.size() && positions[y] <= limit; ++y) {
+                if (positions[x] != limit || positions[y] != limit) {
+                    pairs.push_back({order[x], order[y]});
+                }
+            }
+        }
+        return pairs;
+    };
+    const auto payPairs = [&](std::vector<GeneratedPayout>& out, int limit, const Chances& pool) {
+        std::vector<std::pair<QString, double>> winners;
+        for (const Winner& w : winningPairs(limit)) {
+            winners.emplace_back(pairLabel(w.a + 1, w.b + 1),
+                                 pool[pairIndex(n, std::min(w.a, w.b), std::max(w.a, w.b))]);
+        }
+        pay(out, winners, kPairReturn);
+    };
+    payPairs(race.quinellaPayouts, 2, pools.quinella);
+    payPairs(race.widePayouts, 3, pools.wide);
+
+    // Bracket quinella: a bracket pair holds the quinella money of all its horse pairs.
+    const std::vector<int> brackets = bracketsOf(n);
+    std::vector<std::pair<QString, double>> bracketWinners;
+    for (const Winner& w : winningPairs(2)) {
+        const int b1 = std::min(brackets[at(w.a)], brackets[at(w.b)]);
+        const int b2 = std::max(brackets[at(w.a)], brackets[at(w.b)]);
+        const QString key = u"%1-%2"_s.arg(b1).arg(b2);
+        if (std::ranges::any_of(bracketWinners, [&key](const auto& x) { return x.first == key; })) {
+            continue;
+        }
+        double held = 0.0;
+        for (int i = 0; i < n; ++i) {
+            for (int j = i + 1; j < n; ++j) {
+                if (std::min(brackets[at(i)], brackets[at(j)]) == b1
+                    && std::max(brackets[at(i)], brackets[at(j)]) == b2) {
+                    held += pools.quinella[pairIndex(n, i, j)];
+                }
+            }
+        }
+        bracketWinners.emplace_back(key, held);
+    }
+    pay(race.bracketQuinellaPayouts, bracketWinners, kPairReturn);
+}
+
+} // namespace
+
+OrderChances discountedOrderChances(const std::vector<double>& p, double lambda, double tau)
+{
+    const int n = static_cast<int>(p.size());
+    Chances second(p.size(), 0.0);
+    Chances third(p.size(), 0.0);
+    double secondTotal = 0.0;
+    double thirdTotal = 0.0;
+    for (int k = 0; k < n; ++k) {
+        if (p[at(k)] > 0.0) {
+            second[at(k)] = std::pow(p[at(k)], lambda);
+            third[at(k)] = std::pow(p[at(k)], tau);
+            secondTotal += second[at(k)];
+            thirdTotal += third[at(k)];
+        }
+    }
+    OrderChances c;
+    c.firstTwo.assign(static_cast<std::size_t>(n * (n - 1) / 2), 0.0);
+    c.topThree.assign(c.firstTwo.size(), 0.0);
+    for (int a = 0; a < n; ++a) {
+        if (p[at(a)] == 0.0) {
+            continue;
+        }
+        for (int b = 0; b < n; ++b) {
+            if (b == a || p[at(b)] == 0.0) {
+                continue;
+            }
+            const double ab = p[at(a)] * second[at(b)] / (secondTotal - second[at(a)]);
+            const std::size_t xy = pairIndex(n, std::min(a, b), std::max(a, b));
+            c.firstTwo[xy] += ab;
+            const double rest = thirdTotal - third[at(a)] - third[at(b)];
+            for (int x = 0; x < n; ++x) {
+                if (x == a || x == b || p[at(x)] == 0.0) {
+                    continue;
+                }
+                const double abx = ab * third[at(x)] / rest;
+                c.topThree[xy] += abx;
+                c.topThree[pairIndex(n, std::min(a, x), std::max(a, x))] += abx;
+                c.topThree[pairIndex(n, std::min(b, x), std::max(b, x))] += abx;
+            }
+        }
+    }
+    return c;
+}
+
+RealisticRace runRealisticRace(PatRandom& random, GeneratedRace card, const RealisticMarket& m)
+{
+    const int n = card.runners();
+    // Scratched before sales, as in the efficient season: only in full fields.
+    std::vector<bool> entered(at(n), true);
+    int scratched = 0;
+    for (int k = 0; k < n; ++k) {
+        if (n >= 10 && scratched < 2 && random.uniform() < 0.015) {
+            entered[at(k)] = false;
+            ++scratched;
+        }
+    }
+    // Log-normal strengths; the spread varies from an open race to one with a clear favourite.
+    const double spread = 1.0 + 0.5 * random.uniform();
+    Chances strength(at(n), 0.0);
+    for (int k = 0; k < n; ++k) {
+        if (entered[at(k)]) {
+            strength[at(k)] = std::exp(spread * random.normal());
+        }
+    }
+    normalise(strength);
+    const int entrants = n - scratched;
+    for (double& s : strength) {
+        if (s > 0.0) {
+            s = kLeastTrueChance + (1.0 - kLeastTrueChance * entrants) * s;
+        }
+    }
+    int late = -1;
+    int lateMinute = 0;
+    for (int k = 0; k < n; ++k) {
+        if (entered[at(k)] && late < 0 && entrants > 5 && random.uniform() < m.lateScratchRate) {
+            late = k;
+            lateMinute = random.between(2, 89);
+        }
+    }
+    const auto runsAt = [&](int k, int fetch) {
+        return entered[at(k)] && !(k == late && kFetchMinutes[at(fetch)] <= lateMinute);
+    };
+    const int starters = entrants - (late >= 0 ? 1 : 0);
+    const int places = starters <= 7 ? 2 : 3;
+
+    // The news still to come at each fetch, and the public's errors that no news corrects.
+    std::vector<Chances> news(at(kFetches), Chances(at(n), 0.0));
+    for (int f = kFetches - 2; f >= 0; --f) {
+        for (int k = 0; k < n; ++k) {
+            news[at(f)][at(k)] = news[at(f + 1)][at(k)] + m.lateNews[at(f)] * random.normal();
+        }
+    }
+    Chances winError(at(n)), placeError(at(n));
+    for (int k = 0; k < n; ++k) {
+        winError[at(k)] = m.winNoise * random.normal();
+        placeError[at(k)] = m.placeNoise * random.normal();
+    }
+    const auto pairCount = at(n * (n - 1) / 2);
+    Chances quinellaError(pairCount), wideError(pairCount);
+    for (std::size_t x = 0; x < pairCount; ++x) {
+        quinellaError[x] = m.quinellaNoise * random.normal();
+        wideError[x] = m.wideNoise * random.normal();
+    }
+
+    RealisticRace out;
+    Pools closing;
+    for (int f = 0; f < kFetches; ++f) {
+        // What the public knows of the chances at this fetch: the truth, with the news still to
+        // come as noise.
+        Chances known(at(n), 0.0);
+        int listed = 0;
+        for (int k = 0; k < n; ++k) {
+            if (runsAt(k, f)) {
+                known[at(k)] = strength[at(k)] * std::exp(news[at(f)][at(k)]);
+                ++listed;
+            }
+        }
+        normalise(known);
+        if (f == kFetches - 1) {
+            out.trueWin = known; // no news is still to come at the close
+        }
+        const int fetchPlaces = listed <= 7 ? 2 : 3;
+        const Pools pools
+            = publicPools(known, m, winError, placeError, quinellaError, wideError, fetchPlaces);
+        GeneratedRace fetched = card;
+        priceFetch(fetched, pools, fetchPlaces);
+        out.fetches.push_back(std::move(fetched));
+        if (f == kFetches - 1) {
+            closing = pools;
+        }
+    }
+    for (int k = 0; k < n; ++k) {
+        for (GeneratedRace& fetched : out.fetches) {
+            fetched.horses[at(k)].winProbability = out.trueWin[at(k)];
+        }
+    }
+    const OrderChances truth = discountedOrderChances(out.trueWin, m.trueLambda, m.trueTau);
+    out.trueFirstTwo = truth.firstTwo;
+    out.trueTopThree = truth.topThree;
+
+    // The finish, now and then with a dead heat.
+    const std::vector<int> order = drawFinish(random, out.trueWin, m.trueLambda, m.trueTau);
+    std::vector<int> positions(order.size());
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        positions[r] = static_cast<int>(r) + 1;
+    }
+    if (random.uniform() < m.deadHeatRate) {
+        const int tied = random.between(1, 3); // the place two horses share
+        positions[at(tied)] = tied;
+    }
+    out.race = out.fetches.back();
+    settle(out.race, order, positions, closing, places);
+    return out;
+}
