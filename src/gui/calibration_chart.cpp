@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <span>
 
 #include <QCategoryAxis>
 #include <QChart>
@@ -224,6 +225,64 @@ void tidyLegend(QChart& chart, const QAbstractSeries* diagonal)
     }
 }
 
+// Both axes share one range, so that the diagonal is where the two agree. The linear scale
+// starts at 0; the others from the smallest chance they can show.
+Mapping mappingOf(std::span<const Model> models, Scale scale)
+{
+    double top = 0.0;
+    double low = 1.0;
+    double high = 0.0;
+    for (const Model& model : models) {
+        for (const CalibrationBin& bin : plottedBins(model.table)) {
+            top = std::max({top, *bin.predicted, *bin.observed});
+            for (const double p : {*bin.predicted, *bin.observed}) {
+                if (p > 0.0 && p < 1.0) {
+                    low = std::min(low, p);
+                    high = std::max(high, p);
+                }
+            }
+        }
+    }
+    if (scale == Scale::Linear || high <= 0.0) { // nothing the other scales could place
+        Mapping m{Scale::Linear, 0.0, top > 0.0 ? top * 1.05 : 1.0};
+        roundLinear(m);
+        return m;
+    }
+    return mappingFor(scale, low, high);
+}
+
+// A model's points, and its bars into `whiskers`.
+QScatterSeries* plotModel(const Model& model,
+                          const Mapping& m,
+                          int markerSize,
+                          std::vector<QAbstractSeries*>& whiskers)
+{
+    const double cap = (m.uMax - m.uMin) * 0.006;
+    auto* scatter = new QScatterSeries;
+    scatter->setObjectName(model.objectName);
+    scatter->setName(model.name);
+    scatter->setMarkerShape(model.shape);
+    scatter->setMarkerSize(markerSize);
+    scatter->setPen(QPen(model.colour, model.hollow ? 2.0 : 1.0));
+    scatter->setBrush(model.hollow ? QBrush(Qt::NoBrush) : QBrush(model.colour));
+    for (const CalibrationBin& bin : plottedBins(model.table)) {
+        const double x = m.point(*bin.predicted);
+        const double u = m.u(*bin.predicted);
+        const double left = m.series(u - cap);
+        const double right = m.series(u + cap);
+        const double spread = twoStandardErrors(bin);
+        const double lower = m.barEnd(*bin.observed - spread);
+        const double upper = m.barEnd(*bin.observed + spread);
+        scatter->append(x, m.point(*bin.observed));
+        auto* whisker = new QLineSeries;
+        whisker->setPen(QPen(model.colour, 1.2));
+        whisker->append(
+            {{left, lower}, {right, lower}, {x, lower}, {x, upper}, {left, upper}, {right, upper}});
+        whiskers.push_back(whisker);
+    }
+    return scatter;
+}
+
 } // namespace
 
 void CalibrationChart::plot(const CalibrationReport* report, BetType bet, Scale scale)
@@ -247,66 +306,16 @@ void CalibrationChart::plot(const CalibrationReport* report, BetType bet, Scale 
          QScatterSeries::MarkerShapeRectangle,
          true},
     };
-    // Both axes share one range, so that the diagonal is where the two agree. The linear scale
-    // starts at 0; the others from the smallest chance they can show.
-    double top = 0.0;
-    double low = 1.0;
-    double high = 0.0;
-    for (const Model& model : models) {
-        for (const CalibrationBin& bin : plottedBins(model.table)) {
-            top = std::max({top, *bin.predicted, *bin.observed});
-            for (const double p : {*bin.predicted, *bin.observed}) {
-                if (p > 0.0 && p < 1.0) {
-                    low = std::min(low, p);
-                    high = std::max(high, p);
-                }
-            }
-        }
-    }
-    if (high <= 0.0) {
-        scale = Scale::Linear; // nothing the other scales could place
-    }
-    Mapping m = scale == Scale::Linear ? Mapping{scale, 0.0, top > 0.0 ? top * 1.05 : 1.0}
-                                       : mappingFor(scale, low, high);
-    if (scale == Scale::Linear) {
-        roundLinear(m);
-    }
+    const Mapping m = mappingOf(models, scale);
     QAbstractAxis* predicted = makeAxis(m, u"理論上の的中率"_s, font());
     QAbstractAxis* observed = makeAxis(m, u"実際の的中率"_s, font());
     chart->addAxis(predicted, Qt::AlignBottom);
     chart->addAxis(observed, Qt::AlignLeft);
-    const double cap = (m.uMax - m.uMin) * 0.006;
 
     std::vector<QAbstractSeries*> whiskers;
     std::vector<QAbstractSeries*> points;
     for (const Model& model : models) {
-        auto* scatter = new QScatterSeries;
-        scatter->setObjectName(model.objectName);
-        scatter->setName(model.name);
-        scatter->setMarkerShape(model.shape);
-        scatter->setMarkerSize(m_layout.px(105));
-        scatter->setPen(QPen(model.colour, model.hollow ? 2.0 : 1.0));
-        scatter->setBrush(model.hollow ? QBrush(Qt::NoBrush) : QBrush(model.colour));
-        for (const CalibrationBin& bin : plottedBins(model.table)) {
-            const double x = m.point(*bin.predicted);
-            const double u = m.u(*bin.predicted);
-            const double left = m.series(u - cap);
-            const double right = m.series(u + cap);
-            const double spread = twoStandardErrors(bin);
-            const double lower = m.barEnd(*bin.observed - spread);
-            const double upper = m.barEnd(*bin.observed + spread);
-            scatter->append(x, m.point(*bin.observed));
-            auto* whisker = new QLineSeries;
-            whisker->setPen(QPen(model.colour, 1.2));
-            whisker->append({{left, lower},
-                             {right, lower},
-                             {x, lower},
-                             {x, upper},
-                             {left, upper},
-                             {right, upper}});
-            whiskers.push_back(whisker);
-        }
-        points.push_back(scatter);
+        points.push_back(plotModel(model, m, m_layout.px(105), whiskers));
     }
     auto* diagonal = new QLineSeries;
     diagonal->setName(u"理論値どおり"_s);
