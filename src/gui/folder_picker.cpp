@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "gui/twips_layout.h"
@@ -53,9 +54,23 @@ FolderPicker::FolderPicker(const TwipsLayout& layout, QWidget* parent)
             this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
+                    m_revealing = false;
                     folderListChanged(m_model->filePath(current), true);
                 }
             });
+    // The model reads and sorts folders in the background: until the user moves in the list, it
+    // goes on showing the chosen folder while the folders above it come in.
+    const auto reveal = [this] {
+        if (m_revealing) {
+            m_folders->scrollTo(m_folders->currentIndex());
+        }
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, reveal);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, reveal);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, reveal);
+    connect(m_folders->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+        m_revealing = false;
+    });
     setDriveRoots([] {
         QStringList roots;
         for (const QFileInfo& drive : QDir::drives()) {
@@ -64,6 +79,13 @@ FolderPicker::FolderPicker(const TwipsLayout& layout, QWidget* parent)
         return roots;
     }());
     connect(m_drives, &QComboBox::currentIndexChanged, this, &FolderPicker::driveListChanged);
+}
+
+void FolderPicker::showEvent(QShowEvent* event)
+{
+    QGroupBox::showEvent(event);
+    // A hidden list does not scroll: the chosen folder comes into view as the dialog shows.
+    m_folders->scrollTo(m_folders->currentIndex());
 }
 
 QString FolderPicker::folder() const
@@ -152,7 +174,11 @@ bool FolderPicker::setFolderListPath(const QString& path, bool writesText)
         const QSignalBlocker blocker(m_folders->selectionModel());
         m_folders->setCurrentIndex(index);
     }
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent()) {
+        m_folders->expand(above);
+    }
     m_folders->scrollTo(index);
+    m_revealing = true;
     folderListChanged(m_model->filePath(index), writesText);
     return true;
 }

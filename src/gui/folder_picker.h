@@ -34,6 +34,9 @@ public:
     /// folder. Where a folder dialog opens on a stored folder.
     static QString nearestExistingFolder(const QString& path);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     /// Points the folder list at `path`; false (and nothing changes) when it is not a folder.
     bool setFolderListPath(const QString& path, bool writesText);
@@ -47,4 +50,6 @@ private:
     QTreeView* m_folders = nullptr;
     QFileSystemModel* m_model = nullptr;
     QString m_folderPath;
+    /// The folder chosen last is still to be brought into view.
+    bool m_revealing = false;
 };
