@@ -138,7 +138,13 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The views ask their models until the widgets go, after the members: the models read the
+    // race display, so they go first and the views let go of them while the race still lives.
+    delete m_quinellaModel;
+    delete m_wideModel;
+}
 
 static_assert(MainWindow::kRecentCount == RecentRaces::kCount);
 
