@@ -69,18 +69,16 @@ struct GroupSummary
     std::optional<qint64> returnRateUpper;
     /// The largest fall of the cumulative profit from an earlier peak (the series starts at 0).
     qint64 maxDrawdown = 0;
+    /// The odds-matched baseline's return rate and the excess over it, in tenths; the excess's
+    /// bounds (shown only with enough hits); bets needed for a ±10-point interval.
+    std::optional<qint64> baselineRate;
+    std::optional<qint64> excess;
+    std::optional<qint64> excessLower;
+    std::optional<qint64> excessUpper;
+    std::optional<qint64> betsNeeded;
 };
 
 inline constexpr int kBootstrapResamples = 2000;
-
-/// Summarises the counted races of one bet type, given in the order the profit series runs:
-/// totals, rates, the bootstrap bounds of the return rate (the 2.5% and 97.5% percentiles,
-/// nearest rank, of `resamples` resamples of the races drawn with replacement from a fixed seed;
-/// one set of resamples for every group; a resample without a bet of the group is left out),
-/// and the largest drawdown. One line per group of `bet`.
-std::vector<GroupSummary> summariseBacktest(const std::vector<RaceTally>& races,
-                                            BetType bet,
-                                            int resamples = kBootstrapResamples);
 
 /// The cumulative profit (returns − stake) of one group after each race.
 std::vector<qint64> cumulativeProfit(const std::vector<RaceTally>& races, int group);

@@ -258,7 +258,14 @@ ExitCode backtestCommand(const QStringList& arguments)
     const QCommandLineOption pairsOption(
         u"pairs"_s, u"集計した全レースの全組番をCSVで OUT に書く。"_s, u"OUT"_s);
     const QCommandLineOption quietOption(u"quiet"_s, u"進み具合を表示しない。"_s);
-    parser.addOptions({settingsOption, csvOption, pairsOption, quietOption});
+    const QCommandLineOption testOption(
+        u"test"_s, u"FOLDER のレースでも同じグループを集計する（標本外の検証）。"_s, u"FOLDER"_s);
+    const QCommandLineOption resampleOption(
+        u"resample"_s,
+        u"区間の再標本化の単位: day（開催日ごと、既定）または race（レースごと）。"_s,
+        u"UNIT"_s);
+    parser.addOptions(
+        {settingsOption, csvOption, pairsOption, quietOption, testOption, resampleOption});
     parser.addPositionalArgument(u"backtest"_s, u"コマンド。"_s, u"backtest"_s);
     parser.addPositionalArgument(u"FOLDER"_s, u"PATフォルダ。"_s, u"FOLDER..."_s);
     parser.process(arguments);
@@ -272,8 +279,19 @@ ExitCode backtestCommand(const QStringList& arguments)
         std::fputs("mikazuki backtest: name at least one FOLDER\n", stderr);
         return ExitCode::Failed;
     }
-    BacktestRequest request{
-        folders, parser.value(settingsOption), parser.value(csvOption), parser.value(pairsOption)};
+    BacktestRequest request;
+    request.folders = folders;
+    request.settingsFile = parser.value(settingsOption);
+    request.csvPath = parser.value(csvOption);
+    request.pairsPath = parser.value(pairsOption);
+    request.testFolders = parser.values(testOption);
+    const QString unit = parser.value(resampleOption);
+    if (unit == u"race"_s) {
+        request.resample = ResampleUnit::Race;
+    } else if (parser.isSet(resampleOption) && unit != u"day"_s) {
+        std::fputs("mikazuki backtest: --resample takes day or race\n", stderr);
+        return ExitCode::Failed;
+    }
     const bool quiet = parser.isSet(quietOption);
     QElapsedTimer clock;
     clock.start();
@@ -300,7 +318,11 @@ ExitCode backtestCommand(const QStringList& arguments)
         std::fprintf(stderr, "mikazuki backtest: %s\n", qPrintable(report.error));
         return ExitCode::Failed;
     }
-    std::fputs(backtestSummaryText(report).toLocal8Bit().constData(), stdout);
+    QString text = backtestSummaryText(report) + backtestSpaText(report) + u'\n';
+    if (report.tested) {
+        text += backtestChoiceText(report) + u'\n';
+    }
+    std::fputs(text.toLocal8Bit().constData(), stdout);
     return ExitCode::Ok;
 }
 

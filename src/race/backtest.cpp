@@ -59,10 +59,23 @@ struct RaceJob
     QString path;
 };
 
+// The pairs table's lines of one race, kept until the season's baselines are known: each
+// line's end and the bet's odds (0 where the pair is no bet).
+struct PairLines
+{
+    QByteArray bytes;
+    std::vector<qint32> ends;
+    std::vector<float> odds;
+    std::vector<quint8> bet; // betIndex of each line
+};
+
 struct RaceOutcome
 {
     std::optional<SkipCause> skip[2];
     RaceTally tally[2]{};
+    RaceBets bets[2];
+    QString day; // the course-day: venue, meeting and day
+    PairLines pairs;
 };
 
 // The payout keys of one bet type: (trimmed key, yen).
@@ -105,7 +118,8 @@ void tallyRace(const RaceDisplay& display,
                const Payouts& payouts,
                const QString& zoName,
                RaceTally& tally,
-               CsvBytes* pairs)
+               RaceBets& bets,
+               PairLines* pairs)
 {
     const PairList& list = display.pairList(bet);
     const auto payoutOf = [&payouts](QStringView label, bool* hit) {
@@ -120,12 +134,16 @@ void tallyRace(const RaceDisplay& display,
         return yen;
     };
     const QString name = betName(bet);
-    for (const PairRow& row : list.rows()) {
+    std::vector<int> recordOfRow(list.rows().size(), -1);
+    CsvBytes lines;
+    for (std::size_t r = 0; r < list.rows().size(); ++r) {
+        const PairRow& row = list.rows()[r];
         const QStringView label = row[LabelColumn].textValue().trimmed();
         bool hit = false;
         const qint64 payout = payoutOf(label, &hit);
+        const bool betRow = isBet(row);
         if (pairs != nullptr) {
-            CsvLine(*pairs)
+            CsvLine(lines)
                 .text(zoName)
                 .text(name)
                 .cellText(row[LabelColumn])
@@ -137,23 +155,39 @@ void tallyRace(const RaceDisplay& display,
                 .cellText(row[PopularityColumn])
                 .integer(hit ? 1 : 0)
                 .integer(payout);
+            pairs->odds.push_back(betRow ? static_cast<float>(row[ActualColumn].shownValue()) : 0.0F);
+            pairs->bet.push_back(static_cast<quint8>(betIndex(bet)));
         }
-        if (!isBet(row)) {
+        if (!betRow) {
             continue;
         }
-        const auto group = [&tally](BacktestGroup g) -> GroupTally& {
+        BetRecord record{static_cast<float>(row[ActualColumn].shownValue()),
+                         static_cast<qint32>(payout),
+                         0};
+        const auto group = [&tally, &record](BacktestGroup g) -> GroupTally& {
+            record.groups |= static_cast<quint16>(1U << static_cast<int>(g));
             return tally[static_cast<std::size_t>(g)];
         };
         add(group(BacktestGroup::All), payout, hit);
         const int level = row.level; // 1 to 5; 0 when no level matched
-        add(level > 0 ? tally[static_cast<std::size_t>(static_cast<int>(BacktestGroup::Level1)
-                                                       + level - 1)]
+        add(level > 0 ? group(static_cast<BacktestGroup>(static_cast<int>(BacktestGroup::Level1)
+                                                         + level - 1))
                       : group(BacktestGroup::Unmarked),
             payout,
             hit);
         if (const auto deviation = row[DeviationColumn].shownUnits()) {
             add(group(deviationBand(*deviation)), payout, hit);
         }
+        recordOfRow[r] = static_cast<int>(bets.size());
+        bets.push_back(record);
+    }
+    if (pairs != nullptr) {
+        // Line ends, found once: the lines of one race are a few kilobytes.
+        const QByteArray bytes = lines.take();
+        for (qsizetype at = bytes.indexOf("\r\n"); at >= 0; at = bytes.indexOf("\r\n", at + 2)) {
+            pairs->ends.push_back(static_cast<qint32>(pairs->bytes.size() + at));
+        }
+        pairs->bytes += bytes;
     }
     if (bet != BetType::Wide) {
         return;
@@ -167,7 +201,8 @@ void tallyRace(const RaceDisplay& display,
         if (Cell::pairOfLabel(label) == 0) {
             continue; // "該当無し", "見送りレース"
         }
-        for (const PairRow& row : list.rows()) {
+        for (std::size_t r = 0; r < list.rows().size(); ++r) {
+            const PairRow& row = list.rows()[r];
             if (row[LabelColumn].textValue().trimmed() != label) {
                 continue;
             }
@@ -175,6 +210,8 @@ void tallyRace(const RaceDisplay& display,
                 bool hit = false;
                 const qint64 payout = payoutOf(row[LabelColumn].textValue().trimmed(), &hit);
                 add(tally[static_cast<std::size_t>(BacktestGroup::Recommended)], payout, hit);
+                bets[static_cast<std::size_t>(recordOfRow[r])].groups
+                    |= static_cast<quint16>(1U << static_cast<int>(BacktestGroup::Recommended));
             }
             break;
         }
@@ -189,7 +226,7 @@ struct Worker
     std::unique_ptr<RaceDisplay> display;
 };
 
-RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
+RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
 {
     RaceOutcome outcome;
     const FolderIndex& folder = *job.folder;
@@ -219,52 +256,34 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, CsvBytes* pairs)
     if (result == nullptr) {
         return skipBoth(SkipCause::KsUnreadable);
     }
+    outcome.day = display.meeting();
+    PairLines* pairs = withPairs ? &outcome.pairs : nullptr;
     const Payouts quinella = payoutsOf(result->quinellaPayouts);
     const Payouts wide = payoutsOf(result->widePayouts);
     if (quinella.empty()) {
         outcome.skip[0] = SkipCause::NoQuinellaPayout;
     } else {
-        tallyRace(display, BetType::Quinella, quinella, job.name, outcome.tally[0], pairs);
+        tallyRace(display,
+                  BetType::Quinella,
+                  quinella,
+                  job.name,
+                  outcome.tally[0],
+                  outcome.bets[0],
+                  pairs);
     }
     if (wide.empty()) {
         outcome.skip[1] = SkipCause::NoWidePayout;
     } else {
-        tallyRace(display, BetType::Wide, wide, job.name, outcome.tally[1], pairs);
+        tallyRace(display,
+                  BetType::Wide,
+                  wide,
+                  job.name,
+                  outcome.tally[1],
+                  outcome.bets[1],
+                  pairs);
     }
     return outcome;
 }
-
-// The pairs table in race order, whatever order the races finish in: a race's lines wait
-// until every earlier race's are written. The workers take races in order, so few wait.
-class OrderedWriter
-{
-public:
-    explicit OrderedWriter(QSaveFile* file)
-        : m_file(file)
-    {}
-
-    void put(qint64 index, QByteArray bytes)
-    {
-        const std::lock_guard lock(m_mutex);
-        m_waiting.emplace(index, std::move(bytes));
-        while (!m_waiting.empty() && m_waiting.begin()->first == m_next) {
-            const QByteArray& next = m_waiting.begin()->second;
-            if (m_file != nullptr && m_file->write(next) != next.size()) {
-                m_failed = true;
-            }
-            m_waiting.erase(m_waiting.begin());
-            ++m_next;
-        }
-    }
-    bool failed() const { return m_failed; }
-
-private:
-    QSaveFile* m_file;
-    std::mutex m_mutex;
-    std::map<qint64, QByteArray> m_waiting;
-    qint64 m_next = 0;
-    bool m_failed = false;
-};
 
 // A file of the run that could not be written, for the user; straight after the failed call,
 // while the system's error number is still the failure's.
@@ -288,8 +307,158 @@ QByteArray pairsHeading()
                         u"判定",
                         u"人気",
                         u"的中",
-                        u"払戻"});
+                        u"払戻",
+                        u"基準"});
     return out.take();
+}
+
+} // namespace
+
+namespace {
+
+// The races of some folders in Zo- name order (ordinal, ignoring case; the folders' order
+// among equal names), and what replaying each gave.
+struct Season
+{
+    std::vector<FolderIndex> folders;
+    std::vector<RaceJob> jobs;
+    std::vector<RaceOutcome> outcomes;
+};
+
+bool listSeason(const QStringList& folders, Season& season, QString* error)
+{
+    season.folders.reserve(static_cast<std::size_t>(folders.size()));
+    for (const QString& folder : folders) {
+        auto index = FolderIndex::read(folder);
+        if (!index) {
+            *error = u"フォルダがありません: %1"_s.arg(QDir::toNativeSeparators(folder));
+            return false;
+        }
+        season.folders.push_back(std::move(*index));
+    }
+    for (const FolderIndex& folder : season.folders) {
+        for (const QString& name : folder.raceNames()) {
+            season.jobs.push_back(RaceJob{&folder, name, folder.prefix() + name});
+        }
+    }
+    std::stable_sort(season.jobs.begin(), season.jobs.end(), [](const RaceJob& a, const RaceJob& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    return true;
+}
+
+// Replays every race of the season on all cores; `done` counts the races finished.
+void replaySeason(Season& season,
+                  const QString& settingsFile,
+                  bool withPairs,
+                  std::atomic<qint64>& done,
+                  const std::function<void()>& progress,
+                  const std::atomic<bool>* cancel)
+{
+    season.outcomes.assign(season.jobs.size(), RaceOutcome{});
+    std::atomic<qint64> nextJob{0};
+    QThreadPool pool;
+    const int threads = qMax(1, QThread::idealThreadCount());
+    pool.setMaxThreadCount(threads);
+    for (int t = 0; t < threads; ++t) {
+        pool.start([&] {
+            Worker worker;
+            worker.settings = SettingsStore::open(settingsFile);
+            worker.display = std::make_unique<RaceDisplay>(*worker.settings, worker.sink);
+            for (;;) {
+                const qint64 i = nextJob.fetch_add(1);
+                if (i >= static_cast<qint64>(season.jobs.size())
+                    || (cancel != nullptr && cancel->load())) {
+                    break;
+                }
+                season.outcomes[static_cast<std::size_t>(i)]
+                    = replay(worker, season.jobs[static_cast<std::size_t>(i)], withPairs);
+                done.fetch_add(1);
+            }
+        });
+    }
+    while (!pool.waitForDone(100)) {
+        if (progress) {
+            progress();
+        }
+    }
+}
+
+// The counted races of both bet types, their resampling units and summaries.
+struct Counted
+{
+    std::array<BetTypeSeason, 2> season;
+    std::array<QStringList, 2> raceFiles;
+    quint32 units = 0;
+};
+
+Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips)
+{
+    Counted counted;
+    QHash<QString, quint32> dayUnits;
+    for (std::size_t i = 0; i < season.jobs.size(); ++i) {
+        RaceOutcome& outcome = season.outcomes[i];
+        bool counts = false;
+        for (int b = 0; b < 2; ++b) {
+            if (outcome.skip[b]) {
+                const auto cause = static_cast<std::size_t>(*outcome.skip[b]);
+                // A race skipped for both bet types for one cause is one race to report.
+                if (skips == nullptr || (b == 1 && outcome.skip[0] == outcome.skip[1])) {
+                    continue;
+                }
+                ++skips->skipped[cause];
+                if (skips->firstSkipped[cause].size() < 10) {
+                    skips->firstSkipped[cause] << season.jobs[i].name;
+                }
+                continue;
+            }
+            counts = true;
+        }
+        if (!counts) {
+            continue;
+        }
+        quint32 unit = counted.units;
+        if (resample == ResampleUnit::Day) {
+            unit = dayUnits.value(outcome.day, counted.units);
+            dayUnits.insert(outcome.day, unit);
+        }
+        counted.units = std::max(counted.units, unit + 1);
+        for (std::size_t b = 0; b < 2; ++b) {
+            if (outcome.skip[b]) {
+                continue;
+            }
+            BetTypeSeason& type = counted.season[b];
+            type.tallies.push_back(outcome.tally[b]);
+            type.bets.push_back(std::move(outcome.bets[b]));
+            type.unitOf.push_back(unit);
+            counted.raceFiles[b] << season.jobs[i].name;
+        }
+    }
+    return counted;
+}
+
+// The pairs table with each bet's baseline return, in race order.
+bool writePairs(QSaveFile& file, const Season& season, const std::array<OddsBins, 2>& bins)
+{
+    QByteArray out;
+    for (const RaceOutcome& outcome : season.outcomes) {
+        const PairLines& pairs = outcome.pairs;
+        out.clear();
+        qint32 from = 0;
+        for (std::size_t k = 0; k < pairs.ends.size(); ++k) {
+            out.append(pairs.bytes.constData() + from, pairs.ends[k] - from);
+            out.append(',');
+            if (pairs.odds[k] > 0) {
+                out.append(QByteArray::number(bins[pairs.bet[k]].baselineOf(pairs.odds[k]), 'f', 1));
+            }
+            out.append("\r\n");
+            from = pairs.ends[k] + 2;
+        }
+        if (file.write(out) != out.size()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -299,27 +468,16 @@ BacktestReport runBacktest(const BacktestRequest& request,
                            const std::atomic<bool>* cancel)
 {
     BacktestReport report;
-    std::vector<FolderIndex> folders;
-    folders.reserve(static_cast<std::size_t>(request.folders.size()));
-    for (const QString& folder : request.folders) {
-        auto index = FolderIndex::read(folder);
-        if (!index) {
-            report.error = u"フォルダがありません: %1"_s.arg(QDir::toNativeSeparators(folder));
-            return report;
-        }
-        folders.push_back(std::move(*index));
+    report.resample = request.resample;
+    report.tested = !request.testFolders.isEmpty();
+    Season season;
+    Season test;
+    if (!listSeason(request.folders, season, &report.error)
+        || !listSeason(request.testFolders, test, &report.error)) {
+        return report;
     }
-    std::vector<RaceJob> jobs;
-    for (const FolderIndex& folder : folders) {
-        for (const QString& name : folder.raceNames()) {
-            jobs.push_back(RaceJob{&folder, name, folder.prefix() + name});
-        }
-    }
-    // Zo- name order (ordinal, ignoring case); the folders' order among equal names.
-    std::stable_sort(jobs.begin(), jobs.end(), [](const RaceJob& a, const RaceJob& b) {
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-    });
-    report.racesSeen = static_cast<qint64>(jobs.size());
+    report.racesSeen = static_cast<qint64>(season.jobs.size());
+    report.testRacesSeen = static_cast<qint64>(test.jobs.size());
 
     // The outputs open first: one that cannot be written stops the run before any work.
     std::unique_ptr<QSaveFile> pairsFile;
@@ -342,76 +500,57 @@ BacktestReport runBacktest(const BacktestRequest& request,
         }
     }
 
-    std::vector<RaceOutcome> outcomes(jobs.size());
-    OrderedWriter writer(pairsFile.get());
-    std::atomic<qint64> nextJob{0};
     std::atomic<qint64> done{0};
-    QThreadPool pool;
-    const int threads = qMax(1, QThread::idealThreadCount());
-    pool.setMaxThreadCount(threads);
-    for (int t = 0; t < threads; ++t) {
-        pool.start([&] {
-            Worker worker;
-            worker.settings = SettingsStore::open(request.settingsFile);
-            worker.display = std::make_unique<RaceDisplay>(*worker.settings, worker.sink);
-            for (;;) {
-                const qint64 i = nextJob.fetch_add(1);
-                if (i >= static_cast<qint64>(jobs.size())
-                    || (cancel != nullptr && cancel->load())) {
-                    break;
-                }
-                CsvBytes bytes;
-                outcomes[static_cast<std::size_t>(i)] = replay(
-                    worker, jobs[static_cast<std::size_t>(i)], pairsFile ? &bytes : nullptr);
-                if (pairsFile) {
-                    writer.put(i, bytes.take());
-                }
-                done.fetch_add(1);
-            }
-        });
-    }
-    while (!pool.waitForDone(100)) {
+    const qint64 total = report.racesSeen + report.testRacesSeen;
+    const auto tell = [&] {
         if (progress) {
-            progress(done.load(), report.racesSeen);
+            progress(done.load(), total);
         }
-    }
-    if (progress) {
-        progress(done.load(), report.racesSeen);
-    }
+    };
+    replaySeason(season, request.settingsFile, pairsFile != nullptr, done, tell, cancel);
+    replaySeason(test, request.settingsFile, false, done, tell, cancel);
+    tell();
     if (cancel != nullptr && cancel->load()) {
         report.cancelled = true;
         report.error = u"中止しました。"_s;
         return report;
     }
 
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const RaceOutcome& outcome = outcomes[i];
-        for (int b = 0; b < 2; ++b) {
-            if (outcome.skip[b]) {
-                const auto cause = static_cast<std::size_t>(*outcome.skip[b]);
-                // A race skipped for both bet types for one cause is one race to report.
-                if (b == 1 && outcome.skip[0] == outcome.skip[1]) {
-                    continue;
-                }
-                ++report.skipped[cause];
-                if (report.firstSkipped[cause].size() < 10) {
-                    report.firstSkipped[cause] << jobs[i].name;
-                }
-                continue;
-            }
-            report.bets[static_cast<std::size_t>(b)].races.push_back(outcome.tally[b]);
-            report.bets[static_cast<std::size_t>(b)].raceFiles << jobs[i].name;
+    Counted counted = countSeason(season, request.resample, &report);
+    const SeasonSummary summary = summariseSeason(counted.season, counted.units);
+    report.units = counted.units;
+    report.spa = summary.spa;
+    for (std::size_t b = 0; b < 2; ++b) {
+        report.bets[b].races = std::move(counted.season[b].tallies);
+        report.bets[b].raceFiles = std::move(counted.raceFiles[b]);
+        report.bets[b].lines = summary.lines[b];
+    }
+    if (report.tested) {
+        Counted testCounted = countSeason(test, request.resample, nullptr);
+        const SeasonSummary testSummary = summariseSeason(testCounted.season, testCounted.units);
+        report.testUnits = testCounted.units;
+        for (std::size_t b = 0; b < 2; ++b) {
+            report.bets[b].testLines = testSummary.lines[b];
         }
     }
-    report.bets[0].lines = summariseBacktest(report.bets[0].races, BetType::Quinella);
-    report.bets[1].lines = summariseBacktest(report.bets[1].races, BetType::Wide);
+    // The whole season's group is its own baseline: its excess is 0 in every resample.
+    std::optional<qint64> best;
+    for (std::size_t b = 0; b < 2; ++b) {
+        const auto& lines = report.bets[b].lines;
+        for (std::size_t g = 1; g < lines.size(); ++g) {
+            if (lines[g].excessLower && (!best || *lines[g].excessLower > *best)) {
+                best = lines[g].excessLower;
+                report.chosen = std::pair{static_cast<int>(b), static_cast<int>(g)};
+            }
+        }
+    }
 
     if (report.bets[0].races.empty() && report.bets[1].races.empty()) {
         report.error = u"集計できるレースがありません。"_s;
         return report; // the save files are dropped unwritten
     }
     errno = 0;
-    if (pairsFile && (writer.failed() || !pairsFile->commit())) {
+    if (pairsFile && (!writePairs(*pairsFile, season, summary.bins) || !pairsFile->commit())) {
         report.error = saveFailure(request.pairsPath, *pairsFile);
         return report;
     }
@@ -441,25 +580,53 @@ const QStringList kSummaryHeadings = {u"券種"_s,
                                       u"回収率"_s,
                                       u"回収率下限"_s,
                                       u"回収率上限"_s,
-                                      u"最大ドローダウン"_s};
+                                      u"最大ドローダウン"_s,
+                                      u"基準回収率"_s,
+                                      u"超過"_s,
+                                      u"超過下限"_s,
+                                      u"超過上限"_s,
+                                      u"必要点数"_s};
+const QStringList kTestHeadings = {u"検証点数"_s,
+                                   u"検証回収率"_s,
+                                   u"検証基準回収率"_s,
+                                   u"検証超過"_s,
+                                   u"検証超過下限"_s,
+                                   u"検証超過上限"_s};
+
+QString rateText(const std::optional<qint64>& tenths)
+{
+    return tenths ? tenthsText(*tenths) : QString();
+}
 
 QStringList summaryValues(BetType bet, int group, const GroupSummary& line)
 {
-    const auto rate = [](const std::optional<qint64>& tenths) {
-        return tenths ? tenthsText(*tenths) : QString();
-    };
     return {betName(bet),
             backtestGroupName(group),
             QString::number(line.races),
             QString::number(line.bets),
             QString::number(line.hits),
-            rate(line.hitRate),
+            rateText(line.hitRate),
             QString::number(line.stake),
             QString::number(line.returns),
-            rate(line.returnRate),
-            rate(line.returnRateLower),
-            rate(line.returnRateUpper),
-            QString::number(line.maxDrawdown)};
+            rateText(line.returnRate),
+            rateText(line.returnRateLower),
+            rateText(line.returnRateUpper),
+            QString::number(line.maxDrawdown),
+            rateText(line.baselineRate),
+            rateText(line.excess),
+            rateText(line.excessLower),
+            rateText(line.excessUpper),
+            line.betsNeeded ? QString::number(*line.betsNeeded) : QString()};
+}
+
+QStringList testValues(const GroupSummary& line)
+{
+    return {QString::number(line.bets),
+            rateText(line.returnRate),
+            rateText(line.baselineRate),
+            rateText(line.excess),
+            rateText(line.excessLower),
+            rateText(line.excessUpper)};
 }
 
 template<typename Visit>
@@ -467,10 +634,11 @@ void forEachLine(const BacktestReport& report, Visit visit)
 {
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         const auto& result = report.bets[betIndex(bet)];
-        std::vector<GroupSummary> empty(static_cast<std::size_t>(backtestGroupCount(bet)));
+        const std::vector<GroupSummary> empty(static_cast<std::size_t>(backtestGroupCount(bet)));
         const auto& lines = result.lines.empty() ? empty : result.lines;
+        const auto& tests = result.testLines.empty() ? empty : result.testLines;
         for (int g = 0; g < backtestGroupCount(bet); ++g) {
-            visit(bet, g, lines[static_cast<std::size_t>(g)]);
+            visit(bet, g, lines[static_cast<std::size_t>(g)], tests[static_cast<std::size_t>(g)]);
         }
     }
 }
@@ -494,10 +662,12 @@ int displayWidth(QStringView text)
 
 QList<QStringList> backtestSummaryRows(const BacktestReport& report)
 {
-    QList<QStringList> rows{kSummaryHeadings};
-    forEachLine(report, [&rows](BetType bet, int group, const GroupSummary& line) {
-        rows.push_back(summaryValues(bet, group, line));
-    });
+    QList<QStringList> rows{kSummaryHeadings + (report.tested ? kTestHeadings : QStringList())};
+    forEachLine(report,
+                [&](BetType bet, int group, const GroupSummary& line, const GroupSummary& test) {
+                    rows.push_back(summaryValues(bet, group, line)
+                                   + (report.tested ? testValues(test) : QStringList()));
+                });
     return rows;
 }
 
@@ -524,7 +694,7 @@ QByteArray backtestSummaryCsv(const BacktestReport& report)
 QString backtestSummaryText(const BacktestReport& report)
 {
     const QList<QStringList> rows = backtestSummaryRows(report);
-    std::vector<int> widths(static_cast<std::size_t>(kSummaryHeadings.size()), 0);
+    std::vector<int> widths(static_cast<std::size_t>(rows.first().size()), 0);
     for (const QStringList& row : rows) {
         for (qsizetype k = 0; k < row.size(); ++k) {
             widths[static_cast<std::size_t>(k)]
@@ -542,6 +712,55 @@ QString backtestSummaryText(const BacktestReport& report)
         text += line.trimmed() + u'\n';
     }
     return text;
+}
+
+QString backtestSpaText(const BacktestReport& report)
+{
+    const SpaResult& spa = report.spa;
+    const QString unit = report.resample == ResampleUnit::Day ? u"開催日"_s : u"レース"_s;
+    if (spa.groups == 0) {
+        return u"データスヌーピング検定（Hansen SPA）: 超過の区間を示せるグループがありません。"_s;
+    }
+    return u"データスヌーピング検定（Hansen SPA、%1単位の再標本化%2回）: 最良の%3 %4の超過が"
+           u"偶然によるものである確率 p = %5（超過の区間を示した%6グループの中で）"_s
+        .arg(unit)
+        .arg(QString::number(kBootstrapResamples))
+        .arg(betName(spa.bestBet == 0 ? BetType::Quinella : BetType::Wide),
+             backtestGroupName(spa.bestGroup),
+             QString::number(spa.pValue, 'f', 3))
+        .arg(spa.groups);
+}
+
+QString backtestChoiceText(const BacktestReport& report)
+{
+    if (!report.tested) {
+        return {};
+    }
+    if (!report.chosen) {
+        return u"検証: 超過の区間を示せるグループがありません。"_s;
+    }
+    const auto [b, g] = *report.chosen;
+    const auto& result = report.bets[static_cast<std::size_t>(b)];
+    const GroupSummary& line = result.lines[static_cast<std::size_t>(g)];
+    const GroupSummary test = result.testLines.empty()
+                                  ? GroupSummary{}
+                                  : result.testLines[static_cast<std::size_t>(g)];
+    const auto interval = [](const GroupSummary& s) {
+        if (!s.excess) {
+            return u"なし"_s;
+        }
+        return s.excessLower ? u"%1 [%2, %3]"_s.arg(tenthsText(*s.excess),
+                                                   tenthsText(*s.excessLower),
+                                                   tenthsText(*s.excessUpper))
+                             : tenthsText(*s.excess);
+    };
+    return u"超過下限が最も高いグループ: %1 %2（超過 %3、%4点）→ 検証フォルダ: 超過 %5、%6点"_s
+        .arg(betName(b == 0 ? BetType::Quinella : BetType::Wide),
+             backtestGroupName(g),
+             interval(line),
+             QString::number(line.bets),
+             interval(test),
+             QString::number(test.bets));
 }
 
 QString backtestSkippedText(const BacktestReport& report)

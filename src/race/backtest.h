@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QByteArray>
@@ -11,7 +12,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "analysis/backtest_stats.h"
+#include "analysis/backtest_evidence.h"
 
 /// What a backtest replays and where it writes.
 struct BacktestRequest
@@ -20,6 +21,8 @@ struct BacktestRequest
     QString settingsFile; ///< an INI file; empty: the platform's settings store
     QString csvPath;      ///< the summary as CSV; empty: none
     QString pairsPath;    ///< every pair of every counted race as CSV; empty: none
+    QStringList testFolders; ///< folders judged apart, out of sample; empty: none
+    ResampleUnit resample = ResampleUnit::Day;
 };
 
 /// Why a race does not count for a bet type; the first that applies, in this order.
@@ -43,6 +46,7 @@ struct BacktestBetResult
     std::vector<RaceTally> races; ///< the counted races, in Zo- name order
     QStringList raceFiles;        ///< their Zo- file names
     std::vector<GroupSummary> lines;
+    std::vector<GroupSummary> testLines; ///< the same groups on the test folders, if given
 };
 
 struct BacktestReport
@@ -52,6 +56,15 @@ struct BacktestReport
     QString error; ///< why the run failed, for the user
     qint64 racesSeen = 0;
     std::array<BacktestBetResult, 2> bets; ///< quinella, wide
+    ResampleUnit resample = ResampleUnit::Day;
+    quint32 units = 0; ///< resampling units of the first folders
+    SpaResult spa;
+    bool tested = false; ///< test folders were given
+    qint64 testRacesSeen = 0;
+    quint32 testUnits = 0;
+    /// The group with the highest lower bound of its excess on the first folders (bet-type
+    /// index, group); empty when no group has one.
+    std::optional<std::pair<int, int>> chosen;
     std::array<qint64, kSkipCauses> skipped{};
     std::array<QStringList, kSkipCauses> firstSkipped; ///< up to ten file names each
 };
@@ -74,6 +87,12 @@ QByteArray backtestSummaryCsv(const BacktestReport& report);
 
 /// The summary as a table aligned for reading.
 QString backtestSummaryText(const BacktestReport& report);
+
+/// The data-snooping line under the table: the SPA p-value for the best group's excess.
+QString backtestSpaText(const BacktestReport& report);
+
+/// With test folders: the group chosen on the first folders and its result on the test ones.
+QString backtestChoiceText(const BacktestReport& report);
 
 /// The skipped races by cause, with the first file names of each.
 QString backtestSkippedText(const BacktestReport& report);

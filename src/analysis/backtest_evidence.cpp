@@ -1,0 +1,427 @@
+// SPDX-License-Identifier: MIT
+#include "backtest_evidence.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include <QtConcurrent>
+
+namespace {
+
+__extension__ using Int128 = __int128;
+
+// splitmix64: a fixed seed gives the same resamples on every platform and library.
+class Resampler
+{
+public:
+    explicit Resampler(quint64 seed)
+        : m_state(seed)
+    {}
+
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E37'79B9'7F4A'7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58'476D'1CE4'E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D0'49BB'1331'11EBULL;
+        return z ^ (z >> 31);
+    }
+    // 32 random bits: each 64-bit draw serves twice.
+    quint32 next32()
+    {
+        if (m_halfLeft) {
+            m_halfLeft = false;
+            return static_cast<quint32>(m_half);
+        }
+        m_half = next();
+        m_halfLeft = true;
+        return static_cast<quint32>(m_half >> 32);
+    }
+    // Uniform in [0, n), without the bias of a plain modulo (Lemire's method).
+    quint32 below(quint32 n)
+    {
+        quint64 product = quint64{next32()} * n;
+        auto low = static_cast<quint32>(product);
+        if (low < n) {
+            const quint32 threshold = (0U - n) % n;
+            while (low < threshold) {
+                product = quint64{next32()} * n;
+                low = static_cast<quint32>(product);
+            }
+        }
+        return static_cast<quint32>(product >> 32);
+    }
+
+private:
+    quint64 m_state;
+    quint64 m_half = 0;
+    bool m_halfLeft = false;
+};
+
+constexpr quint64 kBootstrapSeed = 20261208;
+
+// A return rate as its exact fraction.
+struct Rate
+{
+    qint64 returns = 0;
+    qint64 stake = 0;
+    bool operator<(const Rate& other) const
+    {
+        return static_cast<Int128>(returns) * other.stake
+               < static_cast<Int128>(other.returns) * stake;
+    }
+};
+
+// What a resample sums, one block per unit: counts as singles (a resample's counts stay below
+// 2^24, exact in a single), yen as doubles (exact below 2^53), in vector lanes.
+__extension__ typedef float SingleQuad __attribute__((vector_size(16)));
+__extension__ typedef double DoublePair __attribute__((vector_size(16)));
+
+constexpr int kGroupLanes = 16;
+// Singles: the groups' bets, the bins' bets, then every group's bets in every bin.
+constexpr int kBinCountAt = kGroupLanes;
+constexpr int kGroupBinAt = kBinCountAt + kOddsBins;
+constexpr int kSingles = kGroupBinAt + kBacktestGroups * kOddsBins + 4; // to whole quads
+constexpr int kQuads = kSingles / 4;
+// Doubles: the groups' returns, then the bins' returns.
+constexpr int kBinReturnsAt = kGroupLanes;
+constexpr int kDoubles = kBinReturnsAt + kOddsBins;
+constexpr int kPairs = kDoubles / 2;
+static_assert(kSingles % 4 == 0 && kDoubles % 2 == 0);
+
+struct UnitBlock
+{
+    std::array<SingleQuad, kQuads> counts{};
+    std::array<DoublePair, kPairs> yen{};
+
+    float& count(int at) { return counts[static_cast<std::size_t>(at / 4)][at % 4]; }
+    double& amount(int at) { return yen[static_cast<std::size_t>(at / 2)][at % 2]; }
+    float count(int at) const { return counts[static_cast<std::size_t>(at / 4)][at % 4]; }
+    double amount(int at) const { return yen[static_cast<std::size_t>(at / 2)][at % 2]; }
+};
+
+// One group of one bet type in one resample.
+struct Drawn
+{
+    Rate rate;
+    double excess = 0; // percentage points
+};
+
+// Nearest rank: the smallest value with at least P‰ of the values at or below it.
+template<typename T>
+const T& nearestRank(const std::vector<T>& sorted, qint64 perMille)
+{
+    const auto n = static_cast<qint64>(sorted.size());
+    const qint64 rank = std::max<qint64>((perMille * n + 999) / 1000, 1);
+    return sorted[static_cast<std::size_t>(rank - 1)];
+}
+
+qint64 tenthsOf(double percent)
+{
+    return std::llround(percent * 10);
+}
+
+// Hansen (2005), consistent version: the largest studentised excess against the bootstrap of
+// that maximum, each group's resamples centred at 0, except those far below 0 (they cannot be
+// the best and would only make the test timid).
+SpaResult spaTest(const std::vector<std::pair<int, int>>& tested,
+                  const std::vector<std::array<std::array<Drawn, kBacktestGroups>, 2>>& drawn,
+                  const std::array<std::array<double, kBacktestGroups>, 2>& excessOf,
+                  quint32 units)
+{
+    struct Studied
+    {
+        std::size_t bet;
+        std::size_t group;
+        double excess;
+        double spread;
+        double centre;
+    };
+    SpaResult result;
+    const double threshold = units > 15 ? std::sqrt(2 * std::log(std::log(double(units)))) : 0;
+    const auto k = static_cast<double>(drawn.size());
+    std::vector<Studied> studied;
+    double observed = 0;
+    for (const auto& [bet, group] : tested) {
+        const auto b = static_cast<std::size_t>(bet);
+        const auto g = static_cast<std::size_t>(group);
+        double sum = 0;
+        double squares = 0;
+        for (const auto& sample : drawn) {
+            sum += sample[b][g].excess;
+            squares += sample[b][g].excess * sample[b][g].excess;
+        }
+        const double spread = std::sqrt(std::max(0.0, squares / k - (sum / k) * (sum / k)));
+        if (!(spread > 1e-12)) {
+            continue; // the whole season's group: its excess is 0 in every resample
+        }
+        const double t = excessOf[b][g] / spread;
+        if (studied.empty() || t > observed) {
+            observed = t;
+            result.bestBet = bet;
+            result.bestGroup = group;
+        }
+        studied.push_back({b, g, excessOf[b][g], spread, t <= -threshold ? excessOf[b][g] : 0.0});
+    }
+    result.groups = static_cast<int>(studied.size());
+    if (studied.empty()) {
+        return result;
+    }
+    observed = std::max(observed, 0.0);
+    qint64 atLeast = 0;
+    for (const auto& sample : drawn) {
+        double largest = 0;
+        for (const Studied& s : studied) {
+            largest = std::max(largest,
+                               (sample[s.bet][s.group].excess - s.excess + s.centre) / s.spread);
+        }
+        atLeast += largest >= observed ? 1 : 0;
+    }
+    result.pValue = static_cast<double>(atLeast) / k;
+    return result;
+}
+
+} // namespace
+
+OddsBins OddsBins::of(const std::vector<RaceBets>& races)
+{
+    OddsBins bins;
+    std::vector<double> logs;
+    for (const RaceBets& race : races) {
+        for (const BetRecord& bet : race) {
+            logs.push_back(std::log(double(bet.odds)));
+        }
+    }
+    if (logs.empty()) {
+        bins.m_edges.fill(0);
+        return bins;
+    }
+    std::sort(logs.begin(), logs.end());
+    // Quantiles interpolated between neighbouring log odds.
+    const auto n = static_cast<double>(logs.size());
+    for (int k = 1; k < kOddsBins; ++k) {
+        const double at = (n - 1) * k / kOddsBins;
+        const auto low = static_cast<std::size_t>(std::floor(at));
+        const std::size_t high = std::min(low + 1, logs.size() - 1);
+        bins.m_edges[static_cast<std::size_t>(k - 1)]
+            = logs[low] + (logs[high] - logs[low]) * (at - static_cast<double>(low));
+    }
+    std::array<double, kOddsBins> sums{};
+    std::array<qint64, kOddsBins> counts{};
+    for (const RaceBets& race : races) {
+        for (const BetRecord& bet : race) {
+            const auto b = static_cast<std::size_t>(bins.binOf(bet.odds));
+            sums[b] += bet.payout;
+            ++counts[b];
+        }
+    }
+    for (std::size_t b = 0; b < sums.size(); ++b) {
+        bins.m_mean[b] = counts[b] > 0 ? sums[b] / static_cast<double>(counts[b]) : 0.0;
+    }
+    return bins;
+}
+
+int OddsBins::binOf(double odds) const
+{
+    const double x = std::log(odds);
+    // Ties at an edge go to the lower bin, so equal odds always share a bin.
+    return static_cast<int>(std::lower_bound(m_edges.begin(), m_edges.end(), x) - m_edges.begin());
+}
+
+std::optional<qint64> betsNeeded(qint64 bets, double sumPayouts, double sumSquaredPayouts)
+{
+    if (bets < 2) {
+        return std::nullopt;
+    }
+    const auto n = static_cast<double>(bets);
+    const double variance
+        = std::max(0.0, (sumSquaredPayouts - sumPayouts * sumPayouts / n) / (n - 1));
+    // Payouts for 100 yen are percentages already: half-width 1.96·s/√n = 10 points.
+    const double needed = 1.96 * 1.96 * variance / 100.0;
+    return static_cast<qint64>(std::ceil(needed - 1e-9));
+}
+
+SeasonSummary summariseSeason(const std::array<BetTypeSeason, 2>& season,
+                              quint32 units,
+                              int resamples)
+{
+    SeasonSummary summary;
+    summary.units = units;
+    std::array<std::array<double, kBacktestGroups>, 2> excessOf{};
+    std::array<std::vector<UnitBlock>, 2> blocks;
+    for (std::size_t b = 0; b < 2; ++b) {
+        const BetTypeSeason& type = season[b];
+        const BetType bet = b == 0 ? BetType::Quinella : BetType::Wide;
+        const int groups = backtestGroupCount(bet);
+        auto& lines = summary.lines[b];
+        lines.assign(static_cast<std::size_t>(groups), GroupSummary{});
+        for (int g = 0; g < groups; ++g) {
+            GroupSummary& line = lines[static_cast<std::size_t>(g)];
+            line.races = static_cast<qint64>(type.tallies.size());
+            qint64 profit = 0;
+            qint64 peak = 0;
+            for (const RaceTally& race : type.tallies) {
+                const GroupTally& tally = race[static_cast<std::size_t>(g)];
+                line.bets += tally.bets;
+                line.hits += tally.hits;
+                line.returns += tally.returns;
+                profit += tally.returns - qint64{100} * tally.bets;
+                peak = std::max(peak, profit);
+                line.maxDrawdown = std::max(line.maxDrawdown, peak - profit);
+            }
+            line.stake = qint64{100} * line.bets;
+            if (line.bets > 0) {
+                line.hitRate = percentTenths(line.hits, line.bets);
+                line.returnRate = percentTenths(line.returns, line.stake);
+            }
+        }
+
+        // The baseline from the bets' own odds bins.
+        const bool withBets = !type.bets.empty();
+        const OddsBins& bins = summary.bins[b] = OddsBins::of(type.bets);
+        std::array<double, kBacktestGroups> baseline{};
+        std::array<double, kBacktestGroups> sum{};
+        std::array<double, kBacktestGroups> squares{};
+        std::array<qint64, kBacktestGroups> count{};
+        blocks[b].assign(units, UnitBlock{});
+        for (std::size_t r = 0; r < type.tallies.size(); ++r) {
+            UnitBlock& block = blocks[b][type.unitOf[r]];
+            for (int g = 0; g < groups; ++g) {
+                const GroupTally& tally = type.tallies[r][static_cast<std::size_t>(g)];
+                block.count(g) += static_cast<float>(tally.bets);
+                block.amount(g) += static_cast<double>(tally.returns);
+            }
+            if (!withBets) {
+                continue;
+            }
+            for (const BetRecord& record : type.bets[r]) {
+                const int bin = bins.binOf(record.odds);
+                block.count(kBinCountAt + bin) += 1;
+                block.amount(kBinReturnsAt + bin) += record.payout;
+                for (int g = 0; g < groups; ++g) {
+                    if ((record.groups & (1U << g)) == 0) {
+                        continue;
+                    }
+                    const auto gi = static_cast<std::size_t>(g);
+                    block.count(kGroupBinAt + g * kOddsBins + bin) += 1;
+                    baseline[gi] += bins.meanOf(bin);
+                    sum[gi] += record.payout;
+                    squares[gi] += double(record.payout) * record.payout;
+                    ++count[gi];
+                }
+            }
+        }
+        for (int g = 0; g < groups && withBets; ++g) {
+            GroupSummary& line = lines[static_cast<std::size_t>(g)];
+            const auto gi = static_cast<std::size_t>(g);
+            if (line.bets == 0 || count[gi] == 0) {
+                continue;
+            }
+            const auto bets = static_cast<double>(count[gi]);
+            line.baselineRate = tenthsOf(baseline[gi] / bets);
+            excessOf[b][gi] = (sum[gi] - baseline[gi]) / bets;
+            line.excess = tenthsOf(excessOf[b][gi]);
+            line.betsNeeded = betsNeeded(count[gi], sum[gi], squares[gi]);
+        }
+    }
+    if (units == 0 || resamples <= 0) {
+        return summary;
+    }
+
+    // Each resample has its own seed, so the result does not depend on how the work is shared
+    // among the threads.
+    std::vector<std::array<std::array<Drawn, kBacktestGroups>, 2>> drawn(
+        static_cast<std::size_t>(resamples));
+    std::vector<int> indices(static_cast<std::size_t>(resamples));
+    std::iota(indices.begin(), indices.end(), 0);
+    QtConcurrent::blockingMap(indices, [&](int k) {
+        Resampler random(kBootstrapSeed ^ (static_cast<quint64>(k) * 0xD1B5'4A32'D192'ED03ULL));
+        std::vector<quint32> counts(units, 0);
+        for (quint32 i = 0; i < units; ++i) {
+            ++counts[random.below(units)];
+        }
+        for (std::size_t b = 0; b < 2; ++b) {
+            UnitBlock total;
+            for (quint32 u = 0; u < units; ++u) {
+                if (counts[u] == 0) {
+                    continue;
+                }
+                const auto c = static_cast<float>(counts[u]);
+                const SingleQuad cq = {c, c, c, c};
+                const DoublePair cp = {c, c};
+                const UnitBlock& block = blocks[b][u];
+                for (std::size_t q = 0; q < kQuads; ++q) {
+                    total.counts[q] += cq * block.counts[q];
+                }
+                for (std::size_t p = 0; p < kPairs; ++p) {
+                    total.yen[p] += cp * block.yen[p];
+                }
+            }
+            auto& out = drawn[static_cast<std::size_t>(k)][b];
+            for (int g = 0; g < kBacktestGroups; ++g) {
+                const float bets = total.count(g);
+                out[static_cast<std::size_t>(g)].rate
+                    = Rate{static_cast<qint64>(total.amount(g)), 100 * static_cast<qint64>(bets)};
+                double base = 0;
+                double betsInBins = 0;
+                for (int bin = 0; bin < kOddsBins; ++bin) {
+                    const float inBin = total.count(kGroupBinAt + g * kOddsBins + bin);
+                    if (inBin > 0) {
+                        base += inBin * total.amount(kBinReturnsAt + bin)
+                                / total.count(kBinCountAt + bin);
+                        betsInBins += inBin;
+                    }
+                }
+                out[static_cast<std::size_t>(g)].excess
+                    = betsInBins > 0 ? (total.amount(g) - base) / betsInBins : 0.0;
+            }
+        }
+    });
+
+    std::vector<std::pair<int, int>> tested;
+    std::vector<Rate> rates;
+    std::vector<double> excesses;
+    for (std::size_t b = 0; b < 2; ++b) {
+        for (std::size_t g = 0; g < summary.lines[b].size(); ++g) {
+            GroupSummary& line = summary.lines[b][g];
+            rates.clear();
+            excesses.clear();
+            for (const auto& sample : drawn) {
+                if (sample[b][g].rate.stake > 0) {
+                    rates.push_back(sample[b][g].rate);
+                    excesses.push_back(sample[b][g].excess);
+                }
+            }
+            if (rates.empty()) {
+                continue;
+            }
+            std::sort(rates.begin(), rates.end());
+            const auto rateAt = [](const Rate& rate) {
+                return percentTenths(rate.returns, rate.stake);
+            };
+            line.returnRateLower = rateAt(nearestRank(rates, 25));
+            line.returnRateUpper = rateAt(nearestRank(rates, 975));
+            if (!line.excess || line.hits < kMinHitsForEvidence) {
+                continue;
+            }
+            std::sort(excesses.begin(), excesses.end());
+            line.excessLower = tenthsOf(nearestRank(excesses, 25));
+            line.excessUpper = tenthsOf(nearestRank(excesses, 975));
+            tested.emplace_back(static_cast<int>(b), static_cast<int>(g));
+        }
+    }
+    summary.spa = spaTest(tested, drawn, excessOf, units);
+    return summary;
+}
+
+std::vector<GroupSummary>
+summariseBacktest(const std::vector<RaceTally>& races, BetType bet, int resamples)
+{
+    std::array<BetTypeSeason, 2> season;
+    BetTypeSeason& type = season[betIndex(bet)];
+    type.tallies = races;
+    type.unitOf.resize(races.size());
+    std::iota(type.unitOf.begin(), type.unitOf.end(), 0U);
+    return summariseSeason(season, static_cast<quint32>(races.size()), resamples)
+        .lines[betIndex(bet)];
+}
