@@ -241,9 +241,8 @@ std::optional<qint64> betsNeeded(qint64 bets, double sumPayouts, double sumSquar
     return static_cast<qint64>(std::ceil(needed - 1e-9));
 }
 
-SeasonSummary summariseSeason(const std::array<BetTypeSeason, 2>& season,
-                              quint32 units,
-                              int resamples)
+SeasonSummary
+summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int resamples)
 {
     SeasonSummary summary;
     summary.units = units;

@@ -10,13 +10,15 @@
 
 #include "analysis/backtest_stats.h"
 
-/// One bet of a counted race: the actual odds shown, what 100 yen on it paid, and the groups it
-/// counts in (bit g for BacktestGroup g).
+/// One bet of a counted race: the actual odds shown, what 100 yen on it paid, the groups it
+/// counts in (bit g for BacktestGroup g) and its pair of horses.
 struct BetRecord
 {
     float odds = 0;
     qint32 payout = 0;
     quint16 groups = 0;
+    quint8 first = 0;
+    quint8 second = 0;
 };
 using RaceBets = std::vector<BetRecord>;
 
@@ -48,8 +50,8 @@ enum class ResampleUnit { Day, Race };
 struct BetTypeSeason
 {
     std::vector<RaceTally> tallies;
-    std::vector<RaceBets> bets;     ///< per race; may be empty (no baselines then)
-    std::vector<quint32> unitOf;    ///< each race's resampling unit, below `units`
+    std::vector<RaceBets> bets;  ///< per race; may be empty (no baselines then)
+    std::vector<quint32> unitOf; ///< each race's resampling unit, below `units`
 };
 
 /// A group's excess needs this many hits before its interval is shown: with fewer, a bootstrap
@@ -61,8 +63,8 @@ inline constexpr qint64 kMinHitsForEvidence = 30;
 /// of that many?
 struct SpaResult
 {
-    int groups = 0;   ///< groups tested; 0: no test
-    int bestBet = 0;  ///< the best group's bet-type index and group
+    int groups = 0;  ///< groups tested; 0: no test
+    int bestBet = 0; ///< the best group's bet-type index and group
     int bestGroup = 0;
     double pValue = 1;
 };

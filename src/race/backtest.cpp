@@ -155,23 +155,27 @@ void tallyRace(const RaceDisplay& display,
                 .cellText(row[PopularityColumn])
                 .integer(hit ? 1 : 0)
                 .integer(payout);
-            pairs->odds.push_back(betRow ? static_cast<float>(row[ActualColumn].shownValue()) : 0.0F);
+            pairs->odds.push_back(betRow ? static_cast<float>(row[ActualColumn].shownValue())
+                                         : 0.0F);
             pairs->bet.push_back(static_cast<quint8>(betIndex(bet)));
         }
         if (!betRow) {
             continue;
         }
+        const int pair = Cell::pairOfLabel(label);
         BetRecord record{static_cast<float>(row[ActualColumn].shownValue()),
                          static_cast<qint32>(payout),
-                         0};
+                         0,
+                         static_cast<quint8>(pair / 100),
+                         static_cast<quint8>(pair % 100)};
         const auto group = [&tally, &record](BacktestGroup g) -> GroupTally& {
             record.groups |= static_cast<quint16>(1U << static_cast<int>(g));
             return tally[static_cast<std::size_t>(g)];
         };
         add(group(BacktestGroup::All), payout, hit);
         const int level = row.level; // 1 to 5; 0 when no level matched
-        add(level > 0 ? group(static_cast<BacktestGroup>(static_cast<int>(BacktestGroup::Level1)
-                                                         + level - 1))
+        add(level > 0 ? group(
+                static_cast<BacktestGroup>(static_cast<int>(BacktestGroup::Level1) + level - 1))
                       : group(BacktestGroup::Unmarked),
             payout,
             hit);
@@ -274,13 +278,7 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
     if (wide.empty()) {
         outcome.skip[1] = SkipCause::NoWidePayout;
     } else {
-        tallyRace(display,
-                  BetType::Wide,
-                  wide,
-                  job.name,
-                  outcome.tally[1],
-                  outcome.bets[1],
-                  pairs);
+        tallyRace(display, BetType::Wide, wide, job.name, outcome.tally[1], outcome.bets[1], pairs);
     }
     return outcome;
 }
@@ -341,9 +339,10 @@ bool listSeason(const QStringList& folders, Season& season, QString* error)
             season.jobs.push_back(RaceJob{&folder, name, folder.prefix() + name});
         }
     }
-    std::stable_sort(season.jobs.begin(), season.jobs.end(), [](const RaceJob& a, const RaceJob& b) {
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-    });
+    std::stable_sort(
+        season.jobs.begin(), season.jobs.end(), [](const RaceJob& a, const RaceJob& b) {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        });
     return true;
 }
 
@@ -449,7 +448,8 @@ bool writePairs(QSaveFile& file, const Season& season, const std::array<OddsBins
             out.append(pairs.bytes.constData() + from, pairs.ends[k] - from);
             out.append(',');
             if (pairs.odds[k] > 0) {
-                out.append(QByteArray::number(bins[pairs.bet[k]].baselineOf(pairs.odds[k]), 'f', 1));
+                out.append(
+                    QByteArray::number(bins[pairs.bet[k]].baselineOf(pairs.odds[k]), 'f', 1));
             }
             out.append("\r\n");
             from = pairs.ends[k] + 2;
@@ -524,6 +524,8 @@ BacktestReport runBacktest(const BacktestRequest& request,
         report.bets[b].races = std::move(counted.season[b].tallies);
         report.bets[b].raceFiles = std::move(counted.raceFiles[b]);
         report.bets[b].lines = summary.lines[b];
+        report.bets[b].bets = std::move(counted.season[b].bets);
+        report.bets[b].bins = summary.bins[b];
     }
     if (report.tested) {
         Counted testCounted = countSeason(test, request.resample, nullptr);
@@ -722,13 +724,12 @@ QString backtestSpaText(const BacktestReport& report)
         return u"データスヌーピング検定（Hansen SPA）: 超過の区間を示せるグループがありません。"_s;
     }
     return u"データスヌーピング検定（Hansen SPA、%1単位の再標本化%2回）: 最良の%3 %4の超過が"
-           u"偶然によるものである確率 p = %5（超過の区間を示した%6グループの中で）"_s
-        .arg(unit)
-        .arg(QString::number(kBootstrapResamples))
-        .arg(betName(spa.bestBet == 0 ? BetType::Quinella : BetType::Wide),
-             backtestGroupName(spa.bestGroup),
-             QString::number(spa.pValue, 'f', 3))
-        .arg(spa.groups);
+           u"偶然によるものである確率 p = %5（超過の区間を示した%6グループの中で）"_s.arg(unit)
+               .arg(QString::number(kBootstrapResamples))
+               .arg(betName(spa.bestBet == 0 ? BetType::Quinella : BetType::Wide),
+                    backtestGroupName(spa.bestGroup),
+                    QString::number(spa.pValue, 'f', 3))
+               .arg(spa.groups);
 }
 
 QString backtestChoiceText(const BacktestReport& report)
@@ -742,25 +743,23 @@ QString backtestChoiceText(const BacktestReport& report)
     const auto [b, g] = *report.chosen;
     const auto& result = report.bets[static_cast<std::size_t>(b)];
     const GroupSummary& line = result.lines[static_cast<std::size_t>(g)];
-    const GroupSummary test = result.testLines.empty()
-                                  ? GroupSummary{}
-                                  : result.testLines[static_cast<std::size_t>(g)];
+    const GroupSummary test
+        = result.testLines.empty() ? GroupSummary{} : result.testLines[static_cast<std::size_t>(g)];
     const auto interval = [](const GroupSummary& s) {
         if (!s.excess) {
             return u"なし"_s;
         }
-        return s.excessLower ? u"%1 [%2, %3]"_s.arg(tenthsText(*s.excess),
-                                                   tenthsText(*s.excessLower),
-                                                   tenthsText(*s.excessUpper))
+        return s.excessLower ? u"%1 [%2, %3]"_s.arg(
+                   tenthsText(*s.excess), tenthsText(*s.excessLower), tenthsText(*s.excessUpper))
                              : tenthsText(*s.excess);
     };
-    return u"超過下限が最も高いグループ: %1 %2（超過 %3、%4点）→ 検証フォルダ: 超過 %5、%6点"_s
-        .arg(betName(b == 0 ? BetType::Quinella : BetType::Wide),
-             backtestGroupName(g),
-             interval(line),
-             QString::number(line.bets),
-             interval(test),
-             QString::number(test.bets));
+    return u"超過下限が最も高いグループ: %1 %2（超過 %3、%4点）→ 検証フォルダ: 超過 %5、%6点"_s.arg(
+        betName(b == 0 ? BetType::Quinella : BetType::Wide),
+        backtestGroupName(g),
+        interval(line),
+        QString::number(line.bets),
+        interval(test),
+        QString::number(test.bets));
 }
 
 QString backtestSkippedText(const BacktestReport& report)

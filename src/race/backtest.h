@@ -47,6 +47,8 @@ struct BacktestBetResult
     QStringList raceFiles;        ///< their Zo- file names
     std::vector<GroupSummary> lines;
     std::vector<GroupSummary> testLines; ///< the same groups on the test folders, if given
+    std::vector<RaceBets> bets;          ///< the counted races' bets
+    OddsBins bins;                       ///< the baseline's odds bins
 };
 
 struct BacktestReport

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <map>
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 
@@ -74,6 +75,49 @@ TEST(BacktestStats, RatesDrawdownAndBootstrap)
     EXPECT_EQ(deviationBand(0), BacktestGroup::Deviation0To20); // "-0.0" too
     EXPECT_EQ(deviationBand(200), BacktestGroup::Deviation20To50);
     EXPECT_EQ(deviationBand(500), BacktestGroup::DeviationFrom50);
+}
+
+// Five bets by hand: odds 2.0 paid 200 and 0 (bin mean 100), odds 4.0 paid 0, 400, 0 (bin
+// mean 133.3). L1 (2.0→200, 4.0→0): baseline (100 + 133.3) / 2 = 116.7, return 100.0, excess
+// −16.7. Unmarked (2.0→0, 4.0→400, 4.0→0): baseline (100 + 2·133.3) / 3 = 122.2, return 133.3,
+// excess 11.1. All: baseline = return = 120. Bets needed for All: payouts 200, 0, 0, 400, 0 have
+// the sample variance (200,000 − 5·120²) / 4 = 32,000, so 1.96² · 32,000 / 10² = 1,229.3 → 1,230.
+TEST(BacktestStats, BaselineExcessAndBetsNeededByHand)
+{
+    const auto bet = [](float odds, qint32 payout, BacktestGroup group) {
+        return BetRecord{
+            odds, payout, static_cast<quint16>(1U | (1U << static_cast<int>(group))), 1, 2};
+    };
+    std::array<BetTypeSeason, 2> season;
+    BetTypeSeason& quinella = season[0];
+    quinella.bets = {{bet(2, 200, BacktestGroup::Level1), bet(4, 0, BacktestGroup::Level1)},
+                     {bet(2, 0, BacktestGroup::Unmarked),
+                      bet(4, 400, BacktestGroup::Unmarked),
+                      bet(4, 0, BacktestGroup::Unmarked)}};
+    quinella.tallies
+        = {tally({{BacktestGroup::All, {2, 1, 200}}, {BacktestGroup::Level1, {2, 1, 200}}}),
+           tally({{BacktestGroup::All, {3, 1, 400}}, {BacktestGroup::Unmarked, {3, 1, 400}}})};
+    quinella.unitOf = {0, 1};
+    const SeasonSummary summary = summariseSeason(season, 2);
+    const auto& lines = summary.lines[0];
+    EXPECT_EQ(lines[0].baselineRate, 1200);
+    EXPECT_EQ(lines[0].excess, 0);
+    EXPECT_EQ(lines[0].betsNeeded, 1230);
+    const GroupSummary& level1 = lines[static_cast<std::size_t>(BacktestGroup::Level1)];
+    EXPECT_EQ(level1.baselineRate, 1167);
+    EXPECT_EQ(level1.excess, -167);
+    const GroupSummary& unmarked = lines[static_cast<std::size_t>(BacktestGroup::Unmarked)];
+    EXPECT_EQ(unmarked.baselineRate, 1222);
+    EXPECT_EQ(unmarked.excess, 111);
+    EXPECT_DOUBLE_EQ(summary.bins[0].baselineOf(4.0), 400.0 / 3);
+    // Too few hits for an interval of the excess, and so nothing for the SPA test.
+    EXPECT_FALSE(level1.excessLower);
+    EXPECT_EQ(summary.spa.groups, 0);
+    // Races of one unit go together: one unit gives every resample the season itself.
+    quinella.unitOf = {0, 0};
+    const GroupSummary together = summariseSeason(season, 1).lines[0][0];
+    EXPECT_EQ(together.returnRateLower, 1200);
+    EXPECT_EQ(together.returnRateUpper, 1200);
 }
 
 // Races of a generated folder: the counts against the window's own lists of each race.
@@ -178,17 +222,25 @@ TEST(Backtest, WritesNothingWhenNoRaceCountsOrAFolderIsMissing)
 namespace {
 
 // The wide lines of a pairs table: (file, label) → (actual odds text, payout).
-std::map<std::pair<QString, QString>, std::pair<QString, qint64>> widePairs(const QString& path)
+// The wide lines of a pairs table by (file, pair): actual odds, payout and baseline.
+struct WidePair
+{
+    QString odds;
+    qint64 payout = 0;
+    double baseline = 0;
+};
+
+std::map<std::pair<QString, QString>, WidePair> widePairs(const QString& path)
 {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
     QStringDecoder decoder("windows-932");
     const QString text = decoder.decode(file.readAll());
-    std::map<std::pair<QString, QString>, std::pair<QString, qint64>> pairs;
+    std::map<std::pair<QString, QString>, WidePair> pairs;
     for (const QString& line : text.split(u"\r\n"_s, Qt::SkipEmptyParts).mid(1)) {
         const QStringList f = line.split(u',');
-        if (f.size() == 11 && f[1] == u"\"ﾜｲﾄﾞ\"") {
-            pairs[{f[0], f[2]}] = {f[4], f[10].toLongLong()};
+        if (f.size() == 12 && f[1] == u"\"ﾜｲﾄﾞ\"") {
+            pairs[{f[0], f[2]}] = {f[4], f[10].toLongLong(), f[11].toDouble()};
         }
     }
     return pairs;
@@ -198,13 +250,14 @@ std::map<std::pair<QString, QString>, std::pair<QString, qint64>> widePairs(cons
 
 // A generated season whose market is efficient returns the takeout's 77.5% within the interval;
 // the same season with the wide odds of longshot pairs raised by 1.6 returns more, and those
-// pairs, found in the pairs table by their changed odds, pay above their stake with confidence.
+// pairs, found in the pairs table by their changed odds, beat their odds-matched baseline with
+// confidence; the SPA test finds a wide group beyond chance.
 TEST(Backtest, FindsThePlantedEdgeOfASeasonAndNoneInAnEfficientOne)
 {
     TestFolder folder;
     SeasonOptions options;
     options.seed = 7;
-    options.days = 144;
+    options.days = 288;
     QString error;
     ASSERT_TRUE(writeSeason(folder.filePath(u"fair"_s), options, &error)) << qPrintable(error);
     options.wideLongshotFactor = 1.6;
@@ -227,28 +280,131 @@ TEST(Backtest, FindsThePlantedEdgeOfASeasonAndNoneInAnEfficientOne)
     EXPECT_GT(*lineOf(planted, BetType::Wide, BacktestGroup::All).returnRate,
               *lineOf(fair, BetType::Wide, BacktestGroup::All).returnRate);
 
-    // The planted pairs' bets, race by race, summed as one group.
+    // The planted pairs, found by their changed odds and judged with each bet's baseline from
+    // the table: as a group of their own (L1) beside the other bets (unmarked), the races of a
+    // course-day (one date and venue in the file name) resampled together.
     const auto before = widePairs(folder.filePath(u"fair.csv"_s));
     const auto after = widePairs(folder.filePath(u"planted.csv"_s));
-    std::vector<RaceTally> races;
+    std::array<BetTypeSeason, 2> season;
+    BetTypeSeason& wide = season[1];
+    std::map<QString, quint32> days;
     QString lastFile;
+    double plantedBaseline = 0;
     for (const auto& [key, value] : after) {
         const auto it = before.find(key);
         ASSERT_NE(it, before.end());
-        if (it->second.first == value.first || value.first.isEmpty()
-            || value.first == u"99999.9"_s) {
-            continue; // not planted, or no bet
+        if (value.odds.isEmpty() || value.odds == u"99999.9"_s) {
+            continue; // no bet
         }
         if (key.first != lastFile) {
-            races.emplace_back();
             lastFile = key.first;
+            wide.tallies.emplace_back();
+            wide.bets.emplace_back();
+            const QString day = key.first.left(key.first.size() - 6);
+            wide.unitOf.push_back(
+                days.emplace(day, static_cast<quint32>(days.size())).first->second);
         }
-        GroupTally& t = races.back()[0];
-        ++t.bets;
-        t.hits += value.second > 0 ? 1 : 0;
-        t.returns += value.second;
+        const bool plantedPair = it->second.odds != value.odds;
+        const auto group = plantedPair ? BacktestGroup::Level1 : BacktestGroup::Unmarked;
+        for (const auto g : {BacktestGroup::All, group}) {
+            GroupTally& t = wide.tallies.back()[static_cast<std::size_t>(g)];
+            ++t.bets;
+            t.hits += value.payout > 0 ? 1 : 0;
+            t.returns += value.payout;
+        }
+        wide.bets.back().push_back(
+            BetRecord{value.odds.toFloat(),
+                      static_cast<qint32>(value.payout),
+                      static_cast<quint16>(1U | (1U << static_cast<int>(group))),
+                      0,
+                      0});
+        plantedBaseline += plantedPair ? value.baseline : 0.0;
     }
-    const GroupSummary edge = summariseBacktest(races, BetType::Wide)[0];
-    EXPECT_GT(edge.bets, 1000);
-    EXPECT_GT(*edge.returnRateLower, 1000);
+    const SeasonSummary summary = summariseSeason(season, static_cast<quint32>(days.size()));
+    const GroupSummary& edge = summary.lines[1][static_cast<std::size_t>(BacktestGroup::Level1)];
+    ASSERT_GT(edge.bets, 1000);
+    // The baseline the table gives each bet is the one the summary makes of the same bets.
+    EXPECT_NEAR(plantedBaseline / static_cast<double>(edge.bets), *edge.baselineRate / 10.0, 0.05);
+    ASSERT_TRUE(edge.excessLower);
+    EXPECT_GT(*edge.excessLower, 0);
+    EXPECT_LT(planted.spa.pValue, 0.01);
+    EXPECT_EQ(planted.spa.bestBet, 1);
+}
+
+// Twenty efficient seasons: no group beats its baseline but by chance. The SPA test says so for
+// at least 18 of them, and at most 10% of the excess intervals leave out 0.
+TEST(Backtest, EfficientSeasonsShowNoEdgeBeyondChance)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.days = 48;
+    int spaAbove = 0;
+    int intervals = 0;
+    int excluding = 0;
+    for (int seed = 101; seed <= 120; ++seed) {
+        options.seed = static_cast<quint64>(seed);
+        const QString season = folder.filePath(QString::number(seed));
+        QString error;
+        ASSERT_TRUE(writeSeason(season, options, &error)) << qPrintable(error);
+        BacktestRequest request;
+        request.settingsFile = folder.filePath(u"settings.ini"_s);
+        request.folders = {season};
+        const BacktestReport report = runBacktest(request);
+        ASSERT_TRUE(report.ok) << qPrintable(report.error);
+        ASSERT_GT(report.spa.groups, 3);
+        spaAbove += report.spa.pValue > 0.05 ? 1 : 0;
+        for (const auto& result : report.bets) {
+            for (std::size_t g = 1; g < result.lines.size(); ++g) {
+                const GroupSummary& line = result.lines[g];
+                if (line.excessLower) {
+                    ++intervals;
+                    excluding += *line.excessLower > 0 || *line.excessUpper < 0 ? 1 : 0;
+                }
+            }
+        }
+        QDir(season).removeRecursively();
+    }
+    EXPECT_GE(spaAbove, 18) << spaAbove;
+    ASSERT_GT(intervals, 100);
+    EXPECT_LE(excluding * 10, intervals) << excluding << " of " << intervals;
+                spaAbove,
+                excluding,
+                intervals);
+}
+
+// Out of sample: the group chosen on one planted season keeps the sign of its excess on another
+// season of the same market, and --resample race gives the single-race bounds.
+TEST(Backtest, TheChosenGroupKeepsItsSignOnATestSeason)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.days = 96;
+    options.wideLongshotFactor = 1.6;
+    QString error;
+    for (const int seed : {11, 12}) {
+        options.seed = static_cast<quint64>(seed);
+        ASSERT_TRUE(writeSeason(folder.filePath(QString::number(seed)), options, &error));
+    }
+    BacktestRequest request;
+    request.settingsFile = folder.filePath(u"settings.ini"_s);
+    request.folders = {folder.filePath(u"11"_s)};
+    request.testFolders = {folder.filePath(u"12"_s)};
+    const BacktestReport report = runBacktest(request);
+    ASSERT_TRUE(report.ok && report.chosen);
+    const auto [b, g] = *report.chosen;
+    const auto& result = report.bets[static_cast<std::size_t>(b)];
+    const GroupSummary& first = result.lines[static_cast<std::size_t>(g)];
+    const GroupSummary& test = result.testLines[static_cast<std::size_t>(g)];
+    ASSERT_GT(*first.excessLower, 0);
+    ASSERT_TRUE(test.excess);
+    EXPECT_GT(*test.excess, 0) << backtestChoiceText(report).toStdString();
+    EXPECT_TRUE(backtestChoiceText(report).contains(backtestGroupName(g)));
+
+    request.testFolders.clear();
+    request.resample = ResampleUnit::Race;
+    const BacktestReport byRace = runBacktest(request);
+    const auto single = summariseBacktest(byRace.bets[1].races, BetType::Wide);
+    EXPECT_EQ(byRace.bets[1].lines[0].returnRateLower, single[0].returnRateLower);
+    EXPECT_EQ(byRace.bets[1].lines[0].returnRateUpper, single[0].returnRateUpper);
+    EXPECT_EQ(byRace.units, byRace.bets[0].races.size());
 }

@@ -212,6 +212,103 @@ void expectWide(SeasonRace& race, double lambda, double tau)
     }
 }
 
+// The races of a written season with their truth; the fetches when the season has them.
+void loadSeason(const QString& folder,
+                const RealisticSeasonOptions& options,
+                QString& heading,
+                std::vector<std::unique_ptr<SeasonRace>>& races)
+{
+    const std::map<QString, Truth> truth = readTruth(options.truthPath, heading);
+    QStringList names = QDir(folder).entryList({u"Zo-*.jra"_s}, QDir::Files, QDir::Name);
+    NullMessageSink sink;
+    for (const QString& name : names) {
+        auto race = std::make_unique<SeasonRace>();
+        const QString zo = QDir(folder).filePath(name);
+        race->name = name;
+        ASSERT_TRUE(readWinPlaceOddsFile(zo, race->odds, sink));
+        ASSERT_TRUE(readQuinellaOddsFile(quinellaOddsPathOf(zo), *race->pairs, sink));
+        ASSERT_TRUE(readRaceResultFile(raceResultPathOf(zo), race->result));
+        RaceCardRecord card;
+        ASSERT_TRUE(readRaceCardFile(raceCardPathOf(zo), card));
+        race->runners = runnerCountOf(race->odds.header.runnerCount);
+        race->post = QDateTime(QDate::fromString(u"20"_s + name.mid(3, 6), u"yyyyMMdd"_s),
+                               QTime::fromString(card.startTime.toString(), u"HHmm"_s));
+        for (int f = 0; f < kFetches && !options.snapshotFolder.isEmpty(); ++f) {
+            const QString path = QDir(fetchFolder(options.snapshotFolder,
+                                                  kFetchMinutes[static_cast<std::size_t>(f)]))
+                                     .filePath(name);
+            ASSERT_TRUE(
+                readWinPlaceOddsFile(path, race->fetches[static_cast<std::size_t>(f)], sink));
+        }
+        const auto it = truth.find(name);
+        ASSERT_NE(it, truth.end()) << name.toStdString();
+        race->truth = it->second;
+        expectWide(*race, options.market.trueLambda, options.market.trueTau);
+        races.push_back(std::move(race));
+    }
+}
+
+// Every group whose excess interval leaves out 0 has the sign the truth gives it: the true
+// chance times the quinella odds (for wide the expected payout), less the same baseline made of
+// those expectations (the mean over the bets of the same odds bin). Prints those groups.
+void expectExcessSignsOfTheTruth(const BacktestReport& report,
+                                 const std::vector<std::unique_ptr<SeasonRace>>& races)
+{
+    std::map<QString, const SeasonRace*> byName;
+    for (const auto& race : races) {
+        byName[race->name] = race.get();
+    }
+    int excluding = 0;
+    for (const int bet : {0, 1}) {
+        const BacktestBetResult& result = report.bets[static_cast<std::size_t>(bet)];
+        std::array<double, kOddsBins> binSum{};
+        std::array<double, kOddsBins> binCount{};
+        std::vector<std::vector<double>> expected(result.bets.size());
+        for (std::size_t r = 0; r < result.bets.size(); ++r) {
+            const SeasonRace& race = *byName.at(result.raceFiles[static_cast<qsizetype>(r)]);
+            for (const BetRecord& record : result.bets[r]) {
+                const std::size_t at = pairAt(record.first, record.second);
+                const double yen
+                    = 100
+                      * (bet == 0 ? race.truth.quinella[at] * record.odds : race.widePayout[at]);
+                expected[r].push_back(yen);
+                const auto bin = static_cast<std::size_t>(result.bins.binOf(record.odds));
+                binSum[bin] += yen;
+                binCount[bin] += 1;
+            }
+        }
+        for (std::size_t g = 1; g < result.lines.size(); ++g) {
+            const GroupSummary& line = result.lines[g];
+            if (!line.excessLower || (*line.excessLower <= 0 && *line.excessUpper >= 0)) {
+                continue;
+            }
+            double excess = 0;
+            double bets = 0;
+            for (std::size_t r = 0; r < result.bets.size(); ++r) {
+                for (std::size_t k = 0; k < result.bets[r].size(); ++k) {
+                    const BetRecord& record = result.bets[r][k];
+                    if ((record.groups & (1U << g)) != 0) {
+                        const auto bin = static_cast<std::size_t>(result.bins.binOf(record.odds));
+                        excess += expected[r][k] - binSum[bin] / binCount[bin];
+                        bets += 1;
+                    }
+                }
+            }
+            excess /= bets;
+            ++excluding;
+            std::printf("%s %s: excess %.1f [%.1f, %.1f], from the truth %.2f\n",
+                        qPrintable(betName(bet == 0 ? BetType::Quinella : BetType::Wide)),
+                        qPrintable(backtestGroupName(static_cast<int>(g))),
+                        *line.excess / 10.0,
+                        *line.excessLower / 10.0,
+                        *line.excessUpper / 10.0,
+                        excess);
+            EXPECT_EQ(*line.excessLower > 0, excess > 0) << bet << " " << g;
+        }
+    }
+    EXPECT_GT(excluding, 0);
+}
+
 } // namespace
 
 class RealisticSeason : public testing::Test
@@ -228,36 +325,8 @@ protected:
         QString error;
         ASSERT_TRUE(writeRealisticSeason(folder(), s_options, &error)) << error.toStdString();
 
-        const std::map<QString, Truth> truth = readTruth(s_options.truthPath, s_heading);
-        QStringList names = QDir(folder()).entryList({u"Zo-*.jra"_s}, QDir::Files, QDir::Name);
-        NullMessageSink sink;
-        for (const QString& name : names) {
-            auto race = std::make_unique<SeasonRace>();
-            const QString zo = QDir(folder()).filePath(name);
-            race->name = name;
-            ASSERT_TRUE(readWinPlaceOddsFile(zo, race->odds, sink));
-            ASSERT_TRUE(readQuinellaOddsFile(quinellaOddsPathOf(zo), *race->pairs, sink));
-            ASSERT_TRUE(readRaceResultFile(raceResultPathOf(zo), race->result));
-            RaceCardRecord card;
-            ASSERT_TRUE(readRaceCardFile(raceCardPathOf(zo), card));
-            race->runners = runnerCountOf(race->odds.header.runnerCount);
-            race->post = QDateTime(QDate::fromString(u"20"_s + name.mid(3, 6), u"yyyyMMdd"_s),
-                                   QTime::fromString(card.startTime.toString(), u"HHmm"_s));
-            for (int f = 0; f < kFetches; ++f) {
-                const QString path = QDir(fetchFolder(s_options.snapshotFolder,
-                                                      kFetchMinutes[static_cast<std::size_t>(f)]))
-                                         .filePath(name);
-                ASSERT_TRUE(
-                    readWinPlaceOddsFile(path, race->fetches[static_cast<std::size_t>(f)], sink));
-            }
-            const auto it = truth.find(name);
-            ASSERT_NE(it, truth.end()) << name.toStdString();
-            race->truth = it->second;
-            expectWide(*race, s_options.market.trueLambda, s_options.market.trueTau);
-            s_races.push_back(std::move(race));
-        }
+        loadSeason(folder(), s_options, s_heading, s_races);
         ASSERT_EQ(s_races.size(), std::size_t{kDays * kSeasonRacesPerDay});
-        ASSERT_EQ(truth.size(), s_races.size());
     }
     static void TearDownTestSuite()
     {
@@ -638,4 +707,25 @@ TEST_F(RealisticSeason, TheTruthGivesJrasFiguresAndTheBacktestReturnsThem)
     EXPECT_EQ(fit.races + deadHeats, static_cast<qint64>(s_races.size()));
     EXPECT_GT(fit.fit.lambdaSe, 0.0);
     EXPECT_LT(fit.fit.lambda + 2 * fit.fit.lambdaSe, 1.0);
+}
+
+// The full season of the README (seed 1, 288 course-days): the groups beyond chance agree with
+// the truth.
+TEST(RealisticSeasonBacktest, GroupsWhoseExcessLeavesOutZeroHaveTheTruthsSign)
+{
+    QTemporaryDir dir;
+    RealisticSeasonOptions options;
+    options.truthPath = dir.filePath(u"truth.csv"_s);
+    const QString folder = dir.filePath(u"season"_s);
+    QString error;
+    ASSERT_TRUE(writeRealisticSeason(folder, options, &error)) << error.toStdString();
+    QString heading;
+    std::vector<std::unique_ptr<SeasonRace>> races;
+    loadSeason(folder, options, heading, races);
+    BacktestRequest request;
+    request.folders = {folder};
+    request.settingsFile = dir.filePath(u"settings.ini"_s);
+    const BacktestReport report = runBacktest(request);
+    ASSERT_TRUE(report.ok) << report.error.toStdString();
+    expectExcessSignsOfTheTruth(report, races);
 }
