@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Kelly fractions against hand computations and slow generic maximisers written here.
+// Kelly fractions against hand computations and slow generic maximisers written here; the
+// bankroll summary against a hand-made run of races.
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "analysis/kelly.h"
+#include "analysis/stake_summary.h"
 
 namespace {
 
@@ -349,4 +351,56 @@ TEST(KellyOverSets, ExclusiveOutcomesAgreeWithTheClosedForm)
     for (std::size_t i = 0; i < f.size(); ++i) {
         EXPECT_NEAR(f[i], closed[i], 1e-12) << i;
     }
+}
+
+TEST(StakeSummary, HandMadeRun)
+{
+    // From 10,000 yen:   stake  returns  bankroll  peak    r
+    //   race 1           1000   3000     12000     12000   +0.2
+    //   race 2           2400   0         9600     12000   −0.2
+    //   race 3           (not bet)        9600
+    //   race 4           960    0         8640     12000   −0.1
+    //   race 5           864    1728      9504     12000   +0.1
+    //   race 6           1000   500       9004     12000   −500/9504
+    const std::vector<RaceStake> races
+        = {{1000, 3000}, {2400, 0}, {0, 0}, {960, 0}, {864, 1728}, {1000, 500}};
+    const StakeSummary s = summariseStakes(races, 10000);
+    EXPECT_EQ(s.racesBet, 5);
+    EXPECT_EQ(s.stakes, 6224);
+    EXPECT_EQ(s.returns, 5228);
+    EXPECT_EQ(s.finalBankroll, 9004);
+    EXPECT_EQ(s.bankrollCurve, (std::vector<qint64>{12000, 9600, 9600, 8640, 9504, 9004}));
+    // 12000 − 8640 = 3360 yen, 28% of the peak.
+    EXPECT_EQ(s.maxDrawdownYen, 3360);
+    EXPECT_NEAR(s.maxDrawdownPercent, 28.0, 1e-12);
+    // Races 2 and 4 lose with race 3, not bet, between them: one run of two; 6 loses alone.
+    EXPECT_EQ(s.longestLosingRun, 2);
+
+    const std::vector<double> r = {0.2, -0.2, -0.1, 0.1, -500.0 / 9504.0};
+    const double mean = (0.2 - 0.2 - 0.1 + 0.1 - 500.0 / 9504.0) / 5.0;
+    double squares = 0.0;
+    double downside = 0.0;
+    double logs = 0.0;
+    for (const double v : r) {
+        squares += (v - mean) * (v - mean);
+        downside += std::min(v, 0.0) * std::min(v, 0.0);
+        logs += std::log1p(v);
+    }
+    ASSERT_TRUE(s.logGrowthPerRace && s.sharpe && s.sortino);
+    EXPECT_NEAR(*s.logGrowthPerRace, std::log(9004.0 / 10000.0) / 5.0, 1e-15);
+    EXPECT_NEAR(*s.logGrowthPerRace, logs / 5.0, 1e-15);
+    EXPECT_NEAR(*s.sharpe, mean / std::sqrt(squares / 4.0), 1e-14);
+    EXPECT_NEAR(*s.sortino, mean / std::sqrt(downside / 5.0), 1e-14);
+
+    // Flat stakes past ruin: a race bet from a bankroll of 0 leaves the ratios undefined, while
+    // the yen figures still count.
+    const StakeSummary flat = summariseStakes(std::vector<RaceStake>{{200, 0}, {100, 0}}, 200);
+    EXPECT_EQ(flat.finalBankroll, -100);
+    EXPECT_EQ(flat.maxDrawdownYen, 300);
+    EXPECT_EQ(flat.longestLosingRun, 2);
+    EXPECT_FALSE(flat.logGrowthPerRace || flat.sharpe || flat.sortino);
+    // A single winning race: no spread and no loss, so neither ratio.
+    const StakeSummary one = summariseStakes(std::vector<RaceStake>{{100, 250}}, 1000);
+    EXPECT_FALSE(one.sharpe || one.sortino);
+    EXPECT_NEAR(*one.logGrowthPerRace, std::log(1.15), 1e-15);
 }
