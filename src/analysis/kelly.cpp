@@ -1,0 +1,545 @@
+// SPDX-License-Identifier: MIT
+#include "kelly.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace {
+
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+
+// p ln w, with 0 ln 0 = 0: an outcome that cannot happen costs nothing, whatever it leaves.
+double weightedLog(double p, double w)
+{
+    if (!(p > 0.0)) {
+        return 0.0;
+    }
+    return w > 0.0 ? p * std::log(w) : kMinusInfinity;
+}
+
+// The factor that brings chances summing above 1 (rounding, or an overround model) down to 1.
+double chanceScale(double total)
+{
+    return total > 1.0 ? 1.0 / total : 1.0;
+}
+
+double positiveSum(std::span<const double> values)
+{
+    double sum = 0.0;
+    for (const double v : values) {
+        sum += v > 0.0 ? v : 0.0;
+    }
+    return sum;
+}
+
+// Solves a·x = b in place for a symmetric positive definite k×k `a` (row-major), by Cholesky.
+// False when a pivot is not clearly positive; `a` is then spoilt.
+bool choleskySolve(double* a, int k, double* b)
+{
+    for (int j = 0; j < k; ++j) {
+        double* rowJ = a + static_cast<std::ptrdiff_t>(j) * k;
+        double pivot = rowJ[j];
+        for (int m = 0; m < j; ++m) {
+            pivot -= rowJ[m] * rowJ[m];
+        }
+        if (!(pivot > 1e-300)) {
+            return false;
+        }
+        const double root = std::sqrt(pivot);
+        rowJ[j] = root;
+        for (int i = j + 1; i < k; ++i) {
+            double* rowI = a + static_cast<std::ptrdiff_t>(i) * k;
+            double v = rowI[j];
+            for (int m = 0; m < j; ++m) {
+                v -= rowI[m] * rowJ[m];
+            }
+            rowI[j] = v / root;
+        }
+    }
+    for (int i = 0; i < k; ++i) {
+        const double* row = a + static_cast<std::ptrdiff_t>(i) * k;
+        double v = b[i];
+        for (int m = 0; m < i; ++m) {
+            v -= row[m] * b[m];
+        }
+        b[i] = v / row[i];
+    }
+    for (int i = k - 1; i >= 0; --i) {
+        double v = b[i];
+        for (int m = i + 1; m < k; ++m) {
+            v -= a[static_cast<std::ptrdiff_t>(m) * k + i] * b[m];
+        }
+        b[i] = v / a[static_cast<std::ptrdiff_t>(i) * k + i];
+    }
+    return true;
+}
+
+// Projected Newton (Bertsekas 1982) on G over f ≥ 0, 1 − F > 0. With f ≥ 0 and every kept odds
+// above 1, each outcome leaves at least the cash 1 − F, so cash > 0 is the whole of "wealth > 0
+// in every outcome".
+class SetSolver final
+{
+public:
+    explicit SetSolver(const KellySetProblem& problem);
+    std::vector<double> solve();
+
+private:
+    using Members = std::array<int, 3>;
+
+    static constexpr int kMaxIterations = 200;
+    static constexpr int kMaxHalvings = 60;
+    // KKT: |gradient| on the bets held, gradient on the bets left out.
+    static constexpr double kTolerance = 1e-10;
+    // Largest stake still treated as "at zero" when its gradient pushes it there.
+    static constexpr double kAtZero = 1e-3;
+    // Below this predicted gain the change of G is lost in its rounding: take the step as is.
+    static constexpr double kRoundingGain = 1e-13;
+    static constexpr double kArmijo = 1e-4;
+
+    double growth(const std::vector<double>& f) const;
+    void gradient();
+    bool newtonDirection();
+
+    std::size_t m_problemBets = 0;
+    // The problem kept: bets that pay more than their stake in some outcome, outcomes paying one
+    // of them; every other outcome leaves the cash, so their chances add to m_rest.
+    std::vector<int> m_betOf;
+    std::vector<double> m_odds;
+    std::vector<double> m_q;
+    std::vector<Members> m_members;
+    double m_rest = 0.0;
+
+    // Work space, sized once so that the iterations allocate nothing.
+    std::vector<double> m_f;
+    std::vector<double> m_trial;
+    std::vector<double> m_grad;
+    std::vector<double> m_curv;     // Σ_{s∋i} q_s / W_s²
+    std::vector<double> m_diagonal; // −∂²G/∂f_i²
+    std::vector<double> m_direction;
+    std::vector<double> m_w2; // q_s / W_s² per outcome
+    std::vector<double> m_hessian;
+    std::vector<double> m_factor;
+    std::vector<double> m_rhs;
+    std::vector<int> m_free;
+    std::vector<int> m_slot; // place in m_free, -1 when held at zero
+    double m_total2 = 0.0;   // Σ_s q_s / W_s² + rest / cash²
+};
+
+SetSolver::SetSolver(const KellySetProblem& problem)
+    : m_problemBets(problem.odds.size())
+{
+    const std::size_t sets = std::min(problem.setProbabilities.size(), problem.setBets.size());
+    const double scale = chanceScale(positiveSum(problem.setProbabilities));
+    const auto valid = [this](int bet) {
+        return bet >= 0 && static_cast<std::size_t>(bet) < m_problemBets;
+    };
+    std::vector<double> chance(m_problemBets, 0.0);
+    double total = 0.0;
+    for (std::size_t s = 0; s < sets; ++s) {
+        const double q = problem.setProbabilities[s] * scale;
+        if (!(q > 0.0)) {
+            continue;
+        }
+        total += q;
+        for (const int bet : problem.setBets[s]) {
+            if (valid(bet)) {
+                chance[static_cast<std::size_t>(bet)] += q;
+            }
+        }
+    }
+    std::vector<int> kept(m_problemBets, -1);
+    for (std::size_t b = 0; b < m_problemBets; ++b) {
+        // Odds of at most 1 never return more than the cash kept instead.
+        if (problem.odds[b] > 1.0 && chance[b] > 0.0) {
+            kept[b] = static_cast<int>(m_odds.size());
+            m_betOf.push_back(static_cast<int>(b));
+            m_odds.push_back(problem.odds[b]);
+        }
+    }
+    for (std::size_t s = 0; s < sets; ++s) {
+        const double q = problem.setProbabilities[s] * scale;
+        if (!(q > 0.0)) {
+            continue;
+        }
+        Members members = {-1, -1, -1};
+        int count = 0;
+        for (const int bet : problem.setBets[s]) {
+            if (valid(bet) && kept[static_cast<std::size_t>(bet)] >= 0) {
+                members[static_cast<std::size_t>(count++)] = kept[static_cast<std::size_t>(bet)];
+            }
+        }
+        if (count == 0) {
+            m_rest += q;
+        } else {
+            m_q.push_back(q);
+            m_members.push_back(members);
+        }
+    }
+    m_rest += std::max(0.0, 1.0 - total);
+
+    const std::size_t n = m_odds.size();
+    m_f.assign(n, 0.0);
+    m_trial.assign(n, 0.0);
+    m_grad.assign(n, 0.0);
+    m_curv.assign(n, 0.0);
+    m_diagonal.assign(n, 0.0);
+    m_direction.assign(n, 0.0);
+    m_rhs.assign(n, 0.0);
+    m_hessian.assign(n * n, 0.0);
+    m_factor.assign(n * n, 0.0);
+    m_free.reserve(n);
+    m_slot.assign(n, -1);
+    m_w2.assign(m_q.size(), 0.0);
+}
+
+double SetSolver::growth(const std::vector<double>& f) const
+{
+    const double cash = 1.0 - std::accumulate(f.begin(), f.end(), 0.0);
+    if (!(cash > 0.0)) {
+        return kMinusInfinity;
+    }
+    // Outcomes that pay no bet held leave the cash: one logarithm for all of them.
+    double atCash = m_rest;
+    double sum = 0.0;
+    for (std::size_t s = 0; s < m_q.size(); ++s) {
+        double pay = 0.0;
+        for (const int b : m_members[s]) {
+            if (b >= 0) {
+                pay += f[static_cast<std::size_t>(b)] * m_odds[static_cast<std::size_t>(b)];
+            }
+        }
+        if (pay == 0.0) {
+            atCash += m_q[s];
+        } else {
+            sum += m_q[s] * std::log(cash + pay);
+        }
+    }
+    return sum + weightedLog(atCash, cash);
+}
+
+void SetSolver::gradient()
+{
+    // ∂G/∂f_i = o_i Σ_{s∋i} q_s/W_s − D, D = Σ_s q_s/W_s + rest/cash.
+    const double cash = 1.0 - std::accumulate(m_f.begin(), m_f.end(), 0.0);
+    std::fill(m_grad.begin(), m_grad.end(), 0.0);
+    std::fill(m_curv.begin(), m_curv.end(), 0.0);
+    double d = m_rest / cash;
+    m_total2 = m_rest / (cash * cash);
+    for (std::size_t s = 0; s < m_q.size(); ++s) {
+        double pay = 0.0;
+        for (const int b : m_members[s]) {
+            if (b >= 0) {
+                pay += m_f[static_cast<std::size_t>(b)] * m_odds[static_cast<std::size_t>(b)];
+            }
+        }
+        const double w = cash + pay;
+        const double r = m_q[s] / w;
+        const double w2 = r / w;
+        m_w2[s] = w2;
+        d += r;
+        m_total2 += w2;
+        for (const int b : m_members[s]) {
+            if (b >= 0) {
+                m_grad[static_cast<std::size_t>(b)] += r;
+                m_curv[static_cast<std::size_t>(b)] += w2;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < m_odds.size(); ++i) {
+        const double o = m_odds[i];
+        m_grad[i] = o * m_grad[i] - d;
+        // Σ_s q_s/W_s² (o_i[i∈s] − 1)² + rest/cash², written without cancellation.
+        m_diagonal[i] = m_curv[i] * (o - 1.0) * (o - 1.0) + (m_total2 - m_curv[i]);
+    }
+}
+
+bool SetSolver::newtonDirection()
+{
+    // −H_ab = Σ_s q_s/W_s² (o_a[a∈s] − 1)(o_b[b∈s] − 1) + rest/cash²
+    //       = T − o_a c_a − o_b c_b + o_a o_b Σ_{s∋a,b} q_s/W_s², only the last sum by outcome.
+    const int k = static_cast<int>(m_free.size());
+    const auto at = [this, k](int a, int b) -> double& {
+        return m_hessian[static_cast<std::size_t>(a) * static_cast<std::size_t>(k)
+                         + static_cast<std::size_t>(b)];
+    };
+    for (int a = 0; a < k; ++a) {
+        const auto i = static_cast<std::size_t>(m_free[static_cast<std::size_t>(a)]);
+        for (int b = 0; b < k; ++b) {
+            const auto j = static_cast<std::size_t>(m_free[static_cast<std::size_t>(b)]);
+            at(a, b) = m_total2 - m_odds[i] * m_curv[i] - m_odds[j] * m_curv[j];
+        }
+    }
+    for (std::size_t s = 0; s < m_q.size(); ++s) {
+        const Members& members = m_members[s];
+        for (const int u : members) {
+            if (u < 0 || m_slot[static_cast<std::size_t>(u)] < 0) {
+                continue;
+            }
+            const double ou = m_w2[s] * m_odds[static_cast<std::size_t>(u)];
+            for (const int v : members) {
+                if (v >= 0 && m_slot[static_cast<std::size_t>(v)] >= 0) {
+                    at(m_slot[static_cast<std::size_t>(u)], m_slot[static_cast<std::size_t>(v)])
+                        += ou * m_odds[static_cast<std::size_t>(v)];
+                }
+            }
+        }
+    }
+    // Bets paying in exactly the same outcomes make −H singular; a growing ridge then picks
+    // one of the equally good splits.
+    double largest = 0.0;
+    for (int a = 0; a < k; ++a) {
+        largest = std::max(largest, at(a, a));
+    }
+    const std::size_t size = static_cast<std::size_t>(k) * static_cast<std::size_t>(k);
+    double ridge = 0.0;
+    for (int attempt = 0; attempt < 8;
+         ++attempt, ridge = ridge == 0.0 ? 1e-13 * largest : ridge * 100) {
+        std::copy_n(m_hessian.begin(), size, m_factor.begin());
+        for (int a = 0; a < k; ++a) {
+            m_factor[static_cast<std::size_t>(a) * static_cast<std::size_t>(k + 1)] += ridge;
+            m_rhs[static_cast<std::size_t>(a)]
+                = m_grad[static_cast<std::size_t>(m_free[static_cast<std::size_t>(a)])];
+        }
+        if (choleskySolve(m_factor.data(), k, m_rhs.data())) {
+            for (int a = 0; a < k; ++a) {
+                m_direction[static_cast<std::size_t>(m_free[static_cast<std::size_t>(a)])]
+                    = m_rhs[static_cast<std::size_t>(a)];
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<double> SetSolver::solve()
+{
+    const std::size_t n = m_odds.size();
+    double current = 0.0; // G(0) = ln 1
+    for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
+        gradient();
+        bool optimal = true;
+        double projected = 0.0; // ‖f − P[f + ∇G]‖∞
+        for (std::size_t i = 0; i < n; ++i) {
+            const double g = m_grad[i];
+            optimal = optimal && (m_f[i] > 0.0 ? std::abs(g) <= kTolerance : g <= kTolerance);
+            projected = std::max(projected, m_f[i] + g >= 0.0 ? std::abs(g) : m_f[i]);
+        }
+        if (optimal) {
+            break;
+        }
+        // Bets at or near zero whose gradient pushes them down are held there (moved only along
+        // their own scaled gradient); Newton steps move the others, new entrants included.
+        const double atZero = std::min(kAtZero, projected);
+        m_free.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (m_f[i] <= atZero && m_grad[i] <= 0.0) {
+                m_slot[i] = -1;
+                m_direction[i] = m_grad[i] / std::max(m_diagonal[i], 1e-300);
+            } else {
+                m_slot[i] = static_cast<int>(m_free.size());
+                m_free.push_back(static_cast<int>(i));
+            }
+        }
+        if (!newtonDirection()) {
+            break;
+        }
+        double freeGain = 0.0;
+        for (const int i : m_free) {
+            freeGain
+                += m_grad[static_cast<std::size_t>(i)] * m_direction[static_cast<std::size_t>(i)];
+        }
+        bool accepted = false;
+        double alpha = 1.0;
+        for (int halving = 0; halving < kMaxHalvings && !accepted; ++halving, alpha *= 0.5) {
+            double gain = alpha * freeGain;
+            for (std::size_t i = 0; i < n; ++i) {
+                m_trial[i] = std::max(0.0, m_f[i] + alpha * m_direction[i]);
+                if (m_slot[i] < 0) {
+                    gain += m_grad[i] * (m_trial[i] - m_f[i]);
+                }
+            }
+            const double next = growth(m_trial);
+            if (next > kMinusInfinity
+                && (gain < kRoundingGain || next - current >= kArmijo * gain)) {
+                accepted = true;
+                current = next;
+                m_f.swap(m_trial);
+            }
+        }
+        if (!accepted) {
+            break;
+        }
+    }
+    std::vector<double> fractions(m_problemBets, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        fractions[static_cast<std::size_t>(m_betOf[i])] = m_f[i];
+    }
+    return fractions;
+}
+
+} // namespace
+
+std::vector<double> kellyExclusive(std::span<const double> probabilities,
+                                   std::span<const double> odds)
+{
+    std::vector<double> fractions(probabilities.size(), 0.0);
+    const std::size_t n = std::min(probabilities.size(), odds.size());
+    const double scale = chanceScale(positiveSum(probabilities));
+    std::vector<std::size_t> order;
+    order.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (probabilities[i] > 0.0 && odds[i] > 0.0) {
+            order.push_back(i);
+        }
+    }
+    const auto chance = [&](std::size_t i) {
+        return probabilities[i] * scale;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return chance(a) * odds[a] > chance(b) * odds[b];
+    });
+    // R(S) = (1 − Σ_S p) / (1 − Σ_S 1/o) is what is left when no outcome of S wins; it falls as
+    // S grows, and an outcome joins while its expected return beats it (so it may be below 1).
+    double held = 0.0;
+    double book = 0.0;
+    double rest = 1.0;
+    std::size_t taken = 0;
+    for (const std::size_t k : order) {
+        if (!(chance(k) * odds[k] > rest)) {
+            break;
+        }
+        const double nextBook = book + 1.0 / odds[k];
+        // With Σ p ≤ 1 this cannot happen (it would need p_k > 1 − Σ_S p); it guards rounding.
+        if (nextBook >= 1.0) {
+            break;
+        }
+        held += chance(k);
+        book = nextBook;
+        rest = std::max(0.0, 1.0 - held) / (1.0 - book);
+        ++taken;
+    }
+    for (std::size_t t = 0; t < taken; ++t) {
+        const std::size_t k = order[t];
+        fractions[k] = std::max(0.0, chance(k) - rest / odds[k]);
+    }
+    return fractions;
+}
+
+double expectedLogGrowthExclusive(std::span<const double> probabilities,
+                                  std::span<const double> odds,
+                                  std::span<const double> fractions)
+{
+    const double scale = chanceScale(positiveSum(probabilities));
+    const double staked = std::accumulate(fractions.begin(), fractions.end(), 0.0);
+    const double cash = 1.0 - staked;
+    double none = 1.0;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < probabilities.size(); ++i) {
+        const double p = probabilities[i] > 0.0 ? probabilities[i] * scale : 0.0;
+        const double f = i < fractions.size() ? fractions[i] : 0.0;
+        const double o = i < odds.size() && odds[i] > 0.0 ? odds[i] : 0.0;
+        none -= p;
+        sum += weightedLog(p, cash + f * o);
+    }
+    return sum + weightedLog(none, cash);
+}
+
+double expectedLogGrowth(const KellySetProblem& problem, std::span<const double> fractions)
+{
+    const double scale = chanceScale(positiveSum(problem.setProbabilities));
+    const double cash = 1.0 - std::accumulate(fractions.begin(), fractions.end(), 0.0);
+    const std::size_t sets = std::min(problem.setProbabilities.size(), problem.setBets.size());
+    double none = 1.0;
+    double sum = 0.0;
+    for (std::size_t s = 0; s < sets; ++s) {
+        const double q
+            = problem.setProbabilities[s] > 0.0 ? problem.setProbabilities[s] * scale : 0.0;
+        double wealth = cash;
+        for (const int bet : problem.setBets[s]) {
+            const auto b = static_cast<std::size_t>(bet);
+            if (bet >= 0 && b < fractions.size() && b < problem.odds.size()) {
+                wealth += fractions[b] * problem.odds[b];
+            }
+        }
+        none -= q;
+        sum += weightedLog(q, wealth);
+    }
+    return sum + weightedLog(none, cash);
+}
+
+std::vector<double> kellyOverSets(const KellySetProblem& problem)
+{
+    return SetSolver(problem).solve();
+}
+
+int pairIndex(int runners, int a, int b)
+{
+    // Rows 1 to a − 1 hold (n − 1) + … + (n − a + 1) pairs.
+    return (a - 1) * (2 * runners - a) / 2 + (b - a - 1);
+}
+
+KellySetProblem
+wideProblem(int runners, std::span<const double> pairOdds, std::span<const double> setProbabilities)
+{
+    KellySetProblem problem;
+    const int pairs = runners * (runners - 1) / 2;
+    std::vector<int> bet(static_cast<std::size_t>(std::max(pairs, 0)), -1);
+    for (int p = 0; p < pairs && static_cast<std::size_t>(p) < pairOdds.size(); ++p) {
+        if (pairOdds[static_cast<std::size_t>(p)] > 0.0) {
+            bet[static_cast<std::size_t>(p)] = static_cast<int>(problem.odds.size());
+            problem.odds.push_back(pairOdds[static_cast<std::size_t>(p)]);
+            problem.betPairs.push_back(p);
+        }
+    }
+    const auto betOf = [&](int a, int b) {
+        return bet[static_cast<std::size_t>(pairIndex(runners, a, b))];
+    };
+    const std::size_t sets
+        = runners >= 3 ? static_cast<std::size_t>(runners * (runners - 1) * (runners - 2) / 6) : 0;
+    problem.setProbabilities.reserve(sets);
+    problem.setBets.reserve(sets);
+    for (int a = 1; a <= runners; ++a) {
+        for (int b = a + 1; b <= runners; ++b) {
+            for (int c = b + 1; c <= runners; ++c) {
+                const std::size_t s = problem.setBets.size();
+                problem.setProbabilities.push_back(s < setProbabilities.size() ? setProbabilities[s]
+                                                                               : 0.0);
+                problem.setBets.push_back({betOf(a, b), betOf(a, c), betOf(b, c)});
+            }
+        }
+    }
+    return problem;
+}
+
+std::vector<qint64> stakesInYen(std::span<const double> fractions, qint64 bankroll, double fraction)
+{
+    std::vector<qint64> stakes(fractions.size(), 0);
+    if (bankroll <= 0 || !(fraction > 0.0) || !std::isfinite(fraction)) {
+        return stakes;
+    }
+    const auto wealth = static_cast<double>(bankroll);
+    std::vector<double> raw(fractions.size(), 0.0);
+    double total = 0.0;
+    for (std::size_t i = 0; i < fractions.size(); ++i) {
+        const double f = fractions[i];
+        raw[i] = f > 0.0 && std::isfinite(f) ? f * fraction * wealth : 0.0;
+        total += raw[i];
+    }
+    const double scale = total > wealth ? wealth / total : 1.0;
+    qint64 sum = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        // A stake a rounding error short of a hundred yen still makes it.
+        stakes[i] = 100 * static_cast<qint64>(std::floor(raw[i] * scale / 100.0 + 1e-9));
+        sum += stakes[i];
+    }
+    // The margin above can lift the sum past the bankroll by a hundred or so: take it back
+    // from the largest stakes.
+    while (sum > bankroll) {
+        auto largest = std::max_element(stakes.begin(), stakes.end());
+        *largest -= 100;
+        sum -= 100;
+    }
+    return stakes;
+}
