@@ -436,6 +436,18 @@ Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips
     return counted;
 }
 
+// The bankroll race by race under the request's staking.
+StakeSummary stakeSeason(const BacktestRequest& request, const BetTypeSeason& type)
+{
+    std::vector<RaceStake> races;
+    races.reserve(type.tallies.size());
+    for (const RaceTally& tally : type.tallies) {
+        const GroupTally& all = tally[static_cast<std::size_t>(BacktestGroup::All)];
+        races.push_back(RaceStake{qint64{100} * all.bets, all.returns});
+    }
+    return summariseStakes(races, request.bankroll);
+}
+
 // The pairs table with each bet's baseline return, in race order.
 bool writePairs(QSaveFile& file, const Season& season, const std::array<OddsBins, 2>& bins)
 {
@@ -516,11 +528,15 @@ BacktestReport runBacktest(const BacktestRequest& request,
         return report;
     }
 
+    report.stake = request.stake;
+    report.kellyFraction = request.kellyFraction;
+    report.bankroll = request.bankroll;
     Counted counted = countSeason(season, request.resample, &report);
     const SeasonSummary summary = summariseSeason(counted.season, counted.units);
     report.units = counted.units;
     report.spa = summary.spa;
     for (std::size_t b = 0; b < 2; ++b) {
+        report.bets[b].staking = stakeSeason(request, counted.season[b]);
         report.bets[b].races = std::move(counted.season[b].tallies);
         report.bets[b].raceFiles = std::move(counted.raceFiles[b]);
         report.bets[b].lines = summary.lines[b];
@@ -693,9 +709,12 @@ QByteArray backtestSummaryCsv(const BacktestReport& report)
     return out.take();
 }
 
-QString backtestSummaryText(const BacktestReport& report)
+namespace {
+
+// Rows aligned for reading: the first columns texts to the left, the numbers (and the headings
+// above them) to the right.
+QString alignedText(const QList<QStringList>& rows, int textColumns)
 {
-    const QList<QStringList> rows = backtestSummaryRows(report);
     std::vector<int> widths(static_cast<std::size_t>(rows.first().size()), 0);
     for (const QStringList& row : rows) {
         for (qsizetype k = 0; k < row.size(); ++k) {
@@ -709,11 +728,19 @@ QString backtestSummaryText(const BacktestReport& report)
         for (qsizetype k = 0; k < row.size(); ++k) {
             const QString pad(widths[static_cast<std::size_t>(k)] - displayWidth(row[k]), u' ');
             // Texts to the left, numbers (and the headings above them) to the right.
-            line += (k == 0 ? QString() : u"  "_s) + (k < 2 ? row[k] + pad : pad + row[k]);
+            line
+                += (k == 0 ? QString() : u"  "_s) + (k < textColumns ? row[k] + pad : pad + row[k]);
         }
         text += line.trimmed() + u'\n';
     }
     return text;
+}
+
+} // namespace
+
+QString backtestSummaryText(const BacktestReport& report)
+{
+    return alignedText(backtestSummaryRows(report), 2);
 }
 
 QString backtestSpaText(const BacktestReport& report)
@@ -730,6 +757,49 @@ QString backtestSpaText(const BacktestReport& report)
                     backtestGroupName(spa.bestGroup),
                     QString::number(spa.pValue, 'f', 3))
                .arg(spa.groups);
+}
+
+QList<QStringList> backtestStakeRows(const BacktestReport& report)
+{
+    QList<QStringList> rows{{u"券種"_s,
+                             u"レース数"_s,
+                             u"投資"_s,
+                             u"回収"_s,
+                             u"最終資金"_s,
+                             u"対数成長率"_s,
+                             u"最大ドローダウン"_s,
+                             u"最大ドローダウン％"_s,
+                             u"最長連敗"_s,
+                             u"シャープ"_s,
+                             u"ソルティノ"_s}};
+    const auto ratio = [](const std::optional<double>& value, int decimals) {
+        return value ? QString::number(*value, 'f', decimals) : QString();
+    };
+    for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
+        const StakeSummary& s = report.bets[betIndex(bet)].staking;
+        rows.push_back({betName(bet),
+                        QString::number(s.racesBet),
+                        QString::number(s.stakes),
+                        QString::number(s.returns),
+                        QString::number(s.finalBankroll),
+                        ratio(s.logGrowthPerRace, 5),
+                        QString::number(s.maxDrawdownYen),
+                        QString::number(s.maxDrawdownPercent, 'f', 1),
+                        QString::number(s.longestLosingRun),
+                        ratio(s.sharpe, 3),
+                        ratio(s.sortino, 3)});
+    }
+    return rows;
+}
+
+QString backtestStakeText(const BacktestReport& report)
+{
+    const QString rule
+        = report.stake == StakeRule::Flat
+              ? u"資金: 均等買い（全組番に100円）、初期資金 %1円"_s.arg(report.bankroll)
+              : u"資金: ケリー基準 × %1（100円未満切り捨て）、初期資金 %2円"_s.arg(
+                  QString::number(report.kellyFraction), QString::number(report.bankroll));
+    return rule + u'\n' + alignedText(backtestStakeRows(report), 1);
 }
 
 QString backtestChoiceText(const BacktestReport& report)

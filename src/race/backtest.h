@@ -13,16 +13,25 @@
 #include <QStringList>
 
 #include "analysis/backtest_evidence.h"
+#include "analysis/stake_summary.h"
+
+/// How much each bet stakes: 100 yen on every bet (the group 全), or Kelly stakes of the
+/// bankroll under the chosen theory model.
+enum class StakeRule { Flat, Kelly };
 
 /// What a backtest replays and where it writes.
 struct BacktestRequest
 {
-    QStringList folders;  ///< PAT folders; their Zo- files directly inside are the races
-    QString settingsFile; ///< an INI file; empty: the platform's settings store
-    QString csvPath;      ///< the summary as CSV; empty: none
-    QString pairsPath;    ///< every pair of every counted race as CSV; empty: none
+    QStringList folders;     ///< PAT folders; their Zo- files directly inside are the races
+    QString settingsFile;    ///< an INI file; empty: the platform's settings store
+    QString csvPath;         ///< the summary as CSV; empty: none
+    QString pairsPath;       ///< every pair of every counted race as CSV; empty: none
     QStringList testFolders; ///< folders judged apart, out of sample; empty: none
     ResampleUnit resample = ResampleUnit::Day;
+    StakeRule stake = StakeRule::Flat;
+    double kellyFraction = 0.5; ///< of the full Kelly stakes
+    qint64 bankroll = 100000;   ///< yen at the first race, for each bet type
+    QString stakesPath;         ///< every stake as CSV; empty: none
 };
 
 /// Why a race does not count for a bet type; the first that applies, in this order.
@@ -49,6 +58,7 @@ struct BacktestBetResult
     std::vector<GroupSummary> testLines; ///< the same groups on the test folders, if given
     std::vector<RaceBets> bets;          ///< the counted races' bets
     OddsBins bins;                       ///< the baseline's odds bins
+    StakeSummary staking;                ///< the bankroll under the request's staking
 };
 
 struct BacktestReport
@@ -59,6 +69,9 @@ struct BacktestReport
     qint64 racesSeen = 0;
     std::array<BacktestBetResult, 2> bets; ///< quinella, wide
     ResampleUnit resample = ResampleUnit::Day;
+    StakeRule stake = StakeRule::Flat;
+    double kellyFraction = 0.5;
+    qint64 bankroll = 100000;
     quint32 units = 0; ///< resampling units of the first folders
     SpaResult spa;
     bool tested = false; ///< test folders were given
@@ -92,6 +105,13 @@ QString backtestSummaryText(const BacktestReport& report);
 
 /// The data-snooping line under the table: the SPA p-value for the best group's excess.
 QString backtestSpaText(const BacktestReport& report);
+
+/// The staking's figures per bet type as texts, the headings first (券種, レース数, 投資, 回収,
+/// 最終資金, 対数成長率, 最大ドローダウン, 最大ドローダウン％, 最長連敗, シャープ, ソルティノ).
+QList<QStringList> backtestStakeRows(const BacktestReport& report);
+
+/// The staking's figures as a table for reading, under a line naming the staking.
+QString backtestStakeText(const BacktestReport& report);
 
 /// With test folders: the group chosen on the first folders and its result on the test ones.
 QString backtestChoiceText(const BacktestReport& report);
