@@ -85,6 +85,7 @@ std::vector<Race> makeRaces(std::uint64_t seed, double edgeShare)
 {
     std::mt19937_64 random(seed);
     std::vector<Race> made;
+    made.reserve(kRaces);
     for (int i = 0; i < kRaces; ++i) {
         made.push_back(makeRace(random, edgeShare));
     }
