@@ -493,8 +493,13 @@ stakeSeason(const BacktestRequest& request, const Counted& counted, std::size_t 
         } else {
             const std::vector<float>& f = counted.fractions[b][r];
             const std::vector<double> fractions(f.begin(), f.end());
+            // Kelly's stakes grow with the bankroll without end; no race's pool takes stakes
+            // beyond ten billion yen, and the sums stay far inside 64 bits.
+            constexpr qint64 kMaxStakedBankroll = 10'000'000'000;
             const std::vector<qint64> yen
-                = stakesInYen(fractions, std::max<qint64>(bankroll, 0), request.kellyFraction);
+                = stakesInYen(fractions,
+                              std::clamp<qint64>(bankroll, 0, kMaxStakedBankroll),
+                              request.kellyFraction);
             for (std::size_t k = 0; k < yen.size(); ++k) {
                 if (yen[k] == 0) {
                     continue;
