@@ -95,8 +95,11 @@ struct UnitBlock
     std::array<SingleQuad, kQuads> counts{};
     std::array<DoublePair, kPairs> yen{};
 
-    float& count(int at) { return counts[static_cast<std::size_t>(at / 4)][at % 4]; }
-    double& amount(int at) { return yen[static_cast<std::size_t>(at / 2)][at % 2]; }
+    void addCount(int at, float value)
+    {
+        counts[static_cast<std::size_t>(at / 4)][at % 4] += value;
+    }
+    void addAmount(int at, double value) { yen[static_cast<std::size_t>(at / 2)][at % 2] += value; }
     float count(int at) const { return counts[static_cast<std::size_t>(at / 4)][at % 4]; }
     double amount(int at) const { return yen[static_cast<std::size_t>(at / 2)][at % 2]; }
 };
@@ -314,20 +317,20 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             UnitBlock& block = blocks[b][type.unitOf[r]];
             for (int g = 0; g < groups; ++g) {
                 const GroupTally& tally = type.tallies[r][static_cast<std::size_t>(g)];
-                block.count(g) += static_cast<float>(tally.bets);
-                block.amount(g) += static_cast<double>(tally.returns);
+                block.addCount(g, static_cast<float>(tally.bets));
+                block.addAmount(g, static_cast<double>(tally.returns));
             }
             if (!withBets) {
                 continue;
             }
             for (const BetRecord& record : type.bets[r]) {
                 const int bin = bins.binOf(record.odds);
-                block.count(kBinCountAt + bin) += 1;
-                block.amount(kBinReturnsAt + bin) += record.payout;
+                block.addCount(kBinCountAt + bin, 1);
+                block.addAmount(kBinReturnsAt + bin, record.payout);
                 for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
                     const int g = std::countr_zero(mask);
                     const auto gi = static_cast<std::size_t>(g);
-                    block.count(kGroupBinAt + g * kOddsBins + bin) += 1;
+                    block.addCount(kGroupBinAt + g * kOddsBins + bin, 1);
                     baseline[gi] += bins.meanOf(bin);
                     sum[gi] += record.payout;
                     squares[gi] += double(record.payout) * record.payout;

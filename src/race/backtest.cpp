@@ -77,9 +77,9 @@ struct RaceOutcome
 {
     std::optional<SkipCause> skip[2];
     RaceTally tally[2]{};
-    RaceBets bets[2];
-    std::vector<float> fractions[2]; // Kelly's, per bet
-    QString day;                     // the course-day: venue, meeting and day
+    std::array<RaceBets, 2> bets;
+    std::array<std::vector<float>, 2> fractions; // Kelly's, per bet
+    QString day;                                 // the course-day: venue, meeting and day
     PairLines pairs;
 };
 
