@@ -58,6 +58,7 @@ ReturnRateChart::ReturnRateChart(const TwipsLayout& layout, QWidget* parent)
     QChart* c = chart();
     c->legend()->setFont(parent->font());
     c->legend()->setAlignment(Qt::AlignTop);
+    c->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     c->legend()->show();
     m_groups = new QBarCategoryAxis(this);
     m_groups->setLabelsAngle(-90); // the deviation bands' names are wider than a group
@@ -104,7 +105,10 @@ void ReturnRateChart::plot(const BacktestReport& report, BetType bet)
     rates->setObjectName(u"serReturnRate"_s);
     auto* baselines = points(u"基準回収率"_s, kBaselineColour, m_layout.px(105));
     baselines->setObjectName(u"serBaseline"_s);
+    // Hollow, so that the excess interval drawn through it shows where it starts.
     baselines->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    baselines->setColor(Qt::transparent);
+    baselines->setPen(QPen(kBaselineColour, 2));
     std::vector<QLineSeries*> rateBounds;
     std::vector<QLineSeries*> excessBounds;
     double highest = 100;

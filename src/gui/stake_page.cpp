@@ -54,6 +54,7 @@ StakePage::StakePage(const TwipsLayout& layout, QWidget* parent)
     QChart* chart = m_view->chart();
     chart->legend()->setFont(font());
     chart->legend()->setAlignment(Qt::AlignTop);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     chart->legend()->show();
     m_races = new QValueAxis(this);
     m_races->setTitleText(u"集計したﾚｰｽ"_s);
