@@ -38,7 +38,8 @@ public:
     double meanOf(int bin) const { return m_mean[static_cast<std::size_t>(bin)]; }
 
 private:
-    std::array<double, kOddsBins - 1> m_edges{}; ///< log odds; bin b holds edges[b-1] < x ≤ …
+    /// Odds at the quantiles of the log odds: bin b holds edges[b−1] < odds ≤ edges[b].
+    std::array<double, kOddsBins - 1> m_edges{};
     std::array<double, kOddsBins> m_mean{};
 };
 

@@ -34,16 +34,34 @@ double positiveSum(std::span<const double> values)
     return sum;
 }
 
+// Σ x_m y_m over m < count, in four running sums: one sum is a chain of dependent additions
+// that leaves the processor waiting, and this is where a large free set spends its time.
+double dot(const double* x, const double* y, int count)
+{
+    double s0 = 0.0;
+    double s1 = 0.0;
+    double s2 = 0.0;
+    double s3 = 0.0;
+    int m = 0;
+    for (; m + 4 <= count; m += 4) {
+        s0 += x[m] * y[m];
+        s1 += x[m + 1] * y[m + 1];
+        s2 += x[m + 2] * y[m + 2];
+        s3 += x[m + 3] * y[m + 3];
+    }
+    for (; m < count; ++m) {
+        s0 += x[m] * y[m];
+    }
+    return (s0 + s1) + (s2 + s3);
+}
+
 // Solves a·x = b in place for a symmetric positive definite k×k `a` (row-major), by Cholesky.
 // False when a pivot is not clearly positive; `a` is then spoilt.
 bool choleskySolve(double* a, int k, double* b)
 {
     for (int j = 0; j < k; ++j) {
         double* rowJ = a + static_cast<std::ptrdiff_t>(j) * k;
-        double pivot = rowJ[j];
-        for (int m = 0; m < j; ++m) {
-            pivot -= rowJ[m] * rowJ[m];
-        }
+        const double pivot = rowJ[j] - dot(rowJ, rowJ, j);
         if (!(pivot > 1e-300)) {
             return false;
         }
@@ -51,20 +69,12 @@ bool choleskySolve(double* a, int k, double* b)
         rowJ[j] = root;
         for (int i = j + 1; i < k; ++i) {
             double* rowI = a + static_cast<std::ptrdiff_t>(i) * k;
-            double v = rowI[j];
-            for (int m = 0; m < j; ++m) {
-                v -= rowI[m] * rowJ[m];
-            }
-            rowI[j] = v / root;
+            rowI[j] = (rowI[j] - dot(rowI, rowJ, j)) / root;
         }
     }
     for (int i = 0; i < k; ++i) {
         const double* row = a + static_cast<std::ptrdiff_t>(i) * k;
-        double v = b[i];
-        for (int m = 0; m < i; ++m) {
-            v -= row[m] * b[m];
-        }
-        b[i] = v / row[i];
+        b[i] = (b[i] - dot(row, b, i)) / row[i];
     }
     for (int i = k - 1; i >= 0; --i) {
         double v = b[i];
@@ -104,14 +114,15 @@ private:
 
     std::size_t m_problemBets = 0;
     // The problem kept: bets that pay more than their stake in some outcome, outcomes paying one
-    // of them; every other outcome leaves the cash, so their chances add to m_rest.
+    // of them; every other outcome leaves the cash, so their chances add to m_rest. A bet whose
+    // expected return is below 1 stays: it can enter where it pays while the others lose.
     std::vector<int> m_betOf;
     std::vector<double> m_odds;
     std::vector<double> m_q;
     std::vector<Members> m_members;
     double m_rest = 0.0;
 
-    // Work space, sized once so that the iterations allocate nothing.
+    // Work space, sized once; only the two matrices grow, to the largest free set met.
     std::vector<double> m_f;
     std::vector<double> m_trial;
     std::vector<double> m_grad;
@@ -187,8 +198,6 @@ SetSolver::SetSolver(const KellySetProblem& problem)
     m_diagonal.assign(n, 0.0);
     m_direction.assign(n, 0.0);
     m_rhs.assign(n, 0.0);
-    m_hessian.assign(n * n, 0.0);
-    m_factor.assign(n * n, 0.0);
     m_free.reserve(n);
     m_slot.assign(n, -1);
     m_w2.assign(m_q.size(), 0.0);
@@ -234,9 +243,9 @@ void SetSolver::gradient()
                 pay += m_f[static_cast<std::size_t>(b)] * m_odds[static_cast<std::size_t>(b)];
             }
         }
-        const double w = cash + pay;
-        const double r = m_q[s] / w;
-        const double w2 = r / w;
+        const double inverse = 1.0 / (cash + pay); // one division, not two
+        const double r = m_q[s] * inverse;
+        const double w2 = r * inverse;
         m_w2[s] = w2;
         d += r;
         m_total2 += w2;
@@ -260,6 +269,12 @@ bool SetSolver::newtonDirection()
     // −H_ab = Σ_s q_s/W_s² (o_a[a∈s] − 1)(o_b[b∈s] − 1) + rest/cash²
     //       = T − o_a c_a − o_b c_b + o_a o_b Σ_{s∋a,b} q_s/W_s², only the last sum by outcome.
     const int k = static_cast<int>(m_free.size());
+    // Sized by the free set, not by all bets: usually a few dozen, not 153.
+    const std::size_t size = static_cast<std::size_t>(k) * static_cast<std::size_t>(k);
+    if (m_hessian.size() < size) {
+        m_hessian.resize(size);
+        m_factor.resize(size);
+    }
     const auto at = [this, k](int a, int b) -> double& {
         return m_hessian[static_cast<std::size_t>(a) * static_cast<std::size_t>(k)
                          + static_cast<std::size_t>(b)];
@@ -292,7 +307,6 @@ bool SetSolver::newtonDirection()
     for (int a = 0; a < k; ++a) {
         largest = std::max(largest, at(a, a));
     }
-    const std::size_t size = static_cast<std::size_t>(k) * static_cast<std::size_t>(k);
     double ridge = 0.0;
     for (int attempt = 0; attempt < 8;
          ++attempt, ridge = ridge == 0.0 ? 1e-13 * largest : ridge * 100) {

@@ -22,7 +22,8 @@ double expectedLogGrowthExclusive(std::span<const double> probabilities,
                                   std::span<const double> fractions);
 
 /// Bets that are not exclusive: in each outcome s, with chance q_s, the bets `setBets[s]` pay
-/// together (wide: the top three {a, b, c} pays ab, ac and bc). With chance 1 − Σ q_s none pays.
+/// together (wide: the top three {a, b, c} pays ab, ac and bc). With chance 1 − Σ q_s none pays;
+/// chances summing above 1 are scaled down to 1.
 struct KellySetProblem
 {
     std::vector<double> odds;                ///< per bet; ≤ 1 never beats keeping the stake

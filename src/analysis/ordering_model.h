@@ -16,6 +16,8 @@ public:
     /// `p[h]` for horses 1 to n (p[0] unused), normalised to sum 1 over the horses that run.
     OrderingModel(std::span<const double> p, double lambda, double tau);
 
+    /// The win chance of horse h (0 for one that takes no place).
+    double winChance(int h) const { return m_p[static_cast<std::size_t>(h)]; }
     /// Chance that a and b finish first and second, in either order.
     double firstTwo(int a, int b) const;
     /// Chance that a and b both finish in the first three.

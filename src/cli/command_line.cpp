@@ -264,8 +264,24 @@ ExitCode backtestCommand(const QStringList& arguments)
         u"resample"_s,
         u"区間の再標本化の単位: day（開催日ごと、既定）または race（レースごと）。"_s,
         u"UNIT"_s);
-    parser.addOptions(
-        {settingsOption, csvOption, pairsOption, quietOption, testOption, resampleOption});
+    const QCommandLineOption stakeOption(u"stake"_s,
+                                         u"賭け方: flat（全組番に100円、既定）または "
+                                         u"kelly[:FRACTION]（理論値モデルによるケリー基準の"
+                                         u"FRACTION倍、既定 0.5）。"_s,
+                                         u"RULE"_s);
+    const QCommandLineOption bankrollOption(
+        u"bankroll"_s, u"初期資金（円、既定 100000）。"_s, u"YEN"_s);
+    const QCommandLineOption stakesOption(
+        u"stakes"_s, u"ケリー基準の賭け金をすべてCSVで OUT に書く。"_s, u"OUT"_s);
+    parser.addOptions({settingsOption,
+                       csvOption,
+                       pairsOption,
+                       quietOption,
+                       testOption,
+                       resampleOption,
+                       stakeOption,
+                       bankrollOption,
+                       stakesOption});
     parser.addPositionalArgument(u"backtest"_s, u"コマンド。"_s, u"backtest"_s);
     parser.addPositionalArgument(u"FOLDER"_s, u"PATフォルダ。"_s, u"FOLDER..."_s);
     parser.process(arguments);
@@ -290,6 +306,35 @@ ExitCode backtestCommand(const QStringList& arguments)
         request.resample = ResampleUnit::Race;
     } else if (parser.isSet(resampleOption) && unit != u"day"_s) {
         std::fputs("mikazuki backtest: --resample takes day or race\n", stderr);
+        return ExitCode::Failed;
+    }
+    const QString stake = parser.value(stakeOption);
+    if (stake == u"kelly"_s || stake.startsWith(u"kelly:"_s)) {
+        request.stake = StakeRule::Kelly;
+        if (stake.size() > 5) {
+            bool ok = false;
+            request.kellyFraction = stake.mid(6).toDouble(&ok);
+            if (!ok || !(request.kellyFraction > 0) || request.kellyFraction > 1) {
+                std::fputs("mikazuki backtest: kelly:FRACTION takes a number above 0, at most 1\n",
+                           stderr);
+                return ExitCode::Failed;
+            }
+        }
+    } else if (parser.isSet(stakeOption) && stake != u"flat"_s) {
+        std::fputs("mikazuki backtest: --stake takes flat or kelly[:FRACTION]\n", stderr);
+        return ExitCode::Failed;
+    }
+    if (parser.isSet(bankrollOption)) {
+        bool ok = false;
+        request.bankroll = parser.value(bankrollOption).toLongLong(&ok);
+        if (!ok || request.bankroll < 100) {
+            std::fputs("mikazuki backtest: --bankroll takes whole yen, at least 100\n", stderr);
+            return ExitCode::Failed;
+        }
+    }
+    request.stakesPath = parser.value(stakesOption);
+    if (!request.stakesPath.isEmpty() && request.stake != StakeRule::Kelly) {
+        std::fputs("mikazuki backtest: --stakes goes with --stake kelly\n", stderr);
         return ExitCode::Failed;
     }
     const bool quiet = parser.isSet(quietOption);
@@ -322,6 +367,7 @@ ExitCode backtestCommand(const QStringList& arguments)
     if (report.tested) {
         text += backtestChoiceText(report) + u'\n';
     }
+    text += u'\n' + backtestStakeText(report);
     std::fputs(text.toLocal8Bit().constData(), stdout);
     return ExitCode::Ok;
 }

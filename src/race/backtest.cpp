@@ -14,7 +14,10 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "analysis/kelly.h"
+#include "analysis/ordering_model.h"
 #include "analysis/pair_judgement.h"
+#include "analysis/race_kelly.h"
 #include "base/file_failure.h"
 #include "base/message_sink.h"
 #include "base/number_text.h"
@@ -24,6 +27,7 @@
 #include "pat/race_result.h"
 #include "race/csv_writer.h"
 #include "race/race_display.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -74,7 +78,8 @@ struct RaceOutcome
     std::optional<SkipCause> skip[2];
     RaceTally tally[2]{};
     RaceBets bets[2];
-    QString day; // the course-day: venue, meeting and day
+    std::vector<float> fractions[2]; // Kelly's, per bet
+    QString day;                     // the course-day: venue, meeting and day
     PairLines pairs;
 };
 
@@ -228,7 +233,32 @@ struct Worker
     std::unique_ptr<SettingsStore> settings;
     NullMessageSink sink;
     std::unique_ptr<RaceDisplay> display;
+    std::optional<ModelSettings> kelly; // the theory model, when stakes are Kelly's
 };
+
+// The Kelly fractions of the race's bets under the theory model: the discounted model when it
+// is chosen, otherwise Harville's on the win odds.
+void kellyFractions(const Worker& worker, RaceOutcome& outcome)
+{
+    const HorseTable& table = worker.display->horseTable();
+    const int runners = table.getHorseCount();
+    std::array<double, kMaxRunners + 1> winOdds{};
+    for (int h = 1; h <= runners; ++h) {
+        winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
+    }
+    const bool discounted = worker.kelly->kind == TheoryModel::Discounted;
+    const OrderingModel model(winChances(winOdds),
+                              discounted ? worker.kelly->lambda : 1.0,
+                              discounted ? worker.kelly->tau : 1.0);
+    for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
+        const auto b = betIndex(bet);
+        if (outcome.skip[b]) {
+            continue;
+        }
+        const std::vector<double> f = raceKellyFractions(bet, model, runners, outcome.bets[b]);
+        outcome.fractions[b].assign(f.begin(), f.end());
+    }
+}
 
 RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
 {
@@ -279,6 +309,9 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
         outcome.skip[1] = SkipCause::NoWidePayout;
     } else {
         tallyRace(display, BetType::Wide, wide, job.name, outcome.tally[1], outcome.bets[1], pairs);
+    }
+    if (worker.kelly) {
+        kellyFractions(worker, outcome);
     }
     return outcome;
 }
@@ -350,6 +383,7 @@ bool listSeason(const QStringList& folders, Season& season, QString* error)
 void replaySeason(Season& season,
                   const QString& settingsFile,
                   bool withPairs,
+                  bool kelly,
                   std::atomic<qint64>& done,
                   const std::function<void()>& progress,
                   const std::atomic<bool>* cancel)
@@ -364,6 +398,9 @@ void replaySeason(Season& season,
             Worker worker;
             worker.settings = SettingsStore::open(settingsFile);
             worker.display = std::make_unique<RaceDisplay>(*worker.settings, worker.sink);
+            if (kelly) {
+                worker.kelly = ModelSettings::read(*worker.settings);
+            }
             for (;;) {
                 const qint64 i = nextJob.fetch_add(1);
                 if (i >= static_cast<qint64>(season.jobs.size())
@@ -388,6 +425,7 @@ struct Counted
 {
     std::array<BetTypeSeason, 2> season;
     std::array<QStringList, 2> raceFiles;
+    std::array<std::vector<std::vector<float>>, 2> fractions;
     quint32 units = 0;
 };
 
@@ -431,19 +469,60 @@ Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips
             type.bets.push_back(std::move(outcome.bets[b]));
             type.unitOf.push_back(unit);
             counted.raceFiles[b] << season.jobs[i].name;
+            counted.fractions[b].push_back(std::move(outcome.fractions[b]));
         }
     }
     return counted;
 }
 
-// The bankroll race by race under the request's staking.
-StakeSummary stakeSeason(const BacktestRequest& request, const BetTypeSeason& type)
+// The bankroll race by race under the request's staking; Kelly's stakes, when asked, as CSV
+// lines. Each bet type has a bankroll of its own.
+StakeSummary
+stakeSeason(const BacktestRequest& request, const Counted& counted, std::size_t b, CsvBytes* stakes)
 {
+    const BetTypeSeason& type = counted.season[b];
     std::vector<RaceStake> races;
     races.reserve(type.tallies.size());
-    for (const RaceTally& tally : type.tallies) {
-        const GroupTally& all = tally[static_cast<std::size_t>(BacktestGroup::All)];
-        races.push_back(RaceStake{qint64{100} * all.bets, all.returns});
+    qint64 bankroll = request.bankroll;
+    const QString name = betName(b == 0 ? BetType::Quinella : BetType::Wide);
+    for (std::size_t r = 0; r < type.tallies.size(); ++r) {
+        RaceStake race;
+        if (request.stake == StakeRule::Flat) {
+            const GroupTally& all = type.tallies[r][static_cast<std::size_t>(BacktestGroup::All)];
+            race = RaceStake{qint64{100} * all.bets, all.returns};
+        } else {
+            const std::vector<float>& f = counted.fractions[b][r];
+            const std::vector<double> fractions(f.begin(), f.end());
+            // Kelly's stakes grow with the bankroll without end; no race's pool takes stakes
+            // beyond ten billion yen, and the sums stay far inside 64 bits.
+            constexpr qint64 kMaxStakedBankroll = 10'000'000'000;
+            const std::vector<qint64> yen
+                = stakesInYen(fractions,
+                              std::clamp<qint64>(bankroll, 0, kMaxStakedBankroll),
+                              request.kellyFraction);
+            for (std::size_t k = 0; k < yen.size(); ++k) {
+                if (yen[k] == 0) {
+                    continue;
+                }
+                const BetRecord& bet = type.bets[r][k];
+                const qint64 returns = yen[k] / 100 * bet.payout;
+                race.stake += yen[k];
+                race.returns += returns;
+                if (stakes != nullptr) {
+                    CsvLine(*stakes)
+                        .text(counted.raceFiles[b][static_cast<qsizetype>(r)])
+                        .text(name)
+                        .text(u"%1-%2"_s.arg(bet.first).arg(bet.second))
+                        .plain(QString::number(double(bet.odds), 'f', 1))
+                        .plain(QString::number(fractions[k], 'f', 6))
+                        .integer(bankroll)
+                        .integer(yen[k])
+                        .integer(returns);
+                }
+            }
+        }
+        bankroll += race.returns - race.stake;
+        races.push_back(race);
     }
     return summariseStakes(races, request.bankroll);
 }
@@ -502,6 +581,19 @@ BacktestReport runBacktest(const BacktestRequest& request,
             return report;
         }
     }
+    std::unique_ptr<QSaveFile> stakesFile;
+    CsvBytes stakeLines;
+    if (!request.stakesPath.isEmpty()) {
+        stakesFile = std::make_unique<QSaveFile>(request.stakesPath);
+        errno = 0;
+        if (!stakesFile->open(QIODevice::WriteOnly)) {
+            report.error = saveFailure(request.stakesPath, *stakesFile);
+            return report;
+        }
+        CsvLine(stakeLines)
+            .texts(
+                {u"ファイル", u"券種", u"組番", u"実際値", u"割合", u"資金", u"賭け金", u"払戻"});
+    }
     std::unique_ptr<QSaveFile> csvFile;
     if (!request.csvPath.isEmpty()) {
         csvFile = std::make_unique<QSaveFile>(request.csvPath);
@@ -519,8 +611,9 @@ BacktestReport runBacktest(const BacktestRequest& request,
             progress(done.load(), total);
         }
     };
-    replaySeason(season, request.settingsFile, pairsFile != nullptr, done, tell, cancel);
-    replaySeason(test, request.settingsFile, false, done, tell, cancel);
+    const bool kelly = request.stake == StakeRule::Kelly;
+    replaySeason(season, request.settingsFile, pairsFile != nullptr, kelly, done, tell, cancel);
+    replaySeason(test, request.settingsFile, false, false, done, tell, cancel);
     tell();
     if (cancel != nullptr && cancel->load()) {
         report.cancelled = true;
@@ -536,7 +629,8 @@ BacktestReport runBacktest(const BacktestRequest& request,
     report.units = counted.units;
     report.spa = summary.spa;
     for (std::size_t b = 0; b < 2; ++b) {
-        report.bets[b].staking = stakeSeason(request, counted.season[b]);
+        report.bets[b].staking
+            = stakeSeason(request, counted, b, stakesFile ? &stakeLines : nullptr);
         report.bets[b].races = std::move(counted.season[b].tallies);
         report.bets[b].raceFiles = std::move(counted.raceFiles[b]);
         report.bets[b].lines = summary.lines[b];
@@ -571,6 +665,14 @@ BacktestReport runBacktest(const BacktestRequest& request,
     if (pairsFile && (!writePairs(*pairsFile, season, summary.bins) || !pairsFile->commit())) {
         report.error = saveFailure(request.pairsPath, *pairsFile);
         return report;
+    }
+    if (stakesFile) {
+        const QByteArray bytes = stakeLines.take();
+        errno = 0;
+        if (stakesFile->write(bytes) != bytes.size() || !stakesFile->commit()) {
+            report.error = saveFailure(request.stakesPath, *stakesFile);
+            return report;
+        }
     }
     if (csvFile) {
         const QByteArray bytes = backtestSummaryCsv(report);

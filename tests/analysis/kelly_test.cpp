@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -59,50 +60,56 @@ std::vector<double> coordinateAscent(const std::vector<double>& p, const std::ve
     return f;
 }
 
-// A race of `runners` with Harville chances from random strengths; wide odds are the fair
-// odds after a 22.5% take, floored to 0.1, with a random edge on a share of the pairs, and
-// some pairs not offered.
+// A race of `runners` with Harville chances from random strengths, its top threes rebuilt
+// here without wideProblem; wide odds are the fair odds after a 22.5% take, floored to 0.1,
+// with a random edge on a share of the pairs, and some pairs not offered.
+struct WideOutcome
+{
+    double chance;
+    std::array<int, 3> pairs; // pairIndex of a-b, a-c, b-c
+};
+
 struct WideRace
 {
     int runners = 0;
-    std::vector<double> sets; // lexicographic {a < b < c}
+    std::vector<WideOutcome> outcomes; // lexicographic {a < b < c}
+    std::vector<double> sets;          // their chances
+    std::vector<double> pairChance;    // both in the first three
     std::vector<double> pairOdds;
 };
 
-WideRace randomWideRace(std::mt19937_64& random, int runners, double edgeShare)
+WideRace randomWideRace(std::mt19937_64& random, int n, double edgeShare)
 {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::vector<double> p(static_cast<std::size_t>(runners) + 1, 0.0);
+    std::vector<double> p(static_cast<std::size_t>(n) + 1, 0.0);
     double total = 0.0;
-    for (int h = 1; h <= runners; ++h) {
+    for (int h = 1; h <= n; ++h) {
         p[static_cast<std::size_t>(h)] = std::exp(2.0 * unit(random));
         total += p[static_cast<std::size_t>(h)];
     }
-    for (double& v : p) {
-        v /= total;
-    }
-    const auto ordered = [&p](int i, int j, int k) {
-        const double a = p[static_cast<std::size_t>(i)];
-        const double b = p[static_cast<std::size_t>(j)];
-        const double c = p[static_cast<std::size_t>(k)];
-        return a * b / (1.0 - a) * c / (1.0 - a - b);
+    const auto ordered = [&p, total](int i, int j, int k) {
+        const double a = p[static_cast<std::size_t>(i)] / total;
+        const double b = p[static_cast<std::size_t>(j)] / total;
+        return a * b / (1.0 - a) * p[static_cast<std::size_t>(k)] / total / (1.0 - a - b);
     };
     WideRace race;
-    race.runners = runners;
-    std::vector<double> pairChance(static_cast<std::size_t>(runners * (runners - 1) / 2), 0.0);
-    for (int a = 1; a <= runners; ++a) {
-        for (int b = a + 1; b <= runners; ++b) {
-            for (int c = b + 1; c <= runners; ++c) {
+    race.runners = n;
+    race.pairChance.assign(static_cast<std::size_t>(n * (n - 1) / 2), 0.0);
+    for (int a = 1; a <= n; ++a) {
+        for (int b = a + 1; b <= n; ++b) {
+            for (int c = b + 1; c <= n; ++c) {
                 const double q = ordered(a, b, c) + ordered(a, c, b) + ordered(b, a, c)
                                  + ordered(b, c, a) + ordered(c, a, b) + ordered(c, b, a);
+                race.outcomes.push_back(
+                    {q, {pairIndex(n, a, b), pairIndex(n, a, c), pairIndex(n, b, c)}});
                 race.sets.push_back(q);
-                pairChance[static_cast<std::size_t>(pairIndex(runners, a, b))] += q;
-                pairChance[static_cast<std::size_t>(pairIndex(runners, a, c))] += q;
-                pairChance[static_cast<std::size_t>(pairIndex(runners, b, c))] += q;
+                for (const int pair : race.outcomes.back().pairs) {
+                    race.pairChance[static_cast<std::size_t>(pair)] += q;
+                }
             }
         }
     }
-    for (const double chance : pairChance) {
+    for (const double chance : race.pairChance) {
         const double draw = unit(random);
         const double edge = draw < edgeShare ? 1.0 + 0.7 * unit(random) : 1.0;
         const double odds = std::max(1.0, std::floor(0.775 / chance * edge * 10.0) / 10.0);
@@ -111,51 +118,33 @@ WideRace randomWideRace(std::mt19937_64& random, int runners, double edgeShare)
     return race;
 }
 
-// The outcomes of a wide race rebuilt from the horses, without wideProblem: per top three,
-// the pair indices (a-b, a-c, b-c) and their chance.
-struct WideOutcome
-{
-    double chance;
-    std::array<int, 3> pairs;
-};
-
-std::vector<WideOutcome> wideOutcomes(const WideRace& race)
-{
-    std::vector<WideOutcome> outcomes;
-    const int n = race.runners;
-    for (int a = 1; a <= n; ++a) {
-        for (int b = a + 1; b <= n; ++b) {
-            for (int c = b + 1; c <= n; ++c) {
-                outcomes.push_back({race.sets[outcomes.size()],
-                                    {pairIndex(n, a, b), pairIndex(n, a, c), pairIndex(n, b, c)}});
-            }
-        }
-    }
-    return outcomes;
-}
-
-// Wealth per outcome for stakes by pair index; cash is what is not staked.
-double wideWealth(const WideRace& race,
-                  const WideOutcome& outcome,
+// The growth of stakes by pair index; or, given `payoff`, instead Σ_s q_s/W_s over the outcomes
+// each pair pays in (`payoff`) and over all (`cashPayoff`): ∂G/∂f_pair = odds · payoff −
+// cashPayoff.
+double wideGrowth(const WideRace& race,
                   const std::vector<double>& stakes,
-                  double cash)
-{
-    double w = cash;
-    for (const int pair : outcome.pairs) {
-        w += stakes[static_cast<std::size_t>(pair)] * race.pairOdds[static_cast<std::size_t>(pair)];
-    }
-    return w;
-}
-
-double wideGrowth(const WideRace& race, const std::vector<double>& stakes)
+                  std::vector<double>* payoff = nullptr,
+                  double* cashPayoff = nullptr)
 {
     double cash = 1.0;
     for (const double s : stakes) {
         cash -= s;
     }
     double g = 0.0;
-    for (const WideOutcome& outcome : wideOutcomes(race)) {
-        g += outcome.chance * std::log(wideWealth(race, outcome, stakes, cash));
+    for (const WideOutcome& outcome : race.outcomes) {
+        double w = cash;
+        for (const int pair : outcome.pairs) {
+            w += stakes[static_cast<std::size_t>(pair)]
+                 * race.pairOdds[static_cast<std::size_t>(pair)];
+        }
+        if (payoff == nullptr) {
+            g += outcome.chance * std::log(w);
+        } else {
+            *cashPayoff += outcome.chance / w;
+            for (const int pair : outcome.pairs) {
+                (*payoff)[static_cast<std::size_t>(pair)] += outcome.chance / w;
+            }
+        }
     }
     return g;
 }
@@ -164,33 +153,19 @@ double wideGrowth(const WideRace& race, const std::vector<double>& stakes)
 // x_j ← x_j · Σ_s q_s r_sj / W_s, which keeps Σ x = 1 and never lowers the growth.
 std::vector<double> coverPortfolio(const WideRace& race, int iterations)
 {
-    const std::vector<WideOutcome> outcomes = wideOutcomes(race);
-    std::vector<int> offered;
-    for (std::size_t pair = 0; pair < race.pairOdds.size(); ++pair) {
-        if (race.pairOdds[pair] > 0.0) {
-            offered.push_back(static_cast<int>(pair));
-        }
-    }
     std::vector<double> stakes(race.pairOdds.size(), 0.0);
-    double cash = 1.0 / static_cast<double>(offered.size() + 1);
-    for (const int pair : offered) {
-        stakes[static_cast<std::size_t>(pair)] = cash;
+    const auto offered = static_cast<double>(std::count_if(
+        race.pairOdds.begin(), race.pairOdds.end(), [](double o) { return o > 0.0; }));
+    for (std::size_t pair = 0; pair < stakes.size(); ++pair) {
+        stakes[pair] = race.pairOdds[pair] > 0.0 ? 1.0 / (offered + 1.0) : 0.0;
     }
-    std::vector<double> payoff(race.pairOdds.size());
+    std::vector<double> payoff(stakes.size());
     for (int iteration = 0; iteration < iterations; ++iteration) {
         std::fill(payoff.begin(), payoff.end(), 0.0);
         double cashPayoff = 0.0;
-        for (const WideOutcome& outcome : outcomes) {
-            const double r = outcome.chance / wideWealth(race, outcome, stakes, cash);
-            cashPayoff += r;
-            for (const int pair : outcome.pairs) {
-                payoff[static_cast<std::size_t>(pair)] += r;
-            }
-        }
-        cash *= cashPayoff;
-        for (const int pair : offered) {
-            const auto p = static_cast<std::size_t>(pair);
-            stakes[p] *= payoff[p] * race.pairOdds[p];
+        wideGrowth(race, stakes, &payoff, &cashPayoff);
+        for (std::size_t pair = 0; pair < stakes.size(); ++pair) {
+            stakes[pair] *= payoff[pair] * race.pairOdds[pair];
         }
     }
     return stakes;
@@ -275,6 +250,11 @@ TEST(KellyExclusive, MatchesCoordinateAscentOnRandomRaces)
 
 TEST(KellyOverSets, WideRacesMatchCoverPortfolioAndMeetKkt)
 {
+    // Row order 1-2, …, 1-18, 2-3, …, 17-18.
+    EXPECT_EQ(pairIndex(18, 1, 2), 0);
+    EXPECT_EQ(pairIndex(18, 1, 18), 16);
+    EXPECT_EQ(pairIndex(18, 2, 3), 17);
+    EXPECT_EQ(pairIndex(18, 17, 18), 152);
     std::mt19937_64 random(816);
     int held = 0;
     int heldLosing = 0; // held though the pair loses on average
@@ -294,37 +274,22 @@ TEST(KellyOverSets, WideRacesMatchCoverPortfolioAndMeetKkt)
         const double ours = wideGrowth(race, stakes);
         EXPECT_NEAR(expectedLogGrowth(problem, solved), ours, 1e-14);
         const double reference = wideGrowth(race, coverPortfolio(race, 20000));
-        EXPECT_NEAR(ours, reference, 1e-6) << runners;
-        EXPECT_GE(ours, reference - 1e-12) << runners;
+        EXPECT_NEAR(ours, reference, 1e-6) << n;
+        EXPECT_GE(ours, reference - 1e-12) << n;
 
         // KKT, with the gradient of the growth spelt out per pair.
-        double cash = 1.0;
-        for (const double s : stakes) {
-            cash -= s;
-        }
-        EXPECT_GT(cash, 0.0);
-        const std::vector<WideOutcome> outcomes = wideOutcomes(race);
+        std::vector<double> payoff(stakes.size(), 0.0);
+        double cashPayoff = 0.0;
+        wideGrowth(race, stakes, &payoff, &cashPayoff);
+        EXPECT_GT(1.0 - std::accumulate(stakes.begin(), stakes.end(), 0.0), 0.0);
         for (std::size_t pair = 0; pair < stakes.size(); ++pair) {
-            if (race.pairOdds[pair] <= 0.0) {
-                EXPECT_EQ(stakes[pair], 0.0);
-                continue;
-            }
-            double g = 0.0;
-            double chance = 0.0;
-            for (const WideOutcome& outcome : outcomes) {
-                const auto& pairs = outcome.pairs;
-                const bool pays
-                    = std::find(pairs.begin(), pairs.end(), static_cast<int>(pair)) != pairs.end();
-                chance += pays ? outcome.chance : 0.0;
-                g += outcome.chance * ((pays ? race.pairOdds[pair] : 0.0) - 1.0)
-                     / wideWealth(race, outcome, stakes, cash);
-            }
+            const double g = race.pairOdds[pair] * payoff[pair] - cashPayoff;
             if (stakes[pair] > 0.0) {
                 ++held;
-                heldLosing += chance * race.pairOdds[pair] < 1.0 ? 1 : 0;
-                EXPECT_NEAR(g, 0.0, 1e-9) << runners << " pair " << pair;
+                heldLosing += race.pairChance[pair] * race.pairOdds[pair] < 1.0 ? 1 : 0;
+                EXPECT_NEAR(g, 0.0, 1e-9) << n << " pair " << pair;
             } else {
-                EXPECT_LE(g, 1e-9) << runners << " pair " << pair;
+                EXPECT_LE(g, 1e-9) << n << " pair " << pair;
             }
         }
     }

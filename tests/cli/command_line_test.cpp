@@ -163,7 +163,8 @@ TEST(CommandLine, BacktestPrintsTheTableAndWritesItsCsv)
     ProcessRun result = run({u"backtest"_s, u"--settings"_s, ini, u"--csv"_s, csv, folder.path()});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 1 + 13 + 14 + 1); // the table, then the SPA line
+    // The table, the SPA line, then the staking line and its table.
+    ASSERT_EQ(lines.size(), 1 + 13 + 14 + 1 + 1 + 3);
     EXPECT_TRUE(lines[1].startsWith(u"馬連  全"_s)) << lines[1].toStdString();
     EXPECT_TRUE(result.err.contains(u"Ks-"_s)); // the race still to be run
     BacktestRequest request;

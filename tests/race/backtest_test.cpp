@@ -405,3 +405,55 @@ TEST(Backtest, TheChosenGroupKeepsItsSignOnATestSeason)
     EXPECT_EQ(byRace.bets[1].lines[0].returnRateUpper, single[0].returnRateUpper);
     EXPECT_EQ(byRace.units, byRace.bets[0].races.size());
 }
+
+// Kelly stakes: each line of --stakes is its fraction of half the bankroll before the race,
+// floored to 100 yen; the bankroll carries from race to race and ends where the summary says.
+TEST(Backtest, KellyStakesCarryTheBankrollFromRaceToRace)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.seed = 5;
+    options.days = 8;
+    options.wideLongshotFactor = 1.6;
+    QString error;
+    ASSERT_TRUE(writeSeason(folder.filePath(u"season"_s), options, &error));
+    BacktestRequest request;
+    request.settingsFile = folder.filePath(u"settings.ini"_s);
+    request.folders = {folder.filePath(u"season"_s)};
+    request.stake = StakeRule::Kelly;
+    request.bankroll = 50000;
+    request.stakesPath = folder.filePath(u"stakes.csv"_s);
+    const BacktestReport report = runBacktest(request);
+    ASSERT_TRUE(report.ok) << qPrintable(report.error);
+    QFile file(request.stakesPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringDecoder decoder("windows-932");
+    const QString text = decoder.decode(file.readAll());
+    const QStringList lines = text.split(u"\r\n"_s, Qt::SkipEmptyParts);
+    qint64 bankroll = request.bankroll;
+    qint64 raceStart = bankroll;
+    QString race;
+    qint64 wideLines = 0;
+    for (const QString& line : lines.mid(1)) {
+        const QStringList f = line.split(u',');
+        ASSERT_EQ(f.size(), 8);
+        if (f[1] != u"\"ﾜｲﾄﾞ\""_s) {
+            continue;
+        }
+        ++wideLines;
+        if (f[0] != race) {
+            race = f[0];
+            raceStart = bankroll;
+        }
+        EXPECT_EQ(f[5].toLongLong(), raceStart) << line.toStdString();
+        const qint64 stake = f[6].toLongLong();
+        EXPECT_EQ(stake, static_cast<qint64>(f[4].toDouble() * 0.5 * raceStart / 100) * 100)
+            << line.toStdString();
+        bankroll += f[7].toLongLong() - stake;
+    }
+    const StakeSummary& wide = report.bets[1].staking;
+    ASSERT_GT(wideLines, 100);
+    EXPECT_EQ(bankroll, wide.finalBankroll);
+    EXPECT_EQ(wide.bankrollCurve.size(), report.bets[1].races.size());
+    EXPECT_EQ(wide.bankrollCurve.back(), wide.finalBankroll);
+}

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "analysis/backtest_evidence.h"
+#include "base/bet_type.h"
+
+class OrderingModel;
+
+/// The Kelly fractions of wealth for one race's bets of one bet type, in the bets' order: their
+/// chances from `model` (quinella: both first two, exclusive; wide: the top threes, which pay up
+/// to three pairs together) against their shown actual odds.
+std::vector<double> raceKellyFractions(BetType bet,
+                                       const OrderingModel& model,
+                                       int runners,
+                                       std::span<const BetRecord> bets);
