@@ -4,25 +4,22 @@
 #include <algorithm>
 #include <limits>
 
-#include <QBarCategoryAxis>
 #include <QChart>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QScatterSeries>
 #include <QSplitter>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include "gui/chart_view.h"
+#include "gui/grouped_number.h"
+#include "gui/return_rate_chart.h"
+#include "gui/summary_table.h"
 #include "gui/twips_layout.h"
 
 using namespace Qt::StringLiterals;
@@ -32,11 +29,6 @@ namespace {
 constexpr int kButtonWidth = 1215;
 constexpr int kButtonHeight = 375;
 constexpr int kRowHeight = 270;
-
-// Half the width of a whisker's caps, in groups.
-constexpr double kCapHalfWidth = 0.2;
-
-constexpr Qt::Alignment kNumberAlign = Qt::AlignRight | Qt::AlignVCenter;
 
 // A table row's bet type and group: the quinella's groups first, then the wide's.
 std::pair<BetType, int> lineOfRow(int row)
@@ -101,41 +93,37 @@ QPushButton* BacktestPage::addButton(const QString& name, const QString& text)
 
 QWidget* BacktestPage::buildResults()
 {
-    // The summary above, the two charts below side by side; the user may move the borders.
+    // The summary and its evidence lines above, the two charts below side by side; the user may
+    // move the borders.
     auto* results = new QSplitter(Qt::Vertical, this);
     results->setObjectName(u"splResult"_s);
     results->setChildrenCollapsible(false);
-    m_model = new QStandardItemModel(this);
-    const QStringList headings = backtestSummaryRows(BacktestReport{}).constFirst();
-    m_model->setHorizontalHeaderLabels(headings);
-    for (int k = 2; k < headings.size(); ++k) {
-        m_model->setHeaderData(
-            k, Qt::Horizontal, QVariant(kNumberAlign.toInt()), Qt::TextAlignmentRole);
-    }
-    m_table = new QTableView(results);
-    m_table->setObjectName(u"grdSummary"_s);
-    m_table->setModel(m_model);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(m_layout.px(kRowHeight));
-    m_table->horizontalHeader()->setHighlightSections(false);
+    auto* summary = new QWidget(results);
+    auto* summaryColumn = new QVBoxLayout(summary);
+    summaryColumn->setContentsMargins(0, 0, 0, 0);
+    summaryColumn->setSpacing(m_layout.px(45));
+    m_table = new SummaryTable(u"grdSummary"_s, 2, m_layout, summary);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setWordWrap(false);
-    m_table->setMinimumHeight(m_layout.px(6 * kRowHeight));
-    // The view's width less a scroll bar that comes and goes: what the columns share.
-    m_table->viewport()->installEventFilter(this);
-    fitColumns();
+    m_table->setMinimumHeight(m_table->heightFor(5));
     connect(m_table->selectionModel(),
             &QItemSelectionModel::currentRowChanged,
             this,
             [this](const QModelIndex& current) { showRow(current.row()); });
-    results->addWidget(m_table);
+    summaryColumn->addWidget(m_table, 1);
+    for (auto [label, name] : {std::pair{&m_spa, u"lblSpa"_s}, {&m_choice, u"lblChoice"_s}}) {
+        *label = new QLabel(summary);
+        (*label)->setObjectName(name);
+        (*label)->setWordWrap(true);
+        (*label)->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        summaryColumn->addWidget(*label);
+    }
+    results->addWidget(summary);
 
     auto* charts = new QSplitter(Qt::Horizontal, results);
     charts->setObjectName(u"splChart"_s);
     charts->setChildrenCollapsible(false);
-    m_rateView = new ChartView(u"chtReturnRate"_s, m_layout, this);
+    m_rateView = new ReturnRateChart(m_layout, this);
     m_profitView = new ChartView(u"chtProfit"_s, m_layout, this);
     charts->addWidget(m_rateView);
     charts->addWidget(m_profitView);
@@ -159,24 +147,12 @@ void BacktestPage::buildAxes()
         a->setTitleFont(font());
         chart->addAxis(a, side);
     };
-    m_rateGroups = new QBarCategoryAxis(this);
-    m_rateGroups->setLabelsAngle(-90); // the deviation bands' names are wider than a group
-    m_rateAxis = new QValueAxis(this);
-    m_rateAxis->setTitleText(u"回収率(%)"_s);
-    m_rateAxis->setLabelFormat(u"%d"_s);
-    axis(m_rateView->chart(), Qt::AlignBottom, m_rateGroups);
-    // A point smaller: a standing name's line must fit the width of its group.
-    QFont groupFont = font();
-    groupFont.setPointSize(font().pointSize() - 1);
-    m_rateGroups->setLabelsFont(groupFont);
-    axis(m_rateView->chart(), Qt::AlignLeft, m_rateAxis);
-
     m_raceAxis = new QValueAxis(this);
     m_raceAxis->setTitleText(u"ﾚｰｽ"_s);
     m_raceAxis->setLabelFormat(u"%d"_s);
     m_profitAxis = new QValueAxis(this);
     m_profitAxis->setTitleText(u"累積収支(円)"_s);
-    m_profitAxis->setLabelFormat(u"%d"_s);
+    m_profitAxis->setLabelFormat(u"%'d"_s); // thousands grouped, as the table writes yen
     QChart* profitChart = m_profitView->chart();
     axis(profitChart, Qt::AlignBottom, m_raceAxis);
     axis(profitChart, Qt::AlignLeft, m_profitAxis);
@@ -191,16 +167,9 @@ void BacktestPage::buildAxes()
     }
 }
 
-QString BacktestPage::groupedNumber(const QString& text)
+QChartView* BacktestPage::rateView() const
 {
-    static const QRegularExpression number(u"^(-?)(\\d+)(\\.\\d+)?$"_s);
-    const QRegularExpressionMatch match = number.match(text);
-    bool ok = false;
-    const qint64 whole = match.hasMatch() ? match.captured(2).toLongLong(&ok) : 0;
-    if (!ok) {
-        return text;
-    }
-    return match.captured(1) + QLocale(QLocale::Japanese).toString(whole) + match.captured(3);
+    return m_rateView;
 }
 
 void BacktestPage::setRunning(bool running, bool hasReport)
@@ -233,18 +202,18 @@ void BacktestPage::showProgress(qint64 done, qint64 total)
 void BacktestPage::clearResult()
 {
     m_report = nullptr;
-    m_model->setRowCount(0);
-    m_rateView->chart()->removeAllSeries();
-    m_rateView->chart()->setTitle({});
-    m_rateGroups->clear();
+    // Without a report, the columns of a run without test folders.
+    m_table->showRows({backtestSummaryRows(BacktestReport{}).constFirst()});
+    m_spa->clear();
+    m_choice->clear();
+    m_choice->hide();
+    m_rateView->clear();
     m_profit->clear();
     m_zeroLine->clear();
     m_profitView->chart()->setTitle({});
     // Axes without anything on them would only show made-up numbers.
-    for (QAbstractAxis* axis : std::initializer_list<QAbstractAxis*>{
-             m_rateGroups, m_rateAxis, m_raceAxis, m_profitAxis}) {
-        axis->setVisible(false);
-    }
+    m_raceAxis->setVisible(false);
+    m_profitAxis->setVisible(false);
 }
 
 void BacktestPage::showCancelling()
@@ -260,19 +229,10 @@ void BacktestPage::showStopped()
 void BacktestPage::showReport(const BacktestReport& report)
 {
     m_report = &report;
-    const QList<QStringList> rows = backtestSummaryRows(report);
-    for (qsizetype r = 1; r < rows.size(); ++r) {
-        QList<QStandardItem*> items;
-        for (qsizetype k = 0; k < rows[r].size(); ++k) {
-            auto* item = new QStandardItem(k >= 2 ? groupedNumber(rows[r][k]) : rows[r][k]);
-            if (k >= 2) {
-                item->setTextAlignment(kNumberAlign);
-            }
-            items << item;
-        }
-        m_model->appendRow(items);
-    }
-    fitColumns();
+    m_table->showRows(backtestSummaryRows(report));
+    m_spa->setText(groupedNumbersIn(backtestSpaText(report)));
+    m_choice->setText(groupedNumbersIn(backtestChoiceText(report)));
+    m_choice->setVisible(report.tested);
 
     qint64 skipped = 0;
     for (const qint64 count : report.skipped) {
@@ -282,6 +242,9 @@ void BacktestPage::showReport(const BacktestReport& report)
     QString status = u"%1ﾚｰｽ中 馬連%2ﾚｰｽ・ﾜｲﾄﾞ%3ﾚｰｽを集計"_s.arg(locale.toString(report.racesSeen))
                          .arg(locale.toString(static_cast<qint64>(report.bets[0].races.size())))
                          .arg(locale.toString(static_cast<qint64>(report.bets[1].races.size())));
+    if (report.tested) {
+        status += u" 検証%1ﾚｰｽ"_s.arg(locale.toString(report.testRacesSeen));
+    }
     if (skipped > 0) {
         status += u" (除外%1件)"_s.arg(locale.toString(skipped));
     }
@@ -296,74 +259,8 @@ void BacktestPage::showRow(int row)
         return;
     }
     const auto [bet, group] = lineOfRow(row);
-    showReturnRates(bet);
+    m_rateView->plot(*m_report, bet);
     showProfit(bet, group);
-}
-void BacktestPage::showReturnRates(BetType bet)
-{
-    QChart* chart = m_rateView->chart();
-    chart->removeAllSeries();
-    const std::vector<GroupSummary>& lines = m_report->bets[betIndex(bet)].lines;
-    const int groups = backtestGroupCount(bet);
-    QStringList names;
-    for (int g = 0; g < groups; ++g) {
-        // Axis labels are rich text: "D<-50" would start a tag.
-        names << backtestGroupName(g).toHtmlEscaped();
-    }
-    m_rateGroups->setCategories(names);
-    m_rateGroups->setVisible(true);
-    m_rateAxis->setVisible(true);
-
-    const QColor colour(0x1f, 0x5f, 0xa8);
-    auto* rates = new QScatterSeries;
-    rates->setMarkerSize(m_layout.px(120));
-    rates->setColor(colour);
-    rates->setBorderColor(colour);
-    std::vector<QAbstractSeries*> series;
-    double highestRate = 100;
-    double highestUpper = 0;
-    for (int g = 0; g < groups && g < static_cast<int>(lines.size()); ++g) {
-        const GroupSummary& line = lines[static_cast<std::size_t>(g)];
-        if (!line.returnRate) {
-            continue; // a group without bets has no point
-        }
-        const double rate = static_cast<double>(*line.returnRate) / 10.0;
-        rates->append(static_cast<double>(g), rate);
-        highestRate = std::max(highestRate, rate);
-        if (line.returnRateLower && line.returnRateUpper) {
-            const double lower = static_cast<double>(*line.returnRateLower) / 10.0;
-            const double upper = static_cast<double>(*line.returnRateUpper) / 10.0;
-            // One polyline per group: the lower cap, the whisker, the upper cap.
-            auto* whisker = new QLineSeries;
-            whisker->setPen(QPen(colour, 1.5));
-            const auto x = static_cast<double>(g);
-            whisker->append({{x - kCapHalfWidth, lower},
-                             {x + kCapHalfWidth, lower},
-                             {x, lower},
-                             {x, upper},
-                             {x - kCapHalfWidth, upper},
-                             {x + kCapHalfWidth, upper}});
-            series.push_back(whisker);
-            highestUpper = std::max(highestUpper, upper);
-        }
-    }
-    // Where the bets would break even.
-    auto* even = new QLineSeries;
-    even->setPen(QPen(Qt::red, 1, Qt::DashLine));
-    even->append({{-0.5, 100}, {static_cast<double>(groups) - 0.5, 100}});
-    series.push_back(even);
-    series.push_back(rates);
-    for (QAbstractSeries* s : series) {
-        chart->addSeries(s);
-        s->attachAxis(m_rateGroups);
-        s->attachAxis(m_rateAxis);
-    }
-    // The rates decide the scale: the bounds of a group with few hits can lie far above every
-    // rate, and would squash the rest to the floor; their whiskers run off the top instead.
-    m_rateAxis->setRange(
-        0, std::max(highestRate * 1.05, std::min(highestUpper * 1.05, highestRate * 1.6)));
-    m_rateAxis->applyNiceNumbers();
-    chart->setTitle(u"%1 回収率 (縦線は95%区間)"_s.arg(betName(bet)));
 }
 
 void BacktestPage::showProfit(BetType bet, int group)
@@ -393,29 +290,4 @@ void BacktestPage::showProfit(BetType bet, int group)
     m_profitAxis->applyNiceNumbers();
     m_profitView->chart()->setTitle(
         u"%1 %2 累積収支"_s.arg(betName(bet), backtestGroupName(group)));
-}
-
-void BacktestPage::fitColumns()
-{
-    // Each column as wide as its texts, and what the view has beyond that shared out: the table
-    // fills its width without one wide last column.
-    m_table->resizeColumnsToContents();
-    const int columns = m_model->columnCount();
-    int total = 0;
-    for (int col = 0; col < columns; ++col) {
-        total += m_table->columnWidth(col);
-    }
-    const int spare = std::max(0, m_table->viewport()->width() - total);
-    for (int col = 0; col < columns; ++col) {
-        const int share = spare / columns + (col == columns - 1 ? spare % columns : 0);
-        m_table->setColumnWidth(col, m_table->columnWidth(col) + share);
-    }
-}
-
-bool BacktestPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_table->viewport() && event->type() == QEvent::Resize) {
-        fitColumns();
-    }
-    return QWidget::eventFilter(watched, event);
 }

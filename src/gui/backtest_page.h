@@ -5,21 +5,22 @@
 
 #include "race/backtest.h"
 
-class QBarCategoryAxis;
 class QChartView;
 class QLabel;
 class QLineSeries;
 class QProgressBar;
 class QPushButton;
-class QStandardItemModel;
-class QTableView;
 class QValueAxis;
+class ReturnRateChart;
+class SummaryTable;
 class TwipsLayout;
 
 /// The backtest window's 成績 tab (pagBacktest): start and, while a run lasts, its progress and
-/// the way to stop it; then the summary table (numbers grouped by thousands), the return rate of
-/// each group with its bounds and the cumulative profit of the group chosen in the table, and the
-/// save buttons. The window runs the backtest; the page shows it.
+/// the way to stop it; then the summary table (numbers grouped by thousands; the test folders'
+/// columns when there are any), under it the data-snooping line (lblSpa) and the group chosen
+/// for the test folders (lblChoice); the return rate of each group beside its baseline and the
+/// cumulative profit of the group chosen in the table; and the save buttons. The window runs
+/// the backtest; the page shows it.
 class BacktestPage final : public QWidget
 {
     Q_OBJECT
@@ -39,12 +40,8 @@ public:
     /// next run), and chooses the first row.
     void showReport(const BacktestReport& report);
 
-    QChartView* rateView() const { return m_rateView; }
+    QChartView* rateView() const;
     QChartView* profitView() const { return m_profitView; }
-
-    /// A number of the summary as the screen shows it: the integer part grouped by thousands
-    /// ("4,713,700"); any other text as it is. The CSV keeps the plain numbers.
-    static QString groupedNumber(const QString& text);
 
 Q_SIGNALS:
     void startClicked();
@@ -53,16 +50,11 @@ Q_SIGNALS:
     void saveRateClicked();
     void saveProfitClicked();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QPushButton* addButton(const QString& name, const QString& text);
     QWidget* buildResults();
     void buildAxes();
     void showRow(int row);
-    void fitColumns();
-    void showReturnRates(BetType bet);
     void showProfit(BetType bet, int group);
 
     const TwipsLayout& m_layout;
@@ -71,12 +63,11 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_cancel = nullptr;
     QLabel* m_status = nullptr;
-    QTableView* m_table = nullptr;
-    QStandardItemModel* m_model = nullptr;
-    QChartView* m_rateView = nullptr;
+    SummaryTable* m_table = nullptr;
+    QLabel* m_spa = nullptr;
+    QLabel* m_choice = nullptr;
+    ReturnRateChart* m_rateView = nullptr;
     QChartView* m_profitView = nullptr;
-    QBarCategoryAxis* m_rateGroups = nullptr;
-    QValueAxis* m_rateAxis = nullptr;
     QValueAxis* m_raceAxis = nullptr;
     QValueAxis* m_profitAxis = nullptr;
     QLineSeries* m_profit = nullptr;

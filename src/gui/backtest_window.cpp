@@ -5,13 +5,9 @@
 
 #include <QChartView>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImageWriter>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -19,10 +15,12 @@
 #include "base/file_failure.h"
 #include "base/message_sink.h"
 #include "base/texts.h"
+#include "gui/backtest_choices_box.h"
 #include "gui/backtest_page.h"
 #include "gui/calibration_chart.h"
 #include "gui/calibration_page.h"
-#include "gui/folder_picker.h"
+#include "gui/folder_list_box.h"
+#include "gui/stake_page.h"
 #include "gui/widget_message_sink.h"
 #include "gui/window_placement.h"
 #include "race/csv_writer.h"
@@ -38,10 +36,6 @@ constexpr float kDefaultLeft = 1200;
 constexpr float kDefaultTop = 900;
 constexpr float kDefaultWidth = 16320;
 constexpr float kDefaultHeight = 10800;
-
-constexpr int kButtonWidth = 1215;
-constexpr int kButtonHeight = 375;
-constexpr int kRowHeight = 270;
 
 } // namespace
 
@@ -75,6 +69,7 @@ BacktestWindow::BacktestWindow(SettingsStore& settings, MessageSink* sink, QWidg
         addFolder(settings.getPatFolder()); // not the root an empty setting would name
     }
     m_results->clearResult();
+    m_stakePage->showReport(nullptr);
     setRunning(false);
     setCalibrating(false);
     m_calibrationPage->showReport(nullptr);
@@ -97,38 +92,31 @@ void BacktestWindow::buildControls()
         m_layout.px(120), m_layout.px(120), m_layout.px(120), m_layout.px(120));
     root->setSpacing(m_layout.px(90));
 
-    // The folders, the PAT folder first.
-    auto* folderFrame = new QGroupBox(u"対象フォルダ"_s, this);
-    folderFrame->setObjectName(u"fraFolder"_s);
-    auto* folderRow = new QHBoxLayout(folderFrame);
-    m_folders = new QListWidget(folderFrame);
-    m_folders->setObjectName(u"lstFolder"_s);
-    m_folders->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_folders->setFixedHeight(m_layout.px(3 * kRowHeight + 120));
-    folderRow->addWidget(m_folders, 1);
-    auto* folderButtons = new QVBoxLayout;
-    const auto button = [this](const QString& name, const QString& text) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setMinimumSize(m_layout.px(kButtonWidth), m_layout.px(kButtonHeight));
-        return b;
-    };
-    m_add = button(u"btnAddFolder"_s, u"追加..."_s);
-    m_remove = button(u"btnRemoveFolder"_s, u"削除"_s);
-    folderButtons->addWidget(m_add);
-    folderButtons->addWidget(m_remove);
-    folderButtons->addStretch();
-    folderRow->addLayout(folderButtons);
-    root->addWidget(folderFrame);
-    connect(m_add, &QPushButton::clicked, this, &BacktestWindow::chooseFolder);
-    connect(m_remove, &QPushButton::clicked, this, &BacktestWindow::removeSelectedFolders);
+    // The folders (the PAT folder first), the test folders and how a run resamples and stakes.
+    auto* top = new QHBoxLayout;
+    m_folders = new FolderListBox(u"対象フォルダ"_s, u"Folder"_s, m_layout, this);
+    m_testFolders = new FolderListBox(u"検証フォルダ"_s, u"TestFolder"_s, m_layout, this);
+    m_testFolders->setToolTip(
+        u"成績の検証に使うフォルダ: 対象フォルダで選んだグループをここで確かめます (空なら検証なし)"_s);
+    m_choices = new BacktestChoicesBox(m_settings, kSection, m_layout, this);
+    top->addWidget(m_folders, 1);
+    top->addWidget(m_testFolders, 1);
+    top->addWidget(m_choices);
+    root->addLayout(top);
+    connect(m_folders, &FolderListBox::addClicked, this, &BacktestWindow::chooseFolder);
+    connect(m_testFolders, &FolderListBox::addClicked, this, [this] {
+        // A test season usually lies beside the first.
+        m_testFolders->chooseFolder(folders().value(0));
+    });
 
-    // Two tabs on the same folders: the backtest, and the calibration of the theory.
+    // Tabs on the same folders: the backtest and its bankroll, and the calibration of the theory.
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(u"tabResult"_s);
     m_results = new BacktestPage(m_layout, m_tabs);
+    m_stakePage = new StakePage(m_layout, m_tabs);
     m_calibrationPage = new CalibrationPage(m_settings, kSection, m_layout, m_tabs);
     m_tabs->addTab(m_results, u"成績"_s);
+    m_tabs->addTab(m_stakePage, u"資金"_s);
     m_tabs->addTab(m_calibrationPage, u"較正"_s);
     root->addWidget(m_tabs, 1);
     connect(m_results, &BacktestPage::startClicked, this, &BacktestWindow::start);
@@ -138,6 +126,7 @@ void BacktestWindow::buildControls()
         m_results, &BacktestPage::saveRateClicked, this, [this] { saveChart(Chart::ReturnRate); });
     connect(
         m_results, &BacktestPage::saveProfitClicked, this, [this] { saveChart(Chart::Profit); });
+    connect(m_stakePage, &StakePage::saveClicked, this, [this] { saveChart(Chart::Bankroll); });
     connect(m_calibrationPage,
             &CalibrationPage::calibrateClicked,
             this,
@@ -151,38 +140,32 @@ void BacktestWindow::buildControls()
 
 QStringList BacktestWindow::folders() const
 {
-    QStringList list;
-    for (int i = 0; i < m_folders->count(); ++i) {
-        list << m_folders->item(i)->data(Qt::UserRole).toString();
-    }
-    return list;
+    return m_folders->folders();
 }
 
 void BacktestWindow::addFolder(const QString& folder)
 {
-    const QString path = QDir::cleanPath(QDir::fromNativeSeparators(folder));
-    if (path.isEmpty() || folders().contains(path)) {
-        return;
-    }
-    auto* item = new QListWidgetItem(QDir::toNativeSeparators(path), m_folders);
-    item->setData(Qt::UserRole, path);
+    m_folders->addFolder(folder);
 }
 
 void BacktestWindow::chooseFolder()
 {
-    const QStringList listed = folders();
-    const QString folder = QFileDialog::getExistingDirectory(
-        this,
-        u"フォルダの追加"_s,
-        listed.isEmpty() ? QString() : FolderPicker::nearestExistingFolder(listed.constLast()));
-    if (!folder.isEmpty()) {
-        addFolder(folder);
-    }
+    m_folders->chooseFolder({});
 }
 
 void BacktestWindow::removeSelectedFolders()
 {
-    qDeleteAll(m_folders->selectedItems());
+    m_folders->removeSelectedFolders();
+}
+
+QStringList BacktestWindow::testFolders() const
+{
+    return m_testFolders->folders();
+}
+
+void BacktestWindow::addTestFolder(const QString& folder)
+{
+    m_testFolders->addFolder(folder);
 }
 
 void BacktestWindow::start()
@@ -196,12 +179,19 @@ void BacktestWindow::start()
         m_sink->message(u"フォルダを追加してちょ"_s);
         return;
     }
+    const auto choices = m_choices->checkedChoices(*m_sink);
+    if (!choices) {
+        return;
+    }
+    request.testFolders = testFolders();
+    choices->applyTo(request);
     // Every worker opens the store anew: what this one still holds is written out first.
     m_settings.sync();
     request.settingsFile = m_settings.iniFile();
 
     m_report.reset();
     m_results->clearResult();
+    m_stakePage->showReport(nullptr);
     m_cancel = false;
     setRunning(true);
     m_watcher.setFuture(QtConcurrent::run([this, request] {
@@ -228,6 +218,8 @@ void BacktestWindow::setRunning(bool running)
 {
     m_running = running;
     m_results->setRunning(running, m_report.has_value());
+    m_stakePage->setRunning(running, m_report.has_value());
+    m_choices->setEditable(!running);
     enableFolders();
 }
 
@@ -242,9 +234,8 @@ void BacktestWindow::enableFolders()
 {
     // The list stays as a run found it while either run lasts.
     const bool idle = !m_running && !m_calibrating;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_add, m_remove, m_folders}) {
-        w->setEnabled(idle);
-    }
+    m_folders->setEditable(idle);
+    m_testFolders->setEditable(idle);
 }
 
 void BacktestWindow::showProgress(qint64 done, qint64 total)
@@ -272,6 +263,7 @@ void BacktestWindow::finishRun()
         m_report = std::move(report);
         setRunning(false);
         m_results->showReport(*m_report);
+        m_stakePage->showReport(&*m_report);
     }
     Q_EMIT runFinished();
 }
@@ -325,6 +317,7 @@ bool BacktestWindow::writeChartPng(Chart chart, const QString& path)
 {
     QChartView* view = chart == Chart::ReturnRate ? m_results->rateView()
                        : chart == Chart::Profit   ? m_results->profitView()
+                       : chart == Chart::Bankroll ? m_stakePage->chart()
                                                   : m_calibrationPage->chart();
     QImageWriter writer(path, "png");
     errno = 0;
@@ -350,6 +343,7 @@ void BacktestWindow::saveChart(Chart chart)
 {
     const QString name = chart == Chart::ReturnRate ? u"回収率.png"_s
                          : chart == Chart::Profit   ? u"累積収支.png"_s
+                         : chart == Chart::Bankroll ? u"資金.png"_s
                                                     : u"較正.png"_s;
     const QString path
         = QFileDialog::getSaveFileName(this, u"名前を付けて保存"_s, name, u"PNG画像 (*.png)"_s);

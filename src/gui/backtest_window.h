@@ -12,26 +12,28 @@
 #include "race/backtest.h"
 #include "race/calibration_run.h"
 
-class QListWidget;
-class QPushButton;
 class QTabWidget;
+class BacktestChoicesBox;
 class BacktestPage;
 class CalibrationPage;
+class FolderListBox;
 class MessageSink;
 class SettingsStore;
+class StakePage;
 class WindowPlacement;
 
-/// The backtest window (frmBacktest): the folders, and two tabs on them. It replays the races off
-/// the GUI thread (src/race/backtest.h) and its 成績 tab (BacktestPage) shows the report; it
-/// calibrates the theory (src/race/calibration_run.h) and its 較正 tab (CalibrationPage) plots
-/// the observed against the predicted frequency of both models. It saves what the tabs show.
-/// Non-modal, one instance; closing it stops a backtest run.
+/// The backtest window (frmBacktest): the folders, the test folders and how a run resamples and
+/// stakes (remembered in the window's section), and three tabs. It replays the races off the GUI
+/// thread (src/race/backtest.h): its 成績 tab (BacktestPage) shows the report and its 資金 tab
+/// (StakePage) the bankroll; it calibrates the theory (src/race/calibration_run.h) on the folders
+/// and its 較正 tab (CalibrationPage) plots the observed against the predicted frequency of both
+/// models. It saves what the tabs show. Non-modal, one instance; closing it stops a backtest run.
 class BacktestWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum class Chart { ReturnRate, Profit, Calibration };
+    enum class Chart { ReturnRate, Profit, Calibration, Bankroll };
 
     /// `sink` receives every message; without one, messages show in message boxes over this
     /// window.
@@ -46,8 +48,12 @@ public:
     void chooseFolder();
     /// "削除": the selected folders leave the list.
     void removeSelectedFolders();
+    /// The test folders ("検証フォルダ"): judged apart, out of sample; none, no test.
+    QStringList testFolders() const;
+    void addTestFolder(const QString& folder);
 
-    /// "開始": runs the backtest on the listed folders with the settings as they are now.
+    /// "開始": runs the backtest on the listed folders with the settings and the run choices as
+    /// they are now; choices that do not pass their checks are refused with a message.
     void start();
     /// "中止": the run stops soon; its result is dropped.
     void cancel();
@@ -104,10 +110,11 @@ private:
     bool m_calibrating = false;
     QFutureWatcher<CalibrationReport> m_calibrationWatcher;
 
-    QListWidget* m_folders = nullptr;
-    QPushButton* m_add = nullptr;
-    QPushButton* m_remove = nullptr;
+    FolderListBox* m_folders = nullptr;
+    FolderListBox* m_testFolders = nullptr;
+    BacktestChoicesBox* m_choices = nullptr;
     QTabWidget* m_tabs = nullptr;
     BacktestPage* m_results = nullptr;
+    StakePage* m_stakePage = nullptr;
     CalibrationPage* m_calibrationPage = nullptr;
 };

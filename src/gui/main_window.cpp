@@ -64,14 +64,6 @@ QString dialogFilter(const QString& filter)
                                       : description + u" ("_s + filter.mid(bar + 1) + u')';
 }
 
-// A window the user asked for, in front.
-void bringUp(QWidget& window)
-{
-    window.show();
-    window.raise();
-    window.activateWindow();
-}
-
 } // namespace
 
 MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* parent)

@@ -30,6 +30,13 @@ bool isOnAnyScreen(const QRect& frame)
     return isOnAnyScreen(frame, screens);
 }
 
+void bringUp(QWidget& window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 WindowPlacement::WindowPlacement(QWidget& window,
                                  SettingsStore& settings,
                                  const QString& section,

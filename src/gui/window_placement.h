@@ -29,6 +29,9 @@ bool isOnAnyScreen(const QRect& frame, const QList<QRect>& screens);
 /// The same against the available area of every screen the application has.
 bool isOnAnyScreen(const QRect& frame);
 
+/// Shows a window the user asked for, in front.
+void bringUp(QWidget& window);
+
 /// A window's placement in the settings: the outer frame's Left and Top, and for some windows its
 /// Width, or its Height and Width, in twips, under one section. Read and applied when the window
 /// is made, stored when it closes.

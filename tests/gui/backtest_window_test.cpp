@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The backtest window, offscreen: a run on a generated folder against the core's own report,
-// the charts of the chosen row, saving, stopping and a run that fails.
+// the charts of the chosen row, saving, stopping and a run that fails; a run with test folders
+// and its bankroll; the run choices checked and remembered.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QProgressBar>
@@ -30,6 +32,7 @@
 #include "race/backtest.h"
 #include "race/calibration_run.h"
 #include "race_generator.h"
+#include "season_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -277,7 +280,8 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
     // is the one a new window shows.
     auto* scale = child<QComboBox>(window, u"cmbCalibrationScale"_s);
     const int points = calibrationPoints(window, u"serCalibrationFit"_s)->count();
-    child<QTabWidget>(window, u"tabResult"_s)->setCurrentIndex(1);
+    child<QTabWidget>(window, u"tabResult"_s)
+        ->setCurrentWidget(child<QWidget>(window, u"pagCalibration"_s));
     for (const int index : {1, 2}) {
         scale->setCurrentIndex(index);
         const QChart* chart = child<QChartView>(window, u"chtCalibration"_s)->chart();
@@ -325,4 +329,165 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
     EXPECT_EQ(calibrationPoints(window, u"serCalibrationFit"_s), nullptr);
     ASSERT_EQ(f.sink.messages.size(), 1U);
     EXPECT_TRUE(calibrate->isEnabled());
+}
+
+namespace {
+
+// A text as the screen shows it, less the commas that group thousands ("2,000" but not "4.5, 20").
+QString ungrouped(QString text)
+{
+    static const QRegularExpression grouping(u"(?<=\\d),(?=\\d{3})"_s);
+    return text.remove(grouping);
+}
+
+QLineSeries* series(BacktestWindow& window, const QString& chart, const QString& name)
+{
+    for (QAbstractSeries* s : child<QChartView>(window, chart)->chart()->series()) {
+        if (s->objectName() == name) {
+            return qobject_cast<QLineSeries*>(s);
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(BacktestWindow, TestFoldersShowTheirColumnsTheChoiceAndTheBankroll)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.days = 8;
+    options.wideLongshotFactor = 1.6; // an edge for the choice to find
+    QString error;
+    for (const int seed : {21, 22}) {
+        options.seed = static_cast<quint64>(seed);
+        ASSERT_TRUE(writeSeason(folder.filePath(QString::number(seed)), options, &error))
+            << qPrintable(error);
+    }
+    SettingsStore settings(folder.filePath(u"settings.ini"_s));
+    settings.setPatFolder(folder.filePath(u"21"_s));
+    RecordingMessageSink sink;
+    BacktestWindow window(settings, &sink, nullptr);
+    window.resize(1200, 800);
+    window.addTestFolder(folder.filePath(u"22"_s));
+    QSignalSpy finished(&window, &BacktestWindow::runFinished);
+    child<QPushButton>(window, u"btnStart"_s)->click();
+    ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+    ASSERT_TRUE(window.report().has_value())
+        << (sink.messages.empty() ? std::string() : sink.messages[0].text.toStdString());
+
+    BacktestRequest request;
+    request.folders = window.folders();
+    request.testFolders = window.testFolders();
+    request.settingsFile = settings.iniFile();
+    const BacktestReport reference = runBacktest(request);
+    ASSERT_TRUE(reference.ok && reference.tested) << qPrintable(reference.error);
+    const QList<QStringList> rows = backtestSummaryRows(reference);
+    const QAbstractItemModel& model = *child<QTableView>(window, u"grdSummary"_s)->model();
+    ASSERT_EQ(model.columnCount(), rows[0].size());
+    EXPECT_EQ(model.headerData(rows[0].size() - 1, Qt::Horizontal).toString(), u"検証超過上限");
+    for (int r = 0; r < model.rowCount(); ++r) {
+        EXPECT_EQ(tableRow(model, r).replaceInStrings(u","_s, QString()), rows[r + 1]) << r;
+    }
+    const auto* spa = child<QLabel>(window, u"lblSpa"_s);
+    const auto* choice = child<QLabel>(window, u"lblChoice"_s);
+    EXPECT_EQ(ungrouped(spa->text()), backtestSpaText(reference));
+    EXPECT_TRUE(spa->text().contains(u"2,000回")) << spa->text().toStdString();
+    EXPECT_TRUE(choice->isVisibleTo(&window));
+    EXPECT_EQ(ungrouped(choice->text()), backtestChoiceText(reference));
+    saveScreenshot(window, u"backtest-tested.png"_s);
+
+    // The first row's bet type: each group's baseline beside its rate, and the excess interval
+    // of every group that has one.
+    const QChart* rates = child<QChartView>(window, u"chtReturnRate"_s)->chart();
+    QList<double> baselines;
+    int intervals = 0;
+    for (const GroupSummary& line : reference.bets[0].lines) {
+        if (line.baselineRate) {
+            baselines << static_cast<double>(*line.baselineRate) / 10.0;
+        }
+        intervals += line.excessLower ? 1 : 0;
+    }
+    QList<double> shown;
+    int whiskers = 0;
+    for (const QAbstractSeries* s : rates->series()) {
+        if (s->objectName() == u"serBaseline" && s->name() == u"基準回収率") {
+            for (const QPointF& p : qobject_cast<const QXYSeries*>(s)->points()) {
+                shown << p.y();
+            }
+        }
+        whiskers += s->objectName() == u"serExcessBounds" ? 1 : 0;
+    }
+    EXPECT_EQ(shown, baselines);
+    EXPECT_GT(intervals, 0);
+    EXPECT_EQ(whiskers, intervals);
+
+    // The bankroll after every counted race of each bet type, ending where the staking did.
+    child<QTabWidget>(window, u"tabResult"_s)
+        ->setCurrentWidget(child<QWidget>(window, u"pagStake"_s));
+    for (int b = 0; b < 2; ++b) {
+        const BacktestBetResult& result = reference.bets[static_cast<std::size_t>(b)];
+        const QLineSeries* curve = series(window, u"chtBankroll"_s, u"serBankroll_%1"_s.arg(b));
+        ASSERT_NE(curve, nullptr);
+        ASSERT_EQ(curve->count(), static_cast<int>(result.races.size())) << b;
+        EXPECT_EQ(curve->at(curve->count() - 1),
+                  QPointF(curve->count(), static_cast<double>(result.staking.finalBankroll)))
+            << b;
+        EXPECT_NE(result.staking.finalBankroll, reference.bankroll) << b;
+    }
+    const QAbstractItemModel& stakes = *child<QTableView>(window, u"grdStake"_s)->model();
+    ASSERT_EQ(stakes.rowCount(), 2);
+    EXPECT_EQ(tableRow(stakes, 1).replaceInStrings(u","_s, QString()),
+              backtestStakeRows(reference)[2]);
+    saveScreenshot(window, u"backtest-stake.png"_s);
+    const QString png = folder.filePath(u"bankroll.png"_s);
+    ASSERT_TRUE(window.writeChartPng(BacktestWindow::Chart::Bankroll, png));
+    EXPECT_EQ(QImage(png).size(), child<QChartView>(window, u"chtBankroll"_s)->size());
+}
+
+TEST(BacktestWindow, RunChoicesAreCheckedRememberedAndRunWith)
+{
+    BacktestGui f;
+    {
+        BacktestWindow window(f.settings, &f.sink, nullptr);
+        auto* start = child<QPushButton>(window, u"btnStart"_s);
+        auto* stake = child<QComboBox>(window, u"cmbStake"_s);
+        auto* fraction = child<QLineEdit>(window, u"txtKellyFraction"_s);
+        auto* bankroll = child<QLineEdit>(window, u"txtBankroll"_s);
+        EXPECT_EQ(bankroll->text(), u"100,000");
+        EXPECT_FALSE(fraction->isEnabled()); // flat stakes have no fraction
+        child<QComboBox>(window, u"cmbResample"_s)->setCurrentIndex(1);
+        stake->setCurrentIndex(1);
+        EXPECT_TRUE(fraction->isEnabled());
+        fraction->setText(u"0.25"_s);
+        bankroll->setText(u"50,000"_s);
+        QSignalSpy finished(&window, &BacktestWindow::runFinished);
+        start->click();
+        ASSERT_TRUE(finished.wait(kRunTimeoutMs));
+        ASSERT_TRUE(window.report().has_value());
+        EXPECT_EQ(window.report()->resample, ResampleUnit::Race);
+        EXPECT_EQ(window.report()->stake, StakeRule::Kelly);
+        EXPECT_EQ(window.report()->kellyFraction, 0.25);
+        EXPECT_EQ(window.report()->bankroll, 50000);
+
+        // Each field out of range or no number: refused with a message, nothing runs, and a new
+        // window starts from the last value that passed.
+        const std::pair<QLineEdit*, QString> refused[] = {
+            {fraction, u"1.5"_s}, {fraction, u"0"_s}, {bankroll, u"99"_s}, {bankroll, u"1.5万"_s}};
+        for (const auto& [edit, text] : refused) {
+            edit->setText(text);
+            start->click();
+            EXPECT_FALSE(window.isRunning()) << text.toStdString();
+            if (edit == fraction) {
+                fraction->setText(u"0.25"_s);
+            }
+        }
+        ASSERT_EQ(f.sink.messages.size(), 4U);
+        EXPECT_EQ(f.sink.messages[0].icon, MessageIcon::Warning);
+    }
+    BacktestWindow again(f.settings, &f.sink, nullptr);
+    EXPECT_EQ(child<QComboBox>(again, u"cmbResample"_s)->currentIndex(), 1);
+    EXPECT_EQ(child<QComboBox>(again, u"cmbStake"_s)->currentIndex(), 1);
+    EXPECT_EQ(child<QLineEdit>(again, u"txtKellyFraction"_s)->text(), u"0.25");
+    EXPECT_EQ(child<QLineEdit>(again, u"txtBankroll"_s)->text(), u"50,000");
 }
