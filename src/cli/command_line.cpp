@@ -17,6 +17,7 @@
 #include "base/texts.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
+#include "race/backtest_choices.h"
 #include "race/calibration_run.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
@@ -314,7 +315,7 @@ ExitCode backtestCommand(const QStringList& arguments)
         if (stake.size() > 5) {
             bool ok = false;
             request.kellyFraction = stake.mid(6).toDouble(&ok);
-            if (!ok || !(request.kellyFraction > 0) || request.kellyFraction > 1) {
+            if (!ok || !BacktestChoices::validKellyFraction(request.kellyFraction)) {
                 std::fputs("mikazuki backtest: kelly:FRACTION takes a number above 0, at most 1\n",
                            stderr);
                 return ExitCode::Failed;
@@ -327,8 +328,9 @@ ExitCode backtestCommand(const QStringList& arguments)
     if (parser.isSet(bankrollOption)) {
         bool ok = false;
         request.bankroll = parser.value(bankrollOption).toLongLong(&ok);
-        if (!ok || request.bankroll < 100) {
-            std::fputs("mikazuki backtest: --bankroll takes whole yen, at least 100\n", stderr);
+        if (!ok || !BacktestChoices::validBankroll(request.bankroll)) {
+            std::fputs("mikazuki backtest: --bankroll takes whole yen, 100 to 1000000000000\n",
+                       stderr);
             return ExitCode::Failed;
         }
     }

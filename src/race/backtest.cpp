@@ -78,8 +78,8 @@ struct RaceOutcome
     std::optional<SkipCause> skip[2];
     RaceTally tally[2]{};
     std::array<RaceBets, 2> bets;
-    std::array<std::vector<float>, 2> fractions; // Kelly's, per bet
-    QString day;                                 // the course-day: venue, meeting and day
+    std::array<std::vector<double>, 2> fractions; // Kelly's, per bet
+    QString day;                                  // the course-day: venue, meeting and day
     PairLines pairs;
 };
 
@@ -255,8 +255,7 @@ void kellyFractions(const Worker& worker, RaceOutcome& outcome)
         if (outcome.skip[b]) {
             continue;
         }
-        const std::vector<double> f = raceKellyFractions(bet, model, runners, outcome.bets[b]);
-        outcome.fractions[b].assign(f.begin(), f.end());
+        outcome.fractions[b] = raceKellyFractions(bet, model, runners, outcome.bets[b]);
     }
 }
 
@@ -425,7 +424,7 @@ struct Counted
 {
     std::array<BetTypeSeason, 2> season;
     std::array<QStringList, 2> raceFiles;
-    std::array<std::vector<std::vector<float>>, 2> fractions;
+    std::array<std::vector<std::vector<double>>, 2> fractions;
     quint32 units = 0;
 };
 
@@ -491,8 +490,7 @@ stakeSeason(const BacktestRequest& request, const Counted& counted, std::size_t 
             const GroupTally& all = type.tallies[r][static_cast<std::size_t>(BacktestGroup::All)];
             race = RaceStake{qint64{100} * all.bets, all.returns};
         } else {
-            const std::vector<float>& f = counted.fractions[b][r];
-            const std::vector<double> fractions(f.begin(), f.end());
+            const std::vector<double>& fractions = counted.fractions[b][r];
             // Kelly's stakes grow with the bankroll without end; no race's pool takes stakes
             // beyond ten billion yen, and the sums stay far inside 64 bits.
             constexpr qint64 kMaxStakedBankroll = 10'000'000'000;
