@@ -116,12 +116,7 @@ DiscountFit fitDiscount(const std::vector<CalibrationRace>& races)
 std::vector<CalibrationBin>
 calibrationTable(const std::vector<CalibrationRace>& races, BetType bet, double lambda, double tau)
 {
-    struct Pair
-    {
-        double predicted;
-        bool hit;
-    };
-    std::vector<Pair> pairs;
+    std::vector<PredictedPair> pairs;
     for (const CalibrationRace& race : races) {
         const OrderingModel model(
             std::span(race.p.data(), static_cast<std::size_t>(race.runners) + 1), lambda, tau);
@@ -142,11 +137,16 @@ calibrationTable(const std::vector<CalibrationRace>& races, BetType bet, double 
             }
         }
     }
+    return calibrationBins(std::move(pairs));
+}
+
+std::vector<CalibrationBin> calibrationBins(std::vector<PredictedPair> pairs)
+{
     std::vector<CalibrationBin> bins(10);
     if (pairs.empty()) {
         return bins;
     }
-    std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) {
+    std::sort(pairs.begin(), pairs.end(), [](const PredictedPair& x, const PredictedPair& y) {
         return x.predicted < y.predicted;
     });
     // Deciles by nearest rank; the bins are contiguous from 0 to 1.
@@ -159,7 +159,7 @@ calibrationTable(const std::vector<CalibrationRace>& races, BetType bet, double 
     }
     std::vector<double> hits(10, 0.0);
     std::vector<double> variance(10, 0.0);
-    for (const Pair& pair : pairs) {
+    for (const PredictedPair& pair : pairs) {
         // The last bin whose lower edge it reaches: [lo, hi) with hi the next bin's lo (a bin
         // whose edges coincide stays empty); a chance of 1 belongs to the last.
         std::size_t k = 9;

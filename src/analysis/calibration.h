@@ -10,15 +10,20 @@
 #include "analysis/ordering_model.h"
 #include "base/bet_type.h"
 
-/// One race as a calibration sees it: the win chances (from the win odds, normalised) and its
-/// first three finishers.
+/// One race as a calibration sees it: the win chances (from the win odds, normalised), the
+/// place chances and the pair pools' actual odds, its first three finishers and its course-day.
 struct CalibrationRace
 {
     std::array<double, kMaxRunners + 1> p{};
+    std::array<double, kMaxRunners + 1> place{}; ///< see placeChances()
+    /// Actual odds as the pair lists show them, in pair order; 0 for none or a scratched pair.
+    std::array<float, kMaxPairs> quinellaOdds{};
+    std::array<float, kMaxPairs> wideOdds{};
     int runners = 0; ///< horse numbers 1 to runners
     int first = 0;
     int second = 0;
     int third = 0;
+    quint32 unit = 0; ///< the course-day, numbered from 0
 };
 
 /// The discounted model fitted by maximum likelihood on the first three finishers.
@@ -51,6 +56,15 @@ struct CalibrationBin
     double expectedHits = 0.0;       ///< Σp
     double expectedMisses = 0.0;     ///< Σ(1−p)
 };
+
+/// A pair's predicted chance and whether it came in.
+struct PredictedPair
+{
+    double predicted = 0.0;
+    bool hit = false;
+};
+/// Ten bins at the deciles of the predicted chances, contiguous from 0 to 1.
+std::vector<CalibrationBin> calibrationBins(std::vector<PredictedPair> pairs);
 
 /// Ten bins at the deciles of the predicted chances of every pair of the races (quinella: the
 /// pair finishes first and second; wide: both in the first three), contiguous from 0 to 1, under

@@ -220,6 +220,14 @@ double HorseTable::winOdds(int row) const
     return r.scratched ? 0.0 : r.oddsValue[0];
 }
 
+double HorseTable::placeOdds(int row) const
+{
+    const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));
+    return r.scratched || !(r.oddsValue[1] > 0.0) || !(r.oddsValue[2] > 0.0)
+               ? 0.0
+               : (r.oddsValue[1] + r.oddsValue[2]) / 2.0;
+}
+
 float HorseTable::getPlaceOddsMinValue(int row) const
 {
     const Runner& r = m_horses.at(static_cast<std::size_t>(row - 1));

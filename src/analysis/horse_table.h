@@ -98,6 +98,8 @@ public:
     float getWinOddsValue(int row) const;
     /// The win odds as the file's text reads in double; 0 for a scratched horse or no odds.
     double winOdds(int row) const;
+    /// The mean of the place odds' two values; 0 for a scratched horse or when either is none.
+    double placeOdds(int row) const;
     float getPlaceOddsMinValue(int row) const;
     float getPlaceOddsMaxValue(int row) const;
     int findWinPopularityRow(int rank) const;

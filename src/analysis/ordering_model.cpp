@@ -58,6 +58,57 @@ double OrderingModel::firstThree(int a, int b) const
     return firstTwo(a, b) + third;
 }
 
+void OrderingModel::firstThreeOfPairs(std::span<double> out) const
+{
+    // firstThree(a, b) = firstTwo(a, b) + r_b (S_a − o_ab t_ab + U_a − o_ba t_ab)
+    //                                    + r_a (S_b − o_ba t_ab + U_b − o_ab t_ab),
+    // with o_ij = ordered(i, j), t_ij = 1 / (R − r_i − r_j), S_i = Σ_x o_ix t_ix, U_i = Σ_x o_xi
+    // t_xi.
+    const int n = m_n;
+    std::array<std::array<double, kMaxRunners + 1>, kMaxRunners + 1> o{};
+    std::array<std::array<double, kMaxRunners + 1>, kMaxRunners + 1> t{};
+    std::array<double, kMaxRunners + 1> s{};
+    std::array<double, kMaxRunners + 1> u{};
+    for (int i = 1; i <= n; ++i) {
+        const auto ii = static_cast<std::size_t>(i);
+        if (m_p[ii] <= 0.0) {
+            continue;
+        }
+        for (int j = 1; j <= n; ++j) {
+            const auto ij = static_cast<std::size_t>(j);
+            if (j == i || m_p[ij] <= 0.0) {
+                continue;
+            }
+            o[ii][ij] = ordered(i, j);
+            const double rest = m_rSum - m_r[ii] - m_r[ij];
+            t[ii][ij] = rest > 0.0 ? 1.0 / rest : 0.0;
+        }
+    }
+    for (int i = 1; i <= n; ++i) {
+        const auto ii = static_cast<std::size_t>(i);
+        for (int x = 1; x <= n; ++x) {
+            const auto ix = static_cast<std::size_t>(x);
+            s[ii] += o[ii][ix] * t[ii][ix];
+            u[ii] += o[ix][ii] * t[ix][ii];
+        }
+    }
+    std::size_t k = 0;
+    for (int a = 1; a < n; ++a) {
+        const auto ia = static_cast<std::size_t>(a);
+        for (int b = a + 1; b <= n; ++b, ++k) {
+            const auto ib = static_cast<std::size_t>(b);
+            if (m_p[ia] <= 0.0 || m_p[ib] <= 0.0) {
+                out[k] = 0.0;
+                continue;
+            }
+            const double oab = o[ia][ib] * t[ia][ib];
+            const double oba = o[ib][ia] * t[ia][ib];
+            out[k] = o[ia][ib] + o[ib][ia] + m_r[ib] * (s[ia] - oab + u[ia] - oba)
+                     + m_r[ia] * (s[ib] - oba + u[ib] - oab);
+        }
+    }
+}
+
 double OrderingModel::logChanceOfOrder(int first, int second, int third) const
 {
     const auto i = static_cast<std::size_t>(first);

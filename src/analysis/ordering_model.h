@@ -6,6 +6,9 @@
 
 #include "base/runners.h"
 
+/// Pairs of an 18-runner race.
+inline constexpr int kMaxPairs = kMaxRunners * (kMaxRunners - 1) / 2;
+
 /// Finishing-order chances of a race under the discounted Harville model: the first place goes
 /// to horse i with chance p_i; the second, among the others, in proportion to p^λ; the third in
 /// proportion to p^τ. λ = τ = 1 is Harville. Horses are numbered from 1; a chance of 0 (a
@@ -22,6 +25,11 @@ public:
     double firstTwo(int a, int b) const;
     /// Chance that a and b both finish in the first three.
     double firstThree(int a, int b) const;
+    /// firstThree() of every pair in pair order (1,2), (1,3) … (n−1,n) into `out`, which holds
+    /// n(n−1)/2 values: the sums over the third horse shared, O(n²) in all.
+    void firstThreeOfPairs(std::span<double> out) const;
+    /// Horses numbered 1 to this.
+    int runners() const { return m_n; }
     /// ln P(first, second, third in this order).
     double logChanceOfOrder(int first, int second, int third) const;
 

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "analysis/horse_table.h"
+#include "analysis/market_blend.h"
 #include "analysis/ordering_model.h"
 #include "base/number_text.h"
 #include "base/texts.h"
@@ -121,7 +122,9 @@ Q_ALWAYS_INLINE std::optional<PlainOdds> plainOdds(QStringView field)
     return odds;
 }
 
-float actualOdds(const QuinellaPairEntry& entry, BetType bet)
+} // namespace
+
+float pairActualOdds(const QuinellaPairEntry& entry, BetType bet)
 {
     if (bet == BetType::Quinella) {
         if (const auto plain = plainOdds(entry.quinellaOdds.view())) {
@@ -148,6 +151,8 @@ float actualOdds(const QuinellaPairEntry& entry, BetType bet)
     const auto sum = static_cast<float>(static_cast<double>(*low) + *high);
     return positive(sum / 2.0F);
 }
+
+namespace {
 
 // The judgement settings in the form the loop over the pairs asks them: a test that is off, or
 // whose value did not convert, never excludes; a level without both bounds never matches.
@@ -249,6 +254,45 @@ void rankByActualOdds(std::vector<PairRow>& rows)
 
 } // namespace
 
+void blendPairChances(const HorseTable& table,
+                      const QuinellaOddsRecord& odds,
+                      BetType bet,
+                      const ModelSettings& settings,
+                      const OrderingModel& model,
+                      std::span<double, kMaxPairs> chances)
+{
+    const int n = table.getHorseCount();
+    std::array<double, kMaxPairs> pairOdds{};
+    std::size_t k = 0;
+    for (int a = 1; a < n; ++a) {
+        for (int b = a + 1; b <= n; ++b, ++k) {
+            const float actual = pairActualOdds(odds.pair(a, b), bet);
+            pairOdds[k] = std::isnan(actual) || actual == kMissingValue ? 0.0 : actual;
+        }
+    }
+    std::array<double, kMaxRunners + 1> placeOdds{};
+    if (bet == BetType::Wide) {
+        for (int h = 1; h <= n; ++h) {
+            placeOdds[static_cast<std::size_t>(h)] = table.placeOdds(h);
+        }
+    }
+    BlendRace race;
+    blendSources(bet, model, placeChances(placeOdds), pairOdds, race);
+    std::array<double, kMaxPairs> taking{};
+    BlendWeights weights{};
+    if (bet == BetType::Quinella) {
+        std::copy(
+            settings.quinellaWeights.begin(), settings.quinellaWeights.end(), weights.begin());
+    } else {
+        std::copy(settings.wideWeights.begin(), settings.wideWeights.end(), weights.begin());
+    }
+    blendChances(race, weights, taking);
+    std::fill(chances.begin(), chances.end(), std::numeric_limits<double>::quiet_NaN());
+    for (int p = 0; p < race.pairs; ++p) {
+        chances[race.index[static_cast<std::size_t>(p)]] = taking[static_cast<std::size_t>(p)];
+    }
+}
+
 std::vector<PairRow> judgePairs(const HorseTable& table,
                                 const QuinellaOddsRecord& odds,
                                 BetType bet,
@@ -288,19 +332,30 @@ void judgePairs(const HorseTable& table,
         horse.placeRatio = ratioOf(table, HorseColumn::PlaceRatio, h);
     }
 
-    // The discounted model takes both bet types from the win chances.
+    // The discounted model takes both bet types from the win chances; the blend starts from it.
     std::optional<OrderingModel> model;
-    if (settings.model.kind == TheoryModel::Discounted) {
+    const bool blend = settings.model.kind == TheoryModel::Blend;
+    if (settings.model.kind == TheoryModel::Discounted || blend) {
         std::array<double, kMaxRunners + 1> winOdds{};
         for (int h = 1; h <= n; ++h) {
             winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
         }
-        model.emplace(winChances(winOdds), settings.model.lambda, settings.model.tau);
+        const auto chances = winChances(winOdds);
+        model.emplace(std::span(chances).first(static_cast<std::size_t>(n) + 1),
+                      settings.model.lambda,
+                      settings.model.tau);
     }
-    const auto modelValue = [&](int a, int b) {
-        const double chance = quinella ? model->firstTwo(a, b) : model->firstThree(a, b);
+    // The blend's chance of each pair in pair order; NaN for one that takes no part.
+    std::array<double, kMaxPairs> blendChance{};
+    if (blend) {
+        blendPairChances(table, odds, bet, settings.model, *model, blendChance);
+    }
+    const auto chanceValue = [payback](double chance) {
         const auto t = static_cast<float>(payback / chance);
         return chance > 0.0 && std::isfinite(t) ? t : kNone;
+    };
+    const auto modelValue = [&](int a, int b) {
+        return chanceValue(quinella ? model->firstTwo(a, b) : model->firstThree(a, b));
     };
 
     const auto& marks = settings.marks;
@@ -320,9 +375,10 @@ void judgePairs(const HorseTable& table,
             // Values that cannot be computed are kNone (never a result: every value is finite
             // or, for a deviation, at most infinite).
             const float t = ha.scratched || hb.scratched ? kMissingValue
+                            : blend                      ? chanceValue(blendChance[rows.size()])
                             : model                      ? modelValue(a, b)
                                     : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
-            const float actual = actualOdds(odds.pair(a, b), bet);
+            const float actual = pairActualOdds(odds.pair(a, b), bet);
             const bool hasT = !std::isnan(t);
             const bool hasActual = !std::isnan(actual);
             const bool hasD = hasT && hasActual;

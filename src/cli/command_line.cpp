@@ -233,9 +233,7 @@ ExitCode calibrateCommand(const QStringList& arguments)
     if (parser.isSet(saveOption)) {
         const auto settings = SettingsStore::open(parser.value(settingsOption));
         ModelSettings model = ModelSettings::read(*settings);
-        model.kind = TheoryModel::Discounted;
-        model.lambda = report.fit.lambda;
-        model.tau = report.fit.tau;
+        saveFittedModel(report, model);
         model.write(*settings);
         settings->sync();
     }

@@ -23,11 +23,11 @@ namespace {
 
 using Scale = CalibrationChart::Scale;
 
-// A calibration table of the fit races: the bet type under Harville or under the fit.
-const CalibrationTable* fitTable(const CalibrationReport& report, BetType bet, bool discount)
+// A calibration table of the fit races: the bet type under one model.
+const CalibrationTable* fitTable(const CalibrationReport& report, BetType bet, ScoredModel model)
 {
     for (const CalibrationTable& table : report.tables) {
-        if (table.bet == bet && table.discount == discount && !table.test) {
+        if (table.bet == bet && table.model == model && !table.test) {
             return &table;
         }
     }
@@ -293,17 +293,29 @@ void CalibrationChart::plot(const CalibrationReport* report, BetType bet, Scale 
     }
     const DiscountFit& fit = report->fit;
     const Model models[] = {
-        {fitTable(*report, bet, false),
+        {fitTable(*report, bet, ScoredModel::Harville),
          u"Harville"_s,
          u"serCalibrationHarville"_s,
          QColor(0x1f, 0x5f, 0xa8),
          QScatterSeries::MarkerShapeCircle,
          false},
-        {fitTable(*report, bet, true),
+        {fitTable(*report, bet, ScoredModel::Discount),
          u"割引Harville λ=%1 τ=%2"_s.arg(fit.lambda, 0, 'f', 3).arg(fit.tau, 0, 'f', 3),
          u"serCalibrationFit"_s,
          QColor(0xd9, 0x5f, 0x0e),
          QScatterSeries::MarkerShapeRectangle,
+         true},
+        {fitTable(*report, bet, ScoredModel::Pool),
+         u"%1の売上"_s.arg(betName(bet)),
+         u"serCalibrationPool"_s,
+         QColor(0x2c, 0x8c, 0x3c),
+         QScatterSeries::MarkerShapeTriangle,
+         true},
+        {fitTable(*report, bet, ScoredModel::Blend),
+         u"市場合成"_s,
+         u"serCalibrationBlend"_s,
+         QColor(0x8e, 0x3c, 0xa8),
+         QScatterSeries::MarkerShapeStar,
          true},
     };
     const Mapping m = mappingOf(models, scale);

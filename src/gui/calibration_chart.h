@@ -11,7 +11,7 @@ class TwipsLayout;
 struct CalibrationReport;
 
 /// The calibration plot of the backtest window (chtCalibration): the observed against the
-/// predicted frequency of both models, bin by bin, with ±2 SE bars and the diagonal where the two
+/// predicted frequency of every model, bin by bin, with ±2 SE bars and the diagonal where the two
 /// agree. Both axes share one scale and range. On the log and logit scales the lower bins, which
 /// bunch at the origin on the linear one, spread out; a value there that the scale cannot show
 /// (a share of 0, a bar reaching below 0) sits at the axis' end.

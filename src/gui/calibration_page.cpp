@@ -10,8 +10,10 @@
 #include <QVBoxLayout>
 
 #include "gui/calibration_chart.h"
+#include "gui/summary_table.h"
 #include "gui/twips_layout.h"
 #include "race/calibration_run.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -66,8 +68,21 @@ CalibrationPage::CalibrationPage(SettingsStore& settings,
     row->addWidget(m_scale);
     row->addWidget(m_progress, 1);
     row->addWidget(m_fit, 1);
+    m_saveModel = new QPushButton(u"モデルを保存"_s, this);
+    m_saveModel->setObjectName(u"btnSaveCalibrationModel"_s);
+    m_saveModel->setMinimumSize(layout.px(kButtonWidth), layout.px(kButtonHeight));
+    m_saveModel->setToolTip(u"λ・τと市場合成の重みを理論値モデルの設定に保存します"_s);
+    row->addWidget(m_saveModel);
     row->addWidget(m_save);
     page->addLayout(row);
+    connect(m_saveModel, &QPushButton::clicked, this, &CalibrationPage::saveModel);
+
+    m_scores = new SummaryTable(u"tblCalibrationScores"_s, 2, layout, this);
+    m_scores->setFixedHeight(m_scores->heightFor(kScoredModels));
+    page->addWidget(m_scores);
+    m_comparison = new QLabel(this);
+    m_comparison->setObjectName(u"lblCalibrationComparison"_s);
+    page->addWidget(m_comparison);
     connect(m_calibrate, &QPushButton::clicked, this, &CalibrationPage::calibrateClicked);
     connect(m_save, &QPushButton::clicked, this, &CalibrationPage::saveClicked);
     connect(m_bet, &QComboBox::currentIndexChanged, this, &CalibrationPage::replot);
@@ -86,6 +101,18 @@ void CalibrationPage::setCalibrating(bool calibrating, bool hasReport)
     m_progress->setVisible(calibrating);
     m_fit->setVisible(!calibrating);
     m_save->setEnabled(!calibrating && hasReport);
+    m_saveModel->setEnabled(!calibrating && hasReport);
+}
+
+void CalibrationPage::saveModel()
+{
+    if (m_report == nullptr) {
+        return;
+    }
+    ModelSettings model = ModelSettings::read(m_settings);
+    saveFittedModel(*m_report, model);
+    model.write(m_settings);
+    m_settings.sync();
 }
 
 void CalibrationPage::showReport(const CalibrationReport* report)
@@ -97,9 +124,11 @@ void CalibrationPage::showReport(const CalibrationReport* report)
 
 void CalibrationPage::replot()
 {
-    m_chart->plot(m_report,
-                  m_bet->currentIndex() == 1 ? BetType::Wide : BetType::Quinella,
-                  static_cast<CalibrationChart::Scale>(m_scale->currentIndex()));
+    const BetType bet = m_bet->currentIndex() == 1 ? BetType::Wide : BetType::Quinella;
+    m_chart->plot(m_report, bet, static_cast<CalibrationChart::Scale>(m_scale->currentIndex()));
+    m_scores->showRows(m_report != nullptr ? scoreboardRows(*m_report, bet)
+                                           : QList<QStringList>{scoreboardHeadings()});
+    m_comparison->setText(m_report != nullptr ? blendComparisonLine(*m_report, bet) : QString());
 }
 
 void CalibrationPage::showFit()

@@ -8,12 +8,14 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class CalibrationChart;
+class SummaryTable;
 class SettingsStore;
 class TwipsLayout;
 struct CalibrationReport;
 
 /// The backtest window's 較正 tab (pagCalibration): 較正, while it runs a busy bar, then the fit;
 /// the bet type plotted and the plot's scale (remembered in the window's settings section); the
+/// models' scoreboard of the bet type, the fitted models' save into the theory settings, the
 /// calibration plot and its save. The window runs the calibration; the page shows it.
 class CalibrationPage final : public QWidget
 {
@@ -38,6 +40,7 @@ Q_SIGNALS:
 private:
     void replot();
     void showFit();
+    void saveModel();
 
     SettingsStore& m_settings;
     QString m_section;
@@ -49,4 +52,7 @@ private:
     QLabel* m_fit = nullptr;
     CalibrationChart* m_chart = nullptr;
     QPushButton* m_save = nullptr;
+    QPushButton* m_saveModel = nullptr;
+    SummaryTable* m_scores = nullptr;
+    QLabel* m_comparison = nullptr;
 };

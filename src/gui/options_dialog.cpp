@@ -26,8 +26,8 @@ const QString kOptionWindow = QString::fromUtf16(SettingsSection::kOptionWindow)
 constexpr float kDefaultLeft = 1500;
 constexpr float kDefaultTop = 1000;
 constexpr int kClientWidth = 14535;
-// The designed 6825, and a row below for the theory model.
-constexpr int kClientHeight = 7755;
+// The designed 6825, and two rows below for the theory model and the blend's weights.
+constexpr int kClientHeight = 8175;
 
 constexpr int kColourRowTops[] = {300, 720, 1140, 1560, 1980, 2400};
 constexpr int kColourLabelLefts[] = {180, 1680, 3180};
@@ -149,7 +149,7 @@ void OptionsDialog::buildModelFrame()
 {
     auto* frame = new QGroupBox(u"理論値モデル"_s, this);
     frame->setObjectName(u"Frame7"_s);
-    m_layout.place(frame, {120, 6900, 14295, 735});
+    m_layout.place(frame, {120, 6900, 14295, 1155});
     const auto label = [this, frame](const QString& name, const QString& text, int left) {
         auto* l = new QLabel(text, frame);
         l->setObjectName(name);
@@ -167,6 +167,7 @@ void OptionsDialog::buildModelFrame()
     m_model->setObjectName(u"cmbModel"_s);
     m_model->addItem(u"Harville（従来）"_s, static_cast<int>(TheoryModel::Harville));
     m_model->addItem(u"割引Harville"_s, static_cast<int>(TheoryModel::Discounted));
+    m_model->addItem(u"市場合成"_s, static_cast<int>(TheoryModel::Blend));
     m_layout.place(m_model, {240, 300, 2055, 300});
     label(u"Label7_0"_s, u"λ(2着)"_s, 2580);
     m_lambda = field(u"txtLambda"_s, 3300);
@@ -183,6 +184,28 @@ void OptionsDialog::buildModelFrame()
     m_payback->addItem(u"0.775（現行JRA）"_s, ModelSettings::kCurrentJraPayback);
     m_layout.place(m_payback, {6660, 300, 2055, 300});
     label(u"Label7_3"_s, u"λ・τは割引Harvilleの2着・3着の指数（1でHarville）"_s, 9000);
+
+    // The blend's weights: model and pool for quinella; model, pool and place pool for wide.
+    const auto weightLabel = [this, frame](const QString& name, const QString& text, int left) {
+        auto* l = new QLabel(text, frame);
+        l->setObjectName(name);
+        l->move(px(left), px(780));
+        l->adjustSize();
+    };
+    const auto weightField = [this, frame](int k, int left) {
+        auto* edit = new QLineEdit(frame);
+        edit->setObjectName(u"txtWeight_%1"_s.arg(k));
+        m_layout.place(edit, {left, 720, 735, 300});
+        m_weights[static_cast<std::size_t>(k)] = edit;
+    };
+    weightLabel(u"Label7_4"_s, u"市場合成の重み　馬連(ﾓﾃﾞﾙ･売上)"_s, 240);
+    weightField(0, 3300);
+    weightField(1, 4140);
+    weightLabel(u"Label7_5"_s, u"ﾜｲﾄﾞ(ﾓﾃﾞﾙ･売上･複勝)"_s, 5100);
+    weightField(2, 7020);
+    weightField(3, 7860);
+    weightField(4, 8700);
+    weightLabel(u"Label7_6"_s, u"重みはmikazuki calibrate --saveか較正の保存で"_s, 9660);
 }
 
 void OptionsDialog::chooseColour(ColourButton* button)
@@ -210,6 +233,9 @@ void OptionsDialog::setModelSettings(const ModelSettings& model)
     m_model->setCurrentIndex(m_model->findData(static_cast<int>(model.kind)));
     m_lambda->setText(ModelSettings::fieldText(model.lambda));
     m_tau->setText(ModelSettings::fieldText(model.tau));
+    for (int k = 0; k < 5; ++k) {
+        m_weights[static_cast<std::size_t>(k)]->setText(ModelSettings::fieldText(model.weight(k)));
+    }
     // A payback of the list shows as its item, with its note.
     const int item = m_payback->findData(model.payback);
     if (item >= 0) {
@@ -223,11 +249,17 @@ ModelSettings::Input OptionsDialog::modelInput() const
 {
     // An item's text carries a note: the item stands for its number.
     const int item = m_payback->findText(m_payback->currentText());
-    return {static_cast<TheoryModel>(m_model->currentData().toInt()),
-            m_lambda->text(),
-            m_tau->text(),
-            item >= 0 ? ModelSettings::fieldText(m_payback->itemData(item).toDouble())
-                      : m_payback->currentText()};
+    ModelSettings::Input input{static_cast<TheoryModel>(m_model->currentData().toInt()),
+                               m_lambda->text(),
+                               m_tau->text(),
+                               item >= 0
+                                   ? ModelSettings::fieldText(m_payback->itemData(item).toDouble())
+                                   : m_payback->currentText(),
+                               {}};
+    for (std::size_t k = 0; k < m_weights.size(); ++k) {
+        input.weights[k] = m_weights[k]->text();
+    }
+    return input;
 }
 
 std::optional<ModelSettings> OptionsDialog::modelSettings() const
@@ -285,11 +317,15 @@ bool OptionsDialog::validateInput()
         QComboBox* box = frame->box(failure->field.box, failure->field.row);
         return refuse(failure->message, box, box->lineEdit());
     }
-    // In the order of the row: λ, τ, then the payback.
+    // In the order of the rows: λ, τ, the payback, then the weights.
     if (const auto model = ModelSettings::validate(modelInput())) {
         using Box = ModelSettings::InputFailure::Box;
         if (model->box == Box::Payback) {
             return refuse(model->message, m_payback, m_payback->lineEdit());
+        }
+        if (model->box == Box::Weight) {
+            QLineEdit* edit = m_weights[static_cast<std::size_t>(model->weight)];
+            return refuse(model->message, edit, edit);
         }
         QLineEdit* edit = model->box == Box::Lambda ? m_lambda : m_tau;
         return refuse(model->message, edit, edit);

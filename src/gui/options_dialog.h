@@ -94,4 +94,5 @@ private:
     QLineEdit* m_lambda = nullptr;
     QLineEdit* m_tau = nullptr;
     QComboBox* m_payback = nullptr;
+    std::array<QLineEdit*, 5> m_weights{};
 };

@@ -1,17 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "calibration_run.h"
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "analysis/market_blend.h"
+#include "analysis/pair_judgement.h"
 #include "base/message_sink.h"
 #include "base/number_text.h"
 #include "pat/folder_index.h"
 #include "pat/pat_file.h"
 #include "pat/pat_header.h"
 #include "pat/pat_names.h"
+#include "pat/quinella_odds.h"
 #include "pat/race_result.h"
 #include "pat/win_place_odds.h"
 
@@ -36,22 +43,59 @@ std::optional<int> wholeNumber(QStringView text)
     return value;
 }
 
+// The pools' odds of a race as its lists show them; none when its Uo- file cannot be read (the
+// race then counts for the models of the win odds only).
+void readPairOdds(const FolderIndex& folder,
+                  const QString& zoPath,
+                  QuinellaOddsRecord& record,
+                  CalibrationRace& race)
+{
+    NullMessageSink sink;
+    const RaceFolderListing listing = folder.listingOf(zoPath);
+    const QString path = listing.siblingsFound ? listing.uoPath : quinellaOddsPathOf(zoPath);
+    if (path.isEmpty() || !readQuinellaOddsFile(path, record, sink)) {
+        return;
+    }
+    std::size_t k = 0;
+    for (int a = 1; a < race.runners; ++a) {
+        for (int b = a + 1; b <= race.runners; ++b, ++k) {
+            for (const BetType bet : kBetTypes) {
+                const float actual = pairActualOdds(record.pair(a, b), bet);
+                (bet == BetType::Quinella ? race.quinellaOdds : race.wideOdds)[k]
+                    = std::isnan(actual) || actual == kMissingValue ? 0.0F : actual;
+            }
+        }
+    }
+}
+
 // Reads one race; the skip cause when it does not count.
-std::optional<QString>
-readRace(const FolderIndex& folder, const QString& zoPath, CalibrationRace& race)
+std::optional<QString> readRace(const FolderIndex& folder,
+                                const QString& zoPath,
+                                QuinellaOddsRecord& pairs,
+                                CalibrationRace& race,
+                                QString& day)
 {
     NullMessageSink sink;
     WinPlaceOddsRecord odds;
     if (!readWinPlaceOddsFile(zoPath, odds, sink)) {
         return u"zo_unreadable"_s;
     }
+    const PatFileHeader& header = odds.header;
+    day = header.venueName.toString() + u'|' + header.meetingNo.view() + u'|'
+          + header.meetingDay.view();
     race.runners = std::min(runnerCountOf(odds.header.runnerCount), kMaxRunners);
     std::array<double, kMaxRunners + 1> winOdds{};
+    std::array<double, kMaxRunners + 1> placeOdds{};
     for (int h = 1; h <= race.runners; ++h) {
-        winOdds[static_cast<std::size_t>(h)]
-            = leadingNumber(odds.horse(h).winOdds.trimmed()).value_or(0.0);
+        const WinPlaceHorseEntry& horse = odds.horse(h);
+        const auto h1 = static_cast<std::size_t>(h);
+        winOdds[h1] = leadingNumber(horse.winOdds.trimmed()).value_or(0.0);
+        const double low = leadingNumber(horse.placeOddsMin.trimmed()).value_or(0.0);
+        const double high = leadingNumber(horse.placeOddsMax.trimmed()).value_or(0.0);
+        placeOdds[h1] = winOdds[h1] > 0.0 && low > 0.0 && high > 0.0 ? (low + high) / 2.0 : 0.0;
     }
     race.p = winChances(winOdds);
+    race.place = placeChances(placeOdds);
 
     const QString path = folder.resultPathOf(zoPath).value_or(QString());
     if (path.isEmpty()) {
@@ -87,6 +131,7 @@ readRace(const FolderIndex& folder, const QString& zoPath, CalibrationRace& race
     race.first = order[0].second;
     race.second = order[1].second;
     race.third = order[2].second;
+    readPairOdds(folder, zoPath, pairs, race);
     return std::nullopt;
 }
 
@@ -96,6 +141,8 @@ bool readRaces(const QStringList& folders,
                std::map<QString, qint64>& skipped,
                QString& error)
 {
+    const auto pairs = std::make_unique<QuinellaOddsRecord>();
+    std::map<QString, quint32> units;
     for (const QString& name : folders) {
         const auto folder = FolderIndex::read(name);
         if (!folder) {
@@ -104,9 +151,14 @@ bool readRaces(const QStringList& folders,
         }
         for (const QString& race : folder->raceNames()) {
             CalibrationRace read;
-            if (const auto cause = readRace(*folder, folder->prefix() + race, read)) {
+            const QString path = folder->prefix() + race;
+            QString day;
+            if (const auto cause = readRace(*folder, path, *pairs, read, day)) {
                 ++skipped[*cause];
             } else {
+                const auto [at, added]
+                    = units.try_emplace(name + u'|' + day, static_cast<quint32>(units.size()));
+                read.unit = at->second;
                 races.push_back(read);
             }
         }
@@ -116,17 +168,27 @@ bool readRaces(const QStringList& folders,
 
 void addTables(CalibrationReport& report, const std::vector<CalibrationRace>& races, bool test)
 {
-    for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
-        for (const bool discount : {false, true}) {
+    for (const BetType bet : kBetTypes) {
+        const ModelParameters parameters = report.parameters(bet);
+        for (const ScoredModel model : kScoredModelList) {
+            const bool ordering = model == ScoredModel::Harville || model == ScoredModel::Discount;
+            const bool discount = model == ScoredModel::Discount;
             report.tables.push_back({bet,
-                                     discount,
+                                     model,
                                      test,
-                                     calibrationTable(races,
-                                                      bet,
-                                                      discount ? report.fit.lambda : 1.0,
-                                                      discount ? report.fit.tau : 1.0)});
+                                     ordering
+                                         ? calibrationTable(races,
+                                                            bet,
+                                                            discount ? parameters.lambda : 1.0,
+                                                            discount ? parameters.tau : 1.0)
+                                         : blendCalibrationTable(races, bet, parameters, model)});
         }
     }
+}
+
+QString betKey(BetType bet)
+{
+    return bet == BetType::Quinella ? u"quinella"_s : u"wide"_s;
 }
 
 QJsonValue optionalNumber(const std::optional<double>& value)
@@ -137,6 +199,114 @@ QJsonValue optionalNumber(const std::optional<double>& value)
 QString optionalText(const std::optional<double>& value, int decimals)
 {
     return value ? QString::number(*value, 'f', decimals) : u"-"_s;
+}
+
+QJsonObject gainJson(const BlendGain& gain)
+{
+    return {{u"per_race"_s, gain.perRace}, {u"low"_s, gain.low}, {u"high"_s, gain.high}};
+}
+
+// One object per model and bet type: its log-loss in and out of sample, pseudo-R², parameters;
+// the blend's with its fit and its comparison with the pool alone.
+QJsonArray modelsJson(const CalibrationReport& report)
+{
+    QJsonArray models;
+    for (const BetScoreboard& board : report.scoreboards) {
+        for (const ScoredModel model : kScoredModelList) {
+            const auto m = static_cast<std::size_t>(model);
+            QJsonObject params;
+            if (model == ScoredModel::Discount || model == ScoredModel::Blend) {
+                params.insert(u"lambda"_s, report.fit.lambda);
+                params.insert(u"tau"_s, report.fit.tau);
+            }
+            QJsonObject object{
+                {u"name"_s, scoredModelName(model)},
+                {u"bet"_s, betKey(board.bet)},
+                {u"races"_s, static_cast<double>(board.fit.races)},
+                {u"logloss"_s, board.fit.models[m].logLoss},
+                {u"test_logloss"_s,
+                 board.test ? QJsonValue(board.test->models[m].logLoss) : QJsonValue()},
+                {u"pseudo_r2"_s, board.fit.models[m].pseudoR2},
+                {u"test_pseudo_r2"_s,
+                 board.test ? QJsonValue(board.test->models[m].pseudoR2) : QJsonValue()}};
+            if (model == ScoredModel::Blend) {
+                QJsonObject weights;
+                QJsonObject se;
+                for (int s = 0; s < blendSourceCount(board.bet); ++s) {
+                    weights.insert(blendSourceName(s),
+                                   board.blend.weights[static_cast<std::size_t>(s)]);
+                    se.insert(blendSourceName(s), board.blend.se[static_cast<std::size_t>(s)]);
+                }
+                params.insert(u"weights"_s, weights);
+                params.insert(u"se"_s, se);
+                QJsonArray notes;
+                for (const QString& note : board.blend.notes) {
+                    notes.append(note);
+                }
+                object.insert(u"notes"_s, notes);
+                object.insert(u"lr"_s, board.likelihoodRatio);
+                object.insert(u"lr_df"_s, board.degreesOfFreedom);
+                object.insert(u"p_value"_s, board.pValue);
+                object.insert(u"gain"_s, gainJson(board.fit.gain));
+                object.insert(u"test_gain"_s,
+                              board.test ? QJsonValue(gainJson(board.test->gain)) : QJsonValue());
+            }
+            object.insert(u"params"_s, params);
+            models.append(object);
+        }
+    }
+    return models;
+}
+
+// The scoreboard as aligned lines.
+QString scoreboardText(const CalibrationReport& report)
+{
+    QString text;
+    for (const BetScoreboard& board : report.scoreboards) {
+        text += u"\n%1 scoreboard (%2 races; log-loss per race in nats%3)\n"_s.arg(
+            betKey(board.bet),
+            QString::number(board.fit.races),
+            board.bet == BetType::Wide ? u", the three pairs of the first three together"_s
+                                       : QString());
+        text += u"  model       logloss  pseudo-R2  test logloss  test pseudo-R2\n"_s;
+        for (const ScoredModel model : kScoredModelList) {
+            const auto m = static_cast<std::size_t>(model);
+            text += u"  %1  %2  %3  %4  %5\n"_s.arg(scoredModelName(model), -8)
+                        .arg(board.fit.models[m].logLoss, 9, 'f', 4)
+                        .arg(board.fit.models[m].pseudoR2, 9, 'f', 4)
+                        .arg(board.test ? QString::number(board.test->models[m].logLoss, 'f', 4)
+                                        : u"-"_s,
+                             12)
+                        .arg(board.test ? QString::number(board.test->models[m].pseudoR2, 'f', 4)
+                                        : u"-"_s,
+                             14);
+        }
+        text += u"  blend weights:"_s;
+        for (int s = 0; s < blendSourceCount(board.bet); ++s) {
+            const auto i = static_cast<std::size_t>(s);
+            text += u" %1 %2 (se %3)"_s.arg(blendSourceName(s))
+                        .arg(board.blend.weights[i], 0, 'f', 4)
+                        .arg(board.blend.se[i], 0, 'f', 4);
+        }
+        text += u"\n"_s;
+        for (const QString& note : board.blend.notes) {
+            text += u"  note: %1\n"_s.arg(note);
+        }
+        text += u"  blend vs pool: LR %1 (df %2, p %3)  gain per race %4 [%5, %6]"_s
+                    .arg(board.likelihoodRatio, 0, 'f', 2)
+                    .arg(board.degreesOfFreedom)
+                    .arg(board.pValue, 0, 'g', 3)
+                    .arg(board.fit.gain.perRace, 0, 'f', 4)
+                    .arg(board.fit.gain.low, 0, 'f', 4)
+                    .arg(board.fit.gain.high, 0, 'f', 4);
+        if (board.test) {
+            text += u"  test %1 [%2, %3]"_s.arg(board.test->gain.perRace, 0, 'f', 4)
+                        .arg(board.test->gain.low, 0, 'f', 4)
+                        .arg(board.test->gain.high, 0, 'f', 4);
+        }
+        text += u"\n"_s;
+    }
+    return text;
 }
 
 } // namespace
@@ -157,6 +327,27 @@ CalibrationReport runCalibration(const CalibrationRequest& request)
         return report;
     }
     report.fit = fitDiscount(races);
+    for (const BetType bet : kBetTypes) {
+        BetScoreboard& board = report.scoreboards[betIndex(bet)];
+        board.bet = bet;
+        board.blend = fitBlend(blendSamples(races, bet, report.fit.lambda, report.fit.tau), bet);
+        const ModelParameters parameters = report.parameters(bet);
+        const ScoreSample sample = scoreRaces(races, bet, parameters);
+        board.fit = scoreSample(sample);
+        const auto pool = static_cast<std::size_t>(ScoredModel::Pool);
+        const auto blend = static_cast<std::size_t>(ScoredModel::Blend);
+        double gain = 0.0;
+        for (const auto& loss : sample.loss) {
+            gain += loss[pool] - loss[blend];
+        }
+        board.likelihoodRatio = std::max(0.0, 2.0 * gain);
+        board.degreesOfFreedom
+            = static_cast<int>(std::count(board.blend.kept.begin(), board.blend.kept.end(), true));
+        board.pValue = chiSquareSurvival(board.likelihoodRatio, board.degreesOfFreedom);
+        if (!request.testFolders.isEmpty()) {
+            board.test = scoreSample(scoreRaces(testRaces, bet, parameters));
+        }
+    }
     addTables(report, races, false);
     if (!request.testFolders.isEmpty()) {
         report.testLogLikHarville = orderLogLikelihood(testRaces, 1.0, 1.0);
@@ -165,6 +356,89 @@ CalibrationReport runCalibration(const CalibrationRequest& request)
     }
     report.ok = true;
     return report;
+}
+
+ModelParameters CalibrationReport::parameters(BetType bet) const
+{
+    return {fit.lambda, fit.tau, scoreboards[betIndex(bet)].blend.weights};
+}
+
+QList<QStringList> scoreboardRows(const CalibrationReport& report, BetType bet)
+{
+    const BetScoreboard& board = report.scoreboards[betIndex(bet)];
+    QList<QStringList> rows{
+        {u"ﾓﾃﾞﾙ"_s, u"ﾊﾟﾗﾒｰﾀ"_s, u"対数損失"_s, u"擬似R²"_s, u"検証 対数損失"_s, u"検証 擬似R²"_s}};
+    const QString names[]
+        = {u"Harville"_s, u"割引Harville"_s, u"%1の売上"_s.arg(betName(bet)), u"市場合成"_s};
+    for (const ScoredModel model : kScoredModelList) {
+        const auto m = static_cast<std::size_t>(model);
+        QString params;
+        if (model == ScoredModel::Discount) {
+            params
+                = u"λ=%1 τ=%2"_s.arg(report.fit.lambda, 0, 'f', 3).arg(report.fit.tau, 0, 'f', 3);
+        } else if (model == ScoredModel::Blend) {
+            QStringList weights;
+            for (int s = 0; s < blendSourceCount(bet); ++s) {
+                weights << u"%1 %2±%3"_s.arg(blendSourceName(s))
+                               .arg(board.blend.weights[static_cast<std::size_t>(s)], 0, 'f', 3)
+                               .arg(board.blend.se[static_cast<std::size_t>(s)], 0, 'f', 3);
+            }
+            params = weights.join(u' ');
+        }
+        const auto number = [](double value) {
+            return QString::number(value, 'f', 4);
+        };
+        rows.append({names[m],
+                     params,
+                     number(board.fit.models[m].logLoss),
+                     number(board.fit.models[m].pseudoR2),
+                     board.test ? number(board.test->models[m].logLoss) : u"-"_s,
+                     board.test ? number(board.test->models[m].pseudoR2) : u"-"_s});
+    }
+    return rows;
+}
+
+QStringList scoreboardHeadings()
+{
+    return {
+        u"ﾓﾃﾞﾙ"_s, u"ﾊﾟﾗﾒｰﾀ"_s, u"対数損失"_s, u"擬似R²"_s, u"検証 対数損失"_s, u"検証 擬似R²"_s};
+}
+
+QString blendComparisonLine(const CalibrationReport& report, BetType bet)
+{
+    const BetScoreboard& board = report.scoreboards[betIndex(bet)];
+    const auto gain = [](const BlendGain& g) {
+        return u"%1 [%2, %3]"_s.arg(g.perRace, 0, 'f', 4)
+            .arg(g.low, 0, 'f', 4)
+            .arg(g.high, 0, 'f', 4);
+    };
+    QString line = u"市場合成と売上: 尤度比 %1 (自由度%2, p=%3)　1ﾚｰｽあたりの改善 %4"_s
+                       .arg(board.likelihoodRatio, 0, 'f', 2)
+                       .arg(board.degreesOfFreedom)
+                       .arg(board.pValue, 0, 'g', 3)
+                       .arg(gain(board.fit.gain));
+    if (board.test) {
+        line += u"　検証 %1"_s.arg(gain(board.test->gain));
+    }
+    for (const QString& note : board.blend.notes) {
+        line += u"\n"_s + note;
+    }
+    return line;
+}
+
+void saveFittedModel(const CalibrationReport& report, ModelSettings& model)
+{
+    if (model.kind != TheoryModel::Blend) {
+        model.kind = TheoryModel::Discounted;
+    }
+    model.lambda = report.fit.lambda;
+    model.tau = report.fit.tau;
+    for (std::size_t s = 0; s < model.quinellaWeights.size(); ++s) {
+        model.quinellaWeights[s] = report.scoreboards[0].blend.weights[s];
+    }
+    for (std::size_t s = 0; s < model.wideWeights.size(); ++s) {
+        model.wideWeights[s] = report.scoreboards[1].blend.weights[s];
+    }
 }
 
 QByteArray calibrationJson(const CalibrationReport& report)
@@ -184,11 +458,10 @@ QByteArray calibrationJson(const CalibrationReport& report)
                                     {u"observed"_s, optionalNumber(bin.observed)},
                                     {u"z"_s, optionalNumber(bin.z)}});
         }
-        tables.append(
-            QJsonObject{{u"bet"_s, table.bet == BetType::Quinella ? u"quinella"_s : u"wide"_s},
-                        {u"model"_s, table.discount ? u"discount"_s : u"harville"_s},
-                        {u"sample"_s, table.test ? u"test"_s : u"fit"_s},
-                        {u"bins"_s, bins}});
+        tables.append(QJsonObject{{u"bet"_s, betKey(table.bet)},
+                                  {u"model"_s, scoredModelName(table.model)},
+                                  {u"sample"_s, table.test ? u"test"_s : u"fit"_s},
+                                  {u"bins"_s, bins}});
     }
     const QJsonObject root{{u"races"_s, static_cast<double>(report.races)},
                            {u"test_races"_s, static_cast<double>(report.testRaces)},
@@ -201,7 +474,8 @@ QByteArray calibrationJson(const CalibrationReport& report)
                            {u"loglik_fit"_s, report.fit.logLikFit},
                            {u"test_loglik_harville"_s, optionalNumber(report.testLogLikHarville)},
                            {u"test_loglik_fit"_s, optionalNumber(report.testLogLikFit)},
-                           {u"tables"_s, tables}};
+                           {u"tables"_s, tables},
+                           {u"models"_s, modelsJson(report)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -223,10 +497,10 @@ QString calibrationText(const CalibrationReport& report)
                     .arg(*report.testLogLikHarville, 0, 'f', 3)
                     .arg(report.testLogLikFit.value_or(0.0), 0, 'f', 3);
     }
+    text += scoreboardText(report);
     for (const CalibrationTable& table : report.tables) {
-        text += u"\n%1 %2 %3\n"_s.arg(table.bet == BetType::Quinella ? u"quinella"_s : u"wide"_s,
-                                      table.discount ? u"discount"_s : u"harville"_s,
-                                      table.test ? u"test"_s : u"fit"_s);
+        text += u"\n%1 %2 %3\n"_s.arg(
+            betKey(table.bet), scoredModelName(table.model), table.test ? u"test"_s : u"fit"_s);
         text += u"        lo        hi     pairs  predicted   observed        z\n"_s;
         for (const CalibrationBin& bin : table.bins) {
             text += u"%1  %2  %3  %4  %5  %6\n"_s.arg(bin.lo, 8, 'f', 6)

@@ -10,6 +10,8 @@
 #include <QStringList>
 
 #include "analysis/calibration.h"
+#include "analysis/model_scores.h"
+#include "settings/model_settings.h"
 
 /// The folders a calibration reads: the races to fit on, and optionally others to test on.
 struct CalibrationRequest
@@ -22,9 +24,25 @@ struct CalibrationRequest
 struct CalibrationTable
 {
     BetType bet = BetType::Quinella;
-    bool discount = false; ///< the fitted model; else exact Harville on the same chances
-    bool test = false;     ///< the test races; else the fit races
+    ScoredModel model = ScoredModel::Harville;
+    bool test = false; ///< the test races; else the fit races
     std::vector<CalibrationBin> bins;
+};
+
+/// The scoreboard of one bet type: every model on the fit races and, with test folders, on the
+/// test races (with what was fitted on the fit races).
+struct BetScoreboard
+{
+    BetType bet = BetType::Quinella;
+    BlendFit blend;
+    SampleScores fit;
+    std::optional<SampleScores> test;
+    /// The blend against the pool alone on the fit races: 2 · (ln L blend − ln L pool), its
+    /// degrees of freedom (the sources the blend kept) and its χ² p-value. For wide the
+    /// likelihood is a composite, so the χ² reference is only approximate.
+    double likelihoodRatio = 0.0;
+    int degreesOfFreedom = 0;
+    double pValue = 1.0;
 };
 
 struct CalibrationReport
@@ -37,15 +55,32 @@ struct CalibrationReport
     DiscountFit fit;
     std::optional<double> testLogLikHarville;
     std::optional<double> testLogLikFit;
-    /// Fit races: quinella Harville, quinella fitted, wide Harville, wide fitted; then, with test
-    /// folders, the same four on the test races (with the parameters fitted on the fit races).
+    /// Fit races: for quinella, then wide, Harville, the fitted discount, the pool and the blend;
+    /// then, with test folders, the same on the test races (with what was fitted on the fit
+    /// races).
     std::vector<CalibrationTable> tables;
+    std::array<BetScoreboard, 2> scoreboards; ///< quinella, wide
+
+    /// The fitted models as one set of parameters of a bet type.
+    ModelParameters parameters(BetType bet) const;
 };
 
 /// Reads the races of the folders (each listed once), fits the discounted model on the first
-/// three finishers and tabulates both models' calibration. Fails when a folder is missing or no
+/// three finishers and the blend on the realised pairs, scores every model and tabulates their
+/// calibration. Fails when a folder is missing or no
 /// race counts.
 CalibrationReport runCalibration(const CalibrationRequest& request);
+
+/// The fitted λ, τ and blend weights into `model`; its kind becomes the discounted model unless
+/// the blend is chosen.
+void saveFittedModel(const CalibrationReport& report, ModelSettings& model);
+
+/// The scoreboard of a bet type as the window's table shows it: the headings, then one line per
+/// model (name, log-loss and pseudo-R² in and out of sample, parameters).
+QList<QStringList> scoreboardRows(const CalibrationReport& report, BetType bet);
+QStringList scoreboardHeadings();
+/// The blend against the pool alone, and the fit's notes, as the window's line under the table.
+QString blendComparisonLine(const CalibrationReport& report, BetType bet);
 
 /// The report as one JSON object, numbers at full double precision.
 QByteArray calibrationJson(const CalibrationReport& report);

@@ -7,6 +7,7 @@
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
 #include "pat/quinella_odds.h"
+#include "settings/model_settings.h"
 #include "test_support.h"
 
 using namespace Qt::StringLiterals;
@@ -383,4 +384,46 @@ TEST(PairJudgement, NoValueCarriesOverFromOnePairToTheNext)
     EXPECT_TRUE(race.judge(BetType::Wide).empty());
     race.table.setHorseNum(2);
     EXPECT_EQ(race.judge(BetType::Wide).size(), 1u);
+}
+
+// The market blend on the hand race with λ = τ = 1: the model source is Harville from the win
+// odds, p = (8, 4, 2, 1) / 15; its chances below come from enumerating the 24 orders of three.
+//   Quinella, weights model 1 and pool 1: chance ∝ P(first two) / odds over the five pairs with
+//   odds ((3,4) has none and takes no part); P = .498701, .234432, .114286, .089510, .043290
+//   against odds 4.0, 1.5, 14.0, 15.0, 60.0 give .421463, .528330, .027596, .020173, .002439;
+//   T = 0.75 / chance = 1.780, 1.420, 27.18, 37.18, 307.50.
+//   Weights model 0.5 and pool 2: P^0.5 / odds² gives .168178, .819963, .006572, .005067,
+//   .000220; T = 4.460, 0.915, 114.12, 148.03, 3405.66.
+//   Wide, weights 1, 1, 1, with place odds (1.1–1.3, 1.5–2.5, 2.0–4.0, 4.0–8.0): q = 3 · (1/1.2,
+//   1/2, 1/3, 1/6) / 1.8333 = (1.3636, .8182, .5455, .2727); P(both in the first three) =
+//   .876634, .697747, .375225, .624775, .123366 for (1,2), (1,3), (1,4), (2,3), (3,4) ((2,4) has
+//   no wide odds), times q_a·q_b / odds, normalised to 3: 2.11140, .60889, .06276, .21497,
+//   .00198 (five pairs share three places, so a pair may get more than 1); T = .355, 1.232,
+//   11.950, 3.489, 378.62.
+TEST(PairJudgement, MarketBlendGivesTheHandComputedChances)
+{
+    HandRace race;
+    const char16_t* low[] = {u"1.1", u"1.5", u"2.0", u"4.0"};
+    const char16_t* high[] = {u"1.3", u"2.5", u"4.0", u"8.0"};
+    for (int h = 1; h <= 4; ++h) {
+        race.table.setFileText(HorseColumn::PlaceOddsMin, h, QStringView(low[h - 1]));
+        race.table.setFileText(HorseColumn::PlaceOddsMax, h, QStringView(high[h - 1]));
+    }
+    ModelSettings model;
+    model.kind = TheoryModel::Blend;
+    model.lambda = 1.0;
+    model.tau = 1.0;
+    model.quinellaWeights = {1.0, 1.0};
+    model.wideWeights = {1.0, 1.0, 1.0};
+    model.write(race.settings);
+    EXPECT_EQ(columnOf(race.judge(BetType::Quinella), TheoreticalColumn),
+              QStringList({u"1.8"_s, u"1.4"_s, u"27.2"_s, u"37.2"_s, u"307.5"_s, QString()}));
+    const auto wide = race.judge(BetType::Wide);
+    EXPECT_EQ(columnOf(wide, TheoreticalColumn),
+              QStringList({u"0.4"_s, u"1.2"_s, u"12.0"_s, u"3.5"_s, QString(), u"378.6"_s}));
+    EXPECT_EQ(columnOf(wide, DeviationColumn)[2], u"-99.2"_s); // (6.0 − 11.950) · 100 / 6.0
+    model.quinellaWeights = {0.5, 2.0};
+    model.write(race.settings);
+    EXPECT_EQ(columnOf(race.judge(BetType::Quinella), TheoreticalColumn),
+              QStringList({u"4.5"_s, u"0.9"_s, u"114.1"_s, u"148.0"_s, u"3405.7"_s, QString()}));
 }

@@ -33,6 +33,7 @@
 #include "race/calibration_run.h"
 #include "race_generator.h"
 #include "season_generator.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -264,13 +265,28 @@ TEST(BacktestWindow, CalibrationPlotsBothModelsBinByBinForTheChosenBet)
                     expected << QPointF(*bin.predicted, *bin.observed);
                 }
             }
-            const QScatterSeries* points = calibrationPoints(
-                window, table.discount ? u"serCalibrationFit"_s : u"serCalibrationHarville"_s);
+            const QString series[] = {u"serCalibrationHarville"_s,
+                                      u"serCalibrationFit"_s,
+                                      u"serCalibrationPool"_s,
+                                      u"serCalibrationBlend"_s};
+            const QScatterSeries* points
+                = calibrationPoints(window, series[static_cast<int>(table.model)]);
             ASSERT_NE(points, nullptr);
             EXPECT_GT(expected.size(), 0);
-            EXPECT_EQ(points->points(), expected) << index << table.discount;
+            EXPECT_EQ(points->points(), expected) << index << static_cast<int>(table.model);
         }
+        // The scoreboard shows the report's own rows for the bet type.
+        const auto* scores = child<QTableView>(window, u"tblCalibrationScores"_s);
+        const QList<QStringList> rows = scoreboardRows(reference, chosen);
+        ASSERT_EQ(scores->model()->rowCount(), rows.size() - 1);
+        EXPECT_EQ(scores->model()->index(3, 2).data().toString(), rows[4][2]);
     }
+    // 保存 stores the fitted parameters and weights as the theory's settings.
+    child<QPushButton>(window, u"btnSaveCalibrationModel"_s)->click();
+    const ModelSettings saved = ModelSettings::read(f.settings);
+    EXPECT_EQ(saved.kind, TheoryModel::Discounted);
+    EXPECT_EQ(saved.lambda, reference.fit.lambda);
+    EXPECT_EQ(saved.quinellaWeights[1], reference.scoreboards[0].blend.weights[PoolSource]);
     EXPECT_TRUE(child<QLabel>(window, u"lblCalibration"_s)
                     ->text()
                     .startsWith(u"λ=%1 (SE %2)"_s.arg(reference.fit.lambda, 0, 'f', 3)

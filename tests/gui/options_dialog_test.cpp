@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "base/texts.h"
 #include "gui/main_window.h"
 #include "gui/options_dialog.h"
 #include "gui_support.h"
@@ -72,7 +73,7 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     OptionsDialog d(o.settings, o.sink);
     EXPECT_EQ(d.objectName(), u"frmOption");
     EXPECT_EQ(d.windowTitle(), u"ｵﾌﾟｼｮﾝ");
-    EXPECT_EQ(d.size(), QSize(px(14535), px(7755)));
+    EXPECT_EQ(d.size(), QSize(px(14535), px(8175)));
     EXPECT_EQ(d.pos(), QPoint(px(1500), px(1000)));
     EXPECT_EQ(child<QWidget>(d, u"btnOk"_s)->geometry(),
               QRect(px(12060), px(240), px(975), px(495)));
@@ -114,9 +115,9 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     EXPECT_TRUE(o.sink.messages.empty());
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Accepted);
-    // Folder, 18 colours, DetectVal, 30 level keys, 11 keys per bet type and 4 of the model.
+    // Folder, 18 colours, DetectVal, 30 level keys, 11 keys per bet type and 9 of the model.
     QStringList option = o.storedKeys().filter(QRegularExpression(u"^Option/"_s));
-    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22 + 4) << option.join(u' ').toStdString();
+    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22 + 9) << option.join(u' ').toStdString();
     QSettings raw(o.ini, QSettings::IniFormat);
     EXPECT_EQ(raw.value(u"Option/AutoJudge/DetectMinWide5"_s).toString(), u"30");
     EXPECT_EQ(raw.value(u"Option/AutoJudge/TanRatioLimitUma"_s).toString(), u"0.04");
@@ -692,4 +693,29 @@ TEST(OptionsDialog, MainWindowNamesTheModelOfItsTheoreticalValues)
     EXPECT_EQ(line->text(), u"理論値: 割引Harville λ=0.5 τ=0.65 払戻率0.75");
     EXPECT_TRUE(line->toolTip().isEmpty());
     saveScreenshot(window, u"main-model.png"_s);
+
+    // 市場合成 with its weights: one that is no number is refused in its own box.
+    bool refused = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr) {
+            dialog->findChild<QComboBox*>(u"cmbModel"_s)->setCurrentIndex(2);
+            auto* weight = dialog->findChild<QLineEdit*>(u"txtWeight_1"_s);
+            weight->setText(u"x"_s);
+            dialog->accept();
+            refused = dialog->isVisible() && !sink.messages.empty()
+                      && sink.messages.back().text == Texts::notANumber()
+                      && dialog->focusWidget() == weight;
+            weight->setText(u"0.9"_s);
+            dialog->accept();
+        }
+    });
+    child<QAction>(window, u"mnuToolOption"_s)->trigger();
+    EXPECT_TRUE(refused);
+    const ModelSettings blend = ModelSettings::read(settings);
+    EXPECT_EQ(blend.kind, TheoryModel::Blend);
+    EXPECT_EQ(blend.quinellaWeights, (std::array<double, 2>{0.5, 0.9}));
+    window.loadRace(path);
+    EXPECT_EQ(line->text(),
+              u"理論値: 市場合成 λ=0.5 τ=0.65 馬連β=0.5/0.9 ワイドβ=0.5/0.5/0 払戻率0.75");
 }

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: MIT
+#include "model_scores.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The number of pair (a, b), a < b, in pair order of an n-runner race.
+int pairNumber(int a, int b, int n)
+{
+    return (a - 1) * (2 * n - a) / 2 + (b - a - 1);
+}
+
+OrderingModel modelOf(const CalibrationRace& race, double lambda, double tau)
+{
+    return OrderingModel(
+        std::span(race.p.data(), static_cast<std::size_t>(race.runners) + 1), lambda, tau);
+}
+
+std::vector<std::pair<int, int>> realisedPairs(const CalibrationRace& race, BetType bet)
+{
+    const auto ordered = [](int x, int y) {
+        return std::pair(std::min(x, y), std::max(x, y));
+    };
+    if (bet == BetType::Quinella) {
+        return {ordered(race.first, race.second)};
+    }
+    return {ordered(race.first, race.second),
+            ordered(race.first, race.third),
+            ordered(race.second, race.third)};
+}
+
+} // namespace
+
+QString scoredModelName(ScoredModel model)
+{
+    static const QString names[] = {u"harville"_s, u"discount"_s, u"pool"_s, u"blend"_s};
+    return names[static_cast<int>(model)];
+}
+
+std::vector<BlendSample> blendSamples(const std::vector<CalibrationRace>& races,
+                                      BetType bet,
+                                      double lambda,
+                                      double tau,
+                                      std::vector<std::size_t>* raceOf)
+{
+    std::vector<BlendSample> samples;
+    samples.reserve(races.size());
+    std::array<double, kMaxPairs> odds{};
+    for (std::size_t r = 0; r < races.size(); ++r) {
+        const CalibrationRace& race = races[r];
+        const auto& shown = bet == BetType::Quinella ? race.quinellaOdds : race.wideOdds;
+        std::copy(shown.begin(), shown.end(), odds.begin());
+        BlendSample sample;
+        sample.unit = race.unit;
+        blendSources(bet, modelOf(race, lambda, tau), race.place, odds, sample.race);
+        std::array<qint16, kMaxPairs> positionOf{};
+        positionOf.fill(-1);
+        for (int k = 0; k < sample.race.pairs; ++k) {
+            positionOf[sample.race.index[static_cast<std::size_t>(k)]] = static_cast<qint16>(k);
+        }
+        bool complete = true;
+        std::size_t slot = 0;
+        for (const auto& [a, b] : realisedPairs(race, bet)) {
+            const qint16 at = positionOf[static_cast<std::size_t>(pairNumber(a, b, race.runners))];
+            complete = complete && at >= 0;
+            sample.realised[slot++] = at;
+        }
+        if (complete) {
+            samples.push_back(sample);
+            if (raceOf) {
+                raceOf->push_back(r);
+            }
+        }
+    }
+    return samples;
+}
+
+ScoreSample scoreRaces(const std::vector<CalibrationRace>& races,
+                       BetType bet,
+                       const ModelParameters& parameters)
+{
+    std::vector<std::size_t> raceOf;
+    const std::vector<BlendSample> samples
+        = blendSamples(races, bet, parameters.lambda, parameters.tau, &raceOf);
+    ScoreSample score;
+    const bool quinella = bet == BetType::Quinella;
+    std::array<double, kMaxPairs> pool{};
+    std::array<double, kMaxPairs> blend{};
+    for (std::size_t s = 0; s < samples.size(); ++s) {
+        const CalibrationRace& race = races[raceOf[s]];
+        const BlendSample& sample = samples[s];
+        const OrderingModel harville = modelOf(race, 1.0, 1.0);
+        const OrderingModel discount = modelOf(race, parameters.lambda, parameters.tau);
+        blendChances(sample.race, poolOnlyWeights(), pool);
+        blendChances(sample.race, parameters.weights, blend);
+        std::array<double, kScoredModels> loss{};
+        std::size_t slot = 0;
+        for (const auto& [a, b] : realisedPairs(race, bet)) {
+            const auto at = static_cast<std::size_t>(sample.realised[slot++]);
+            loss[0] -= std::log(quinella ? harville.firstTwo(a, b) : harville.firstThree(a, b));
+            loss[1] -= std::log(quinella ? discount.firstTwo(a, b) : discount.firstThree(a, b));
+            loss[2] -= std::log(pool[at]);
+            loss[3] -= std::log(blend[at]);
+        }
+        score.loss.push_back(loss);
+        const double equal = pairChanceTotal(bet) / sample.race.pairs;
+        score.nullLoss.push_back(-static_cast<double>(slot) * std::log(equal));
+        score.unit.push_back(race.unit);
+    }
+    return score;
+}
+
+SampleScores scoreSample(const ScoreSample& sample, int resamples)
+{
+    SampleScores scores;
+    const std::size_t n = sample.loss.size();
+    scores.races = static_cast<qint64>(n);
+    if (n == 0) {
+        return scores;
+    }
+    double nullTotal = 0.0;
+    std::array<double, kScoredModels> totals{};
+    for (std::size_t r = 0; r < n; ++r) {
+        nullTotal += sample.nullLoss[r];
+        for (std::size_t m = 0; m < totals.size(); ++m) {
+            totals[m] += sample.loss[r][m];
+        }
+    }
+    for (std::size_t m = 0; m < totals.size(); ++m) {
+        scores.models[m].logLoss = totals[m] / static_cast<double>(n);
+        scores.models[m].pseudoR2 = nullTotal > 0.0 ? 1.0 - totals[m] / nullTotal : 0.0;
+    }
+
+    // The gain by course-day, then course-days drawn with replacement.
+    const auto pool = static_cast<std::size_t>(ScoredModel::Pool);
+    const auto blend = static_cast<std::size_t>(ScoredModel::Blend);
+    std::map<quint32, std::size_t> dense;
+    std::vector<double> gain;
+    std::vector<double> races;
+    for (std::size_t r = 0; r < n; ++r) {
+        const auto [it, added] = dense.try_emplace(sample.unit[r], gain.size());
+        if (added) {
+            gain.push_back(0.0);
+            races.push_back(0.0);
+        }
+        gain[it->second] += sample.loss[r][pool] - sample.loss[r][blend];
+        races[it->second] += 1.0;
+    }
+    scores.gain.perRace = (totals[pool] - totals[blend]) / static_cast<double>(n);
+    std::mt19937_64 engine(20'261'209);
+    std::vector<double> draws;
+    draws.reserve(static_cast<std::size_t>(resamples));
+    const std::size_t units = gain.size();
+    for (int b = 0; b < resamples; ++b) {
+        double sum = 0.0;
+        double count = 0.0;
+        for (std::size_t u = 0; u < units; ++u) {
+            const auto pick = static_cast<std::size_t>(engine() % units);
+            sum += gain[pick];
+            count += races[pick];
+        }
+        draws.push_back(sum / count);
+    }
+    if (!draws.empty()) {
+        std::sort(draws.begin(), draws.end());
+        const auto rank = [&draws](double q) {
+            const auto k
+                = static_cast<std::size_t>(std::ceil(q * static_cast<double>(draws.size())));
+            return draws[std::clamp<std::size_t>(k, 1, draws.size()) - 1];
+        };
+        scores.gain.low = rank(0.025);
+        scores.gain.high = rank(0.975);
+    }
+    return scores;
+}
+
+double chiSquareSurvival(double x, int df)
+{
+    if (!(x > 0.0)) {
+        return 1.0;
+    }
+    const double half = x / 2.0;
+    double sum = 0.0;
+    if (df % 2 == 0) {
+        // e^(−x/2) Σ_{k < df/2} (x/2)^k / k!
+        double term = 1.0;
+        for (int k = 0; k < df / 2; ++k) {
+            sum += term;
+            term *= half / (k + 1);
+        }
+        return std::exp(-half) * sum;
+    }
+    // erfc(√(x/2)) + e^(−x/2) Σ_{k=1}^{(df−1)/2} (x/2)^(k−½) / Γ(k + ½)
+    double term = std::sqrt(half) / (std::sqrt(std::numbers::pi) / 2.0);
+    for (int k = 1; k <= (df - 1) / 2; ++k) {
+        sum += term;
+        term *= half / (k + 0.5);
+    }
+    return std::erfc(std::sqrt(half)) + std::exp(-half) * sum;
+}
+
+std::vector<CalibrationBin> blendCalibrationTable(const std::vector<CalibrationRace>& races,
+                                                  BetType bet,
+                                                  const ModelParameters& parameters,
+                                                  ScoredModel model)
+{
+    const std::vector<BlendSample> samples
+        = blendSamples(races, bet, parameters.lambda, parameters.tau);
+    const BlendWeights weights
+        = model == ScoredModel::Blend ? parameters.weights : poolOnlyWeights();
+    std::vector<PredictedPair> pairs;
+    std::array<double, kMaxPairs> chances{};
+    for (const BlendSample& sample : samples) {
+        blendChances(sample.race, weights, chances);
+        for (int k = 0; k < sample.race.pairs; ++k) {
+            const bool hit = std::find(sample.realised.begin(), sample.realised.end(), k)
+                             != sample.realised.end();
+            pairs.push_back({chances[static_cast<std::size_t>(k)], hit});
+        }
+    }
+    return calibrationBins(std::move(pairs));
+}

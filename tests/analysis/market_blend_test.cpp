@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// The blend's fit on races drawn from known weights, its guard against sources that coincide,
+// and the χ² tail it reports its likelihood ratio with.
+#include <cmath>
+#include <gtest/gtest.h>
+#include <random>
+
+#include "analysis/market_blend.h"
+#include "analysis/model_scores.h"
+
+namespace {
+
+// Races of twelve pairs whose sources are independent normal logs; the realised pair drawn from
+// the blend with `truth` (quinella). With `same`, the pool is the model itself.
+std::vector<BlendSample> drawnRaces(int count, const BlendWeights& truth, bool same)
+{
+    std::mt19937_64 engine(7);
+    std::normal_distribution<double> normal;
+    std::uniform_real_distribution<double> uniform;
+    std::vector<BlendSample> samples(static_cast<std::size_t>(count));
+    std::array<double, kMaxPairs> chances{};
+    for (BlendSample& sample : samples) {
+        sample.race.bet = BetType::Quinella;
+        sample.race.pairs = 12;
+        for (int k = 0; k < 12; ++k) {
+            auto& x = sample.race.logs[static_cast<std::size_t>(k)];
+            x[ModelSource] = normal(engine);
+            x[PoolSource] = same ? x[ModelSource] : normal(engine);
+            sample.race.index[static_cast<std::size_t>(k)] = static_cast<quint8>(k);
+        }
+        blendChances(sample.race, truth, chances);
+        double u = uniform(engine);
+        int k = 0;
+        while (k < 11 && u >= chances[static_cast<std::size_t>(k)]) {
+            u -= chances[static_cast<std::size_t>(k++)];
+        }
+        sample.realised[0] = static_cast<qint16>(k);
+    }
+    return samples;
+}
+
+} // namespace
+
+TEST(MarketBlend, FitRecoversTheWeightsAndKeepsOneOfTwoSourcesThatCoincide)
+{
+    const BlendWeights truth{0.4, 0.9, 0.0};
+    const BlendFit fit = fitBlend(drawnRaces(4000, truth, false), BetType::Quinella);
+    ASSERT_TRUE(fit.converged);
+    EXPECT_TRUE(fit.notes.empty());
+    for (const int s : {int(ModelSource), int(PoolSource)}) {
+        const auto i = static_cast<std::size_t>(s);
+        EXPECT_GT(fit.se[i], 0.0);
+        EXPECT_LT(std::abs(fit.weights[i] - truth[i]), 3 * fit.se[i])
+            << s << ": " << fit.weights[i] << " ± " << fit.se[i];
+    }
+
+    // Identical sources: one weight (the pool's) carries both, the other is dropped with a note.
+    const BlendFit same = fitBlend(drawnRaces(2000, truth, true), BetType::Quinella);
+    ASSERT_TRUE(same.converged);
+    ASSERT_EQ(same.notes.size(), 1U);
+    EXPECT_TRUE(same.kept[PoolSource]);
+    EXPECT_FALSE(same.kept[ModelSource]);
+    EXPECT_EQ(same.weights[ModelSource], 0.0);
+    EXPECT_LT(std::abs(same.weights[PoolSource] - 1.3), 3 * same.se[PoolSource]);
+}
+
+TEST(MarketBlend, ChiSquareTailAtTheTabulatedFivePercentPoints)
+{
+    EXPECT_NEAR(chiSquareSurvival(3.841459, 1), 0.05, 1e-6);
+    EXPECT_NEAR(chiSquareSurvival(5.991465, 2), 0.05, 1e-6);
+    EXPECT_NEAR(chiSquareSurvival(7.814728, 3), 0.05, 1e-6);
+    EXPECT_NEAR(chiSquareSurvival(9.487729, 4), 0.05, 1e-6);
+    EXPECT_EQ(chiSquareSurvival(0.0, 2), 1.0);
+}
