@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "base/vector_state.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -73,6 +75,7 @@ Evaluation evaluate(const std::vector<BlendSample>& samples,
                     const BlendWeights& beta,
                     double total)
 {
+    clearUpperVectorState();
     const int n = static_cast<int>(used.size());
     Evaluation e;
     std::array<double, kMaxPairs> eta{};
@@ -242,11 +245,20 @@ void blendSources(BetType bet,
                   std::span<const double> pairOdds,
                   BlendRace& out)
 {
+    clearUpperVectorState();
     const int n = model.runners();
     const bool wide = bet == BetType::Wide;
-    std::array<double, kMaxPairs> three{};
-    if (wide) {
-        model.firstThreeOfPairs(std::span(three.data(), static_cast<std::size_t>(n * (n - 1) / 2)));
+    std::array<double, kMaxPairs> modelChance{};
+    const auto pairs = std::span(modelChance.data(), static_cast<std::size_t>(n * (n - 1) / 2));
+    std::array<double, kMaxRunners + 1> placeLog{};
+    if (!wide) {
+        model.firstTwoOfPairs(pairs);
+    } else {
+        model.firstThreeOfPairs(pairs);
+        for (int h = 1; h <= n; ++h) {
+            const double q = place[static_cast<std::size_t>(h)];
+            placeLog[static_cast<std::size_t>(h)] = q > 0.0 ? std::log(q) : 0.0;
+        }
     }
     out.bet = bet;
     out.pairs = 0;
@@ -254,7 +266,7 @@ void blendSources(BetType bet,
     for (int a = 1; a < n; ++a) {
         for (int b = a + 1; b <= n; ++b, ++k) {
             const double odds = k < pairOdds.size() ? pairOdds[k] : 0.0;
-            const double chance = wide ? three[k] : model.firstTwo(a, b);
+            const double chance = modelChance[k];
             const double placed
                 = wide ? place[static_cast<std::size_t>(a)] * place[static_cast<std::size_t>(b)]
                        : 1.0;
@@ -263,13 +275,18 @@ void blendSources(BetType bet,
             }
             const auto at = static_cast<std::size_t>(out.pairs++);
             out.index[at] = static_cast<quint8>(k);
-            out.logs[at] = {std::log(chance), -std::log(odds), wide ? std::log(placed) : 0.0};
+            out.logs[at] = {std::log(chance),
+                            -std::log(odds),
+                            wide ? placeLog[static_cast<std::size_t>(a)]
+                                       + placeLog[static_cast<std::size_t>(b)]
+                                 : 0.0};
         }
     }
 }
 
 void blendChances(const BlendRace& race, const BlendWeights& weights, std::span<double> chances)
 {
+    clearUpperVectorState();
     double top = -std::numeric_limits<double>::infinity();
     for (int k = 0; k < race.pairs; ++k) {
         const BlendWeights& x = race.logs[static_cast<std::size_t>(k)];

@@ -7,15 +7,11 @@
 #include <numbers>
 #include <random>
 
+#include "analysis/kelly.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The number of pair (a, b), a < b, in pair order of an n-runner race.
-int pairNumber(int a, int b, int n)
-{
-    return (a - 1) * (2 * n - a) / 2 + (b - a - 1);
-}
 
 OrderingModel modelOf(const CalibrationRace& race, double lambda, double tau)
 {
@@ -68,7 +64,7 @@ std::vector<BlendSample> blendSamples(const std::vector<CalibrationRace>& races,
         bool complete = true;
         std::size_t slot = 0;
         for (const auto& [a, b] : realisedPairs(race, bet)) {
-            const qint16 at = positionOf[static_cast<std::size_t>(pairNumber(a, b, race.runners))];
+            const qint16 at = positionOf[static_cast<std::size_t>(pairIndex(race.runners, a, b))];
             complete = complete && at >= 0;
             sample.realised[slot++] = at;
         }

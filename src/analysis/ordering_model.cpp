@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/vector_state.h"
+
 OrderingModel::OrderingModel(std::span<const double> p, double lambda, double tau)
     : m_n(static_cast<int>(std::min<std::size_t>(p.size(), kMaxRunners + 1)) - 1)
 {
+    clearUpperVectorState();
     for (int h = 1; h <= m_n; ++h) {
         const double chance = p[static_cast<std::size_t>(h)];
         if (!(chance > 0.0)) {
@@ -58,6 +61,31 @@ double OrderingModel::firstThree(int a, int b) const
     return firstTwo(a, b) + third;
 }
 
+std::array<double, kMaxRunners + 1> OrderingModel::restInverses() const
+{
+    std::array<double, kMaxRunners + 1> inverse{};
+    for (int i = 1; i <= m_n; ++i) {
+        const auto ii = static_cast<std::size_t>(i);
+        const double rest = m_qSum - m_q[ii];
+        inverse[ii] = m_p[ii] > 0.0 && rest > 0.0 ? m_p[ii] / rest : 0.0;
+    }
+    return inverse;
+}
+
+void OrderingModel::firstTwoOfPairs(std::span<double> out) const
+{
+    // ordered(a, b) = p_a q_b / (Q − q_a): one division a horse rather than two a pair.
+    const auto first = restInverses();
+    std::size_t k = 0;
+    for (int a = 1; a < m_n; ++a) {
+        const auto ia = static_cast<std::size_t>(a);
+        for (int b = a + 1; b <= m_n; ++b, ++k) {
+            const auto ib = static_cast<std::size_t>(b);
+            out[k] = first[ia] * m_q[ib] + first[ib] * m_q[ia];
+        }
+    }
+}
+
 void OrderingModel::firstThreeOfPairs(std::span<double> out) const
 {
     // firstThree(a, b) = firstTwo(a, b) + r_b (S_a − o_ab t_ab + U_a − o_ba t_ab)
@@ -65,6 +93,7 @@ void OrderingModel::firstThreeOfPairs(std::span<double> out) const
     // with o_ij = ordered(i, j), t_ij = 1 / (R − r_i − r_j), S_i = Σ_x o_ix t_ix, U_i = Σ_x o_xi
     // t_xi.
     const int n = m_n;
+    const auto first = restInverses();
     std::array<std::array<double, kMaxRunners + 1>, kMaxRunners + 1> o{};
     std::array<std::array<double, kMaxRunners + 1>, kMaxRunners + 1> t{};
     std::array<double, kMaxRunners + 1> s{};
@@ -79,9 +108,12 @@ void OrderingModel::firstThreeOfPairs(std::span<double> out) const
             if (j == i || m_p[ij] <= 0.0) {
                 continue;
             }
-            o[ii][ij] = ordered(i, j);
-            const double rest = m_rSum - m_r[ii] - m_r[ij];
-            t[ii][ij] = rest > 0.0 ? 1.0 / rest : 0.0;
+            o[ii][ij] = first[ii] * m_q[ij];
+            if (j > i) {
+                const double rest = m_rSum - m_r[ii] - m_r[ij];
+                t[ii][ij] = rest > 0.0 ? 1.0 / rest : 0.0;
+                t[ij][ii] = t[ii][ij];
+            }
         }
     }
     for (int i = 1; i <= n; ++i) {

@@ -28,12 +28,16 @@ public:
     /// firstThree() of every pair in pair order (1,2), (1,3) … (n−1,n) into `out`, which holds
     /// n(n−1)/2 values: the sums over the third horse shared, O(n²) in all.
     void firstThreeOfPairs(std::span<double> out) const;
+    /// firstTwo() of every pair in pair order likewise (equal to it up to rounding).
+    void firstTwoOfPairs(std::span<double> out) const;
     /// Horses numbered 1 to this.
     int runners() const { return m_n; }
     /// ln P(first, second, third in this order).
     double logChanceOfOrder(int first, int second, int third) const;
 
 private:
+    // p_i / (Q − q_i) of each horse: ordered(i, j) is this times q_j.
+    std::array<double, kMaxRunners + 1> restInverses() const;
     // Chance of a first and b second, in this order.
     double ordered(int a, int b) const;
 

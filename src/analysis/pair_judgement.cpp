@@ -254,22 +254,17 @@ void rankByActualOdds(std::vector<PairRow>& rows)
 
 } // namespace
 
-void blendPairChances(const HorseTable& table,
-                      const QuinellaOddsRecord& odds,
-                      BetType bet,
-                      const ModelSettings& settings,
-                      const OrderingModel& model,
-                      std::span<double, kMaxPairs> chances)
+namespace {
+
+// The blend's chances from the actual odds already read, 0 or less for none.
+void blendFromOdds(const HorseTable& table,
+                   std::span<const double> pairOdds,
+                   BetType bet,
+                   const ModelSettings& settings,
+                   const OrderingModel& model,
+                   std::span<double, kMaxPairs> chances)
 {
     const int n = table.getHorseCount();
-    std::array<double, kMaxPairs> pairOdds{};
-    std::size_t k = 0;
-    for (int a = 1; a < n; ++a) {
-        for (int b = a + 1; b <= n; ++b, ++k) {
-            const float actual = pairActualOdds(odds.pair(a, b), bet);
-            pairOdds[k] = std::isnan(actual) || actual == kMissingValue ? 0.0 : actual;
-        }
-    }
     std::array<double, kMaxRunners + 1> placeOdds{};
     if (bet == BetType::Wide) {
         for (int h = 1; h <= n; ++h) {
@@ -291,6 +286,31 @@ void blendPairChances(const HorseTable& table,
     for (int p = 0; p < race.pairs; ++p) {
         chances[race.index[static_cast<std::size_t>(p)]] = taking[static_cast<std::size_t>(p)];
     }
+}
+
+double blendOdds(float actual)
+{
+    return std::isnan(actual) || actual == kMissingValue ? 0.0 : actual;
+}
+
+} // namespace
+
+void blendPairChances(const HorseTable& table,
+                      const QuinellaOddsRecord& odds,
+                      BetType bet,
+                      const ModelSettings& settings,
+                      const OrderingModel& model,
+                      std::span<double, kMaxPairs> chances)
+{
+    const int n = table.getHorseCount();
+    std::array<double, kMaxPairs> pairOdds{};
+    std::size_t k = 0;
+    for (int a = 1; a < n; ++a) {
+        for (int b = a + 1; b <= n; ++b, ++k) {
+            pairOdds[k] = blendOdds(pairActualOdds(odds.pair(a, b), bet));
+        }
+    }
+    blendFromOdds(table, pairOdds, bet, settings, model, chances);
 }
 
 std::vector<PairRow> judgePairs(const HorseTable& table,
@@ -345,10 +365,20 @@ void judgePairs(const HorseTable& table,
                       settings.model.lambda,
                       settings.model.tau);
     }
-    // The blend's chance of each pair in pair order; NaN for one that takes no part.
+    // The blend's chance of each pair in pair order (NaN for one that takes no part), from the
+    // actual odds read once for both.
     std::array<double, kMaxPairs> blendChance{};
+    std::array<float, kMaxPairs> actualAt{};
     if (blend) {
-        blendPairChances(table, odds, bet, settings.model, *model, blendChance);
+        std::array<double, kMaxPairs> pairOdds{};
+        std::size_t k = 0;
+        for (int a = 1; a < n; ++a) {
+            for (int b = a + 1; b <= n; ++b, ++k) {
+                actualAt[k] = pairActualOdds(odds.pair(a, b), bet);
+                pairOdds[k] = blendOdds(actualAt[k]);
+            }
+        }
+        blendFromOdds(table, pairOdds, bet, settings.model, *model, blendChance);
     }
     const auto chanceValue = [payback](double chance) {
         const auto t = static_cast<float>(payback / chance);
@@ -378,7 +408,8 @@ void judgePairs(const HorseTable& table,
                             : blend                      ? chanceValue(blendChance[rows.size()])
                             : model                      ? modelValue(a, b)
                                     : theoreticalValue(ha.theoryRatio, hb.theoryRatio, constant);
-            const float actual = pairActualOdds(odds.pair(a, b), bet);
+            const float actual
+                = blend ? actualAt[rows.size()] : pairActualOdds(odds.pair(a, b), bet);
             const bool hasT = !std::isnan(t);
             const bool hasActual = !std::isnan(actual);
             const bool hasD = hasT && hasActual;

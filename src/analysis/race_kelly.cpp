@@ -9,7 +9,8 @@
 std::vector<double> raceKellyFractions(BetType bet,
                                        const OrderingModel& model,
                                        int runners,
-                                       std::span<const BetRecord> bets)
+                                       std::span<const BetRecord> bets,
+                                       std::span<const double> quinellaChances)
 {
     if (bets.empty()) {
         return {};
@@ -18,7 +19,13 @@ std::vector<double> raceKellyFractions(BetType bet,
         std::vector<double> chances;
         std::vector<double> odds;
         for (const BetRecord& record : bets) {
-            chances.push_back(model.firstTwo(record.first, record.second));
+            if (quinellaChances.empty()) {
+                chances.push_back(model.firstTwo(record.first, record.second));
+            } else {
+                const double chance = quinellaChances[static_cast<std::size_t>(
+                    pairIndex(runners, record.first, record.second))];
+                chances.push_back(std::isfinite(chance) ? chance : 0.0);
+            }
             odds.push_back(record.odds);
         }
         return kellyExclusive(chances, odds);

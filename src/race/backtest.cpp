@@ -237,7 +237,8 @@ struct Worker
 };
 
 // The Kelly fractions of the race's bets under the theory model: the discounted model when it
-// is chosen, otherwise Harville's on the win odds.
+// is chosen, otherwise Harville's on the win odds; under the blend its quinella chances, and for
+// wide (whose bets pay together by top threes) its model source, the discounted model.
 void kellyFractions(const Worker& worker, RaceOutcome& outcome)
 {
     const HorseTable& table = worker.display->horseTable();
@@ -246,16 +247,33 @@ void kellyFractions(const Worker& worker, RaceOutcome& outcome)
     for (int h = 1; h <= runners; ++h) {
         winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
     }
-    const bool discounted = worker.kelly->kind == TheoryModel::Discounted;
-    const OrderingModel model(winChances(winOdds),
-                              discounted ? worker.kelly->lambda : 1.0,
-                              discounted ? worker.kelly->tau : 1.0);
+    const bool blend = worker.kelly->kind == TheoryModel::Blend;
+    const bool discounted = worker.kelly->kind == TheoryModel::Discounted || blend;
+    const auto chances = winChances(winOdds);
+    const OrderingModel model(
+        std::span<const double>(chances).first(static_cast<std::size_t>(runners) + 1),
+        discounted ? worker.kelly->lambda : 1.0,
+        discounted ? worker.kelly->tau : 1.0);
+    std::array<double, kMaxPairs> blendChances{};
+    if (blend) {
+        blendPairChances(table,
+                         worker.display->quinellaOdds(),
+                         BetType::Quinella,
+                         *worker.kelly,
+                         model,
+                         blendChances);
+    }
     for (const BetType bet : {BetType::Quinella, BetType::Wide}) {
         const auto b = betIndex(bet);
         if (outcome.skip[b]) {
             continue;
         }
-        outcome.fractions[b] = raceKellyFractions(bet, model, runners, outcome.bets[b]);
+        outcome.fractions[b] = raceKellyFractions(bet,
+                                                  model,
+                                                  runners,
+                                                  outcome.bets[b],
+                                                  blend ? std::span<const double>(blendChances)
+                                                        : std::span<const double>());
     }
 }
 

@@ -41,7 +41,9 @@ TEST(OrderingModel, AgreesWithEveryOrderSpeltOut)
     for (const auto& [lambda, tau] : {std::pair{1.0, 1.0}, std::pair{0.81, 0.65}}) {
         const OrderingModel model(p, lambda, tau);
         std::vector<double> allThree(15);
+        std::vector<double> allTwo(15);
         model.firstThreeOfPairs(allThree);
+        model.firstTwoOfPairs(allTwo);
         std::size_t pair = 0;
         double firstTwoSum = 0.0;
         double firstThreeSum = 0.0;
@@ -67,6 +69,7 @@ TEST(OrderingModel, AgreesWithEveryOrderSpeltOut)
                 }
                 EXPECT_NEAR(model.firstTwo(a, b), two, 1e-14) << a << "-" << b;
                 EXPECT_NEAR(model.firstThree(a, b), three, 1e-14) << a << "-" << b;
+                EXPECT_NEAR(allTwo[pair], two, 1e-14) << a << "-" << b;
                 EXPECT_NEAR(allThree[pair++], three, 1e-14) << a << "-" << b;
                 firstTwoSum += model.firstTwo(a, b);
                 firstThreeSum += model.firstThree(a, b);

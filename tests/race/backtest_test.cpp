@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The backtest's counting on small generated folders, and its statistics on tallies made by hand.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -11,6 +12,7 @@
 #include "race/race_display.h"
 #include "race_generator.h"
 #include "season_generator.h"
+#include "settings/model_settings.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -456,4 +458,58 @@ TEST(Backtest, KellyStakesCarryTheBankrollFromRaceToRace)
     EXPECT_EQ(bankroll, wide.finalBankroll);
     EXPECT_EQ(wide.bankrollCurve.size(), report.bets[1].races.size());
     EXPECT_EQ(wide.bankrollCurve.back(), wide.finalBankroll);
+}
+
+// Kelly stakes under the blend take its quinella chances: with the pool's weight alone every
+// pair's chance times its odds is the pool's payout share, below 1, so no quinella is staked;
+// with the model's weight alone they are the discounted model's.
+TEST(Backtest, KellyStakesUnderTheBlendTakeItsQuinellaChances)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.seed = 6;
+    options.days = 4;
+    QString error;
+    ASSERT_TRUE(writeSeason(folder.filePath(u"season"_s), options, &error));
+    const auto quinellaFractions = [&](const ModelSettings& model) {
+        SettingsStore settings(folder.filePath(u"settings.ini"_s));
+        model.write(settings);
+        settings.sync();
+        BacktestRequest request;
+        request.settingsFile = folder.filePath(u"settings.ini"_s);
+        request.folders = {folder.filePath(u"season"_s)};
+        request.stake = StakeRule::Kelly;
+        request.stakesPath = folder.filePath(u"stakes.csv"_s);
+        EXPECT_TRUE(runBacktest(request).ok);
+        QFile file(request.stakesPath);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        QStringDecoder decoder("windows-932");
+        std::vector<double> fractions;
+        const QString text = decoder.decode(file.readAll());
+        for (const QString& line : text.split(u"\r\n"_s, Qt::SkipEmptyParts).mid(1)) {
+            const QStringList f = line.split(u',');
+            if (f[1] == u"\"馬連\""_s) {
+                fractions.push_back(f[4].toDouble());
+            }
+        }
+        return fractions;
+    };
+    ModelSettings discounted;
+    discounted.kind = TheoryModel::Discounted;
+    const std::vector<double> byModel = quinellaFractions(discounted);
+    ASSERT_FALSE(byModel.empty());
+    EXPECT_GT(*std::max_element(byModel.begin(), byModel.end()), 0.0);
+
+    ModelSettings blend = discounted;
+    blend.kind = TheoryModel::Blend;
+    blend.quinellaWeights = {1.0, 0.0};
+    const std::vector<double> byBlend = quinellaFractions(blend);
+    ASSERT_EQ(byBlend.size(), byModel.size());
+    for (std::size_t k = 0; k < byModel.size(); ++k) {
+        EXPECT_NEAR(byBlend[k], byModel[k], 1e-6) << k;
+    }
+    blend.quinellaWeights = {0.0, 1.0};
+    for (const double fraction : quinellaFractions(blend)) {
+        EXPECT_EQ(fraction, 0.0);
+    }
 }
