@@ -309,7 +309,6 @@ void blendChances(const BlendRace& race, const BlendWeights& weights, std::span<
 BlendFit fitBlend(const std::vector<BlendSample>& samples, BetType bet)
 {
     const int sources = blendSourceCount(bet);
-    const QString betText = bet == BetType::Quinella ? u"quinella"_s : u"wide"_s;
     BlendFit fit;
     fit.weights = poolOnlyWeights();
 
@@ -325,10 +324,7 @@ BlendFit fitBlend(const std::vector<BlendSample>& samples, BetType bet)
         for (const int kept : used) {
             const double c = r[static_cast<std::size_t>(s)][static_cast<std::size_t>(kept)];
             if (std::abs(c) >= kCollinear) {
-                fit.notes.push_back(
-                    u"%1: the %2 and the %3 agree within races (r = %4); the %3 is kept alone"_s
-                        .arg(betText, blendSourceName(s), blendSourceName(kept))
-                        .arg(c, 0, 'f', 4));
+                fit.drops.push_back({s, kept, c});
                 distinct = false;
                 break;
             }
@@ -376,8 +372,6 @@ BlendFit fitBlend(const std::vector<BlendSample>& samples, BetType bet)
         }
     }
     if (!fit.converged) {
-        fit.notes.push_back(
-            u"%1: the blend did not converge; the pool is used alone"_s.arg(betText));
         fit.logLik = evaluate(samples, {int(PoolSource)}, BlendWeights{1.0, 0.0, 0.0}, total).value;
         fit.kept[PoolSource] = true;
         return fit;

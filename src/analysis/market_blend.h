@@ -64,19 +64,27 @@ struct BlendSample
     quint32 unit = 0;                           ///< the course-day
 };
 
+/// A source the fit left out, as it moved with one kept.
+struct BlendDrop
+{
+    int dropped = 0;
+    int kept = 0;
+    double correlation = 0.0; ///< within races
+};
+
 struct BlendFit
 {
     BlendWeights weights{};
     BlendWeights se{}; ///< standard errors; 0 for a dropped source
     std::array<bool, kMaxBlendSources> kept{};
-    double logLik = 0.0;        ///< at the fit, ln of the realised pairs' chances
-    std::vector<QString> notes; ///< what the fit had to decide, for the user
-    bool converged = false;
+    double logLik = 0.0; ///< at the fit, ln of the realised pairs' chances
+    std::vector<BlendDrop> drops;
+    bool converged = false; ///< false: Newton's method failed and the pool is used alone
 };
 
 /// Newton's method on the concave log-likelihood, from the pool alone. A source whose
 /// within-race correlation with one already kept (the pool first, then the model) is 0.995 or
-/// more is dropped with a note: the weights cannot then be told apart. Wide takes the three
+/// more is dropped (listed in drops): the weights cannot then be told apart. Wide takes the three
 /// pairs of each first three together (a composite likelihood); its standard errors are the
 /// sandwich form over races, since the observed information alone would count the three pairs
 /// of a race as independent.

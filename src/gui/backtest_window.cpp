@@ -275,6 +275,7 @@ void BacktestWindow::startCalibration()
     }
     CalibrationRequest request;
     request.folders = folders();
+    request.testFolders = testFolders();
     if (request.folders.isEmpty()) {
         m_sink->message(u"フォルダを追加してちょ"_s);
         return;

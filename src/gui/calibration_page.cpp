@@ -128,6 +128,7 @@ void CalibrationPage::replot()
     m_chart->plot(m_report, bet, static_cast<CalibrationChart::Scale>(m_scale->currentIndex()));
     m_scores->showRows(m_report != nullptr ? scoreboardRows(*m_report, bet)
                                            : QList<QStringList>{scoreboardHeadings()});
+    m_scores->setFixedHeight(m_scores->heightFor(kScoredModels)); // the headings are in now
     m_comparison->setText(m_report != nullptr ? blendComparisonLine(*m_report, bet) : QString());
 }
 

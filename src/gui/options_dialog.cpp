@@ -205,7 +205,7 @@ void OptionsDialog::buildModelFrame()
     weightField(2, 7020);
     weightField(3, 7860);
     weightField(4, 8700);
-    weightLabel(u"Label7_6"_s, u"重みはmikazuki calibrate --saveか較正の保存で"_s, 9660);
+    weightLabel(u"Label7_6"_s, u"重みは較正の「モデルを保存」で入ります"_s, 9660);
 }
 
 void OptionsDialog::chooseColour(ColourButton* button)

@@ -201,6 +201,24 @@ QString optionalText(const std::optional<double>& value, int decimals)
     return value ? QString::number(*value, 'f', decimals) : u"-"_s;
 }
 
+// What the blend's fit had to decide, for the command line.
+QStringList blendNotes(const BetScoreboard& board)
+{
+    QStringList notes;
+    for (const BlendDrop& drop : board.blend.drops) {
+        notes << u"%1: the %2 and the %3 agree within races (r = %4); the %3 is kept alone"_s
+                     .arg(betKey(board.bet),
+                          blendSourceName(drop.dropped),
+                          blendSourceName(drop.kept))
+                     .arg(drop.correlation, 0, 'f', 4);
+    }
+    if (!board.blend.converged) {
+        notes << u"%1: the blend's fit did not converge; the pool is used alone"_s.arg(
+            betKey(board.bet));
+    }
+    return notes;
+}
+
 QJsonObject gainJson(const BlendGain& gain)
 {
     return {{u"per_race"_s, gain.perRace}, {u"low"_s, gain.low}, {u"high"_s, gain.high}};
@@ -240,7 +258,7 @@ QJsonArray modelsJson(const CalibrationReport& report)
                 params.insert(u"weights"_s, weights);
                 params.insert(u"se"_s, se);
                 QJsonArray notes;
-                for (const QString& note : board.blend.notes) {
+                for (const QString& note : blendNotes(board)) {
                     notes.append(note);
                 }
                 object.insert(u"notes"_s, notes);
@@ -289,7 +307,7 @@ QString scoreboardText(const CalibrationReport& report)
                         .arg(board.blend.se[i], 0, 'f', 4);
         }
         text += u"\n"_s;
-        for (const QString& note : board.blend.notes) {
+        for (const QString& note : blendNotes(board)) {
             text += u"  note: %1\n"_s.arg(note);
         }
         text += u"  blend vs pool: LR %1 (df %2, p %3)  gain per race %4 [%5, %6]"_s
@@ -420,8 +438,16 @@ QString blendComparisonLine(const CalibrationReport& report, BetType bet)
     if (board.test) {
         line += u"　検証 %1"_s.arg(gain(board.test->gain));
     }
-    for (const QString& note : board.blend.notes) {
-        line += u"\n"_s + note;
+    const QString sourceNames[]
+        = {u"割引Harville"_s, u"%1の売上"_s.arg(betName(bet)), u"複勝の売上"_s};
+    for (const BlendDrop& drop : board.blend.drops) {
+        line += u"\n%1は%2とﾚｰｽ内で一致するため (相関%3) %2のみを使います"_s.arg(
+            sourceNames[drop.dropped],
+            sourceNames[drop.kept],
+            QString::number(drop.correlation, 'f', 4));
+    }
+    if (!board.blend.converged) {
+        line += u"\n重みが収束しないため売上のみを使います"_s;
     }
     return line;
 }

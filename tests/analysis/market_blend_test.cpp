@@ -46,7 +46,7 @@ TEST(MarketBlend, FitRecoversTheWeightsAndKeepsOneOfTwoSourcesThatCoincide)
     const BlendWeights truth{0.4, 0.9, 0.0};
     const BlendFit fit = fitBlend(drawnRaces(4000, truth, false), BetType::Quinella);
     ASSERT_TRUE(fit.converged);
-    EXPECT_TRUE(fit.notes.empty());
+    EXPECT_TRUE(fit.drops.empty());
     for (const int s : {int(ModelSource), int(PoolSource)}) {
         const auto i = static_cast<std::size_t>(s);
         EXPECT_GT(fit.se[i], 0.0);
@@ -57,7 +57,8 @@ TEST(MarketBlend, FitRecoversTheWeightsAndKeepsOneOfTwoSourcesThatCoincide)
     // Identical sources: one weight (the pool's) carries both, the other is dropped with a note.
     const BlendFit same = fitBlend(drawnRaces(2000, truth, true), BetType::Quinella);
     ASSERT_TRUE(same.converged);
-    ASSERT_EQ(same.notes.size(), 1U);
+    ASSERT_EQ(same.drops.size(), 1U);
+    EXPECT_EQ(same.drops[0].dropped, ModelSource);
     EXPECT_TRUE(same.kept[PoolSource]);
     EXPECT_FALSE(same.kept[ModelSource]);
     EXPECT_EQ(same.weights[ModelSource], 0.0);

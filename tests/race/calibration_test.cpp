@@ -221,7 +221,7 @@ TEST(Calibration, EfficientSeasonsBlendKeepsOneSource)
     for (const BetScoreboard& board : report.scoreboards) {
         const BlendFit& fit = board.blend;
         EXPECT_TRUE(fit.converged);
-        EXPECT_FALSE(fit.notes.empty());
+        EXPECT_FALSE(fit.drops.empty());
         EXPECT_EQ(std::count(fit.kept.begin(), fit.kept.end(), true), 1);
         EXPECT_TRUE(fit.kept[PoolSource]);
         EXPECT_LT(std::abs(fit.weights[PoolSource] - 1.0), 3 * fit.se[PoolSource])
