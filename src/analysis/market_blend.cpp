@@ -224,17 +224,10 @@ BlendWeights poolOnlyWeights()
 
 std::array<double, kMaxRunners + 1> placeChances(std::span<const double> odds)
 {
-    std::array<double, kMaxRunners + 1> q{};
-    double sum = 0.0;
-    const std::size_t n = std::min<std::size_t>(odds.size(), q.size());
-    for (std::size_t h = 1; h < n; ++h) {
-        if (odds[h] > 0.0 && std::isfinite(odds[h])) {
-            q[h] = 1.0 / odds[h];
-            sum += q[h];
-        }
-    }
+    // The win chances' normalisation, to three places.
+    std::array<double, kMaxRunners + 1> q = winChances(odds);
     for (double& chance : q) {
-        chance = sum > 0.0 ? 3.0 * chance / sum : 0.0;
+        chance *= 3.0;
     }
     return q;
 }
