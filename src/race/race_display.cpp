@@ -8,6 +8,7 @@
 
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
+#include "archive/odds_archive.h"
 #include "base/message_sink.h"
 #include "base/texts.h"
 #include "pat/pat_names.h"
@@ -53,6 +54,15 @@ bool RaceDisplay::load(const QString& path, const RaceFolderListing& listing)
     return loadFile(path, listing, LoadKind::Open);
 }
 
+bool RaceDisplay::loadAt(const QString& path,
+                         const RaceFolderListing& listing,
+                         const ArchivedOdds& odds)
+{
+    m_snapshot = &odds;
+    const auto forget = qScopeGuard([this] { m_snapshot = nullptr; });
+    return loadFile(path, listing, path == m_currentFile ? LoadKind::Refresh : LoadKind::Open);
+}
+
 bool RaceDisplay::refresh(bool relist)
 {
     if (m_currentFile.isEmpty()) {
@@ -71,6 +81,9 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
             path, *record, m_sink, checkOf(m_listing, &RaceFolderListing::zoRegular))) {
         Texts::tellLoadFailed(m_sink);
         return false;
+    }
+    if (m_snapshot != nullptr) {
+        record->horses = m_snapshot->win.horses;
     }
     // A reload keeps the lists' order; an open starts from the order a load makes.
     std::vector<int> quinellaOrder;
@@ -112,10 +125,13 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
 
 void RaceDisplay::recordOdds()
 {
-    // The odds are as new as the newer of the two files that hold them.
+    // The odds are as new as the newer of the two files that hold them, or as the snapshot.
     QDateTime time = QFileInfo(m_currentFile).lastModified();
     if (!m_quinellaFile.isEmpty()) {
         time = qMax(time, QFileInfo(m_quinellaFile).lastModified());
+    }
+    if (m_snapshot != nullptr) {
+        time = m_snapshot->fetched;
     }
     m_history.add(time, m_table, m_quinella, m_wide);
     for (PairList* list : {&m_quinella, &m_wide}) {
@@ -221,6 +237,9 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
                                    *m_quinellaOdds,
                                    sink,
                                    checkOf(m_listing, &RaceFolderListing::uoRegular));
+    }
+    if (m_snapshot != nullptr && m_quinellaOddsRead) {
+        m_quinellaOdds->pairs = m_snapshot->pairs->pairs;
     }
 
     m_table.fillPopularityBlocks(loadSettings().popularityThreshold);

@@ -19,6 +19,7 @@ struct QuinellaOddsRecord;
 struct RaceCardRecord;
 struct RaceResultRecord;
 struct WinPlaceOddsRecord;
+struct ArchivedOdds;
 
 /// Everything the main window shows for the race on screen, as cells (numbers with their display
 /// forms) and colours, with the operations that load, clear and rebuild it. The window only renders
@@ -62,6 +63,11 @@ public:
     /// load() with what a listing of the race's folder made earlier found (a run over many races
     /// lists each folder once).
     bool load(const QString& path, const RaceFolderListing& listing);
+
+    /// Loads the race of `path` with the odds of an archived snapshot in place of those its Zo-
+    /// and Uo- files hold now (headers, race card and result still from the files); with history
+    /// kept, the snapshot joins it at its fetch time. False as load().
+    bool loadAt(const QString& path, const RaceFolderListing& listing, const ArchivedOdds& odds);
 
     /// Loads the race shown again (its files changed): the lists keep the sorts the user made and,
     /// when history is kept, the odds join the race's history. `relist` lists the race's folder
@@ -154,6 +160,7 @@ private:
     RaceFolderListing m_lastListing;
     QString m_quinellaFile;
     bool m_keepHistory = false;
+    const ArchivedOdds* m_snapshot = nullptr; // while loadAt() loads
     OddsHistory m_history;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;
