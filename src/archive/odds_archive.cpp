@@ -22,11 +22,15 @@ constexpr int kPairChars = 18;  // quinella, wide minimum, wide maximum: six eac
 // The schema of each version, applied in turn from the one a file has.
 const char* const kMigrations[] = {
     // 0 → 1
-    "CREATE TABLE race(id INTEGER PRIMARY KEY, file TEXT NOT NULL UNIQUE, venue TEXT NOT NULL,"
+    "CREATE TABLE race(id INTEGER PRIMARY KEY, file TEXT NOT NULL UNIQUE, meeting TEXT NOT NULL,"
+    " name TEXT NOT NULL, venue TEXT NOT NULL,"
     " meeting_no TEXT NOT NULL, meeting_day TEXT NOT NULL, race_no TEXT NOT NULL,"
     " runners INTEGER NOT NULL, post INTEGER);"
-    "CREATE TABLE snapshot(race INTEGER NOT NULL REFERENCES race(id), fetched INTEGER NOT NULL,"
-    " odds BLOB NOT NULL, PRIMARY KEY(race, fetched)) WITHOUT ROWID;",
+    // A rowid table keeps a snapshot's blob (about 1 kB) in its page; an index-organised one
+    // would spill it to an overflow page of its own.
+    "CREATE TABLE snapshot(id INTEGER PRIMARY KEY, race INTEGER NOT NULL REFERENCES race(id),"
+    " fetched INTEGER NOT NULL, odds BLOB NOT NULL);"
+    "CREATE UNIQUE INDEX snapshot_time ON snapshot(race, fetched);",
 };
 
 QVariant timeValue(const QDateTime& time)
@@ -46,8 +50,10 @@ ArchiveRace raceOf(const QSqlQuery& q)
             q.value(2).toString(),
             q.value(3).toString(),
             q.value(4).toString(),
-            q.value(5).toInt(),
-            timeOf(q.value(6))};
+            q.value(5).toString(),
+            q.value(6).toString(),
+            q.value(7).toInt(),
+            timeOf(q.value(8))};
 }
 
 template<int N>
@@ -203,9 +209,11 @@ std::optional<qint64> OddsArchive::raceId(const ArchiveRace& race)
     if (q.exec() && q.next()) {
         return q.value(0).toLongLong();
     }
-    q.prepare(u"INSERT INTO race(file, venue, meeting_no, meeting_day, race_no, runners, post)"
-              " VALUES (?, ?, ?, ?, ?, ?, ?)"_s);
+    q.prepare(u"INSERT INTO race(file, meeting, name, venue, meeting_no, meeting_day, race_no,"
+              " runners, post) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
     for (const QVariant& value : {QVariant(race.file),
+                                  QVariant(race.meeting),
+                                  QVariant(race.name),
                                   QVariant(race.venue),
                                   QVariant(race.meetingNo),
                                   QVariant(race.meetingDay),
@@ -255,16 +263,26 @@ OddsArchive::Stored OddsArchive::store(const ArchiveRace& race,
     }
     runners = q.value(0).toInt();
     const QByteArray blob = packOdds(runners, win, pairs);
+    // The snapshot before it in time: the latest one while recording, an earlier one when older
+    // files are imported.
+    const qint64 at = fetched.toMSecsSinceEpoch();
     auto latest = m_latest.find(*id);
-    if (latest == m_latest.end()) {
-        q.prepare(u"SELECT odds FROM snapshot WHERE race = ? ORDER BY fetched DESC LIMIT 1"_s);
+    QByteArray previous;
+    if (latest != m_latest.end() && latest->second.first <= at) {
+        previous = latest->second.second;
+    } else {
+        q.prepare(u"SELECT fetched, odds FROM snapshot WHERE race = ? AND fetched <= ?"
+                  " ORDER BY fetched DESC LIMIT 1"_s);
         q.addBindValue(*id);
+        q.addBindValue(at);
         if (!q.exec()) {
             return failed(q);
         }
-        latest = m_latest.emplace(*id, q.next() ? q.value(0).toByteArray() : QByteArray()).first;
+        if (q.next()) {
+            previous = q.value(1).toByteArray();
+        }
     }
-    if (latest->second == blob) {
+    if (!previous.isEmpty() && previous == blob) {
         db.rollback();
         return Stored::Unchanged;
     }
@@ -280,7 +298,9 @@ OddsArchive::Stored OddsArchive::store(const ArchiveRace& race,
         db.rollback();
         return Stored::Failed;
     }
-    latest->second = blob;
+    if (latest == m_latest.end() || latest->second.first <= at) {
+        m_latest[*id] = {at, blob};
+    }
     return Stored::Added;
 }
 
@@ -288,7 +308,8 @@ std::vector<ArchiveRace> OddsArchive::races() const
 {
     std::vector<ArchiveRace> out;
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    if (q.exec(u"SELECT file, venue, meeting_no, meeting_day, race_no, runners, post FROM race"
+    if (q.exec(u"SELECT file, meeting, name, venue, meeting_no, meeting_day, race_no, runners, "
+               u"post FROM race"
                " ORDER BY file"_s)) {
         while (q.next()) {
             out.push_back(raceOf(q));
@@ -300,7 +321,8 @@ std::vector<ArchiveRace> OddsArchive::races() const
 std::optional<ArchiveRace> OddsArchive::race(const QString& file) const
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(u"SELECT file, venue, meeting_no, meeting_day, race_no, runners, post FROM race"
+    q.prepare(u"SELECT file, meeting, name, venue, meeting_no, meeting_day, race_no, runners, post "
+              u"FROM race"
               " WHERE file = ?"_s);
     q.addBindValue(file);
     if (q.exec() && q.next()) {

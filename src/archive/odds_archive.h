@@ -18,6 +18,8 @@
 struct ArchiveRace
 {
     QString file;
+    QString meeting; ///< as meetingText()
+    QString name;    ///< as raceNameText()
     QString venue;
     QString meetingNo;
     QString meetingDay;
@@ -57,8 +59,9 @@ public:
     QString path() const { return m_path; }
 
     enum class Stored { Added, Unchanged, Failed };
-    /// Stores the odds of `race` fetched at `fetched` unless they equal its latest snapshot, in
-    /// one transaction. Failed (with lastError()) on a read-only archive or a write that failed.
+    /// Stores the odds of `race` fetched at `fetched` unless they equal its snapshot before
+    /// (or at) that time, in one transaction. Failed (with lastError()) on a read-only archive or a
+    /// write that failed.
     Stored store(const ArchiveRace& race,
                  const QDateTime& fetched,
                  const WinPlaceOddsRecord& win,
@@ -100,6 +103,6 @@ private:
     bool m_readOnly = false;
     std::unique_ptr<QLockFile> m_lock;
     QString m_error;
-    /// Each race's latest blob, so that an unchanged snapshot costs no query.
-    std::map<qint64, QByteArray> m_latest;
+    /// Each race's latest snapshot (fetch time, blob), so that recording costs no query.
+    std::map<qint64, std::pair<qint64, QByteArray>> m_latest;
 };

@@ -15,6 +15,8 @@
 
 #include "base/file_failure.h"
 #include "base/texts.h"
+#include "cli/archive_command.h"
+#include "cli/board_command.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
 #include "race/backtest_choices.h"
@@ -28,7 +30,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCommands = u"backtest, calibrate"_s;
+const QString kCommands = u"backtest, calibrate, archive, board"_s;
 
 QCommandLineOption makeSettingsOption()
 {
@@ -52,6 +54,12 @@ Command commandOf(const QStringList& arguments)
         }
         if (arguments[1] == u"calibrate"_s) {
             return Command::Calibrate;
+        }
+        if (arguments[1] == u"archive"_s) {
+            return Command::Archive;
+        }
+        if (arguments[1] == u"board"_s) {
+            return Command::Board;
         }
     }
     const QStringList rest = arguments.mid(1);
@@ -152,7 +160,9 @@ MainArguments parseMainArguments(const QStringList& arguments)
         u"コマンド（各オプションは mikazuki COMMAND --help）:\n"
         u"  backtest FOLDER...   結果のある全レースを再現し、組番のグループごとの回収率を集計する\n"
         u"                       （成績検証）\n"
-        u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）"_s);
+        u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）\n"
+        u"  archive ACTION       オッズの記録を取り込む・書き出す・調べる\n"
+        u"  board FOLDER         最新の開催日の全レースを一覧する（当日一覧）"_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settings(
@@ -179,6 +189,10 @@ ExitCode runHeadless(Command command, const QStringList& arguments)
         return backtestCommand(arguments);
     case Command::Calibrate:
         return calibrateCommand(arguments);
+    case Command::Archive:
+        return archiveCommand(arguments);
+    case Command::Board:
+        return boardCommand(arguments);
     case Command::Unknown:
         std::fprintf(stderr, "%s\n", qPrintable(unknownCommandText(arguments.value(1))));
         return ExitCode::Failed;

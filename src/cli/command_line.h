@@ -15,6 +15,8 @@ enum class Command {
     Export,    ///< --export-csv: the race's CSV without a window
     Backtest,  ///< `backtest FOLDER...`
     Calibrate, ///< `calibrate FOLDER...`
+    Archive,   ///< `archive import|export|info`
+    Board,     ///< `board FOLDER`
     Info,      ///< --help or --version
     Unknown,   ///< a first word that is neither a command nor a file
 };

@@ -189,9 +189,8 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
     const PatFileHeader& h = record.header;
     const int runners = runnerCountOf(h.runnerCount);
     m_table.setHorseNum(runners);
-    m_meeting = h.venueName.toString() + u" 第" + h.meetingNo.view() + u"回 " + h.meetingDay.view()
-                + u"日";
-    m_raceName = h.raceNo.toString() + u"R " + h.raceName.view();
+    m_meeting = meetingText(h);
+    m_raceName = raceNameText(h);
     for (int i = 1; i <= qMin(runners, kMaxRunners); ++i) {
         const auto& entry = record.horse(i);
         m_table.setFileText(HorseColumn::WinOdds, i, entry.winOdds.view());
