@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "archive/odds_archive.h"
 #include "base/file_failure.h"
 #include "base/texts.h"
 #include "cli/archive_command.h"
@@ -286,7 +287,15 @@ ExitCode backtestCommand(const QStringList& arguments)
         u"bankroll"_s, u"初期資金（円、既定 100000）。"_s, u"YEN"_s);
     const QCommandLineOption stakesOption(
         u"stakes"_s, u"ケリー基準の賭け金をすべてCSVで OUT に書く。"_s, u"OUT"_s);
+    const QCommandLineOption atOption(
+        u"at"_s,
+        u"各レースを発走 MINUTES 分前までに記録された最後のオッズで判定し、ファイルのオッズとの"
+        u"差（先読み差）も示す。"_s,
+        u"MINUTES"_s);
+    const QCommandLineOption archiveOption = makeArchiveOption();
     parser.addOptions({settingsOption,
+                       atOption,
+                       archiveOption,
                        csvOption,
                        pairsOption,
                        quietOption,
@@ -314,6 +323,22 @@ ExitCode backtestCommand(const QStringList& arguments)
     request.csvPath = parser.value(csvOption);
     request.pairsPath = parser.value(pairsOption);
     request.testFolders = parser.values(testOption);
+    if (parser.isSet(atOption)) {
+        bool ok = false;
+        const int minutes = parser.value(atOption).toInt(&ok);
+        if (!ok || minutes < 0 || minutes > 24 * 60) {
+            std::fputs("mikazuki backtest: --at takes whole minutes, 0 to 1440\n", stderr);
+            return ExitCode::Failed;
+        }
+        request.atMinutes = minutes;
+        request.archivePath = parser.isSet(archiveOption) ? parser.value(archiveOption)
+                                                          : OddsArchive::defaultPath();
+        QString note;
+        if (!OddsArchive::open(request.archivePath, note, true)) {
+            std::fprintf(stderr, "mikazuki backtest: %s\n", qPrintable(note));
+            return ExitCode::Failed;
+        }
+    }
     const QString unit = parser.value(resampleOption);
     if (unit == u"race"_s) {
         request.resample = ResampleUnit::Race;

@@ -16,6 +16,7 @@
 #include "base/message_sink.h"
 #include "pat/pat_names.h"
 #include "race/archive_files.h"
+#include "race/backtest.h"
 #include "race/csv_export.h"
 #include "race/race_day_board.h"
 #include "race/race_display.h"
@@ -199,4 +200,52 @@ TEST(RaceDayBoard, RowsAreTheMainWindowsAnalysisOfEachRaceOfTheLatestDay)
     EXPECT_TRUE(urgent);
     EXPECT_EQ(closeText(post, post.addSecs(-120), &urgent), u"締切"_s);
     EXPECT_EQ(board.nextToClose(post.addSecs(-600)), 0);
+}
+
+// --at 10 judges every race on its m10 fetch: the same tallies as a folder that holds the m10
+// odds beside the results. Before the first fetch there is nothing to judge on.
+TEST(Backtest, AtMinutesJudgesEachRaceOnTheSnapshotThenKnown)
+{
+    Season season;
+    const QString archivePath = season.folder.filePath(u"odds.sqlite"_s);
+    {
+        QString note;
+        auto archive = OddsArchive::open(archivePath, note);
+        ASSERT_TRUE(archive);
+        importFolders(*archive, season.fetchFolders());
+    }
+    const QString m10 = season.fetchFolders()[2];
+    for (const QString& ks : QDir(season.days).entryList({u"Ks-*"_s}, QDir::Files)) {
+        ASSERT_TRUE(QFile::copy(QDir(season.days).filePath(ks), QDir(m10).filePath(ks)));
+    }
+    BacktestRequest request;
+    request.settingsFile = season.folder.filePath(u"s.ini"_s);
+    request.folders = {season.days};
+    request.atMinutes = 10;
+    request.archivePath = archivePath;
+    const BacktestReport at = runBacktest(request);
+    ASSERT_TRUE(at.ok) << qPrintable(at.error);
+    EXPECT_EQ(at.skipped[static_cast<std::size_t>(SkipCause::NoSnapshot)], 0);
+    BacktestRequest files;
+    files.settingsFile = request.settingsFile;
+    files.folders = {m10};
+    const BacktestReport known = runBacktest(files);
+    ASSERT_TRUE(known.ok);
+    for (std::size_t b = 0; b < 2; ++b) {
+        ASSERT_EQ(at.bets[b].races.size(), known.bets[b].races.size());
+        for (std::size_t r = 0; r < at.bets[b].races.size(); ++r) {
+            for (std::size_t g = 0; g < kBacktestGroups; ++g) {
+                EXPECT_EQ(at.bets[b].races[r][g].bets, known.bets[b].races[r][g].bets);
+                EXPECT_EQ(at.bets[b].races[r][g].returns, known.bets[b].races[r][g].returns);
+            }
+        }
+        // Every bet of 全 is bet either way and settles on the same payouts.
+        EXPECT_EQ(at.bets[b].lookahead[0].difference, 0);
+    }
+    EXPECT_TRUE(backtestSummaryRows(at).first().contains(u"先読み差"_s));
+
+    request.atMinutes = 61;
+    const BacktestReport early = runBacktest(request);
+    EXPECT_FALSE(early.ok);
+    EXPECT_EQ(early.skipped[static_cast<std::size_t>(SkipCause::NoSnapshot)], 24);
 }
