@@ -65,8 +65,26 @@ void take(PatText<N>& field, QStringView text, qsizetype& at)
 
 } // namespace
 
+namespace {
+
+QString& chosenPath()
+{
+    static QString path;
+    return path;
+}
+
+} // namespace
+
+void OddsArchive::setDefaultPath(const QString& path)
+{
+    chosenPath() = path;
+}
+
 QString OddsArchive::defaultPath()
 {
+    if (!chosenPath().isEmpty()) {
+        return chosenPath();
+    }
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
         .filePath(u"odds.sqlite"_s);
 }

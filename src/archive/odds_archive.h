@@ -43,8 +43,10 @@ struct ArchivedOdds
 class OddsArchive final
 {
 public:
-    /// odds.sqlite in the user's data folder.
+    /// odds.sqlite in the user's data folder, or the file setDefaultPath() named.
     static QString defaultPath();
+    /// The file the program's archive is (the command line's --archive); empty: the default.
+    static void setDefaultPath(const QString& path);
 
     /// Opens the archive at `path`, creating it. A second program, or `readOnly`, gets it
     /// read-only, with `note` saying so. Empty, with `note` saying why, when it cannot be used

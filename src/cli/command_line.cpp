@@ -174,11 +174,13 @@ MainArguments parseMainArguments(const QStringList& arguments)
         u"export-csv"_s,
         u"ウィンドウを開かずに ZO_FILE を読み、画面のCSV保存と同じCSVを OUT に書いて終わる。"_s,
         u"OUT"_s);
-    parser.addOptions({settings, exportOption});
+    const QCommandLineOption archiveOption = makeArchiveOption();
+    parser.addOptions({settings, exportOption, archiveOption});
     parser.addPositionalArgument(u"ZO_FILE"_s, u"開く単複ｵｯｽﾞﾌｧｲﾙ（Zo-*.jra）。"_s, u"[ZO_FILE]"_s);
     parser.process(arguments);
     return {parser.value(settings),
             parser.value(exportOption),
+            parser.value(archiveOption),
             parser.isSet(exportOption),
             parser.positionalArguments()};
 }
@@ -225,7 +227,9 @@ ExitCode calibrateCommand(const QStringList& arguments)
     const QCommandLineOption jsonOption(u"json"_s, u"結果をJSONで出力する。"_s);
     const QCommandLineOption testOption(
         u"test"_s, u"FOLDER のレースでも検証する（標本外）。"_s, u"FOLDER"_s);
-    parser.addOptions({settingsOption, saveOption, jsonOption, testOption});
+    // Taken as every command takes it; the calibration reads the folders' own odds.
+    const QCommandLineOption archiveOption = makeArchiveOption();
+    parser.addOptions({settingsOption, saveOption, jsonOption, testOption, archiveOption});
     parser.addPositionalArgument(u"calibrate"_s, u"コマンド。"_s, u"calibrate"_s);
     parser.addPositionalArgument(u"FOLDER"_s, u"推定に使うPATフォルダ。"_s, u"FOLDER..."_s);
     parser.process(arguments);

@@ -48,7 +48,8 @@ QString unknownCommandText(const QString& word);
 struct MainArguments
 {
     QString settingsFile;
-    QString exportPath; ///< empty: open the window
+    QString exportPath;  ///< empty: open the window
+    QString archivePath; ///< --archive; empty: the default
     bool exportAsked = false;
     QStringList files;
 };

@@ -94,6 +94,14 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
         wideOrder = m_wide.pairOrder();
     } else if (path != m_currentFile) {
         m_history.clear();
+        if (m_archive != nullptr && m_keepHistory) {
+            // The odds seen before, by this program or another run of it.
+            const QString name = QFileInfo(path).fileName();
+            const int runners = runnerCountOf(record->header.runnerCount);
+            for (const ArchivedOdds& odds : m_archive->snapshots(name)) {
+                m_history.add(OddsHistory::snapshotOf(odds, runners));
+            }
+        }
     }
     Q_EMIT aboutToChange();
     m_lastListing = listing;
