@@ -171,10 +171,12 @@ bool RaceDayBoard::refresh(const QString& folder)
         auto at = kept.find(path);
         BoardRow row = at != kept.end() ? std::move(at->second) : BoardRow{};
         row.path = path;
-        const QDateTime time = filesTime(path, raceResultPathOf(path));
+        // The listing made above tells each race's files: no folder is listed again.
+        const RaceFolderListing listing = index->listingOf(path);
+        const QDateTime time = filesTime(path, listing.resultPath);
         if (!row.read.isValid() || time != row.read) {
             row.read = time;
-            readRow(row);
+            readRow(row, listing);
         }
         m_rows.push_back(std::move(row));
     }
@@ -184,7 +186,7 @@ bool RaceDayBoard::refresh(const QString& folder)
     return true;
 }
 
-void RaceDayBoard::readRow(BoardRow& row)
+void RaceDayBoard::readRow(BoardRow& row, const RaceFolderListing& listing)
 {
     if (!m_display) {
         static NullMessageSink sink;
@@ -192,7 +194,7 @@ void RaceDayBoard::readRow(BoardRow& row)
     }
     RaceDisplay& d = *m_display;
     row.file = QFileInfo(row.path).fileName();
-    if (!d.load(row.path)) {
+    if (!d.load(row.path, listing)) {
         row.runners = 0;
         return;
     }

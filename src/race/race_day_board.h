@@ -14,6 +14,7 @@
 #include <QStringList>
 
 class OddsArchive;
+struct RaceFolderListing;
 class RaceDisplay;
 class SettingsStore;
 
@@ -78,7 +79,7 @@ public:
     QByteArray json() const;
 
 private:
-    void readRow(BoardRow& row);
+    void readRow(BoardRow& row, const RaceFolderListing& listing);
 
     SettingsStore& m_settings;
     const OddsArchive* m_archive;

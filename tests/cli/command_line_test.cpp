@@ -227,7 +227,8 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
         fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
     }
     const QString whole = folder.filePath(u"whole.sqlite"_s);
-    const ProcessRun clean = run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, whole} + fetches);
+    const ProcessRun clean
+        = run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, whole} + fetches);
     ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
     const ProcessRun info = run({u"archive"_s, u"info"_s, u"--archive"_s, whole});
     EXPECT_TRUE(info.out.startsWith(u"races 24\n"_s)) << info.out.toStdString();
@@ -262,11 +263,12 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
     }
     EXPECT_GT(partial, 0);
     // Finished at last, it holds what a clean import holds.
-    ASSERT_EQ(run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches).exitCode, 0);
+    ASSERT_EQ(
+        run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches).exitCode, 0);
     EXPECT_EQ(OddsArchive::open(killed, note, true)->info().snapshots, all);
 
-    const ProcessRun board = run({u"board"_s, u"--json"_s, u"--archive"_s, whole,
-                                  folder.filePath(u"days"_s)});
+    const ProcessRun board
+        = run({u"board"_s, u"--json"_s, u"--archive"_s, whole, folder.filePath(u"days"_s)});
     ASSERT_EQ(board.exitCode, 0) << board.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(board.out.toUtf8()).object();
     EXPECT_FALSE(json[u"date"_s].toString().isEmpty());

@@ -73,8 +73,7 @@ TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
     // PAT writes the next fetch: recorded, and the board shows how the odds moved.
     copyFolder(folder.filePath(u"snapshots/m30"_s), pat);
     ASSERT_TRUE(recorded.wait(5000));
-    while (recorded.wait(1000)) {
-    }
+    while (recorded.wait(1000)) {}
     EXPECT_EQ(day->archive()->info().snapshots, 24);
     for (const BoardRow& row : board->board().rows()) {
         EXPECT_TRUE(row.largestMove.has_value()) << qPrintable(row.file);
