@@ -94,8 +94,10 @@ if(MIKAZUKI_HOMEPAGE)
 endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Depends comes from the libraries the program links, so it follows the Qt it was built with.
+# Depends comes from the libraries the program links, so it follows the Qt it was built with;
+# the SQLite driver of the odds archive is a plugin, loaded rather than linked, so it is named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 # The window's Japanese texts need a font that has them; Qt's own dialogs speak Japanese with
 # Qt's translations.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "archive/odds_archive.h"
 #include "cli/command_line.h"
 #include "gui/main_window.h"
 #include "settings/settings_store.h"
@@ -37,6 +38,7 @@ int main(int argc, char* argv[])
         return static_cast<int>(ExitCode::Failed);
     }
     const auto settings = SettingsStore::open(main.settingsFile);
+    OddsArchive::setDefaultPath(main.archivePath);
     MainWindow window(*settings);
     window.show();
     if (!main.files.isEmpty()) {

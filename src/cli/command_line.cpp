@@ -13,8 +13,11 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "archive/odds_archive.h"
 #include "base/file_failure.h"
 #include "base/texts.h"
+#include "cli/archive_command.h"
+#include "cli/board_command.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
 #include "race/backtest_choices.h"
@@ -28,7 +31,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCommands = u"backtest, calibrate"_s;
+const QString kCommands = u"backtest, calibrate, archive, board"_s;
 
 QCommandLineOption makeSettingsOption()
 {
@@ -52,6 +55,12 @@ Command commandOf(const QStringList& arguments)
         }
         if (arguments[1] == u"calibrate"_s) {
             return Command::Calibrate;
+        }
+        if (arguments[1] == u"archive"_s) {
+            return Command::Archive;
+        }
+        if (arguments[1] == u"board"_s) {
+            return Command::Board;
         }
     }
     const QStringList rest = arguments.mid(1);
@@ -152,7 +161,9 @@ MainArguments parseMainArguments(const QStringList& arguments)
         u"コマンド（各オプションは mikazuki COMMAND --help）:\n"
         u"  backtest FOLDER...   結果のある全レースを再現し、組番のグループごとの回収率を集計する\n"
         u"                       （成績検証）\n"
-        u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）"_s);
+        u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）\n"
+        u"  archive ACTION       オッズの記録を取り込む・書き出す・調べる\n"
+        u"  board FOLDER         最新の開催日の全レースを一覧する（当日一覧）"_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settings(
@@ -163,11 +174,13 @@ MainArguments parseMainArguments(const QStringList& arguments)
         u"export-csv"_s,
         u"ウィンドウを開かずに ZO_FILE を読み、画面のCSV保存と同じCSVを OUT に書いて終わる。"_s,
         u"OUT"_s);
-    parser.addOptions({settings, exportOption});
+    const QCommandLineOption archiveOption = makeArchiveOption();
+    parser.addOptions({settings, exportOption, archiveOption});
     parser.addPositionalArgument(u"ZO_FILE"_s, u"開く単複ｵｯｽﾞﾌｧｲﾙ（Zo-*.jra）。"_s, u"[ZO_FILE]"_s);
     parser.process(arguments);
     return {parser.value(settings),
             parser.value(exportOption),
+            parser.value(archiveOption),
             parser.isSet(exportOption),
             parser.positionalArguments()};
 }
@@ -179,6 +192,10 @@ ExitCode runHeadless(Command command, const QStringList& arguments)
         return backtestCommand(arguments);
     case Command::Calibrate:
         return calibrateCommand(arguments);
+    case Command::Archive:
+        return archiveCommand(arguments);
+    case Command::Board:
+        return boardCommand(arguments);
     case Command::Unknown:
         std::fprintf(stderr, "%s\n", qPrintable(unknownCommandText(arguments.value(1))));
         return ExitCode::Failed;
@@ -210,7 +227,9 @@ ExitCode calibrateCommand(const QStringList& arguments)
     const QCommandLineOption jsonOption(u"json"_s, u"結果をJSONで出力する。"_s);
     const QCommandLineOption testOption(
         u"test"_s, u"FOLDER のレースでも検証する（標本外）。"_s, u"FOLDER"_s);
-    parser.addOptions({settingsOption, saveOption, jsonOption, testOption});
+    // Taken as every command takes it; the calibration reads the folders' own odds.
+    const QCommandLineOption archiveOption = makeArchiveOption();
+    parser.addOptions({settingsOption, saveOption, jsonOption, testOption, archiveOption});
     parser.addPositionalArgument(u"calibrate"_s, u"コマンド。"_s, u"calibrate"_s);
     parser.addPositionalArgument(u"FOLDER"_s, u"推定に使うPATフォルダ。"_s, u"FOLDER..."_s);
     parser.process(arguments);
@@ -272,7 +291,15 @@ ExitCode backtestCommand(const QStringList& arguments)
         u"bankroll"_s, u"初期資金（円、既定 100000）。"_s, u"YEN"_s);
     const QCommandLineOption stakesOption(
         u"stakes"_s, u"ケリー基準の賭け金をすべてCSVで OUT に書く。"_s, u"OUT"_s);
+    const QCommandLineOption atOption(
+        u"at"_s,
+        u"各レースを発走 MINUTES 分前までに記録された最後のオッズで判定し、ファイルのオッズとの"
+        u"差（先読み差）も示す。"_s,
+        u"MINUTES"_s);
+    const QCommandLineOption archiveOption = makeArchiveOption();
     parser.addOptions({settingsOption,
+                       atOption,
+                       archiveOption,
                        csvOption,
                        pairsOption,
                        quietOption,
@@ -300,6 +327,22 @@ ExitCode backtestCommand(const QStringList& arguments)
     request.csvPath = parser.value(csvOption);
     request.pairsPath = parser.value(pairsOption);
     request.testFolders = parser.values(testOption);
+    if (parser.isSet(atOption)) {
+        bool ok = false;
+        const int minutes = parser.value(atOption).toInt(&ok);
+        if (!ok || minutes < 0 || minutes > 24 * 60) {
+            std::fputs("mikazuki backtest: --at takes whole minutes, 0 to 1440\n", stderr);
+            return ExitCode::Failed;
+        }
+        request.atMinutes = minutes;
+        request.archivePath = parser.isSet(archiveOption) ? parser.value(archiveOption)
+                                                          : OddsArchive::defaultPath();
+        QString note;
+        if (!OddsArchive::open(request.archivePath, note, true)) {
+            std::fprintf(stderr, "mikazuki backtest: %s\n", qPrintable(note));
+            return ExitCode::Failed;
+        }
+    }
     const QString unit = parser.value(resampleOption);
     if (unit == u"race"_s) {
         request.resample = ResampleUnit::Race;

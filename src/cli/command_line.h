@@ -15,6 +15,8 @@ enum class Command {
     Export,    ///< --export-csv: the race's CSV without a window
     Backtest,  ///< `backtest FOLDER...`
     Calibrate, ///< `calibrate FOLDER...`
+    Archive,   ///< `archive import|export|info`
+    Board,     ///< `board FOLDER`
     Info,      ///< --help or --version
     Unknown,   ///< a first word that is neither a command nor a file
 };
@@ -46,7 +48,8 @@ QString unknownCommandText(const QString& word);
 struct MainArguments
 {
     QString settingsFile;
-    QString exportPath; ///< empty: open the window
+    QString exportPath;  ///< empty: open the window
+    QString archivePath; ///< --archive; empty: the default
     bool exportAsked = false;
     QStringList files;
 };

@@ -30,6 +30,7 @@ constexpr CommandLook kCommands[] = {
      u"オッズ推移をCSV出力(&M)...",
      u"オッズ推移をCSV出力",
      QStyle::SP_DialogSaveButton},
+    {u"mnuFileBoard", u"当日一覧(&D)...", u"当日一覧", QStyle::SP_FileDialogListView},
     {u"mnuToolOddsChart", u"ｵｯｽﾞ推移(&M)...", u"ｵｯｽﾞ推移", QStyle::SP_FileDialogInfoView},
     {u"mnuFileExit", u"終了(&X)", u"", QStyle::SP_DialogCloseButton},
     {u"mnuToolOption", u"ｵﾌﾟｼｮﾝ(&O)...", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView},
@@ -65,7 +66,7 @@ MainMenus::MainMenus(QMainWindow& window, QWidget& client, const TwipsLayout& la
     using enum Command;
     QMenu* file = window.menuBar()->addMenu(u"ﾌｧｲﾙ(&F)"_s);
     file->setObjectName(u"mnuFile"_s);
-    file->addActions({action(Open), action(List), action(Csv), action(MovementCsv)});
+    file->addActions({action(Open), action(List), action(Board), action(Csv), action(MovementCsv)});
     m_recentBar = file->addSeparator();
     m_recentBar->setObjectName(u"mnuFileRecentBar"_s);
     file->addSeparator()->setObjectName(u"mnuFileBar1"_s);

@@ -23,6 +23,7 @@ public:
         List,
         Csv,
         MovementCsv,
+        Board,
         OddsChart,
         Exit,
         Options,

@@ -23,6 +23,7 @@
 #include "gui/options_dialog.h"
 #include "gui/pair_list_model.h"
 #include "gui/pair_list_view.h"
+#include "gui/race_day.h"
 #include "gui/race_drop.h"
 #include "gui/recent_races.h"
 #include "gui/status_note.h"
@@ -51,18 +52,6 @@ constexpr int kDefaultTop = 1000;
 
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-
-// The Qt form of a "description|pattern" filter: the description already names the pattern.
-QString dialogFilter(const QString& filter)
-{
-    const qsizetype bar = filter.indexOf(u'|');
-    if (bar < 0) {
-        return filter;
-    }
-    const QString description = filter.left(bar);
-    return description.contains(u'(') ? description
-                                      : description + u" ("_s + filter.mid(bar + 1) + u')';
-}
 
 } // namespace
 
@@ -115,6 +104,12 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     connect(drop, &RaceDrop::refused, this, [this](const QString& note) {
         m_status->showNote(note, kStatusMilliseconds);
     });
+    m_day = new RaceDay(
+        settings,
+        *m_display,
+        [this](const QString& n) { m_status->showNote(n, kStatusMilliseconds); },
+        this);
+    connect(m_day, &RaceDay::raceChosen, this, &MainWindow::loadRace);
     buildBetTypeSwitch();
     buildPairLists();
     m_bets = new BetsPanel(m_layout, m_client);
@@ -151,6 +146,7 @@ void MainWindow::connectCommands()
     on(Csv, &MainWindow::saveCsv);
     on(MovementCsv, &MainWindow::saveMovementCsv);
     on(OddsChart, &MainWindow::showOddsChart);
+    connect(m_menus->action(Board), &QAction::triggered, this, [this] { m_day->showBoard(); });
     on(Options, &MainWindow::openOptions);
     on(Backtest, &MainWindow::showBacktest);
     on(About, &MainWindow::showAbout);
@@ -383,7 +379,7 @@ void MainWindow::openRace()
         this,
         u"開く"_s,
         FolderPicker::nearestExistingFolder(m_settings.getPatFolder()),
-        dialogFilter(winPlaceOddsFilter()));
+        qtDialogFilter(winPlaceOddsFilter()));
     if (!path.isEmpty()) {
         loadRace(path);
     }

@@ -27,6 +27,7 @@ class RecentRaces;
 class WindowPlacement;
 class SettingsStore;
 class StatusNote;
+class RaceDay;
 
 /// The main window (frmMain): the race header, the view buttons and the bet-type switch, composed
 /// with the panels that render the rest of the RaceDisplay (HorseTablePanel, two PairListViews,
@@ -136,6 +137,7 @@ private:
     QLabel* m_raceTime = nullptr;
     QLabel* m_model = nullptr;
     StatusNote* m_status = nullptr;
+    RaceDay* m_day = nullptr; ///< the archive and the board of the day
     HorseTablePanel* m_horses = nullptr;
     std::array<QPushButton*, 2> m_detail{};
     std::array<QPushButton*, 2> m_summary{};

@@ -67,3 +67,14 @@ bool RaceDrop::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     }
 }
+
+QString qtDialogFilter(const QString& filter)
+{
+    const qsizetype bar = filter.indexOf(u'|');
+    if (bar < 0) {
+        return filter;
+    }
+    const QString description = filter.left(bar);
+    return description.contains(u'(') ? description
+                                      : description + u" ("_s + filter.mid(bar + 1) + u')';
+}

@@ -26,3 +26,7 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+/// The Qt form of a "description|pattern" filter of the race files' dialogs: the description
+/// already names the pattern.
+QString qtDialogFilter(const QString& filter);

@@ -54,3 +54,14 @@ int runnerCountOf(const PatText<2>& runnerCount)
 {
     return numericCount(runnerCount.view());
 }
+
+QString meetingText(const PatFileHeader& header)
+{
+    return header.venueName.toString() + u" 第" + header.meetingNo.view() + u"回 "
+           + header.meetingDay.view() + u"日";
+}
+
+QString raceNameText(const PatFileHeader& header)
+{
+    return header.raceNo.toString() + u"R " + header.raceName.view();
+}

@@ -45,3 +45,7 @@ bool readPatHeaderFile(const QString& path,
 
 /// The runner count of a header as the readers use it: its numeric value, rounded.
 int runnerCountOf(const PatText<2>& runnerCount);
+
+/// The meeting as the window shows it ("中山 第1回 2日") and the race ("11R 有馬記念").
+QString meetingText(const PatFileHeader& header);
+QString raceNameText(const PatFileHeader& header);

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "backtest.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +21,7 @@
 #include "analysis/ordering_model.h"
 #include "analysis/pair_judgement.h"
 #include "analysis/race_kelly.h"
+#include "archive/odds_archive.h"
 #include "base/file_failure.h"
 #include "base/message_sink.h"
 #include "base/number_text.h"
@@ -49,6 +53,8 @@ QString skipCauseText(SkipCause cause)
         return u"馬連の払戻が無い"_s;
     case SkipCause::NoWidePayout:
         return u"ﾜｲﾄﾞの払戻が無い"_s;
+    case SkipCause::NoSnapshot:
+        return u"その時刻のｵｯｽﾞの記録が無い"_s;
     }
     return {};
 }
@@ -79,6 +85,7 @@ struct RaceOutcome
     RaceTally tally[2]{};
     std::array<RaceBets, 2> bets;
     std::array<std::vector<double>, 2> fractions; // Kelly's, per bet
+    RaceTally fileTally[2]{};                     // with a snapshot: the race on its files
     QString day;                                  // the course-day: venue, meeting and day
     PairLines pairs;
 };
@@ -233,7 +240,9 @@ struct Worker
     std::unique_ptr<SettingsStore> settings;
     NullMessageSink sink;
     std::unique_ptr<RaceDisplay> display;
-    std::optional<ModelSettings> kelly; // the theory model, when stakes are Kelly's
+    std::optional<ModelSettings> kelly;   // the theory model, when stakes are Kelly's
+    std::unique_ptr<OddsArchive> archive; // a connection of this thread's, with atMinutes
+    std::optional<int> atMinutes;
 };
 
 // The Kelly fractions of the race's bets under the theory model: the discounted model when it
@@ -289,7 +298,19 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
         return outcome;
     };
     RaceDisplay& display = *worker.display;
-    if (!display.load(job.path, listing)) {
+    std::optional<ArchivedOdds> snapshot;
+    if (worker.atMinutes) {
+        const auto race = worker.archive ? worker.archive->race(job.name) : std::nullopt;
+        if (race && race->post.isValid()) {
+            snapshot = worker.archive->lastAtOrBefore(job.name,
+                                                      race->post.addSecs(-60 * *worker.atMinutes));
+        }
+        if (!snapshot) {
+            return skipBoth(SkipCause::NoSnapshot);
+        }
+    }
+    if (snapshot ? !display.loadAt(job.path, listing, *snapshot)
+                 : !display.load(job.path, listing)) {
         return skipBoth(SkipCause::ZoUnreadable);
     }
     const bool uoExists = listing.siblingsFound ? !listing.uoPath.isEmpty()
@@ -329,6 +350,22 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
     }
     if (worker.kelly) {
         kellyFractions(worker, outcome);
+    }
+    if (snapshot && display.load(job.path, listing)) {
+        // The same race judged on the odds its files hold, for the difference.
+        RaceBets unused;
+        for (const BetType bet : kBetTypes) {
+            const auto b = betIndex(bet);
+            if (!outcome.skip[b]) {
+                tallyRace(display,
+                          bet,
+                          bet == BetType::Quinella ? quinella : wide,
+                          job.name,
+                          outcome.fileTally[b],
+                          unused,
+                          nullptr);
+            }
+        }
     }
     return outcome;
 }
@@ -398,7 +435,7 @@ bool listSeason(const QStringList& folders, Season& season, QString* error)
 
 // Replays every race of the season on all cores; `done` counts the races finished.
 void replaySeason(Season& season,
-                  const QString& settingsFile,
+                  const BacktestRequest& request,
                   bool withPairs,
                   bool kelly,
                   std::atomic<qint64>& done,
@@ -413,10 +450,16 @@ void replaySeason(Season& season,
     for (int t = 0; t < threads; ++t) {
         pool.start([&] {
             Worker worker;
-            worker.settings = SettingsStore::open(settingsFile);
+            worker.settings = SettingsStore::open(request.settingsFile);
             worker.display = std::make_unique<RaceDisplay>(*worker.settings, worker.sink);
             if (kelly) {
                 worker.kelly = ModelSettings::read(*worker.settings);
+            }
+            if (request.atMinutes) {
+                // A connection is the thread's own; the archive takes many readers.
+                QString note;
+                worker.atMinutes = request.atMinutes;
+                worker.archive = OddsArchive::open(request.archivePath, note, true);
             }
             for (;;) {
                 const qint64 i = nextJob.fetch_add(1);
@@ -443,6 +486,7 @@ struct Counted
     std::array<BetTypeSeason, 2> season;
     std::array<QStringList, 2> raceFiles;
     std::array<std::vector<std::vector<double>>, 2> fractions;
+    std::array<std::vector<RaceTally>, 2> fileTallies; // with a snapshot: on the files
     quint32 units = 0;
 };
 
@@ -487,6 +531,7 @@ Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips
             type.unitOf.push_back(unit);
             counted.raceFiles[b] << season.jobs[i].name;
             counted.fractions[b].push_back(std::move(outcome.fractions[b]));
+            counted.fileTallies[b].push_back(outcome.fileTally[b]);
         }
     }
     return counted;
@@ -568,6 +613,83 @@ bool writePairs(QSaveFile& file, const Season& season, const std::array<OddsBins
     return true;
 }
 
+// 回収率 on the files minus 回収率 at the snapshot, per group, with a bootstrap of the units that
+// draws each race's two results together.
+std::vector<BacktestBetResult::Lookahead>
+lookaheadOf(const Counted& counted, std::size_t b, int groups, int resamples = kBootstrapResamples)
+{
+    const std::vector<RaceTally>& atSnapshot = counted.season[b].tallies;
+    const std::vector<RaceTally>& onFiles = counted.fileTallies[b];
+    const std::vector<quint32>& unitOf = counted.season[b].unitOf;
+    std::vector<BacktestBetResult::Lookahead> lines(static_cast<std::size_t>(groups));
+    // Per unit and group: stakes and returns of both.
+    struct Sums
+    {
+        double fileStake = 0, fileReturns = 0, snapStake = 0, snapReturns = 0;
+    };
+    std::vector<std::vector<Sums>> units(counted.units,
+                                         std::vector<Sums>(static_cast<std::size_t>(groups)));
+    for (std::size_t r = 0; r < atSnapshot.size(); ++r) {
+        for (std::size_t g = 0; g < static_cast<std::size_t>(groups); ++g) {
+            Sums& sums = units[unitOf[r]][g];
+            sums.snapStake += 100.0 * atSnapshot[r][g].bets;
+            sums.snapReturns += static_cast<double>(atSnapshot[r][g].returns);
+            sums.fileStake += 100.0 * onFiles[r][g].bets;
+            sums.fileReturns += static_cast<double>(onFiles[r][g].returns);
+        }
+    }
+    const auto difference = [](const Sums& total) -> std::optional<double> {
+        if (total.fileStake <= 0 || total.snapStake <= 0) {
+            return std::nullopt;
+        }
+        return 1000.0 * (total.fileReturns / total.fileStake - total.snapReturns / total.snapStake);
+    };
+    std::mt19937_64 engine(20'261'209);
+    std::vector<std::vector<double>> draws(static_cast<std::size_t>(groups));
+    std::vector<Sums> total(static_cast<std::size_t>(groups));
+    for (int k = 0; k < resamples && !units.empty(); ++k) {
+        std::fill(total.begin(), total.end(), Sums{});
+        for (std::size_t u = 0; u < units.size(); ++u) {
+            const auto& unit = units[static_cast<std::size_t>(engine() % units.size())];
+            for (std::size_t g = 0; g < total.size(); ++g) {
+                total[g].fileStake += unit[g].fileStake;
+                total[g].fileReturns += unit[g].fileReturns;
+                total[g].snapStake += unit[g].snapStake;
+                total[g].snapReturns += unit[g].snapReturns;
+            }
+        }
+        for (std::size_t g = 0; g < total.size(); ++g) {
+            if (const auto d = difference(total[g])) {
+                draws[g].push_back(*d);
+            }
+        }
+    }
+    for (std::size_t g = 0; g < lines.size(); ++g) {
+        Sums all;
+        for (const auto& unit : units) {
+            all.fileStake += unit[g].fileStake;
+            all.fileReturns += unit[g].fileReturns;
+            all.snapStake += unit[g].snapStake;
+            all.snapReturns += unit[g].snapReturns;
+        }
+        if (const auto d = difference(all)) {
+            lines[g].difference = qRound64(*d);
+        }
+        std::vector<double>& x = draws[g];
+        if (!x.empty()) {
+            std::sort(x.begin(), x.end());
+            const auto rank = [&x](double q) {
+                const auto k
+                    = static_cast<std::size_t>(std::ceil(q * static_cast<double>(x.size())));
+                return qRound64(x[std::clamp<std::size_t>(k, 1, x.size()) - 1]);
+            };
+            lines[g].lower = rank(0.025);
+            lines[g].upper = rank(0.975);
+        }
+    }
+    return lines;
+}
+
 } // namespace
 
 BacktestReport runBacktest(const BacktestRequest& request,
@@ -628,8 +750,8 @@ BacktestReport runBacktest(const BacktestRequest& request,
         }
     };
     const bool kelly = request.stake == StakeRule::Kelly;
-    replaySeason(season, request.settingsFile, pairsFile != nullptr, kelly, done, tell, cancel);
-    replaySeason(test, request.settingsFile, false, false, done, tell, cancel);
+    replaySeason(season, request, pairsFile != nullptr, kelly, done, tell, cancel);
+    replaySeason(test, request, false, false, done, tell, cancel);
     tell();
     if (cancel != nullptr && cancel->load()) {
         report.cancelled = true;
@@ -640,7 +762,14 @@ BacktestReport runBacktest(const BacktestRequest& request,
     report.stake = request.stake;
     report.kellyFraction = request.kellyFraction;
     report.bankroll = request.bankroll;
+    report.atMinutes = request.atMinutes;
     Counted counted = countSeason(season, request.resample, &report);
+    if (request.atMinutes) {
+        for (std::size_t b = 0; b < 2; ++b) {
+            report.bets[b].lookahead = lookaheadOf(
+                counted, b, backtestGroupCount(b == 0 ? BetType::Quinella : BetType::Wide));
+        }
+    }
     const SeasonSummary summary = summariseSeason(counted.season, counted.units);
     report.units = counted.units;
     report.spa = summary.spa;
@@ -722,6 +851,8 @@ const QStringList kSummaryHeadings = {u"券種"_s,
                                       u"超過下限"_s,
                                       u"超過上限"_s,
                                       u"必要点数"_s};
+const QStringList kLookaheadHeadings = {u"先読み差"_s, u"先読み差下限"_s, u"先読み差上限"_s};
+
 const QStringList kTestHeadings = {u"検証点数"_s,
                                    u"検証回収率"_s,
                                    u"検証基準回収率"_s,
@@ -798,11 +929,21 @@ int displayWidth(QStringView text)
 
 QList<QStringList> backtestSummaryRows(const BacktestReport& report)
 {
-    QList<QStringList> rows{kSummaryHeadings + (report.tested ? kTestHeadings : QStringList())};
+    const bool at = report.atMinutes.has_value();
+    QList<QStringList> rows{kSummaryHeadings + (report.tested ? kTestHeadings : QStringList())
+                            + (at ? kLookaheadHeadings : QStringList())};
     forEachLine(report,
                 [&](BetType bet, int group, const GroupSummary& line, const GroupSummary& test) {
-                    rows.push_back(summaryValues(bet, group, line)
-                                   + (report.tested ? testValues(test) : QStringList()));
+                    QStringList values = summaryValues(bet, group, line)
+                                         + (report.tested ? testValues(test) : QStringList());
+                    if (at) {
+                        const auto& lookahead = report.bets[betIndex(bet)].lookahead;
+                        const auto d = static_cast<std::size_t>(group) < lookahead.size()
+                                           ? lookahead[static_cast<std::size_t>(group)]
+                                           : BacktestBetResult::Lookahead{};
+                        values << rateText(d.difference) << rateText(d.lower) << rateText(d.upper);
+                    }
+                    rows.push_back(values);
                 });
     return rows;
 }

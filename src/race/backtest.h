@@ -32,6 +32,10 @@ struct BacktestRequest
     double kellyFraction = 0.5; ///< of the full Kelly stakes
     qint64 bankroll = 100000;   ///< yen at the first race, for each bet type
     QString stakesPath;         ///< every stake as CSV; empty: none
+    /// Judge each race on its last archived snapshot taken at least this many minutes before
+    /// its post time (and also on its files, for the difference); empty: on its files only.
+    std::optional<int> atMinutes;
+    QString archivePath; ///< the archive of those snapshots
 };
 
 /// Why a race does not count for a bet type; the first that applies, in this order.
@@ -43,8 +47,9 @@ enum class SkipCause {
     KsUnreadable,
     NoQuinellaPayout,
     NoWidePayout,
+    NoSnapshot, ///< with atMinutes: no snapshot that early
 };
-inline constexpr int kSkipCauses = 7;
+inline constexpr int kSkipCauses = 8;
 
 /// The cause as the report names it.
 QString skipCauseText(SkipCause cause);
@@ -56,9 +61,19 @@ struct BacktestBetResult
     QStringList raceFiles;        ///< their Zo- file names
     std::vector<GroupSummary> lines;
     std::vector<GroupSummary> testLines; ///< the same groups on the test folders, if given
-    std::vector<RaceBets> bets;          ///< the counted races' bets
-    OddsBins bins;                       ///< the baseline's odds bins
-    StakeSummary staking;                ///< the bankroll under the request's staking
+    /// With atMinutes, per group: 回収率 on the files minus 回収率 at the snapshot over the same
+    /// races (tenths of a percent), with the bounds of a course-day (or race) bootstrap that
+    /// draws each race's two results together.
+    struct Lookahead
+    {
+        std::optional<qint64> difference;
+        std::optional<qint64> lower;
+        std::optional<qint64> upper;
+    };
+    std::vector<Lookahead> lookahead;
+    std::vector<RaceBets> bets; ///< the counted races' bets
+    OddsBins bins;              ///< the baseline's odds bins
+    StakeSummary staking;       ///< the bankroll under the request's staking
 };
 
 struct BacktestReport
@@ -75,6 +90,7 @@ struct BacktestReport
     quint32 units = 0; ///< resampling units of the first folders
     SpaResult spa;
     bool tested = false; ///< test folders were given
+    std::optional<int> atMinutes;
     qint64 testRacesSeen = 0;
     quint32 testUnits = 0;
     /// The group with the highest lower bound of its excess on the first folders (bet-type

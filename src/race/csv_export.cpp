@@ -184,12 +184,23 @@ bool CsvExport::write(const RaceDisplay& display, const QString& path, QString* 
 
 QByteArray CsvExport::buildMovement(const RaceDisplay& display)
 {
+    return buildMovement(display.meeting(),
+                         display.raceName(),
+                         display.horseTable().getHorseCount(),
+                         display.history());
+}
+
+QByteArray CsvExport::buildMovement(const QString& meeting,
+                                    const QString& raceName,
+                                    int runners,
+                                    const OddsHistory& history)
+{
     CsvBytes out;
     CsvLine(out).text(u"Mikazuki").text(u"v0.10").text(u"オッズ推移");
-    CsvLine(out).text(u"開催").text(display.meeting());
-    CsvLine(out).text(u"ﾚｰｽ").text(display.raceName());
+    CsvLine(out).text(u"開催").text(meeting);
+    CsvLine(out).text(u"ﾚｰｽ").text(raceName);
     out.put("\r\n");
-    const int n = qMin(display.horseTable().getHorseCount(), kMaxRunners);
+    const int n = qMin(runners, kMaxRunners);
     std::vector<int> pairs;
     for (int a = 1; a < n; ++a) {
         for (int b = a + 1; b <= n; ++b) {
@@ -206,7 +217,7 @@ QByteArray CsvExport::buildMovement(const RaceDisplay& display)
             }
         }
     }
-    for (const OddsHistory::Snapshot& s : display.history().snapshots()) {
+    for (const OddsHistory::Snapshot& s : history.snapshots()) {
         CsvLine line(out);
         line.text(OddsHistory::timeText(s.time));
         for (const auto* values : {&s.quinella, &s.wide}) {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
+class OddsHistory;
 class RaceDisplay;
 
 /// Everything the main window shows about the race, as a CSV file for spreadsheets: Shift-JIS
@@ -22,6 +23,11 @@ public:
     /// actual odds of every pair, quinella then wide; empty where a pair had none), as the race's
     /// file is written.
     static QByteArray buildMovement(const RaceDisplay& display);
+    /// The same from a race's meeting and name texts, runners and history.
+    static QByteArray buildMovement(const QString& meeting,
+                                    const QString& raceName,
+                                    int runners,
+                                    const OddsHistory& history);
     static bool writeMovement(const RaceDisplay& display, const QString& path, QString* error);
 
     /// A text in code page 932; a character the code page cannot hold becomes "?".

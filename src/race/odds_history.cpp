@@ -5,8 +5,11 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/pair_judgement.h"
 #include "analysis/pair_list.h"
+#include "archive/odds_archive.h"
 #include "base/number_text.h"
+#include "base/texts.h"
 
 using namespace Qt::StringLiterals;
 
@@ -76,6 +79,47 @@ bool OddsHistory::add(const QDateTime& time,
     }
     takePairs(s.quinella, quinella);
     takePairs(s.wide, wide);
+    return add(s);
+}
+
+OddsHistory::Snapshot OddsHistory::snapshotOf(const ArchivedOdds& odds, int runners)
+{
+    // As the horse table and the pair lists show the files' texts.
+    Snapshot s;
+    s.time = odds.fetched;
+    for (auto& kind : s.horses) {
+        kind.fill(kNone);
+    }
+    s.quinella.fill(kNone);
+    s.wide.fill(kNone);
+    const int n = std::min(runners, kMaxRunners);
+    for (int h = 1; h <= n; ++h) {
+        const WinPlaceHorseEntry& horse = odds.win.horse(h);
+        const auto i = static_cast<std::size_t>(h);
+        const bool scratched = horse.winOdds.trimmed() == Texts::scratched();
+        s.horses[0][i] = shownOdds(leadingNumber(horse.winOdds.trimmed()));
+        if (!scratched) {
+            s.horses[1][i] = shownOdds(leadingNumber(horse.placeOddsMin.trimmed()));
+            s.horses[2][i] = shownOdds(leadingNumber(horse.placeOddsMax.trimmed()));
+        }
+    }
+    for (int a = 1; a < n; ++a) {
+        for (int b = a + 1; b <= n; ++b) {
+            const auto pair = static_cast<std::size_t>(Cell::pairLabel(a, b).pairIndex());
+            for (const BetType bet : kBetTypes) {
+                const float actual = pairActualOdds(odds.pairs->pair(a, b), bet);
+                if (!std::isnan(actual)) {
+                    (bet == BetType::Quinella ? s.quinella : s.wide)[pair]
+                        = shownOdds(Cell::number(actual, CellForm::Fixed1).shownNumber());
+                }
+            }
+        }
+    }
+    return s;
+}
+
+bool OddsHistory::add(const Snapshot& s)
+{
     // The same odds written again are no new snapshot.
     if (!m_snapshots.empty()) {
         const Snapshot& last = m_snapshots.back();

@@ -30,6 +30,8 @@ struct OddsMove
 
 /// The odds of the race shown, one snapshot each time they changed while it was open. Values
 /// are kept as shown (rounded to their decimals), so that a move is one the user can see.
+struct ArchivedOdds;
+
 class OddsHistory final
 {
 public:
@@ -57,6 +59,10 @@ public:
              const HorseTable& table,
              const PairList& quinella,
              const PairList& wide);
+    /// Takes a snapshot made elsewhere (an archived one), likewise.
+    bool add(const Snapshot& snapshot);
+    /// The odds of an archived snapshot as a race of `runners` shows them.
+    static Snapshot snapshotOf(const ArchivedOdds& odds, int runners);
     const std::vector<Snapshot>& snapshots() const { return m_snapshots; }
 
     /// The move of a value since the snapshot before the latest one whose odds of that file

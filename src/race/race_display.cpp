@@ -8,6 +8,7 @@
 
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
+#include "archive/odds_archive.h"
 #include "base/message_sink.h"
 #include "base/texts.h"
 #include "pat/pat_names.h"
@@ -53,6 +54,15 @@ bool RaceDisplay::load(const QString& path, const RaceFolderListing& listing)
     return loadFile(path, listing, LoadKind::Open);
 }
 
+bool RaceDisplay::loadAt(const QString& path,
+                         const RaceFolderListing& listing,
+                         const ArchivedOdds& odds)
+{
+    m_snapshot = &odds;
+    const auto forget = qScopeGuard([this] { m_snapshot = nullptr; });
+    return loadFile(path, listing, path == m_currentFile ? LoadKind::Refresh : LoadKind::Open);
+}
+
 bool RaceDisplay::refresh(bool relist)
 {
     if (m_currentFile.isEmpty()) {
@@ -72,6 +82,9 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
         Texts::tellLoadFailed(m_sink);
         return false;
     }
+    if (m_snapshot != nullptr) {
+        record->horses = m_snapshot->win.horses;
+    }
     // A reload keeps the lists' order; an open starts from the order a load makes.
     std::vector<int> quinellaOrder;
     std::vector<int> wideOrder;
@@ -81,6 +94,14 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
         wideOrder = m_wide.pairOrder();
     } else if (path != m_currentFile) {
         m_history.clear();
+        if (m_archive != nullptr && m_keepHistory) {
+            // The odds seen before, by this program or another run of it.
+            const QString name = QFileInfo(path).fileName();
+            const int runners = runnerCountOf(record->header.runnerCount);
+            for (const ArchivedOdds& odds : m_archive->snapshots(name)) {
+                m_history.add(OddsHistory::snapshotOf(odds, runners));
+            }
+        }
     }
     Q_EMIT aboutToChange();
     m_lastListing = listing;
@@ -112,10 +133,13 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
 
 void RaceDisplay::recordOdds()
 {
-    // The odds are as new as the newer of the two files that hold them.
+    // The odds are as new as the newer of the two files that hold them, or as the snapshot.
     QDateTime time = QFileInfo(m_currentFile).lastModified();
     if (!m_quinellaFile.isEmpty()) {
         time = qMax(time, QFileInfo(m_quinellaFile).lastModified());
+    }
+    if (m_snapshot != nullptr) {
+        time = m_snapshot->fetched;
     }
     m_history.add(time, m_table, m_quinella, m_wide);
     for (PairList* list : {&m_quinella, &m_wide}) {
@@ -173,9 +197,8 @@ void RaceDisplay::showRaceOdds(const WinPlaceOddsRecord& record)
     const PatFileHeader& h = record.header;
     const int runners = runnerCountOf(h.runnerCount);
     m_table.setHorseNum(runners);
-    m_meeting = h.venueName.toString() + u" 第" + h.meetingNo.view() + u"回 " + h.meetingDay.view()
-                + u"日";
-    m_raceName = h.raceNo.toString() + u"R " + h.raceName.view();
+    m_meeting = meetingText(h);
+    m_raceName = raceNameText(h);
     for (int i = 1; i <= qMin(runners, kMaxRunners); ++i) {
         const auto& entry = record.horse(i);
         m_table.setFileText(HorseColumn::WinOdds, i, entry.winOdds.view());
@@ -221,6 +244,9 @@ void RaceDisplay::buildHorseTable(MessageSink& sink)
                                    *m_quinellaOdds,
                                    sink,
                                    checkOf(m_listing, &RaceFolderListing::uoRegular));
+    }
+    if (m_snapshot != nullptr && m_quinellaOddsRead) {
+        m_quinellaOdds->pairs = m_snapshot->pairs->pairs;
     }
 
     m_table.fillPopularityBlocks(loadSettings().popularityThreshold);

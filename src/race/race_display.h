@@ -19,6 +19,8 @@ struct QuinellaOddsRecord;
 struct RaceCardRecord;
 struct RaceResultRecord;
 struct WinPlaceOddsRecord;
+struct ArchivedOdds;
+class OddsArchive;
 
 /// Everything the main window shows for the race on screen, as cells (numbers with their display
 /// forms) and colours, with the operations that load, clear and rebuild it. The window only renders
@@ -63,6 +65,11 @@ public:
     /// lists each folder once).
     bool load(const QString& path, const RaceFolderListing& listing);
 
+    /// Loads the race of `path` with the odds of an archived snapshot in place of those its Zo-
+    /// and Uo- files hold now (headers, race card and result still from the files); with history
+    /// kept, the snapshot joins it at its fetch time. False as load().
+    bool loadAt(const QString& path, const RaceFolderListing& listing, const ArchivedOdds& odds);
+
     /// Loads the race shown again (its files changed): the lists keep the sorts the user made and,
     /// when history is kept, the odds join the race's history. `relist` lists the race's folder
     /// again (its names changed); otherwise the files the last listing found are read. Messages
@@ -72,6 +79,8 @@ public:
     /// Whether each load keeps the race's odds as a snapshot (the window's race, not a backtest's):
     /// a snapshot asks the files' modification times.
     void setKeepsHistory(bool keep) { m_keepHistory = keep; }
+    /// An archive whose snapshots of a race start its history when it opens (none: null).
+    void setArchive(const OddsArchive* archive) { m_archive = archive; }
     /// The odds of the race shown while it was open; a load of another race starts it anew.
     const OddsHistory& history() const { return m_history; }
     /// How the odds a horse-table cell shows moved since the previous snapshot.
@@ -154,6 +163,8 @@ private:
     RaceFolderListing m_lastListing;
     QString m_quinellaFile;
     bool m_keepHistory = false;
+    const ArchivedOdds* m_snapshot = nullptr; // while loadAt() loads
+    const OddsArchive* m_archive = nullptr;
     OddsHistory m_history;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;

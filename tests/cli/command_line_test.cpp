@@ -4,14 +4,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QThread>
 
+#include "archive/odds_archive.h"
 #include "race/backtest.h"
 #include "race/csv_export.h"
 #include "race/race_display.h"
 #include "race_generator.h"
+#include "realistic_season.h"
 #include "season_generator.h"
 #include "settings/model_settings.h"
 #include "settings/settings_store.h"
@@ -205,4 +209,68 @@ TEST(CommandLine, CalibrateSavesTheFitItPrints)
     EXPECT_EQ(model.lambda, json[u"lambda"_s].toDouble());
     EXPECT_EQ(model.tau, json[u"tau"_s].toDouble());
     EXPECT_EQ(run({u"calibrate"_s, folder.filePath(u"missing"_s)}).exitCode, 1);
+}
+
+// The archive's commands on a season's fetches; an import killed while it writes, again and
+// again, leaves a sound archive that has lost at most the snapshot being written.
+TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
+{
+    TestFolder folder;
+    RealisticSeasonOptions options;
+    options.seed = 13;
+    options.days = 2;
+    options.snapshotFolder = folder.filePath(u"snap"_s);
+    QString error;
+    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"days"_s), options, &error));
+    QStringList fetches;
+    for (const char* fetch : {"m60", "m30", "m10", "m05", "m02"}) {
+        fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
+    }
+    const QString whole = folder.filePath(u"whole.sqlite"_s);
+    const ProcessRun clean
+        = run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, whole} + fetches);
+    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    const ProcessRun info = run({u"archive"_s, u"info"_s, u"--archive"_s, whole});
+    EXPECT_TRUE(info.out.startsWith(u"races 24\n"_s)) << info.out.toStdString();
+
+    QString note;
+    const qint64 all = OddsArchive::open(whole, note, true)->info().snapshots;
+    const QString killed = folder.filePath(u"killed.sqlite"_s);
+    int partial = 0; // rounds killed before the end
+    for (int round = 0; round < 8; ++round) {
+        for (const QString& file : QDir(folder.path()).entryList({u"killed.sqlite*"_s})) {
+            QFile::remove(folder.filePath(file));
+        }
+        QProcess process;
+        process.start(QStringLiteral(MIKAZUKI_BINARY),
+                      QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches);
+        ASSERT_TRUE(process.waitForStarted());
+        QThread::msleep(static_cast<unsigned long>(30 + 20 * round));
+        process.kill();
+        process.waitForFinished();
+        if (!QFile::exists(killed)) {
+            continue; // killed before it made the file
+        }
+        const auto archive = OddsArchive::open(killed, note, true);
+        ASSERT_TRUE(archive) << qPrintable(note);
+        partial += archive->info().snapshots < all ? 1 : 0;
+        EXPECT_TRUE(archive->integrityOk());
+        qint64 readable = 0;
+        for (const ArchiveRace& race : archive->races()) {
+            readable += static_cast<qint64>(archive->snapshots(race.file).size());
+        }
+        EXPECT_EQ(readable, archive->info().snapshots);
+    }
+    EXPECT_GT(partial, 0);
+    // Finished at last, it holds what a clean import holds.
+    ASSERT_EQ(
+        run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches).exitCode, 0);
+    EXPECT_EQ(OddsArchive::open(killed, note, true)->info().snapshots, all);
+
+    const ProcessRun board
+        = run({u"board"_s, u"--json"_s, u"--archive"_s, whole, folder.filePath(u"days"_s)});
+    ASSERT_EQ(board.exitCode, 0) << board.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(board.out.toUtf8()).object();
+    EXPECT_FALSE(json[u"date"_s].toString().isEmpty());
+    EXPECT_FALSE(json[u"races"_s].toArray().isEmpty());
 }

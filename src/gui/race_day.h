@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QPointer>
+
+class BoardWindow;
+class FolderRecorder;
+class OddsArchive;
+class RaceDisplay;
+class SettingsStore;
+class QWidget;
+
+/// The window's race day: the odds archive it records every race of the PAT folder into (the
+/// race shown takes its history from it), and the board of the day's races. A fault of the
+/// archive is said once and the program goes on without it.
+class RaceDay final : public QObject
+{
+    Q_OBJECT
+
+public:
+    RaceDay(SettingsStore& settings,
+            RaceDisplay& display,
+            std::function<void(const QString&)> note,
+            QWidget* owner);
+    ~RaceDay() override;
+
+    /// Shows the board of the PAT folder (ﾌｧｲﾙ → 当日一覧).
+    void showBoard();
+    BoardWindow* board() const;
+    const OddsArchive* archive() const { return m_archive.get(); }
+    FolderRecorder* recorder() const { return m_recorder.get(); }
+
+Q_SIGNALS:
+    /// The board asks for a race to be shown.
+    void raceChosen(const QString& zoPath);
+
+private:
+    /// Follows the PAT folder of the settings, if it is another than the one followed.
+    void followFolder();
+
+    SettingsStore& m_settings;
+    std::function<void(const QString&)> m_note;
+    QWidget* m_owner;
+    std::unique_ptr<OddsArchive> m_archive;
+    std::unique_ptr<FolderRecorder> m_recorder;
+    QPointer<BoardWindow> m_board;
+};

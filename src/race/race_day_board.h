@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class OddsArchive;
+struct RaceFolderListing;
+class RaceDisplay;
+class SettingsStore;
+
+/// A pair of the board with its value: the best pair of a list by deviation.
+struct BoardPair
+{
+    QString pair; ///< " 3- 7"
+    double deviation = 0.0;
+};
+
+/// The largest odds move of a race so far: the quinella pair whose odds moved most (in ratio)
+/// from the race's first archived snapshot to its latest.
+struct BoardMove
+{
+    QString pair;
+    double from = 0.0;
+    double to = 0.0;
+};
+
+/// One race of the day as the board shows it, from the main window's own analysis of it.
+struct BoardRow
+{
+    QString path; ///< the Zo- file
+    QString file; ///< its name
+    QString venue;
+    int raceNo = 0;
+    QDateTime post; ///< invalid without a race card
+    int runners = 0;
+    std::optional<BoardPair> bestQuinella;
+    std::optional<BoardPair> bestWide;
+    std::array<int, 5> marked{}; ///< marked pairs of both lists by level
+    QStringList recommended;     ///< the recommended bets' lines, hits marked after the off
+    std::optional<BoardMove> largestMove;
+    std::optional<std::array<int, 3>> result; ///< the first three horse numbers
+    QDateTime read;                           ///< the files' time when last read
+};
+
+/// When betting closes: two minutes before the post time.
+inline constexpr int kCloseMinutesBeforePost = 2;
+
+/// The close as the board shows it at `now`: minutes to go, "締切" once closed, empty without a
+/// post time; `urgent` under one minute.
+QString closeText(const QDateTime& post, const QDateTime& now, bool* urgent = nullptr);
+
+/// The races of a PAT folder's latest day (those whose Zo- files were last written on the most
+/// recent date), each analysed as the main window analyses it. A refresh reads again only the
+/// races whose files changed.
+class RaceDayBoard final
+{
+public:
+    RaceDayBoard(SettingsStore& settings, const OddsArchive* archive);
+    ~RaceDayBoard();
+
+    /// Lists `folder` and brings the rows up to date; false when it is no folder.
+    bool refresh(const QString& folder);
+    QDate date() const { return m_date; }
+    const std::vector<BoardRow>& rows() const { return m_rows; }
+    /// The row of the next race to close at `now`; -1 when none is left.
+    int nextToClose(const QDateTime& now) const;
+
+    /// The board as JSON: date and races (see the command's help).
+    QByteArray json() const;
+
+private:
+    void readRow(BoardRow& row, const RaceFolderListing& listing);
+
+    SettingsStore& m_settings;
+    const OddsArchive* m_archive;
+    std::unique_ptr<RaceDisplay> m_display;
+    QDate m_date;
+    std::vector<BoardRow> m_rows;
+};

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+// The race day in the window: every fetch PAT writes into the folder is recorded, the board
+// lists the day's races and follows the folder, and its rows open races.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTableView>
+
+#include "archive/odds_archive.h"
+#include "gui/board_window.h"
+#include "gui/main_window.h"
+#include "gui/race_day.h"
+#include "gui_support.h"
+#include "race/folder_recorder.h"
+#include "race/race_display.h"
+#include "realistic_season.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Copies every file of `from` into `to`, keeping the files' times (as PAT's fetch would).
+void copyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo& file : QDir(from).entryInfoList(QDir::Files)) {
+        const QString target = QDir(to).filePath(file.fileName());
+        QFile::remove(target);
+        ASSERT_TRUE(QFile::copy(file.filePath(), target));
+        QFile copy(target);
+        ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
+        copy.setFileTime(file.lastModified(), QFileDevice::FileModificationTime);
+    }
+}
+
+} // namespace
+
+TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
+{
+    TestFolder folder;
+    RealisticSeasonOptions options;
+    options.seed = 12;
+    options.days = 1;
+    options.snapshotFolder = folder.filePath(u"snapshots"_s);
+    QString error;
+    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"season"_s), options, &error));
+    const QString pat = folder.filePath(u"pat"_s);
+    copyFolder(folder.filePath(u"snapshots/m60"_s), pat);
+    OddsArchive::setDefaultPath(folder.filePath(u"odds.sqlite"_s));
+
+    SettingsStore settings(folder.filePath(u"s.ini"_s));
+    settings.setPatFolder(pat);
+    RecordingMessageSink sink;
+    MainWindow window(settings, &sink);
+    auto* day = window.findChild<RaceDay*>();
+    ASSERT_NE(day, nullptr);
+    ASSERT_NE(day->archive(), nullptr);
+    QSignalSpy recorded(day->recorder(), &FolderRecorder::racesChanged);
+    ASSERT_TRUE(recorded.wait(5000)); // the odds there at the start
+    child<QAction>(window, u"mnuFileBoard"_s)->trigger();
+    BoardWindow* board = day->board();
+    ASSERT_NE(board, nullptr);
+    EXPECT_TRUE(board->isVisible());
+    ASSERT_EQ(board->table()->model()->rowCount(), 12);
+
+    // PAT writes the next fetch: recorded, and the board shows how the odds moved.
+    copyFolder(folder.filePath(u"snapshots/m30"_s), pat);
+    ASSERT_TRUE(recorded.wait(5000));
+    while (recorded.wait(1000)) {}
+    EXPECT_EQ(day->archive()->info().snapshots, 24);
+    for (const BoardRow& row : board->board().rows()) {
+        EXPECT_TRUE(row.largestMove.has_value()) << qPrintable(row.file);
+    }
+
+    // The countdown: under a minute in red, 締切 after the close; the option follows the next.
+    const BoardRow first = board->board().rows().front();
+    board->setNow(first.post.addSecs(-150));
+    auto* model = qobject_cast<QStandardItemModel*>(board->table()->model());
+    int row = 0;
+    while (model->item(row, 0)->data(Qt::UserRole + 1).toString() != first.path) {
+        ++row;
+    }
+    EXPECT_EQ(model->item(row, 3)->text(), u"1分"_s);
+    EXPECT_EQ(model->item(row, 3)->foreground().color(), QColor(Qt::red));
+    child<QCheckBox>(*board, u"chkFollowNext"_s)->setChecked(true);
+    EXPECT_EQ(window.display().currentFile(), first.path);
+    board->setNow(first.post.addSecs(-60));
+    EXPECT_EQ(model->item(row, 3)->text(), u"締切"_s);
+    EXPECT_NE(window.display().currentFile(), first.path);
+    // The race shown takes its history from the archive: both fetches.
+    EXPECT_EQ(window.display().history().snapshots().size(), 2U);
+
+    // A double-click opens the race of the row.
+    const QModelIndex cell = board->table()->model()->index(row, 1);
+    Q_EMIT board->table()->doubleClicked(cell);
+    EXPECT_EQ(window.display().currentFile(), first.path);
+    saveScreenshot(*board, u"board.png"_s);
+    EXPECT_TRUE(sink.messages.empty());
+    OddsArchive::setDefaultPath({});
+}
