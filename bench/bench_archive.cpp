@@ -12,10 +12,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "archive/odds_archive.h"
 #include "bench_main.h"
@@ -34,7 +34,7 @@ struct Day
 {
     QTemporaryDir dir;
     QString folder;
-    QString eighteen; ///< a Zo- file of an 18-runner race
+    QString eighteen;   ///< a Zo- file of an 18-runner race
     QStringList latest; ///< the Zo- names of the latest date's 36 races
     std::unique_ptr<SettingsStore> settings;
 };
