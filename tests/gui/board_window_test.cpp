@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -102,6 +103,27 @@ TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
     Q_EMIT board->table()->doubleClicked(cell);
     EXPECT_EQ(window.display().currentFile(), first.path);
     saveScreenshot(*board, u"board.png"_s);
+    EXPECT_TRUE(sink.messages.empty());
+    OddsArchive::setDefaultPath({});
+}
+
+// An archive that is no database: the window says so on its status line and runs without it.
+TEST(BoardWindow, WindowRunsWithoutAnArchiveThatIsNoDatabase)
+{
+    TestFolder folder;
+    OddsArchive::setDefaultPath(folder.write(u"odds.sqlite"_s, QByteArray(4096, 'x')));
+    SettingsStore settings(folder.filePath(u"s.ini"_s));
+    settings.setPatFolder(folder.path());
+    RecordingMessageSink sink;
+    MainWindow window(settings, &sink);
+    EXPECT_EQ(window.findChild<RaceDay*>()->archive(), nullptr);
+    bool said = false;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        said = said || label->text().startsWith(u"オッズの記録を使えません"_s);
+    }
+    EXPECT_TRUE(said);
+    child<QAction>(window, u"mnuFileBoard"_s)->trigger();
+    EXPECT_TRUE(window.findChild<RaceDay*>()->board()->isVisible());
     EXPECT_TRUE(sink.messages.empty());
     OddsArchive::setDefaultPath({});
 }
