@@ -218,7 +218,7 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
     TestFolder folder;
     RealisticSeasonOptions options;
     options.seed = 13;
-    options.days = 2;
+    options.days = 4;
     options.snapshotFolder = folder.filePath(u"snap"_s);
     QString error;
     ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"days"_s), options, &error));
@@ -231,7 +231,7 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
         = run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, whole} + fetches);
     ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
     const ProcessRun info = run({u"archive"_s, u"info"_s, u"--archive"_s, whole});
-    EXPECT_TRUE(info.out.startsWith(u"races 24\n"_s)) << info.out.toStdString();
+    EXPECT_TRUE(info.out.startsWith(u"races 48\n"_s)) << info.out.toStdString();
 
     QString note;
     const qint64 all = OddsArchive::open(whole, note, true)->info().snapshots;
@@ -245,7 +245,9 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
         process.start(QStringLiteral(MIKAZUKI_BINARY),
                       QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches);
         ASSERT_TRUE(process.waitForStarted());
-        QThread::msleep(static_cast<unsigned long>(30 + 20 * round));
+        // Delays from 25 ms to 1.6 s, so that some round lands within the import on a fast
+        // machine and on a slow (sanitised) one alike.
+        QThread::msleep(static_cast<unsigned long>(25 * (round + 1) * (round + 1)));
         process.kill();
         process.waitForFinished();
         if (!QFile::exists(killed)) {
