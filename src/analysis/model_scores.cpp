@@ -5,9 +5,9 @@
 #include <cmath>
 #include <map>
 #include <numbers>
-#include <random>
 
 #include "analysis/kelly.h"
+#include "analysis/resampling.h"
 
 using namespace Qt::StringLiterals;
 
@@ -79,12 +79,11 @@ std::vector<BlendSample> blendSamples(const std::vector<CalibrationRace>& races,
 }
 
 ScoreSample scoreRaces(const std::vector<CalibrationRace>& races,
+                       const std::vector<BlendSample>& samples,
+                       const std::vector<std::size_t>& raceOf,
                        BetType bet,
                        const ModelParameters& parameters)
 {
-    std::vector<std::size_t> raceOf;
-    const std::vector<BlendSample> samples
-        = blendSamples(races, bet, parameters.lambda, parameters.tau, &raceOf);
     ScoreSample score;
     const bool quinella = bet == BetType::Quinella;
     std::array<double, kMaxPairs> pool{};
@@ -150,15 +149,15 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
         races[it->second] += 1.0;
     }
     scores.gain.perRace = (totals[pool] - totals[blend]) / static_cast<double>(n);
-    std::mt19937_64 engine(20'261'209);
+    Resampler random(kBootstrapSeed);
     std::vector<double> draws;
     draws.reserve(static_cast<std::size_t>(resamples));
-    const std::size_t units = gain.size();
+    const auto units = static_cast<quint32>(gain.size());
     for (int b = 0; b < resamples; ++b) {
         double sum = 0.0;
         double count = 0.0;
-        for (std::size_t u = 0; u < units; ++u) {
-            const auto pick = static_cast<std::size_t>(engine() % units);
+        for (quint32 u = 0; u < units; ++u) {
+            const quint32 pick = random.below(units);
             sum += gain[pick];
             count += races[pick];
         }
@@ -166,13 +165,8 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
     }
     if (!draws.empty()) {
         std::sort(draws.begin(), draws.end());
-        const auto rank = [&draws](double q) {
-            const auto k
-                = static_cast<std::size_t>(std::ceil(q * static_cast<double>(draws.size())));
-            return draws[std::clamp<std::size_t>(k, 1, draws.size()) - 1];
-        };
-        scores.gain.low = rank(0.025);
-        scores.gain.high = rank(0.975);
+        scores.gain.low = nearestRank(draws, 25);
+        scores.gain.high = nearestRank(draws, 975);
     }
     return scores;
 }
@@ -202,15 +196,9 @@ double chiSquareSurvival(double x, int df)
     return std::erfc(std::sqrt(half)) + std::exp(-half) * sum;
 }
 
-std::vector<CalibrationBin> blendCalibrationTable(const std::vector<CalibrationRace>& races,
-                                                  BetType bet,
-                                                  const ModelParameters& parameters,
-                                                  ScoredModel model)
+std::vector<CalibrationBin> blendCalibrationTable(const std::vector<BlendSample>& samples,
+                                                  const BlendWeights& weights)
 {
-    const std::vector<BlendSample> samples
-        = blendSamples(races, bet, parameters.lambda, parameters.tau);
-    const BlendWeights weights
-        = model == ScoredModel::Blend ? parameters.weights : poolOnlyWeights();
     std::vector<PredictedPair> pairs;
     std::array<double, kMaxPairs> chances{};
     for (const BlendSample& sample : samples) {

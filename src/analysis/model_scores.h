@@ -35,8 +35,8 @@ std::vector<BlendSample> blendSamples(const std::vector<CalibrationRace>& races,
 
 /// Each model's log-loss of one bet type race by race: −ln of the chance of the realised pair,
 /// for wide summed over the three pairs of the first three (a composite: they are not
-/// independent), over the races blendSamples() keeps; and the same under equal chances of the
-/// pairs taking part.
+/// independent), over the races blendSamples() kept (`samples`, each from race raceOf[k]); and
+/// the same under equal chances of the pairs taking part.
 struct ScoreSample
 {
     std::vector<std::array<double, kScoredModels>> loss;
@@ -44,6 +44,8 @@ struct ScoreSample
     std::vector<quint32> unit; ///< each race's course-day
 };
 ScoreSample scoreRaces(const std::vector<CalibrationRace>& races,
+                       const std::vector<BlendSample>& samples,
+                       const std::vector<std::size_t>& raceOf,
                        BetType bet,
                        const ModelParameters& parameters);
 
@@ -75,9 +77,7 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples = 2000);
 /// P(χ²_df ≥ x) for a whole df ≥ 1.
 double chiSquareSurvival(double x, int df);
 
-/// Calibration bins (as calibrationTable) of the pool alone or the blend over the pairs taking
-/// part.
-std::vector<CalibrationBin> blendCalibrationTable(const std::vector<CalibrationRace>& races,
-                                                  BetType bet,
-                                                  const ModelParameters& parameters,
-                                                  ScoredModel model);
+/// Calibration bins (as calibrationTable) of the blend with `weights` (the pool alone:
+/// poolOnlyWeights()) over the pairs taking part.
+std::vector<CalibrationBin> blendCalibrationTable(const std::vector<BlendSample>& samples,
+                                                  const BlendWeights& weights);

@@ -288,9 +288,21 @@ void blendFromOdds(const HorseTable& table,
     }
 }
 
-double blendOdds(float actual)
+// Every pair's actual odds in pair order, and the same as the blend takes them (0 for none or
+// a scratched pair).
+void readPairOdds(const QuinellaOddsRecord& odds,
+                  BetType bet,
+                  int n,
+                  std::span<float, kMaxPairs> actual,
+                  std::span<double, kMaxPairs> forBlend)
 {
-    return std::isnan(actual) || actual == kMissingValue ? 0.0 : actual;
+    std::size_t k = 0;
+    for (int a = 1; a < n; ++a) {
+        for (int b = a + 1; b <= n; ++b, ++k) {
+            actual[k] = pairActualOdds(odds.pair(a, b), bet);
+            forBlend[k] = std::isnan(actual[k]) || actual[k] == kMissingValue ? 0.0 : actual[k];
+        }
+    }
 }
 
 } // namespace
@@ -302,14 +314,9 @@ void blendPairChances(const HorseTable& table,
                       const OrderingModel& model,
                       std::span<double, kMaxPairs> chances)
 {
-    const int n = table.getHorseCount();
+    std::array<float, kMaxPairs> actual{};
     std::array<double, kMaxPairs> pairOdds{};
-    std::size_t k = 0;
-    for (int a = 1; a < n; ++a) {
-        for (int b = a + 1; b <= n; ++b, ++k) {
-            pairOdds[k] = blendOdds(pairActualOdds(odds.pair(a, b), bet));
-        }
-    }
+    readPairOdds(odds, bet, table.getHorseCount(), actual, pairOdds);
     blendFromOdds(table, pairOdds, bet, settings, model, chances);
 }
 
@@ -371,13 +378,7 @@ void judgePairs(const HorseTable& table,
     std::array<float, kMaxPairs> actualAt{};
     if (blend) {
         std::array<double, kMaxPairs> pairOdds{};
-        std::size_t k = 0;
-        for (int a = 1; a < n; ++a) {
-            for (int b = a + 1; b <= n; ++b, ++k) {
-                actualAt[k] = pairActualOdds(odds.pair(a, b), bet);
-                pairOdds[k] = blendOdds(actualAt[k]);
-            }
-        }
+        readPairOdds(odds, bet, n, actualAt, pairOdds);
         blendFromOdds(table, pairOdds, bet, settings.model, *model, blendChance);
     }
     const auto chanceValue = [payback](double chance) {

@@ -145,7 +145,9 @@ bool OddsArchive::prepare(QString& note)
         return fail(u"新しい版の形式です"_s);
     }
     if (m_readOnly) {
-        return version == kSchemaVersion || fail(u"空です"_s);
+        // Version 0 is a file no writer has finished making (one killed as it began): an empty
+        // archive, whose queries find nothing.
+        return version == kSchemaVersion || version == 0 || fail(u"古い版の形式です"_s);
     }
     if (!q.exec(u"PRAGMA journal_mode=WAL"_s) || !q.exec(u"PRAGMA synchronous=NORMAL"_s)) {
         return fail(q.lastError().text());

@@ -8,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +20,7 @@
 #include "analysis/ordering_model.h"
 #include "analysis/pair_judgement.h"
 #include "analysis/race_kelly.h"
+#include "analysis/resampling.h"
 #include "archive/odds_archive.h"
 #include "base/file_failure.h"
 #include "base/message_sink.h"
@@ -644,13 +644,13 @@ lookaheadOf(const Counted& counted, std::size_t b, int groups, int resamples = k
         }
         return 1000.0 * (total.fileReturns / total.fileStake - total.snapReturns / total.snapStake);
     };
-    std::mt19937_64 engine(20'261'209);
+    Resampler random(kBootstrapSeed);
     std::vector<std::vector<double>> draws(static_cast<std::size_t>(groups));
     std::vector<Sums> total(static_cast<std::size_t>(groups));
     for (int k = 0; k < resamples && !units.empty(); ++k) {
         std::fill(total.begin(), total.end(), Sums{});
         for (std::size_t u = 0; u < units.size(); ++u) {
-            const auto& unit = units[static_cast<std::size_t>(engine() % units.size())];
+            const auto& unit = units[random.below(static_cast<quint32>(units.size()))];
             for (std::size_t g = 0; g < total.size(); ++g) {
                 total[g].fileStake += unit[g].fileStake;
                 total[g].fileReturns += unit[g].fileReturns;
@@ -678,13 +678,8 @@ lookaheadOf(const Counted& counted, std::size_t b, int groups, int resamples = k
         std::vector<double>& x = draws[g];
         if (!x.empty()) {
             std::sort(x.begin(), x.end());
-            const auto rank = [&x](double q) {
-                const auto k
-                    = static_cast<std::size_t>(std::ceil(q * static_cast<double>(x.size())));
-                return qRound64(x[std::clamp<std::size_t>(k, 1, x.size()) - 1]);
-            };
-            lines[g].lower = rank(0.025);
-            lines[g].upper = rank(0.975);
+            lines[g].lower = qRound64(nearestRank(x, 25));
+            lines[g].upper = qRound64(nearestRank(x, 975));
         }
     }
     return lines;

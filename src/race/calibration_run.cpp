@@ -166,22 +166,45 @@ bool readRaces(const QStringList& folders,
     return true;
 }
 
-void addTables(CalibrationReport& report, const std::vector<CalibrationRace>& races, bool test)
+// The blend's view of a sample's races for both bet types, made once for the fit, the scores and
+// the tables.
+struct BlendViews
+{
+    std::array<std::vector<BlendSample>, 2> samples;
+    std::array<std::vector<std::size_t>, 2> raceOf;
+};
+
+BlendViews viewsOf(const std::vector<CalibrationRace>& races, const DiscountFit& fit)
+{
+    BlendViews views;
+    for (const BetType bet : kBetTypes) {
+        const auto b = betIndex(bet);
+        views.samples[b] = blendSamples(races, bet, fit.lambda, fit.tau, &views.raceOf[b]);
+    }
+    return views;
+}
+
+void addTables(CalibrationReport& report,
+               const std::vector<CalibrationRace>& races,
+               const BlendViews& views,
+               bool test)
 {
     for (const BetType bet : kBetTypes) {
         const ModelParameters parameters = report.parameters(bet);
+        const auto& samples = views.samples[betIndex(bet)];
         for (const ScoredModel model : kScoredModelList) {
-            const bool ordering = model == ScoredModel::Harville || model == ScoredModel::Discount;
-            const bool discount = model == ScoredModel::Discount;
-            report.tables.push_back({bet,
-                                     model,
-                                     test,
-                                     ordering
-                                         ? calibrationTable(races,
-                                                            bet,
-                                                            discount ? parameters.lambda : 1.0,
-                                                            discount ? parameters.tau : 1.0)
-                                         : blendCalibrationTable(races, bet, parameters, model)});
+            std::vector<CalibrationBin> bins;
+            if (model == ScoredModel::Harville || model == ScoredModel::Discount) {
+                const bool discount = model == ScoredModel::Discount;
+                bins = calibrationTable(races,
+                                        bet,
+                                        discount ? parameters.lambda : 1.0,
+                                        discount ? parameters.tau : 1.0);
+            } else {
+                bins = blendCalibrationTable(
+                    samples, model == ScoredModel::Blend ? parameters.weights : poolOnlyWeights());
+            }
+            report.tables.push_back({bet, model, test, std::move(bins)});
         }
     }
 }
@@ -345,32 +368,32 @@ CalibrationReport runCalibration(const CalibrationRequest& request)
         return report;
     }
     report.fit = fitDiscount(races);
+    const BlendViews views = viewsOf(races, report.fit);
+    const BlendViews testViews = viewsOf(testRaces, report.fit);
     for (const BetType bet : kBetTypes) {
-        BetScoreboard& board = report.scoreboards[betIndex(bet)];
+        const auto b = betIndex(bet);
+        BetScoreboard& board = report.scoreboards[b];
         board.bet = bet;
-        board.blend = fitBlend(blendSamples(races, bet, report.fit.lambda, report.fit.tau), bet);
+        board.blend = fitBlend(views.samples[b], bet);
         const ModelParameters parameters = report.parameters(bet);
-        const ScoreSample sample = scoreRaces(races, bet, parameters);
-        board.fit = scoreSample(sample);
-        const auto pool = static_cast<std::size_t>(ScoredModel::Pool);
-        const auto blend = static_cast<std::size_t>(ScoredModel::Blend);
-        double gain = 0.0;
-        for (const auto& loss : sample.loss) {
-            gain += loss[pool] - loss[blend];
-        }
-        board.likelihoodRatio = std::max(0.0, 2.0 * gain);
+        board.fit
+            = scoreSample(scoreRaces(races, views.samples[b], views.raceOf[b], bet, parameters));
+        // The log-likelihood the blend gains over the pool alone is the log-loss it saves.
+        board.likelihoodRatio
+            = std::max(0.0, 2.0 * board.fit.gain.perRace * static_cast<double>(board.fit.races));
         board.degreesOfFreedom
             = static_cast<int>(std::count(board.blend.kept.begin(), board.blend.kept.end(), true));
         board.pValue = chiSquareSurvival(board.likelihoodRatio, board.degreesOfFreedom);
         if (!request.testFolders.isEmpty()) {
-            board.test = scoreSample(scoreRaces(testRaces, bet, parameters));
+            board.test = scoreSample(
+                scoreRaces(testRaces, testViews.samples[b], testViews.raceOf[b], bet, parameters));
         }
     }
-    addTables(report, races, false);
+    addTables(report, races, views, false);
     if (!request.testFolders.isEmpty()) {
         report.testLogLikHarville = orderLogLikelihood(testRaces, 1.0, 1.0);
         report.testLogLikFit = orderLogLikelihood(testRaces, report.fit.lambda, report.fit.tau);
-        addTables(report, testRaces, true);
+        addTables(report, testRaces, testViews, true);
     }
     report.ok = true;
     return report;
@@ -384,8 +407,7 @@ ModelParameters CalibrationReport::parameters(BetType bet) const
 QList<QStringList> scoreboardRows(const CalibrationReport& report, BetType bet)
 {
     const BetScoreboard& board = report.scoreboards[betIndex(bet)];
-    QList<QStringList> rows{
-        {u"ﾓﾃﾞﾙ"_s, u"ﾊﾟﾗﾒｰﾀ"_s, u"対数損失"_s, u"擬似R²"_s, u"検証 対数損失"_s, u"検証 擬似R²"_s}};
+    QList<QStringList> rows{scoreboardHeadings()};
     const QString names[]
         = {u"Harville"_s, u"割引Harville"_s, u"%1の売上"_s.arg(betName(bet)), u"市場合成"_s};
     for (const ScoredModel model : kScoredModelList) {

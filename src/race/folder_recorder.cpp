@@ -7,6 +7,7 @@
 #include "pat/folder_index.h"
 #include "pat/pat_names.h"
 #include "race/archive_files.h"
+#include "race/race_day_board.h"
 
 using namespace Qt::StringLiterals;
 
@@ -65,27 +66,22 @@ void FolderRecorder::relist()
     if (!index) {
         return;
     }
-    // The latest day: the races whose Zo- files were last written on the most recent date.
-    QDate latest;
-    std::vector<std::pair<QString, QDate>> races;
-    for (const QString& name : index->raceNames()) {
-        const QString path = index->prefix() + name;
-        const QDate date = QFileInfo(path).lastModified().date();
-        races.emplace_back(path, date);
-        latest = std::max(latest, date);
+    const QStringList races = latestDayOf(*index).paths;
+    for (const QString& path : races) {
+        m_seen.try_emplace(path, Stamp{});
     }
-    QStringList watch;
-    for (const auto& [path, date] : races) {
-        if (date == latest) {
-            m_seen.try_emplace(path, Stamp{});
-            watch << path << quinellaOddsPathOf(path);
-        }
-    }
+    watchRaces(races);
+}
+
+void FolderRecorder::watchRaces(const QStringList& zoPaths)
+{
     QStringList fresh;
     const QStringList watched = m_watcher.files();
-    for (const QString& path : watch) {
-        if (!watched.contains(path) && QFileInfo::exists(path)) {
-            fresh << path;
+    for (const QString& zo : zoPaths) {
+        for (const QString& path : {zo, quinellaOddsPathOf(zo)}) {
+            if (!watched.contains(path) && QFileInfo::exists(path)) {
+                fresh << path;
+            }
         }
     }
     if (!fresh.isEmpty()) {
@@ -121,10 +117,7 @@ void FolderRecorder::settle()
         }
     }
     // A file rewritten in place keeps its watch; one replaced by a new file needs a new one.
-    if (!changed.isEmpty()) {
-        m_listed = false;
-        relist();
-    }
+    watchRaces(changed);
     if (pending) {
         if (!m_retrying.isValid()) {
             m_retrying.start();

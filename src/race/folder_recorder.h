@@ -52,6 +52,8 @@ private:
     static Stamp stampOf(const QString& zoPath);
     /// Lists the folder and watches the latest day's odds files.
     void relist();
+    /// Watches the Zo- and Uo- files of the races that are not watched (a replaced file is not).
+    void watchRaces(const QStringList& zoPaths);
     void settle();
 
     OddsArchive* m_archive;

@@ -115,6 +115,23 @@ QJsonValue pairJson(const std::optional<BoardPair>& pair)
 
 } // namespace
 
+LatestDay latestDayOf(const FolderIndex& index)
+{
+    std::vector<std::pair<QString, QDate>> races;
+    LatestDay day;
+    for (const QString& name : index.raceNames()) {
+        const QString path = index.prefix() + name;
+        races.emplace_back(path, QFileInfo(path).lastModified().date());
+        day.date = std::max(day.date, races.back().second);
+    }
+    for (const auto& [path, date] : races) {
+        if (date == day.date) {
+            day.paths << path;
+        }
+    }
+    return day;
+}
+
 QString closeText(const QDateTime& post, const QDateTime& now, bool* urgent)
 {
     if (urgent != nullptr) {
@@ -146,28 +163,17 @@ bool RaceDayBoard::refresh(const QString& folder)
     if (!index) {
         return false;
     }
-    // The latest day: the most recent date a Zo- file was written on.
-    std::vector<std::pair<QString, QDateTime>> races;
-    QDate latest;
-    for (const QString& name : index->raceNames()) {
-        const QString path = index->prefix() + name;
-        const QDateTime written = QFileInfo(path).lastModified();
-        races.emplace_back(path, written);
-        latest = std::max(latest, written.date());
-    }
-    if (latest != m_date) {
+    const LatestDay latest = latestDayOf(*index);
+    if (latest.date != m_date) {
         m_rows.clear();
-        m_date = latest;
+        m_date = latest.date;
     }
     std::map<QString, BoardRow> kept;
     for (BoardRow& row : m_rows) {
         kept.emplace(row.path, std::move(row));
     }
     m_rows.clear();
-    for (const auto& [path, written] : races) {
-        if (written.date() != latest) {
-            continue;
-        }
+    for (const QString& path : latest.paths) {
         auto at = kept.find(path);
         BoardRow row = at != kept.end() ? std::move(at->second) : BoardRow{};
         row.path = path;

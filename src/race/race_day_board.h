@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+class FolderIndex;
 class OddsArchive;
 struct RaceFolderListing;
 class RaceDisplay;
@@ -51,6 +52,14 @@ struct BoardRow
     std::optional<std::array<int, 3>> result; ///< the first three horse numbers
     QDateTime read;                           ///< the files' time when last read
 };
+
+/// A folder's latest day: the races whose Zo- files were last written on the most recent date.
+struct LatestDay
+{
+    QDate date;
+    QStringList paths; ///< their Zo- files, in the listing's order
+};
+LatestDay latestDayOf(const FolderIndex& index);
 
 /// When betting closes: two minutes before the post time.
 inline constexpr int kCloseMinutesBeforePost = 2;

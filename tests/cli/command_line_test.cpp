@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -245,14 +247,15 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
         process.start(QStringLiteral(MIKAZUKI_BINARY),
                       QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches);
         ASSERT_TRUE(process.waitForStarted());
-        // Delays from 25 ms to 1.6 s, so that some round lands within the import on a fast
-        // machine and on a slow (sanitised) one alike.
-        QThread::msleep(static_cast<unsigned long>(25 * (round + 1) * (round + 1)));
+        // Killed once it has begun to write (its journal is there), a little later each round.
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo::exists(killed + u"-wal"_s) && waited.elapsed() < 10000) {
+            QThread::msleep(1);
+        }
+        QThread::msleep(static_cast<unsigned long>(4 * round));
         process.kill();
         process.waitForFinished();
-        if (!QFile::exists(killed)) {
-            continue; // killed before it made the file
-        }
         const auto archive = OddsArchive::open(killed, note, true);
         ASSERT_TRUE(archive) << qPrintable(note);
         partial += archive->info().snapshots < all ? 1 : 0;
