@@ -396,3 +396,56 @@ summariseBacktest(const std::vector<RaceTally>& races, BetType bet, int resample
     return summariseSeason(season, static_cast<quint32>(races.size()), resamples)
         .lines[betIndex(bet)];
 }
+
+std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
+                                       const std::vector<RaceTally>& onFiles,
+                                       const std::vector<quint32>& unitOf,
+                                       quint32 units,
+                                       int groups,
+                                       int resamples)
+{
+    const auto g = static_cast<std::size_t>(groups);
+    // Per unit and group: the stakes and returns on the files, then at the earlier odds.
+    constexpr std::size_t kSums = 4;
+    std::vector<std::vector<double>> sums(units, std::vector<double>(g * kSums, 0.0));
+    for (std::size_t r = 0; r < early.size(); ++r) {
+        std::vector<double>& unit = sums[unitOf[r]];
+        for (std::size_t k = 0; k < g; ++k) {
+            unit[k * kSums] += 100.0 * onFiles[r][k].bets;
+            unit[k * kSums + 1] += static_cast<double>(onFiles[r][k].returns);
+            unit[k * kSums + 2] += 100.0 * early[r][k].bets;
+            unit[k * kSums + 3] += static_cast<double>(early[r][k].returns);
+        }
+    }
+    const auto difference = [](const double* s) -> std::optional<double> {
+        if (s[0] <= 0 || s[2] <= 0) {
+            return std::nullopt;
+        }
+        return 1000.0 * (s[1] / s[0] - s[3] / s[2]);
+    };
+    std::vector<std::vector<double>> draws(g);
+    resampleUnitSums(sums, resamples, kBootstrapSeed, [&](const std::vector<double>& total) {
+        for (std::size_t k = 0; k < g; ++k) {
+            if (const auto d = difference(&total[k * kSums])) {
+                draws[k].push_back(*d);
+            }
+        }
+    });
+    std::vector<double> all(g * kSums, 0.0);
+    for (const auto& unit : sums) {
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            all[i] += unit[i];
+        }
+    }
+    std::vector<LookaheadLine> lines(g);
+    for (std::size_t k = 0; k < g; ++k) {
+        if (const auto d = difference(&all[k * kSums])) {
+            lines[k].difference = qRound64(*d);
+        }
+        if (const auto interval = percentileInterval(std::move(draws[k]))) {
+            lines[k].lower = qRound64(interval->first);
+            lines[k].upper = qRound64(interval->second);
+        }
+    }
+    return lines;
+}

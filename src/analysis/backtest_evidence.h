@@ -97,3 +97,19 @@ std::optional<qint64> betsNeeded(qint64 bets, double sumPayouts, double sumSquar
 std::vector<GroupSummary> summariseBacktest(const std::vector<RaceTally>& races,
                                             BetType bet,
                                             int resamples = kBootstrapResamples);
+
+/// Per group: 回収率 of the same races judged on their files minus 回収率 judged on earlier odds
+/// (tenths of a percent), with the bounds of a bootstrap of the units that draws each race's
+/// two results together.
+struct LookaheadLine
+{
+    std::optional<qint64> difference;
+    std::optional<qint64> lower;
+    std::optional<qint64> upper;
+};
+std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
+                                       const std::vector<RaceTally>& onFiles,
+                                       const std::vector<quint32>& unitOf,
+                                       quint32 units,
+                                       int groups,
+                                       int resamples = kBootstrapResamples);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <tuple>
 
 #include "analysis/kelly.h"
 #include "analysis/resampling.h"
@@ -137,36 +138,23 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
     const auto pool = static_cast<std::size_t>(ScoredModel::Pool);
     const auto blend = static_cast<std::size_t>(ScoredModel::Blend);
     std::map<quint32, std::size_t> dense;
-    std::vector<double> gain;
-    std::vector<double> races;
+    std::vector<std::vector<double>> units; // gain, races
     for (std::size_t r = 0; r < n; ++r) {
-        const auto [it, added] = dense.try_emplace(sample.unit[r], gain.size());
+        const auto [it, added] = dense.try_emplace(sample.unit[r], units.size());
         if (added) {
-            gain.push_back(0.0);
-            races.push_back(0.0);
+            units.push_back({0.0, 0.0});
         }
-        gain[it->second] += sample.loss[r][pool] - sample.loss[r][blend];
-        races[it->second] += 1.0;
+        units[it->second][0] += sample.loss[r][pool] - sample.loss[r][blend];
+        units[it->second][1] += 1.0;
     }
     scores.gain.perRace = (totals[pool] - totals[blend]) / static_cast<double>(n);
-    Resampler random(kBootstrapSeed);
     std::vector<double> draws;
     draws.reserve(static_cast<std::size_t>(resamples));
-    const auto units = static_cast<quint32>(gain.size());
-    for (int b = 0; b < resamples; ++b) {
-        double sum = 0.0;
-        double count = 0.0;
-        for (quint32 u = 0; u < units; ++u) {
-            const quint32 pick = random.below(units);
-            sum += gain[pick];
-            count += races[pick];
-        }
-        draws.push_back(sum / count);
-    }
-    if (!draws.empty()) {
-        std::sort(draws.begin(), draws.end());
-        scores.gain.low = nearestRank(draws, 25);
-        scores.gain.high = nearestRank(draws, 975);
+    resampleUnitSums(units, resamples, kBootstrapSeed, [&draws](const std::vector<double>& sums) {
+        draws.push_back(sums[0] / sums[1]);
+    });
+    if (const auto interval = percentileInterval(std::move(draws))) {
+        std::tie(scores.gain.low, scores.gain.high) = *interval;
     }
     return scores;
 }

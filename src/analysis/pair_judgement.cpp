@@ -288,6 +288,30 @@ void blendFromOdds(const HorseTable& table,
     }
 }
 
+} // namespace
+
+std::optional<float> pairOddsOf(const QuinellaPairEntry& entry, BetType bet)
+{
+    return oddsOrNone(pairActualOdds(entry, bet));
+}
+
+std::optional<float> wideLowOddsOf(const QuinellaPairEntry& entry)
+{
+    if (!pairOddsOf(entry, BetType::Wide)) {
+        return std::nullopt;
+    }
+    const auto plain = plainOdds(entry.wideOddsMin.view());
+    const auto low = plain ? std::optional<float>(plain->single())
+                           : wholeTextToSingle(entry.wideOddsMin.view());
+    if (!low || !(*low > 0.0F)) {
+        return std::nullopt;
+    }
+    const auto shown = Cell::number(*low, CellForm::Fixed1).shownNumber();
+    return shown ? std::optional<float>(static_cast<float>(*shown)) : std::nullopt;
+}
+
+namespace {
+
 // Every pair's actual odds in pair order, and the same as the blend takes them (0 for none or
 // a scratched pair).
 void readPairOdds(const QuinellaOddsRecord& odds,
@@ -300,7 +324,7 @@ void readPairOdds(const QuinellaOddsRecord& odds,
     for (int a = 1; a < n; ++a) {
         for (int b = a + 1; b <= n; ++b, ++k) {
             actual[k] = pairActualOdds(odds.pair(a, b), bet);
-            forBlend[k] = std::isnan(actual[k]) || actual[k] == kMissingValue ? 0.0 : actual[k];
+            forBlend[k] = oddsOrNone(actual[k]).value_or(0.0F);
         }
     }
 }

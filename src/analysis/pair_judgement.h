@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <span>
 #include <vector>
@@ -42,6 +43,20 @@ void judgePairs(const HorseTable& table,
 /// A pair's actual odds as its list shows them (wide: the midpoint of the range); kMissingValue
 /// for a scratched pair, NaN for none.
 float pairActualOdds(const QuinellaPairEntry& entry, BetType bet);
+
+/// Odds as pairActualOdds() gives them, empty for none or a scratched pair.
+inline std::optional<float> oddsOrNone(float actual)
+{
+    return std::isnan(actual) || actual == kMissingValue ? std::nullopt
+                                                         : std::optional<float>(actual);
+}
+
+/// A pair's actual odds as pairActualOdds() gives them when it has some and is not scratched.
+std::optional<float> pairOddsOf(const QuinellaPairEntry& entry, BetType bet);
+
+/// The odds a wide ticket is sure to be paid at: the low end of its range, as shown; empty when
+/// the pair has none or is scratched.
+std::optional<float> wideLowOddsOf(const QuinellaPairEntry& entry);
 
 /// The market blend's chance of every pair of the race in pair order under the settings'
 /// weights, its model source `model` (the discounted model of the win odds); NaN for a pair that

@@ -3,8 +3,12 @@
 
 #include <cmath>
 
+#include "analysis/horse_table.h"
 #include "analysis/kelly.h"
 #include "analysis/ordering_model.h"
+#include "analysis/pair_judgement.h"
+#include "pat/quinella_odds.h"
+#include "settings/model_settings.h"
 
 std::vector<double> raceKellyFractions(BetType bet,
                                        const OrderingModel& model,
@@ -65,4 +69,50 @@ std::vector<double> raceKellyFractions(BetType bet,
         }
     }
     return byBet;
+}
+
+RaceKelly raceKelly(const HorseTable& table,
+                    const QuinellaOddsRecord& odds,
+                    const ModelSettings& settings,
+                    const std::array<RaceBets, 2>& bets,
+                    std::array<bool, 2> wanted)
+{
+    const int runners = table.getHorseCount();
+    std::array<double, kMaxRunners + 1> winOdds{};
+    for (int h = 1; h <= runners; ++h) {
+        winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
+    }
+    const bool blend = settings.kind == TheoryModel::Blend;
+    const bool discounted = settings.kind == TheoryModel::Discounted || blend;
+    const auto chances = winChances(winOdds);
+    const OrderingModel model(
+        std::span<const double>(chances).first(static_cast<std::size_t>(runners) + 1),
+        discounted ? settings.lambda : 1.0,
+        discounted ? settings.tau : 1.0);
+    std::array<double, kMaxPairs> blendChances{};
+    if (blend && wanted[0]) {
+        blendPairChances(table, odds, BetType::Quinella, settings, model, blendChances);
+    }
+    RaceKelly kelly;
+    for (const BetType bet : kBetTypes) {
+        const auto b = betIndex(bet);
+        if (!wanted[b]) {
+            continue;
+        }
+        // A wide ticket pays somewhere in its range: staked at the low end, it never overbets.
+        RaceBets staked = bets[b];
+        for (BetRecord& record : staked) {
+            if (bet == BetType::Wide) {
+                record.odds = wideLowOddsOf(odds.pair(record.first, record.second)).value_or(0.0F);
+            }
+            kelly.odds[b].push_back(record.odds);
+        }
+        kelly.fractions[b] = raceKellyFractions(bet,
+                                                model,
+                                                runners,
+                                                staked,
+                                                blend ? std::span<const double>(blendChances)
+                                                      : std::span<const double>());
+    }
+    return kelly;
 }

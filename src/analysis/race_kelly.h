@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
 #include <span>
 #include <vector>
 
 #include "analysis/backtest_evidence.h"
 #include "base/bet_type.h"
 
+class HorseTable;
 class OrderingModel;
+struct ModelSettings;
+struct QuinellaOddsRecord;
 
 /// The Kelly fractions of wealth for one race's bets of one bet type, in the bets' order: their
 /// chances from `model` (quinella: both first two, exclusive; wide: the top threes, which pay up
@@ -19,3 +23,22 @@ std::vector<double> raceKellyFractions(BetType bet,
                                        int runners,
                                        std::span<const BetRecord> bets,
                                        std::span<const double> quinellaChances = {});
+
+/// A race's Kelly fractions of both bet types' bets, in their order, and the odds each bet is
+/// staked at: those it is sure to be paid at if it wins (quinella the shown odds, wide the low
+/// end of its range).
+struct RaceKelly
+{
+    std::array<std::vector<double>, 2> fractions;
+    std::array<std::vector<float>, 2> odds;
+};
+
+/// The Kelly fractions of a race's bets under the settings' theory model: the discounted model
+/// when chosen, otherwise Harville's on the win odds; under the blend its quinella chances, and
+/// for wide (whose bets pay together by top threes) its model source, the discounted model.
+/// Only the bet types `wanted` are staked.
+RaceKelly raceKelly(const HorseTable& table,
+                    const QuinellaOddsRecord& odds,
+                    const ModelSettings& model,
+                    const std::array<RaceBets, 2>& bets,
+                    std::array<bool, 2> wanted);

@@ -8,6 +8,7 @@
 
 #include "analysis/horse_table.h"
 #include "analysis/pair_list.h"
+#include "base/texts.h"
 #include "pat/race_result.h"
 
 using namespace Qt::StringLiterals;
@@ -70,7 +71,7 @@ QStringList listRecommendedBets(const HorseTable& table, const PairList& quinell
         }
     }
     if (bets.isEmpty()) {
-        bets << u"該当無し"_s << u"見送りレース"_s;
+        bets << Texts::noBets() << Texts::skipRace();
     }
     return bets;
 }

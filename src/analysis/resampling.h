@@ -2,6 +2,8 @@
 #pragma once
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <QtGlobal>
@@ -64,4 +66,42 @@ const T& nearestRank(const std::vector<T>& sorted, qint64 perMille)
     const auto n = static_cast<qint64>(sorted.size());
     const qint64 rank = std::max<qint64>((perMille * n + 999) / 1000, 1);
     return sorted[static_cast<std::size_t>(rank - 1)];
+}
+
+/// The bootstrap of statistics made of sums over resampling units (course-days or races): each
+/// of `resamples` resamples draws as many units as there are, with replacement, sums their
+/// values (every unit holds as many) and hands the sums to `take`. A return rate, a difference
+/// of two rates and a gain per race are each a function of such sums.
+template<typename Take>
+void resampleUnitSums(const std::vector<std::vector<double>>& units,
+                      int resamples,
+                      quint64 seed,
+                      Take take)
+{
+    if (units.empty()) {
+        return;
+    }
+    Resampler random(seed);
+    const auto n = static_cast<quint32>(units.size());
+    std::vector<double> sums(units.front().size());
+    for (int k = 0; k < resamples; ++k) {
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (quint32 u = 0; u < n; ++u) {
+            const std::vector<double>& unit = units[random.below(n)];
+            for (std::size_t i = 0; i < sums.size(); ++i) {
+                sums[i] += unit[i];
+            }
+        }
+        take(sums);
+    }
+}
+
+/// The 95% percentile interval of bootstrap draws by nearest rank; empty without draws.
+inline std::optional<std::pair<double, double>> percentileInterval(std::vector<double> draws)
+{
+    if (draws.empty()) {
+        return std::nullopt;
+    }
+    std::sort(draws.begin(), draws.end());
+    return std::pair{nearestRank(draws, 25), nearestRank(draws, 975)};
 }

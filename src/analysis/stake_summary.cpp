@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/kelly.h"
+
 StakeSummary summariseStakes(std::span<const RaceStake> races, qint64 startingBankroll)
 {
     StakeSummary summary;
@@ -76,4 +78,44 @@ StakeSummary summariseStakes(std::span<const RaceStake> races, qint64 startingBa
         summary.sortino = mean / std::sqrt(downside / count);
     }
     return summary;
+}
+
+StakeSummary stakeSeason(const BetTypeSeason& season,
+                         const std::vector<std::vector<double>>* fractions,
+                         qint64 bankroll,
+                         double kellyFraction,
+                         std::vector<PlacedStake>* placed)
+{
+    std::vector<RaceStake> races;
+    races.reserve(season.tallies.size());
+    const qint64 start = bankroll;
+    for (std::size_t r = 0; r < season.tallies.size(); ++r) {
+        RaceStake race;
+        if (fractions == nullptr) {
+            const GroupTally& all = season.tallies[r][static_cast<std::size_t>(BacktestGroup::All)];
+            race = RaceStake{qint64{100} * all.bets, all.returns};
+        } else {
+            // Kelly's stakes grow with the bankroll without end; no race's pool takes stakes
+            // beyond ten billion yen, and the sums stay far inside 64 bits.
+            constexpr qint64 kMaxStakedBankroll = 10'000'000'000;
+            const std::vector<qint64> yen
+                = stakesInYen((*fractions)[r],
+                              std::clamp<qint64>(bankroll, 0, kMaxStakedBankroll),
+                              kellyFraction);
+            for (std::size_t k = 0; k < yen.size(); ++k) {
+                if (yen[k] == 0) {
+                    continue;
+                }
+                const qint64 returns = yen[k] / 100 * season.bets[r][k].payout;
+                race.stake += yen[k];
+                race.returns += returns;
+                if (placed != nullptr) {
+                    placed->push_back({r, k, bankroll, yen[k], returns});
+                }
+            }
+        }
+        bankroll += race.returns - race.stake;
+        races.push_back(race);
+    }
+    return summariseStakes(races, start);
 }

@@ -7,6 +7,8 @@
 
 #include <QtGlobal>
 
+#include "analysis/backtest_evidence.h"
+
 /// What one race staked and returned in all, in yen (0 and 0 for a race not bet).
 struct RaceStake
 {
@@ -41,3 +43,24 @@ struct StakeSummary
 
 /// Runs the races in order from `startingBankroll`: B_after = B_before − stake + returns.
 StakeSummary summariseStakes(std::span<const RaceStake> races, qint64 startingBankroll);
+
+/// One Kelly stake as it was placed: its race and bet (indices into the season), the bankroll
+/// before the race, the stake and what it returned, in yen.
+struct PlacedStake
+{
+    std::size_t race = 0;
+    std::size_t bet = 0;
+    qint64 bankroll = 0;
+    qint64 yen = 0;
+    qint64 returns = 0;
+};
+
+/// The bankroll race by race, in the season's order, from `bankroll`. Without `fractions`,
+/// flat: 100 yen on every bet (the group 全). With them, each race's Kelly fractions of its bets
+/// times `kellyFraction` of the bankroll before the race (stakesInYen), every stake placed being
+/// added to `placed` when given.
+StakeSummary stakeSeason(const BetTypeSeason& season,
+                         const std::vector<std::vector<double>>* fractions,
+                         qint64 bankroll,
+                         double kellyFraction,
+                         std::vector<PlacedStake>* placed = nullptr);

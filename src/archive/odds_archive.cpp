@@ -2,6 +2,8 @@
 #include "odds_archive.h"
 
 #include <atomic>
+#include <limits>
+#include <vector>
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,23 +17,24 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
 constexpr int kHorseChars = 15; // win, place minimum, place maximum: five each
 constexpr int kPairChars = 18;  // quinella, wide minimum, wide maximum: six each
 
-// The schema of each version, applied in turn from the one a file has.
-const char* const kMigrations[] = {
+// The statements of each schema step, applied in turn from the version a file has; each step
+// is one transaction.
+const std::vector<std::vector<const char*>> kMigrations = {
     // 0 → 1
-    "CREATE TABLE race(id INTEGER PRIMARY KEY, file TEXT NOT NULL UNIQUE, meeting TEXT NOT NULL,"
-    " name TEXT NOT NULL, venue TEXT NOT NULL,"
-    " meeting_no TEXT NOT NULL, meeting_day TEXT NOT NULL, race_no TEXT NOT NULL,"
-    " runners INTEGER NOT NULL, post INTEGER);"
-    // A rowid table keeps a snapshot's blob (about 1 kB) in its page; an index-organised one
-    // would spill it to an overflow page of its own.
-    "CREATE TABLE snapshot(id INTEGER PRIMARY KEY, race INTEGER NOT NULL REFERENCES race(id),"
-    " fetched INTEGER NOT NULL, odds BLOB NOT NULL);"
-    "CREATE UNIQUE INDEX snapshot_time ON snapshot(race, fetched);",
+    {"CREATE TABLE race(id INTEGER PRIMARY KEY, file TEXT NOT NULL UNIQUE, meeting TEXT NOT NULL,"
+     " name TEXT NOT NULL, venue TEXT NOT NULL,"
+     " meeting_no TEXT NOT NULL, meeting_day TEXT NOT NULL, race_no TEXT NOT NULL,"
+     " runners INTEGER NOT NULL, post INTEGER)",
+     // A rowid table keeps a snapshot's blob (about 1 kB) in its page; an index-organised one
+     // would spill it to an overflow page of its own.
+     "CREATE TABLE snapshot(id INTEGER PRIMARY KEY, race INTEGER NOT NULL REFERENCES race(id),"
+     " fetched INTEGER NOT NULL, odds BLOB NOT NULL)",
+     "CREATE UNIQUE INDEX snapshot_time ON snapshot(race, fetched)"},
 };
+const int kSchemaVersion = static_cast<int>(kMigrations.size());
 
 QVariant timeValue(const QDateTime& time)
 {
@@ -54,6 +57,12 @@ ArchiveRace raceOf(const QSqlQuery& q)
             q.value(6).toString(),
             q.value(7).toInt(),
             timeOf(q.value(8))};
+}
+
+// The characters a blob holds for a field of `runners`.
+qsizetype blobChars(int runners)
+{
+    return runners * kHorseChars + runners * (runners - 1) / 2 * kPairChars;
 }
 
 template<int N>
@@ -89,7 +98,8 @@ QString OddsArchive::defaultPath()
         .filePath(u"odds.sqlite"_s);
 }
 
-std::unique_ptr<OddsArchive> OddsArchive::open(const QString& path, QString& note, bool readOnly)
+std::unique_ptr<OddsArchive>
+OddsArchive::open(const QString& path, QString& note, bool readOnly, Check check)
 {
     if (!QSqlDatabase::isDriverAvailable(u"QSQLITE"_s)) {
         note = u"オッズの記録: SQLiteのドライバがありません (libqt6sql6-sqlite)"_s;
@@ -97,15 +107,17 @@ std::unique_ptr<OddsArchive> OddsArchive::open(const QString& path, QString& not
     }
     std::unique_ptr<OddsArchive> archive(new OddsArchive);
     archive->m_path = path;
-    QDir().mkpath(QFileInfo(path).absolutePath());
     if (!readOnly) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
         archive->m_lock = std::make_unique<QLockFile>(path + u".lock"_s);
         archive->m_lock->setStaleLockTime(0); // a lock whose program is gone is stale
         if (!archive->m_lock->tryLock(0)) {
+            const bool held = archive->m_lock->error() == QLockFile::LockFailedError;
             archive->m_lock.reset();
             readOnly = true;
-            note = u"オッズの記録は別のプログラムが書いています。読むだけにします: %1"_s.arg(
-                QDir::toNativeSeparators(path));
+            note = (held ? u"オッズの記録は別のプログラムが書いています。読むだけにします: %1"_s
+                         : u"オッズの記録のフォルダに書き込めません。読むだけにします: %1"_s)
+                       .arg(QDir::toNativeSeparators(path));
         }
     }
     archive->m_readOnly = readOnly;
@@ -115,13 +127,13 @@ std::unique_ptr<OddsArchive> OddsArchive::open(const QString& path, QString& not
     }
     static std::atomic<int> connections{0};
     archive->m_connection = u"odds-archive-%1"_s.arg(connections++);
-    if (!archive->prepare(note)) {
+    if (!archive->prepare(note, check)) {
         return nullptr;
     }
     return archive;
 }
 
-bool OddsArchive::prepare(QString& note)
+bool OddsArchive::prepare(QString& note, Check check)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection);
     db.setDatabaseName(m_path);
@@ -144,19 +156,27 @@ bool OddsArchive::prepare(QString& note)
     if (version > kSchemaVersion) {
         return fail(u"新しい版の形式です"_s);
     }
+    // A damaged file is never written into: the program goes on without it.
+    if (check == Check::Quick
+        && (!q.exec(u"PRAGMA quick_check"_s) || !q.next() || q.value(0).toString() != u"ok")) {
+        return fail(u"ファイルが壊れています。mikazuki archive check で調べられます"_s);
+    }
     if (m_readOnly) {
         // Version 0 is a file no writer has finished making (one killed as it began): an empty
         // archive, whose queries find nothing.
         return version == kSchemaVersion || version == 0 || fail(u"古い版の形式です"_s);
     }
-    if (!q.exec(u"PRAGMA journal_mode=WAL"_s) || !q.exec(u"PRAGMA synchronous=NORMAL"_s)) {
+    if (!q.exec(u"PRAGMA journal_mode=WAL"_s) || !q.next()
+        || q.value(0).toString().compare(u"wal"_s, Qt::CaseInsensitive) != 0
+        || !q.exec(u"PRAGMA synchronous=NORMAL"_s)) {
         return fail(q.lastError().text());
     }
     for (int v = version; v < kSchemaVersion; ++v) {
-        db.transaction();
-        for (const QString& statement :
-             QString::fromLatin1(kMigrations[v]).split(u';', Qt::SkipEmptyParts)) {
-            if (!q.exec(statement)) {
+        if (!db.transaction()) {
+            return fail(db.lastError().text());
+        }
+        for (const char* statement : kMigrations[v]) {
+            if (!q.exec(QString::fromLatin1(statement))) {
                 db.rollback();
                 return fail(q.lastError().text());
             }
@@ -182,7 +202,7 @@ QByteArray
 OddsArchive::packOdds(int runners, const WinPlaceOddsRecord& win, const QuinellaOddsRecord& pairs)
 {
     QString text;
-    text.reserve(runners * kHorseChars + runners * (runners - 1) / 2 * kPairChars);
+    text.reserve(blobChars(runners));
     for (int h = 1; h <= runners; ++h) {
         const WinPlaceHorseEntry& horse = win.horse(h);
         text += horse.winOdds.view() + horse.placeOddsMin.view() + horse.placeOddsMax.view();
@@ -196,11 +216,14 @@ OddsArchive::packOdds(int runners, const WinPlaceOddsRecord& win, const Quinella
     return qCompress(text.toUtf8(), 9);
 }
 
-bool OddsArchive::unpackOdds(const QByteArray& blob, int runners, ArchivedOdds& odds)
+bool OddsArchive::unpackOdds(const QByteArray& blob, ArchivedOdds& odds)
 {
     const QString text = QString::fromUtf8(qUncompress(blob));
-    if (runners < 0 || runners > kMaxRunners
-        || text.size() != runners * kHorseChars + runners * (runners - 1) / 2 * kPairChars) {
+    int runners = 0;
+    while (runners < kMaxRunners && blobChars(runners) < text.size()) {
+        ++runners;
+    }
+    if (blobChars(runners) != text.size()) {
         return false;
     }
     qsizetype at = 0;
@@ -224,10 +247,12 @@ bool OddsArchive::unpackOdds(const QByteArray& blob, int runners, ArchivedOdds& 
 std::optional<qint64> OddsArchive::raceId(const ArchiveRace& race)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(u"SELECT id FROM race WHERE file = ?"_s);
+    q.prepare(u"SELECT id, post, runners FROM race WHERE file = ?"_s);
     q.addBindValue(race.file);
     if (q.exec() && q.next()) {
-        return q.value(0).toLongLong();
+        const qint64 id = q.value(0).toLongLong();
+        m_rows.try_emplace(id, RaceRow{q.value(1), q.value(2).toInt()});
+        return id;
     }
     q.prepare(u"INSERT INTO race(file, meeting, name, venue, meeting_no, meeting_day, race_no,"
               " runners, post) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
@@ -246,7 +271,31 @@ std::optional<qint64> OddsArchive::raceId(const ArchiveRace& race)
         m_error = q.lastError().text();
         return std::nullopt;
     }
-    return q.lastInsertId().toLongLong();
+    const qint64 id = q.lastInsertId().toLongLong();
+    m_rows.insert_or_assign(id, RaceRow{timeValue(race.post), race.runners});
+    return id;
+}
+
+bool OddsArchive::followLatestFetch(qint64 id, const ArchiveRace& race)
+{
+    // The latest fetch knows the race best: a race card that came later, a race first fetched
+    // the day before its race day, a field that was not whole at first.
+    RaceRow& row = m_rows[id];
+    const QVariant post = race.post.isValid() ? timeValue(race.post) : row.post;
+    if (post == row.post && race.runners == row.runners) {
+        return true;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(u"UPDATE race SET post = ?, runners = ? WHERE id = ?"_s);
+    q.addBindValue(post);
+    q.addBindValue(race.runners);
+    q.addBindValue(id);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return false;
+    }
+    row = RaceRow{post, race.runners};
+    return true;
 }
 
 OddsArchive::Stored OddsArchive::store(const ArchiveRace& race,
@@ -259,11 +308,6 @@ OddsArchive::Stored OddsArchive::store(const ArchiveRace& race,
         return Stored::Failed;
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection);
-    const auto failed = [&](const QSqlQuery& q) {
-        m_error = q.lastError().text();
-        db.rollback();
-        return Stored::Failed;
-    };
     if (!db.transaction()) {
         m_error = db.lastError().text();
         return Stored::Failed;
@@ -274,52 +318,83 @@ OddsArchive::Stored OddsArchive::store(const ArchiveRace& race,
         db.rollback();
         return Stored::Failed;
     }
-    // The runners the race was first stored with frame every snapshot of it.
-    int runners = race.runners;
-    q.prepare(u"SELECT runners FROM race WHERE id = ?"_s);
-    q.addBindValue(*id);
-    if (!q.exec() || !q.next()) {
-        return failed(q);
-    }
-    runners = q.value(0).toInt();
-    const QByteArray blob = packOdds(runners, win, pairs);
-    // The snapshot before it in time: the latest one while recording, an earlier one when older
-    // files are imported.
+    // A transaction that did not commit leaves the race's rows as they were: read them again.
+    const auto forget = [&](const QString& error) {
+        if (!error.isEmpty()) {
+            m_error = error;
+        }
+        db.rollback();
+        m_rows.erase(*id);
+        m_latest.erase(*id);
+        return Stored::Failed;
+    };
+    const QByteArray blob = packOdds(race.runners, win, pairs);
     const qint64 at = fetched.toMSecsSinceEpoch();
     auto latest = m_latest.find(*id);
+    if (latest == m_latest.end()) {
+        // Read once per race: the latest snapshot, which a fetch after it is compared with.
+        q.prepare(u"SELECT fetched, odds FROM snapshot WHERE race = ?"
+                  " ORDER BY fetched DESC LIMIT 1"_s);
+        q.addBindValue(*id);
+        if (!q.exec()) {
+            return forget(q.lastError().text());
+        }
+        latest
+            = m_latest
+                  .emplace(*id,
+                           q.next() ? std::pair{q.value(0).toLongLong(), q.value(1).toByteArray()}
+                                    : std::pair{std::numeric_limits<qint64>::min(), QByteArray()})
+                  .first;
+    }
+    // The snapshot before it in time: the latest one while recording, an earlier one when older
+    // files are imported.
+    const bool newest = latest->second.first <= at;
     QByteArray previous;
-    if (latest != m_latest.end() && latest->second.first <= at) {
+    if (newest) {
         previous = latest->second.second;
     } else {
-        q.prepare(u"SELECT fetched, odds FROM snapshot WHERE race = ? AND fetched <= ?"
+        q.prepare(u"SELECT odds FROM snapshot WHERE race = ? AND fetched <= ?"
                   " ORDER BY fetched DESC LIMIT 1"_s);
         q.addBindValue(*id);
         q.addBindValue(at);
         if (!q.exec()) {
-            return failed(q);
+            return forget(q.lastError().text());
         }
         if (q.next()) {
-            previous = q.value(1).toByteArray();
+            previous = q.value(0).toByteArray();
         }
     }
     if (!previous.isEmpty() && previous == blob) {
+        if (!newest) {
+            db.rollback();
+            return Stored::Unchanged;
+        }
+        if (!followLatestFetch(*id, race) || !db.commit()) {
+            return forget(db.lastError().text());
+        }
+        return Stored::Unchanged;
+    }
+    // A snapshot of the same millisecond (copied folders, coarse file times) is kept as it was.
+    q.prepare(u"INSERT INTO snapshot(race, fetched, odds) VALUES (?, ?, ?)"
+              " ON CONFLICT(race, fetched) DO NOTHING"_s);
+    q.addBindValue(*id);
+    q.addBindValue(at);
+    q.addBindValue(blob);
+    if (!q.exec()) {
+        return forget(q.lastError().text());
+    }
+    if (q.numRowsAffected() == 0) {
         db.rollback();
         return Stored::Unchanged;
     }
-    q.prepare(u"INSERT OR REPLACE INTO snapshot(race, fetched, odds) VALUES (?, ?, ?)"_s);
-    q.addBindValue(*id);
-    q.addBindValue(fetched.toMSecsSinceEpoch());
-    q.addBindValue(blob);
-    if (!q.exec()) {
-        return failed(q);
+    if (newest && !followLatestFetch(*id, race)) {
+        return forget(QString());
     }
     if (!db.commit()) {
-        m_error = db.lastError().text();
-        db.rollback();
-        return Stored::Failed;
+        return forget(db.lastError().text());
     }
-    if (latest == m_latest.end() || latest->second.first <= at) {
-        m_latest[*id] = {at, blob};
+    if (newest) {
+        latest->second = {at, blob};
     }
     return Stored::Added;
 }
@@ -355,14 +430,14 @@ std::vector<ArchivedOdds> OddsArchive::snapshots(const QString& file) const
 {
     std::vector<ArchivedOdds> out;
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(u"SELECT s.fetched, s.odds, r.runners FROM snapshot s JOIN race r ON r.id = s.race"
+    q.prepare(u"SELECT s.fetched, s.odds FROM snapshot s JOIN race r ON r.id = s.race"
               " WHERE r.file = ? ORDER BY s.fetched"_s);
     q.addBindValue(file);
     if (q.exec()) {
         while (q.next()) {
             ArchivedOdds odds;
             odds.fetched = timeOf(q.value(0));
-            if (unpackOdds(q.value(1).toByteArray(), q.value(2).toInt(), odds)) {
+            if (unpackOdds(q.value(1).toByteArray(), odds)) {
                 out.push_back(std::move(odds));
             }
         }
@@ -374,14 +449,14 @@ std::optional<ArchivedOdds> OddsArchive::lastAtOrBefore(const QString& file,
                                                         const QDateTime& limit) const
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(u"SELECT s.fetched, s.odds, r.runners FROM snapshot s JOIN race r ON r.id = s.race"
+    q.prepare(u"SELECT s.fetched, s.odds FROM snapshot s JOIN race r ON r.id = s.race"
               " WHERE r.file = ? AND s.fetched <= ? ORDER BY s.fetched DESC LIMIT 1"_s);
     q.addBindValue(file);
     q.addBindValue(limit.toMSecsSinceEpoch());
     if (q.exec() && q.next()) {
         ArchivedOdds odds;
         odds.fetched = timeOf(q.value(0));
-        if (unpackOdds(q.value(1).toByteArray(), q.value(2).toInt(), odds)) {
+        if (unpackOdds(q.value(1).toByteArray(), odds)) {
             return odds;
         }
     }
@@ -406,6 +481,18 @@ OddsArchive::Info OddsArchive::info() const
 
 bool OddsArchive::integrityOk() const
 {
+    return integrityCheck() == QStringList{u"ok"_s};
+}
+
+QStringList OddsArchive::integrityCheck() const
+{
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    return q.exec(u"PRAGMA integrity_check"_s) && q.next() && q.value(0).toString() == u"ok";
+    if (!q.exec(u"PRAGMA integrity_check"_s)) {
+        return {q.lastError().text()};
+    }
+    QStringList lines;
+    while (q.next()) {
+        lines << q.value(0).toString();
+    }
+    return lines;
 }

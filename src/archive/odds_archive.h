@@ -9,9 +9,10 @@
 #include <QDateTime>
 #include <QLockFile>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
-#include "pat/quinella_odds.h"
-#include "pat/win_place_odds.h"
+#include "pat/archived_odds.h"
 
 /// A race as the archive keys it: its Zo- file name, the header fields that name it, and its post
 /// time from the race card (invalid when there is none).
@@ -28,15 +29,6 @@ struct ArchiveRace
     QDateTime post;
 };
 
-/// One snapshot: when the files were written and every odds value they held, as texts. The
-/// records' headers are blank: the race's own files give them.
-struct ArchivedOdds
-{
-    QDateTime fetched;
-    WinPlaceOddsRecord win;
-    std::shared_ptr<QuinellaOddsRecord> pairs = std::make_shared<QuinellaOddsRecord>();
-};
-
 /// The odds archive: one SQLite file (WAL journal, schema version in PRAGMA user_version) with a
 /// row per race and a compressed blob per snapshot. One program writes at a time, holding a lock
 /// file beside it; another opens it read-only.
@@ -48,11 +40,16 @@ public:
     /// The file the program's archive is (the command line's --archive); empty: the default.
     static void setDefaultPath(const QString& path);
 
+    /// How far a file is checked when it opens.
+    enum class Check {
+        Quick, ///< PRAGMA quick_check: a damaged file is refused, never written into
+        None,  ///< for the full check of `archive check`
+    };
     /// Opens the archive at `path`, creating it. A second program, or `readOnly`, gets it
     /// read-only, with `note` saying so. Empty, with `note` saying why, when it cannot be used
-    /// (not a database, a newer schema, no permission).
+    /// (not a database, damaged, a newer schema, no permission).
     static std::unique_ptr<OddsArchive>
-    open(const QString& path, QString& note, bool readOnly = false);
+    open(const QString& path, QString& note, bool readOnly = false, Check check = Check::Quick);
     ~OddsArchive();
     OddsArchive(const OddsArchive&) = delete;
     OddsArchive& operator=(const OddsArchive&) = delete;
@@ -62,8 +59,9 @@ public:
 
     enum class Stored { Added, Unchanged, Failed };
     /// Stores the odds of `race` fetched at `fetched` unless they equal its snapshot before
-    /// (or at) that time, in one transaction. Failed (with lastError()) on a read-only archive or a
-    /// write that failed.
+    /// that time or a snapshot of the same time is stored already (the first is kept), in one
+    /// transaction. The race's post time and runners follow its latest fetch. Failed (with
+    /// lastError()) on a read-only archive or a write that failed.
     Stored store(const ArchiveRace& race,
                  const QDateTime& fetched,
                  const WinPlaceOddsRecord& win,
@@ -89,16 +87,20 @@ public:
     Info info() const;
     /// PRAGMA integrity_check says "ok".
     bool integrityOk() const;
+    /// What PRAGMA integrity_check says: "ok", or the problems it found, one a line.
+    QStringList integrityCheck() const;
 
     /// The values of one race's records as the archive stores them (compressed texts), and back.
     static QByteArray
     packOdds(int runners, const WinPlaceOddsRecord& win, const QuinellaOddsRecord& pairs);
-    static bool unpackOdds(const QByteArray& blob, int runners, ArchivedOdds& odds);
+    /// The runners come from the blob's length: each snapshot keeps the field it was taken with.
+    static bool unpackOdds(const QByteArray& blob, ArchivedOdds& odds);
 
 private:
     OddsArchive() = default;
-    bool prepare(QString& note);
+    bool prepare(QString& note, Check check);
     std::optional<qint64> raceId(const ArchiveRace& race);
+    bool followLatestFetch(qint64 id, const ArchiveRace& race);
 
     QString m_path;
     QString m_connection;
@@ -107,4 +109,11 @@ private:
     QString m_error;
     /// Each race's latest snapshot (fetch time, blob), so that recording costs no query.
     std::map<qint64, std::pair<qint64, QByteArray>> m_latest;
+    /// Each race's post time and runners as its row holds them.
+    struct RaceRow
+    {
+        QVariant post;
+        int runners = 0;
+    };
+    std::map<qint64, RaceRow> m_rows;
 };

@@ -289,3 +289,19 @@ int compareGeneric(const GenericSortKey& a, const GenericSortKey& b)
     }
     return a.text.compare(b.text, Qt::CaseInsensitive);
 }
+
+std::optional<int> wholeNumberOf(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    if (t.isEmpty() || t.size() > 4) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const QChar c : t) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}

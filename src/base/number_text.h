@@ -17,6 +17,10 @@ double numericValue(QStringView text);
 /// start (after blanks) with one, so that "no number" and 0 can be told apart.
 std::optional<double> leadingNumber(QStringView text);
 
+/// A field that holds a whole number of up to four digits and nothing else (blanks around
+/// aside): a place or a horse number of a result; empty otherwise.
+std::optional<int> wholeNumberOf(QStringView text);
+
 /// The numeric value rounded to the nearest integer, ties to even, as a 16-bit count; 0 when the
 /// value lies outside the 16-bit range.
 qint16 numericCount(QStringView text);

@@ -14,6 +14,16 @@ inline QString scratched()
     return QStringLiteral("ﾄﾘｹｼ");
 }
 
+/// The recommended bets of a race where none qualifies: the two lines the list shows.
+inline QString noBets()
+{
+    return QStringLiteral("該当無し");
+}
+inline QString skipRace()
+{
+    return QStringLiteral("見送りレース");
+}
+
 /// A field of the options that must hold a number does not.
 inline QString notANumber()
 {

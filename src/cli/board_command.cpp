@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 
 #include "archive/odds_archive.h"
@@ -12,15 +13,6 @@
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString pairText(const std::optional<BoardPair>& pair)
-{
-    return pair ? u"%1 %2"_s.arg(pair->pair.trimmed()).arg(pair->deviation, 0, 'f', 1) : u"-"_s;
-}
-
-} // namespace
 
 ExitCode boardCommand(const QStringList& arguments)
 {
@@ -45,10 +37,11 @@ ExitCode boardCommand(const QStringList& arguments)
     QStringList words = parser.positionalArguments();
     words.removeFirst(); // "board"
     if (words.size() != 1) {
-        std::fputs("mikazuki board: name one FOLDER\n", stderr);
+        std::fputs(qPrintable(u"mikazuki board: PATフォルダを一つ指定してください。\n"_s), stderr);
         return ExitCode::Failed;
     }
-    // The moves come from the archive when there is one; without it the board still shows.
+    // The moves come from the archive when there is one; without it the board still shows, but
+    // an archive that cannot be used is said and ends the command.
     const QString path
         = parser.isSet(archiveOption) ? parser.value(archiveOption) : OddsArchive::defaultPath();
     std::unique_ptr<OddsArchive> archive;
@@ -57,12 +50,16 @@ ExitCode boardCommand(const QStringList& arguments)
         archive = OddsArchive::open(path, note, true);
         if (!archive) {
             std::fprintf(stderr, "mikazuki board: %s\n", qPrintable(note));
+            return ExitCode::Failed;
         }
     }
     const auto settings = SettingsStore::open(parser.value(settingsOption));
     RaceDayBoard board(*settings, archive.get());
     if (!board.refresh(words.first())) {
-        std::fprintf(stderr, "mikazuki board: no folder %s\n", qPrintable(words.first()));
+        std::fprintf(stderr,
+                     "%s\n",
+                     qPrintable(u"mikazuki board: フォルダがありません: %1"_s.arg(
+                         QDir::toNativeSeparators(words.first()))));
         return ExitCode::Failed;
     }
     if (parser.isSet(jsonOption)) {
@@ -72,23 +69,21 @@ ExitCode boardCommand(const QStringList& arguments)
     const QDateTime now = QDateTime::currentDateTime();
     QString text = u"%1\n"_s.arg(board.date().toString(Qt::ISODate));
     for (const BoardRow& row : board.rows()) {
-        QString result = u"-"_s;
-        if (row.result) {
-            result
-                = u"%1-%2-%3"_s.arg((*row.result)[0]).arg((*row.result)[1]).arg((*row.result)[2]);
-        }
-        int marked = 0;
-        for (const int count : row.marked) {
-            marked += count;
-        }
-        text += u"%1 %2R %3 %4 %5頭 馬連 %6 ﾜｲﾄﾞ %7 印%8 %9 結果 %10\n"_s.arg(row.venue)
-                    .arg(row.raceNo, 2)
-                    .arg(row.post.isValid() ? row.post.toString(u"HH:mm"_s) : u"--:--"_s)
-                    .arg(closeText(row.post, now), 5)
-                    .arg(row.runners, 2)
-                    .arg(pairText(row.bestQuinella), pairText(row.bestWide))
-                    .arg(marked)
-                    .arg(row.recommended.join(u' ').simplified(), result);
+        const QStringList t = boardTexts(row, now);
+        const auto at = [&t](BoardColumn column) {
+            const QString& value = t[static_cast<int>(column)];
+            return value.isEmpty() ? u"-"_s : value;
+        };
+        text += u"%1 %2R %3 %4 %5頭 馬連 %6 ﾜｲﾄﾞ %7 印%8 %9 結果 %10\n"_s
+                    .arg(at(BoardColumn::Venue), at(BoardColumn::Race).rightJustified(2))
+                    .arg(row.post.isValid() ? t[static_cast<int>(BoardColumn::Post)] : u"--:--"_s,
+                         t[static_cast<int>(BoardColumn::Close)].rightJustified(5),
+                         at(BoardColumn::Runners).rightJustified(2),
+                         at(BoardColumn::BestQuinella),
+                         at(BoardColumn::BestWide),
+                         at(BoardColumn::Marked),
+                         t[static_cast<int>(BoardColumn::Recommended)],
+                         at(BoardColumn::Result));
     }
     std::fputs(text.toLocal8Bit().constData(), stdout);
     return ExitCode::Ok;

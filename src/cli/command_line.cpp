@@ -114,6 +114,41 @@ bool hasDisplay()
 #endif
 }
 
+namespace {
+
+// The options Qt's command-line parser adds itself, which Qt's own Japanese leaves in English.
+class CommandLineTranslator final : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context,
+                      const char* sourceText,
+                      const char* disambiguation,
+                      int n) const override
+    {
+        Q_UNUSED(disambiguation)
+        Q_UNUSED(n)
+        if (qstrcmp(context, "QCommandLineParser") != 0) {
+            return {};
+        }
+        static const std::pair<const char*, const char16_t*> kTexts[] = {
+            {"Displays help on commandline options.",
+             u"コマンドラインのオプションの説明を表示する。"},
+            {"Displays help including Qt specific options.",
+             u"Qt 固有のオプションも含めて説明を表示する。"},
+            {"Displays version information.", u"版を表示する。"},
+        };
+        for (const auto& [source, japanese] : kTexts) {
+            if (qstrcmp(sourceText, source) == 0) {
+                return QString::fromUtf16(japanese);
+            }
+        }
+        return {};
+    }
+};
+
+} // namespace
+
 void installJapaneseTranslations(QCoreApplication& app)
 {
     // Kept for the program's life; a system without Qt's translations keeps Qt's English.
@@ -124,6 +159,9 @@ void installJapaneseTranslations(QCoreApplication& app)
                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         app.installTranslator(&qtbase);
     }
+    // Installed last, so asked first.
+    static CommandLineTranslator commandLine;
+    app.installTranslator(&commandLine);
 }
 
 QString noDisplayText()
@@ -209,7 +247,9 @@ ExitCode runHeadless(Command command, const QStringList& arguments)
         return ExitCode::Failed;
     }
     if (main.files.size() != 1) {
-        std::fputs("mikazuki: --export-csv OUT needs exactly one ZO_FILE\n", stderr);
+        std::fputs(
+            qPrintable(u"mikazuki: --export-csv OUT には Zo- ファイルを一つ指定してください。\n"_s),
+            stderr);
         return ExitCode::Failed;
     }
     return exportCsv(main.settingsFile, main.exportPath, main.files.first());
@@ -240,7 +280,8 @@ ExitCode calibrateCommand(const QStringList& arguments)
     QStringList folders = parser.positionalArguments();
     folders.removeFirst(); // "calibrate"
     if (folders.isEmpty()) {
-        std::fputs("mikazuki calibrate: name at least one FOLDER\n", stderr);
+        std::fputs(qPrintable(u"mikazuki calibrate: PATフォルダを一つ以上指定してください。\n"_s),
+                   stderr);
         return ExitCode::Failed;
     }
     const CalibrationReport report
@@ -318,7 +359,8 @@ ExitCode backtestCommand(const QStringList& arguments)
     QStringList folders = parser.positionalArguments();
     folders.removeFirst(); // "backtest"
     if (folders.isEmpty()) {
-        std::fputs("mikazuki backtest: name at least one FOLDER\n", stderr);
+        std::fputs(qPrintable(u"mikazuki backtest: PATフォルダを一つ以上指定してください。\n"_s),
+                   stderr);
         return ExitCode::Failed;
     }
     BacktestRequest request;
@@ -331,7 +373,9 @@ ExitCode backtestCommand(const QStringList& arguments)
         bool ok = false;
         const int minutes = parser.value(atOption).toInt(&ok);
         if (!ok || minutes < 0 || minutes > 24 * 60) {
-            std::fputs("mikazuki backtest: --at takes whole minutes, 0 to 1440\n", stderr);
+            std::fputs(qPrintable(u"mikazuki backtest: --at には 0 から 1440 までの分を整数で"
+                                  u"指定してください。\n"_s),
+                       stderr);
             return ExitCode::Failed;
         }
         request.atMinutes = minutes;
@@ -347,7 +391,9 @@ ExitCode backtestCommand(const QStringList& arguments)
     if (unit == u"race"_s) {
         request.resample = ResampleUnit::Race;
     } else if (parser.isSet(resampleOption) && unit != u"day"_s) {
-        std::fputs("mikazuki backtest: --resample takes day or race\n", stderr);
+        std::fputs(
+            qPrintable(u"mikazuki backtest: --resample には day か race を指定してください。\n"_s),
+            stderr);
         return ExitCode::Failed;
     }
     const QString stake = parser.value(stakeOption);
@@ -357,27 +403,35 @@ ExitCode backtestCommand(const QStringList& arguments)
             bool ok = false;
             request.kellyFraction = stake.mid(6).toDouble(&ok);
             if (!ok || !BacktestChoices::validKellyFraction(request.kellyFraction)) {
-                std::fputs("mikazuki backtest: kelly:FRACTION takes a number above 0, at most 1\n",
-                           stderr);
+                std::fputs(
+                    qPrintable(u"mikazuki backtest: kelly:FRACTION には 0 より大きく 1 以下の"
+                               u"数を指定してください。\n"_s),
+                    stderr);
                 return ExitCode::Failed;
             }
         }
     } else if (parser.isSet(stakeOption) && stake != u"flat"_s) {
-        std::fputs("mikazuki backtest: --stake takes flat or kelly[:FRACTION]\n", stderr);
+        std::fputs(qPrintable(u"mikazuki backtest: --stake には flat か kelly[:FRACTION] を"
+                              u"指定してください。\n"_s),
+                   stderr);
         return ExitCode::Failed;
     }
     if (parser.isSet(bankrollOption)) {
         bool ok = false;
         request.bankroll = parser.value(bankrollOption).toLongLong(&ok);
         if (!ok || !BacktestChoices::validBankroll(request.bankroll)) {
-            std::fputs("mikazuki backtest: --bankroll takes whole yen, 100 to 1000000000000\n",
-                       stderr);
+            std::fputs(
+                qPrintable(u"mikazuki backtest: --bankroll には 100 から 1000000000000 までの"
+                           u"円を整数で指定してください。\n"_s),
+                stderr);
             return ExitCode::Failed;
         }
     }
     request.stakesPath = parser.value(stakesOption);
     if (!request.stakesPath.isEmpty() && request.stake != StakeRule::Kelly) {
-        std::fputs("mikazuki backtest: --stakes goes with --stake kelly\n", stderr);
+        std::fputs(
+            qPrintable(u"mikazuki backtest: --stakes は --stake kelly と一緒に使います。\n"_s),
+            stderr);
         return ExitCode::Failed;
     }
     const bool quiet = parser.isSet(quietOption);
@@ -391,7 +445,7 @@ ExitCode backtestCommand(const QStringList& arguments)
         }
         const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
         std::fprintf(stderr,
-                     "\r%3lld%%  %.0f races/s",
+                     "\r%3lld%%  %.0f レース/秒",
                      static_cast<long long>(done * 100 / total),
                      static_cast<double>(done) / seconds);
         std::fflush(stderr);

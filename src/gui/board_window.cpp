@@ -22,26 +22,12 @@ const QString kFollowKey = u"FollowNext"_s;
 constexpr int kDefaultWidth = 14400;
 constexpr int kDefaultHeight = 7200;
 
-enum Column {
-    Venue,
-    Race,
-    Post,
-    Close,
-    Runners,
-    BestQuinella,
-    BestWide,
-    Marked,
-    Recommended,
-    Move,
-    Result,
-    ColumnCount
-};
 constexpr int kSortRole = Qt::UserRole;
 constexpr int kPathRole = Qt::UserRole + 1;
 
-QString pairText(const std::optional<BoardPair>& pair)
+constexpr int column(BoardColumn c)
 {
-    return pair ? u"%1 %2"_s.arg(pair->pair.trimmed()).arg(pair->deviation, 0, 'f', 1) : QString();
+    return static_cast<int>(c);
 }
 
 QStandardItem* item(const QString& text, const QVariant& sortValue)
@@ -87,24 +73,14 @@ BoardWindow::BoardWindow(SettingsStore& settings, const OddsArchive* archive, QW
     top->addWidget(m_follow);
     page->addLayout(top);
 
-    m_model = new QStandardItemModel(0, ColumnCount, this);
-    m_model->setHorizontalHeaderLabels({u"場"_s,
-                                        u"R"_s,
-                                        u"発走"_s,
-                                        u"締切まで"_s,
-                                        u"頭数"_s,
-                                        u"馬連 最良"_s,
-                                        u"ﾜｲﾄﾞ 最良"_s,
-                                        u"印 (1/2/3/4/5)"_s,
-                                        u"推奨買い目"_s,
-                                        u"最大変動"_s,
-                                        u"結果"_s});
+    m_model = new QStandardItemModel(0, column(BoardColumn::Count), this);
+    m_model->setHorizontalHeaderLabels(boardHeadings());
     m_model->setSortRole(kSortRole);
     m_table = new QTableView(this);
     m_table->setObjectName(u"tblBoard"_s);
     m_table->setModel(m_model);
     m_table->setSortingEnabled(true);
-    m_table->sortByColumn(Post, Qt::AscendingOrder);
+    m_table->sortByColumn(column(BoardColumn::Post), Qt::AscendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
@@ -112,7 +88,8 @@ BoardWindow::BoardWindow(SettingsStore& settings, const OddsArchive* archive, QW
     m_table->horizontalHeader()->setStretchLastSection(true);
     page->addWidget(m_table, 1);
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        Q_EMIT raceChosen(m_model->index(index.row(), Venue).data(kPathRole).toString());
+        Q_EMIT raceChosen(
+            m_model->index(index.row(), column(BoardColumn::Venue)).data(kPathRole).toString());
     });
 
     connect(&m_clock, &QTimer::timeout, this, &BoardWindow::tick);
@@ -152,67 +129,67 @@ void BoardWindow::fill()
     const int sortColumn = m_table->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = m_table->horizontalHeader()->sortIndicatorOrder();
     m_model->setRowCount(0);
+    const QDateTime at = now();
     for (const BoardRow& row : m_board.rows()) {
-        QString marked;
-        for (const int count : row.marked) {
-            marked += (marked.isEmpty() ? QString() : u"/"_s) + QString::number(count);
+        const QStringList texts = boardTexts(row, at);
+        const QVariant sortValues[] = {row.venue,
+                                       row.raceNo,
+                                       row.post,
+                                       row.post,
+                                       row.runners,
+                                       row.bestQuinella ? row.bestQuinella->deviation : -1e9,
+                                       row.bestWide ? row.bestWide->deviation : -1e9,
+                                       texts[column(BoardColumn::Marked)],
+                                       texts[column(BoardColumn::Recommended)],
+                                       texts[column(BoardColumn::Move)],
+                                       texts[column(BoardColumn::Result)]};
+        QList<QStandardItem*> cells;
+        for (int c = 0; c < column(BoardColumn::Count); ++c) {
+            cells << item(texts[c], sortValues[c]);
         }
-        QString move;
-        if (row.largestMove) {
-            move = u"%1 %2→%3"_s.arg(row.largestMove->pair.trimmed())
-                       .arg(row.largestMove->from, 0, 'f', 1)
-                       .arg(row.largestMove->to, 0, 'f', 1);
-        }
-        QString result;
-        if (row.result) {
-            result
-                = u"%1-%2-%3"_s.arg((*row.result)[0]).arg((*row.result)[1]).arg((*row.result)[2]);
-        }
-        QList<QStandardItem*> cells{
-            item(row.venue, row.venue),
-            item(QString::number(row.raceNo), row.raceNo),
-            item(row.post.isValid() ? row.post.toString(u"HH:mm"_s) : QString(), row.post),
-            item(QString(), row.post),
-            item(QString::number(row.runners), row.runners),
-            item(pairText(row.bestQuinella), row.bestQuinella ? row.bestQuinella->deviation : -1e9),
-            item(pairText(row.bestWide), row.bestWide ? row.bestWide->deviation : -1e9),
-            item(marked, marked),
-            item(row.recommended.join(u' ').simplified(), row.recommended.join(u' ')),
-            item(move, move),
-            item(result, result)};
-        cells[Venue]->setData(row.path, kPathRole);
+        cells[column(BoardColumn::Venue)]->setData(row.path, kPathRole);
         m_model->appendRow(cells);
     }
     m_model->sort(sortColumn, order);
     m_table->resizeColumnsToContents();
+    m_shownNext.clear();
     tick();
 }
 
 void BoardWindow::tick()
 {
     const QDateTime at = now();
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        QStandardItem* cell = m_model->item(r, Close);
-        bool urgent = false;
-        cell->setText(closeText(cell->data(kSortRole).toDateTime(), at, &urgent));
-        cell->setForeground(urgent ? QBrush(Qt::red) : QBrush());
-    }
-    if (!m_follow->isChecked()) {
-        return;
-    }
     const int next = m_board.nextToClose(at);
-    if (next < 0) {
-        return;
-    }
-    const QString path = m_board.rows()[static_cast<std::size_t>(next)].path;
+    const QString nextPath
+        = next < 0 ? QString() : m_board.rows()[static_cast<std::size_t>(next)].path;
+    int nextRow = -1;
     for (int r = 0; r < m_model->rowCount(); ++r) {
-        if (m_model->item(r, Venue)->data(kPathRole).toString() == path) {
-            m_table->selectRow(r);
+        QStandardItem* cell = m_model->item(r, column(BoardColumn::Close));
+        const QDateTime post = cell->data(kSortRole).toDateTime();
+        bool urgent = false;
+        cell->setText(closeText(post, at, &urgent));
+        // The closed races stay on top in grey; the next to close is kept in view.
+        const QBrush ink = hasClosed(post, at) ? QBrush(Qt::gray) : QBrush();
+        for (int c = 0; c < column(BoardColumn::Count); ++c) {
+            m_model->item(r, c)->setForeground(
+                c == column(BoardColumn::Close) && urgent ? QBrush(Qt::red) : ink);
+        }
+        if (m_model->item(r, column(BoardColumn::Venue))->data(kPathRole).toString() == nextPath) {
+            nextRow = r;
         }
     }
-    if (path != m_followed) {
-        m_followed = path;
-        Q_EMIT raceChosen(path);
+    if (nextRow >= 0 && nextPath != m_shownNext) {
+        // Scrolled to once each time another race becomes the next; the user may scroll away.
+        m_shownNext = nextPath;
+        m_table->scrollTo(m_model->index(nextRow, 0), QAbstractItemView::PositionAtCenter);
+    }
+    if (!m_follow->isChecked() || nextRow < 0) {
+        return;
+    }
+    m_table->selectRow(nextRow);
+    if (nextPath != m_followed) {
+        m_followed = nextPath;
+        Q_EMIT raceChosen(nextPath);
     }
 }
 

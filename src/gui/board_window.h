@@ -61,5 +61,6 @@ private:
     QStandardItemModel* m_model = nullptr;
     QTimer m_clock;
     QDateTime m_fixedNow;
-    QString m_followed; ///< the race the option opened last
+    QString m_shownNext; ///< the next race to close when the list was last scrolled to it
+    QString m_followed;  ///< the race the option opened last
 };

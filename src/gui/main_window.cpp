@@ -407,8 +407,9 @@ void MainWindow::openOptions()
 {
     OptionsDialog(m_settings, *m_sink, this).exec();
     // However the dialog closed, only the horse-number colours change now; the judgement
-    // settings take effect at the next load.
+    // settings take effect at the next load. The recorder follows a PAT folder set there.
     m_display->recolourHorseNumbers();
+    m_day->followFolder();
     showModel();
 }
 

@@ -5,6 +5,7 @@
 
 #include "archive/odds_archive.h"
 #include "gui/board_window.h"
+#include "race/archive_files.h"
 #include "race/folder_recorder.h"
 #include "race/race_display.h"
 #include "settings/settings_store.h"
@@ -24,15 +25,22 @@ RaceDay::RaceDay(SettingsStore& settings,
         m_note(problem);
     }
     // A read-only archive still gives the race its history; only the writer records.
-    display.setArchive(m_archive.get());
+    if (m_archive) {
+        display.setHistorySource([archive = m_archive.get()](const QString& file, int runners) {
+            return archivedHistory(*archive, file, runners);
+        });
+    }
     m_recorder = std::make_unique<FolderRecorder>(
         m_archive && !m_archive->isReadOnly() ? m_archive.get() : nullptr);
     connect(m_recorder.get(), &FolderRecorder::archiveFailed, this, [this](const QString& text) {
         m_note(text);
     });
+    connect(m_recorder.get(), &FolderRecorder::stateChanged, this, [this](const QString& text) {
+        m_note(text);
+    });
     connect(m_recorder.get(), &FolderRecorder::racesChanged, this, [this] {
         if (m_board) {
-            m_board->refresh();
+            m_board->showFolder(m_recorder->folder());
         }
     });
     followFolder();

@@ -34,14 +34,15 @@ public:
     const OddsArchive* archive() const { return m_archive.get(); }
     FolderRecorder* recorder() const { return m_recorder.get(); }
 
+    /// Follows the PAT folder of the settings, if it is another than the one followed (after
+    /// the options changed it).
+    void followFolder();
+
 Q_SIGNALS:
     /// The board asks for a race to be shown.
     void raceChosen(const QString& zoPath);
 
 private:
-    /// Follows the PAT folder of the settings, if it is another than the one followed.
-    void followFolder();
-
     SettingsStore& m_settings;
     std::function<void(const QString&)> m_note;
     QWidget* m_owner;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "race_result.h"
 
+#include "base/number_text.h"
 #include "pat/pat_file.h"
 
 namespace {
@@ -51,4 +52,27 @@ bool readRaceResultFile(const QString& path, RaceResultRecord& record, PatFileCh
     PatFileBuffer buffer;
     return loadPatFile(path, buffer, kRaceResultFileSize, check)
            && readRaceResult(buffer.view(), record);
+}
+
+std::vector<std::pair<int, int>> finishingOrderOf(const RaceResultRecord& record)
+{
+    std::vector<std::pair<int, int>> order;
+    for (const FinisherSlot& slot : record.finishers) {
+        const auto place = wholeNumberOf(slot.finishCol1.view());
+        const auto horse = wholeNumberOf(slot.finishCol2.view());
+        if (!place || !horse) {
+            break;
+        }
+        order.emplace_back(*place, *horse);
+    }
+    return order;
+}
+
+std::optional<std::array<int, 3>> firstThreeOf(const RaceResultRecord& record)
+{
+    const auto order = finishingOrderOf(record);
+    if (order.size() < 3) {
+        return std::nullopt;
+    }
+    return std::array<int, 3>{order[0].second, order[1].second, order[2].second};
 }

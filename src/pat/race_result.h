@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "pat/pat_field.h"
 #include "pat/pat_file.h"
 
@@ -60,3 +65,10 @@ bool readRaceResult(QByteArrayView bytes, RaceResultRecord& record);
 bool readRaceResultFile(const QString& path,
                         RaceResultRecord& record,
                         PatFileCheck check = PatFileCheck::Type);
+
+/// The finishing order as the slots give it, (place, horse number) slot by slot until one does
+/// not hold two whole numbers. Places repeat where horses dead-heated.
+std::vector<std::pair<int, int>> finishingOrderOf(const RaceResultRecord& record);
+
+/// The horse numbers of the first three slots; empty when fewer than three read.
+std::optional<std::array<int, 3>> firstThreeOf(const RaceResultRecord& record);

@@ -9,12 +9,16 @@
 #include "pat/pat_header.h"
 #include "pat/pat_names.h"
 #include "pat/race_card.h"
+#include "pat/race_time.h"
 #include "race/csv_export.h"
 #include "race/odds_history.h"
 
 using namespace Qt::StringLiterals;
 
-bool readRaceFiles(const QString& zoPath, RaceFiles& files, QString& error)
+bool readRaceFiles(const QString& zoPath,
+                   RaceFiles& files,
+                   QString& error,
+                   const std::optional<QString>& resultPath)
 {
     NullMessageSink sink;
     const QString uoPath = quinellaOddsPathOf(zoPath);
@@ -26,7 +30,7 @@ bool readRaceFiles(const QString& zoPath, RaceFiles& files, QString& error)
         error = u"読めません: %1"_s.arg(QDir::toNativeSeparators(uoPath));
         return false;
     }
-    files.fetched = std::max(QFileInfo(zoPath).lastModified(), QFileInfo(uoPath).lastModified());
+    files.fetched = newestFileTime({zoPath, uoPath});
     const PatFileHeader& h = files.win.header;
     ArchiveRace& race = files.race;
     race.file = QFileInfo(zoPath).fileName();
@@ -37,20 +41,22 @@ bool readRaceFiles(const QString& zoPath, RaceFiles& files, QString& error)
     race.meetingDay = h.meetingDay.trimmed().toString();
     race.raceNo = h.raceNo.trimmed().toString();
     race.runners = std::min(runnerCountOf(h.runnerCount), kMaxRunners);
+    race.post = {};
     RaceCardRecord card;
     if (readRaceCardFile(raceCardPathOf(zoPath), card)) {
-        const QTime start = QTime::fromString(card.startTime.view().toString(), u"HHmm"_s);
-        if (start.isValid()) {
-            race.post = QDateTime(files.fetched.date(), start);
-        }
+        const QString result = resultPath ? *resultPath : raceResultPathOf(zoPath);
+        race.post = postTimeOf(card.startTime.view(), files.fetched, !result.isEmpty());
     }
     return true;
 }
 
-OddsArchive::Stored archiveRaceFiles(OddsArchive& archive, const QString& zoPath, QString& error)
+OddsArchive::Stored archiveRaceFiles(OddsArchive& archive,
+                                     const QString& zoPath,
+                                     QString& error,
+                                     const std::optional<QString>& resultPath)
 {
     RaceFiles files;
-    if (!readRaceFiles(zoPath, files, error)) {
+    if (!readRaceFiles(zoPath, files, error, resultPath)) {
         return OddsArchive::Stored::Failed;
     }
     const auto stored = archive.store(files.race, files.fetched, files.win, *files.pairs);
@@ -66,13 +72,15 @@ ArchiveImport importFolders(OddsArchive& archive, const QStringList& folders)
     for (const QString& name : folders) {
         const auto folder = FolderIndex::read(name);
         if (!folder) {
-            report.error = u"フォルダがありません: %1"_s.arg(QDir::toNativeSeparators(name));
-            return report;
+            report.missing << name;
+            continue;
         }
         for (const QString& race : folder->raceNames()) {
             ++report.races;
             QString error;
-            switch (archiveRaceFiles(archive, folder->prefix() + race, error)) {
+            const QString path = folder->prefix() + race;
+            switch (archiveRaceFiles(
+                archive, path, error, folder->resultPathOf(path).value_or(QString()))) {
             case OddsArchive::Stored::Added:
                 ++report.added;
                 break;
@@ -89,6 +97,16 @@ ArchiveImport importFolders(OddsArchive& archive, const QStringList& folders)
         }
     }
     return report;
+}
+
+std::vector<OddsHistory::Snapshot>
+archivedHistory(const OddsArchive& archive, const QString& file, int runners)
+{
+    std::vector<OddsHistory::Snapshot> history;
+    for (const ArchivedOdds& odds : archive.snapshots(file)) {
+        history.push_back(OddsHistory::snapshotOf(odds, runners));
+    }
+    return history;
 }
 
 QByteArray archivedMovement(const OddsArchive& archive, const QString& file)

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include "archive/odds_archive.h"
+#include "race/odds_history.h"
 
 /// A race's Zo- and Uo- files as the archive takes them: the key, the fetch time (the newer
 /// modification time of the two) and the records.
@@ -19,11 +23,18 @@ struct RaceFiles
 };
 
 /// Reads the race whose Zo- file is `zoPath`; false with `error` when its Zo- or Uo- file does
-/// not read. The post time is the race card's start time on the date of the fetch.
-bool readRaceFiles(const QString& zoPath, RaceFiles& files, QString& error);
+/// not read. The post time is postTimeOf() the race card's start time and the fetch, with the
+/// result file `resultPath` (empty: none; not given: looked for).
+bool readRaceFiles(const QString& zoPath,
+                   RaceFiles& files,
+                   QString& error,
+                   const std::optional<QString>& resultPath = std::nullopt);
 
 /// Stores the race's files as a snapshot (see OddsArchive::store).
-OddsArchive::Stored archiveRaceFiles(OddsArchive& archive, const QString& zoPath, QString& error);
+OddsArchive::Stored archiveRaceFiles(OddsArchive& archive,
+                                     const QString& zoPath,
+                                     QString& error,
+                                     const std::optional<QString>& resultPath = std::nullopt);
 
 /// What an import did.
 struct ArchiveImport
@@ -32,10 +43,15 @@ struct ArchiveImport
     qint64 added = 0;
     qint64 unchanged = 0;
     qint64 failed = 0;
-    QString error; ///< the first failure, or a folder that is missing
+    QString error;       ///< the first failure
+    QStringList missing; ///< folders that are not there
 };
-/// Stores the races of the folders, each at its files' modification time.
+/// Stores the races of the folders that exist, each at its files' modification time.
 ArchiveImport importFolders(OddsArchive& archive, const QStringList& folders);
+
+/// A race's archived snapshots as the race's odds history shows them (for RaceDisplay).
+std::vector<OddsHistory::Snapshot>
+archivedHistory(const OddsArchive& archive, const QString& file, int runners);
 
 /// A race's snapshots as the movement CSV the window writes; empty when the archive does not
 /// hold the race.

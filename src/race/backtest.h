@@ -62,14 +62,8 @@ struct BacktestBetResult
     std::vector<GroupSummary> lines;
     std::vector<GroupSummary> testLines; ///< the same groups on the test folders, if given
     /// With atMinutes, per group: 回収率 on the files minus 回収率 at the snapshot over the same
-    /// races (tenths of a percent), with the bounds of a course-day (or race) bootstrap that
-    /// draws each race's two results together.
-    struct Lookahead
-    {
-        std::optional<qint64> difference;
-        std::optional<qint64> lower;
-        std::optional<qint64> upper;
-    };
+    /// races, with its course-day (or race) bootstrap interval.
+    using Lookahead = LookaheadLine;
     std::vector<Lookahead> lookahead;
     std::vector<RaceBets> bets; ///< the counted races' bets
     OddsBins bins;              ///< the baseline's odds bins

@@ -26,23 +26,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A slot's text as a whole number; empty when blank or not a number.
-std::optional<int> wholeNumber(QStringView text)
-{
-    const QStringView t = text.trimmed();
-    if (t.isEmpty() || t.size() > 4) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (const QChar c : t) {
-        if (c < u'0' || c > u'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return value;
-}
-
 // The pools' odds of a race as its lists show them; none when its Uo- file cannot be read (the
 // race then counts for the models of the win odds only).
 void readPairOdds(const FolderIndex& folder,
@@ -60,9 +43,8 @@ void readPairOdds(const FolderIndex& folder,
     for (int a = 1; a < race.runners; ++a) {
         for (int b = a + 1; b <= race.runners; ++b, ++k) {
             for (const BetType bet : kBetTypes) {
-                const float actual = pairActualOdds(record.pair(a, b), bet);
                 (bet == BetType::Quinella ? race.quinellaOdds : race.wideOdds)[k]
-                    = std::isnan(actual) || actual == kMissingValue ? 0.0F : actual;
+                    = pairOddsOf(record.pair(a, b), bet).value_or(0.0F);
             }
         }
     }
@@ -105,16 +87,7 @@ std::optional<QString> readRace(const FolderIndex& folder,
     if (!readRaceResultFile(path, result, PatFileCheck::ListedRegular)) {
         return u"ks_unreadable"_s;
     }
-    // The order: position, then horse number, slot by slot until one is blank or not a number.
-    std::vector<std::pair<int, int>> order;
-    for (const FinisherSlot& slot : result.finishers) {
-        const auto position = wholeNumber(slot.finishCol1.view());
-        const auto horse = wholeNumber(slot.finishCol2.view());
-        if (!position || !horse) {
-            break;
-        }
-        order.emplace_back(*position, *horse);
-    }
+    const std::vector<std::pair<int, int>> order = finishingOrderOf(result);
     if (order.size() < 3) {
         return u"fewer_than_three"_s;
     }

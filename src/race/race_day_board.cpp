@@ -12,26 +12,24 @@
 #include "analysis/pair_judgement.h"
 #include "archive/odds_archive.h"
 #include "base/message_sink.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 #include "pat/folder_index.h"
 #include "pat/pat_header.h"
 #include "pat/pat_names.h"
+#include "pat/race_card.h"
 #include "pat/race_result.h"
+#include "pat/race_time.h"
 #include "race/race_display.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The files' time: the newest of the race's odds and result files.
-QDateTime filesTime(const QString& zoPath, const QString& resultPath)
+HorsePair pairOf(const Cell& label)
 {
-    QDateTime time = QFileInfo(zoPath).lastModified();
-    for (const QString& path : {quinellaOddsPathOf(zoPath), resultPath}) {
-        if (!path.isEmpty()) {
-            time = std::max(time, QFileInfo(path).lastModified());
-        }
-    }
-    return time;
+    const int pair = Cell::pairOfLabel(label.textValue().trimmed());
+    return {pair / 100, pair % 100};
 }
 
 std::optional<BoardPair> bestOf(const PairList& list)
@@ -40,17 +38,10 @@ std::optional<BoardPair> bestOf(const PairList& list)
     for (const PairRow& row : list.rows()) {
         const auto d = row[DeviationColumn].shownNumber();
         if (d && (!best || *d > best->deviation)) {
-            best = BoardPair{row[LabelColumn].text(), *d};
+            best = BoardPair{pairOf(row[LabelColumn]), *d};
         }
     }
     return best;
-}
-
-std::optional<int> wholeNumber(QStringView text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
 }
 
 std::optional<std::array<int, 3>> firstThree(const QString& resultPath)
@@ -59,19 +50,60 @@ std::optional<std::array<int, 3>> firstThree(const QString& resultPath)
     if (resultPath.isEmpty() || !readRaceResultFile(resultPath, result)) {
         return std::nullopt;
     }
-    std::array<int, 3> horses{};
-    std::size_t k = 0;
-    for (const FinisherSlot& slot : result.finishers) {
-        const auto horse = wholeNumber(slot.finishCol2.view());
-        if (!wholeNumber(slot.finishCol1.view()) || !horse) {
-            break;
+    return firstThreeOf(result);
+}
+
+// The recommended bets as numbers: the pairs, whether the race is to be sat out, and after the
+// off the pairs the result paid (the window marks them ◎ and ○).
+void readRecommended(const QStringList& lines, bool resultIn, BoardRow& row)
+{
+    row.recommended.clear();
+    row.skip = false;
+    row.hits.reset();
+    std::vector<HorsePair> hits;
+    for (QString line : lines) {
+        bool hit = false;
+        while (line.endsWith(u'◎') || line.endsWith(u'○')) {
+            line.chop(1);
+            hit = true;
         }
-        horses[k++] = *horse;
-        if (k == horses.size()) {
-            return horses;
+        const int pair = Cell::pairOfLabel(QStringView(line).trimmed());
+        if (pair == 0) {
+            row.skip = row.skip || line.trimmed() == Texts::skipRace();
+            continue;
+        }
+        row.recommended.emplace_back(pair / 100, pair % 100);
+        if (hit) {
+            hits.push_back(row.recommended.back());
         }
     }
-    return std::nullopt;
+    if (resultIn) {
+        row.hits = std::move(hits);
+    }
+}
+
+QString pairText(const HorsePair& pair)
+{
+    return u"%1-%2"_s.arg(pair.first).arg(pair.second);
+}
+
+QJsonValue pairJson(const HorsePair& pair)
+{
+    return QJsonArray{pair.first, pair.second};
+}
+
+QJsonValue pairsJson(const std::vector<HorsePair>& pairs)
+{
+    QJsonArray list;
+    for (const HorsePair& pair : pairs) {
+        list.append(pairJson(pair));
+    }
+    return list;
+}
+
+QString bestText(const std::optional<BoardPair>& best)
+{
+    return best ? u"%1 %2"_s.arg(pairText(best->pair)).arg(best->deviation, 0, 'f', 1) : QString();
 }
 
 std::optional<BoardMove> largestMove(const OddsArchive& archive, const QString& file, int runners)
@@ -86,47 +118,72 @@ std::optional<BoardMove> largestMove(const OddsArchive& archive, const QString& 
     double size = 0.0;
     for (int a = 1; a < runners; ++a) {
         for (int b = a + 1; b <= runners; ++b) {
-            const float from = pairActualOdds(first.pair(a, b), BetType::Quinella);
-            const float to = pairActualOdds(last.pair(a, b), BetType::Quinella);
-            if (std::isnan(from) || std::isnan(to) || from == kMissingValue
-                || to == kMissingValue) {
+            const auto from = pairOddsOf(first.pair(a, b), BetType::Quinella);
+            const auto to = pairOddsOf(last.pair(a, b), BetType::Quinella);
+            if (!from || !to) {
                 continue;
             }
-            const double move = std::abs(std::log(static_cast<double>(to) / from));
+            const double move = std::abs(std::log(static_cast<double>(*to) / *from));
             if (move > size) {
                 size = move;
                 // As the lists show them.
-                largest = BoardMove{Cell::pairLabel(a, b).text(),
-                                    Cell::number(from, CellForm::Fixed1).shownNumber().value_or(0),
-                                    Cell::number(to, CellForm::Fixed1).shownNumber().value_or(0)};
+                largest = BoardMove{{a, b},
+                                    Cell::number(*from, CellForm::Fixed1).shownNumber().value_or(0),
+                                    Cell::number(*to, CellForm::Fixed1).shownNumber().value_or(0)};
             }
         }
     }
     return largest;
 }
 
-QJsonValue pairJson(const std::optional<BoardPair>& pair)
+QJsonValue bestJson(const std::optional<BoardPair>& best)
 {
-    if (!pair) {
+    if (!best) {
         return QJsonValue::Null;
     }
-    return QJsonObject{{u"pair"_s, pair->pair.trimmed()}, {u"deviation"_s, pair->deviation}};
+    return QJsonObject{{u"pair"_s, pairJson(best->pair)}, {u"deviation"_s, best->deviation}};
 }
 
 } // namespace
 
 LatestDay latestDayOf(const FolderIndex& index)
 {
-    std::vector<std::pair<QString, QDate>> races;
-    LatestDay day;
+    struct Race
+    {
+        QString path;
+        QDateTime fetched;
+        QDate date;
+    };
+    std::vector<Race> races;
+    QDate newest;
     for (const QString& name : index.raceNames()) {
         const QString path = index.prefix() + name;
-        races.emplace_back(path, QFileInfo(path).lastModified().date());
-        day.date = std::max(day.date, races.back().second);
+        const QDateTime fetched = newestFileTime({path});
+        races.push_back({path, fetched, jraDateOf(fetched)});
+        newest = std::max(newest, races.back().date);
     }
-    for (const auto& [path, date] : races) {
-        if (date == day.date) {
-            day.paths << path;
+    // A race is on its files' date or, sold the day before, on the next one: only the races of
+    // the two latest dates need their race cards read.
+    LatestDay day;
+    for (Race& race : races) {
+        if (!race.date.isValid() || race.date < newest.addDays(-1)) {
+            continue;
+        }
+        RaceCardRecord card;
+        if (readRaceCardFile(raceCardPathOf(race.path), card)) {
+            const QDateTime post
+                = postTimeOf(card.startTime.view(),
+                             race.fetched,
+                             !index.resultPathOf(race.path).value_or(QString()).isEmpty());
+            if (post.isValid()) {
+                race.date = jraDateOf(post);
+            }
+        }
+        day.date = std::max(day.date, race.date);
+    }
+    for (const Race& race : races) {
+        if (race.date == day.date) {
+            day.paths << race.path;
         }
     }
     return day;
@@ -179,15 +236,16 @@ bool RaceDayBoard::refresh(const QString& folder)
         row.path = path;
         // The listing made above tells each race's files: no folder is listed again.
         const RaceFolderListing listing = index->listingOf(path);
-        const QDateTime time = filesTime(path, listing.resultPath);
+        const QDateTime time = newestFileTime({path, quinellaOddsPathOf(path), listing.resultPath});
         if (!row.read.isValid() || time != row.read) {
             row.read = time;
             readRow(row, listing);
         }
         m_rows.push_back(std::move(row));
     }
+    // Post-time order; races without a race card last.
     std::stable_sort(m_rows.begin(), m_rows.end(), [](const BoardRow& x, const BoardRow& y) {
-        return x.post < y.post;
+        return x.post.isValid() && (!y.post.isValid() || x.post < y.post);
     });
     return true;
 }
@@ -208,12 +266,14 @@ void RaceDayBoard::readRow(BoardRow& row, const RaceFolderListing& listing)
     PatFileHeader header;
     if (readPatHeaderFile(row.path, header, sink)) {
         row.venue = header.venueName.trimmed().toString();
-        row.raceNo = wholeNumber(header.raceNo.view()).value_or(0);
+        row.raceNo = wholeNumberOf(header.raceNo.view()).value_or(0);
     }
     row.runners = d.horseTable().getHorseCount();
-    const QTime start = QTime::fromString(d.raceTime(), u"HH:mm"_s);
-    row.post = start.isValid() ? QDateTime(QFileInfo(row.path).lastModified().date(), start)
-                               : QDateTime();
+    const QDateTime fetched = newestFileTime({row.path, quinellaOddsPathOf(row.path)});
+    RaceCardRecord card;
+    row.post = readRaceCardFile(raceCardPathOf(row.path), card)
+                   ? postTimeOf(card.startTime.view(), fetched, !listing.resultPath.isEmpty())
+                   : QDateTime();
     row.bestQuinella = bestOf(d.quinellaList());
     row.bestWide = bestOf(d.wideList());
     row.marked.fill(0);
@@ -224,10 +284,61 @@ void RaceDayBoard::readRow(BoardRow& row, const RaceFolderListing& listing)
             }
         }
     }
-    row.recommended = d.recommendedBetLines();
     row.result = firstThree(d.resultFile());
+    row.recommendedLines = d.recommendedBetLines();
+    readRecommended(row.recommendedLines, row.result.has_value(), row);
     row.largestMove
         = m_archive != nullptr ? largestMove(*m_archive, row.file, row.runners) : std::nullopt;
+}
+
+bool hasClosed(const QDateTime& post, const QDateTime& now)
+{
+    return post.isValid() && now >= post.addSecs(-60 * kCloseMinutesBeforePost);
+}
+
+QStringList boardHeadings()
+{
+    return {u"場"_s,
+            u"R"_s,
+            u"発走"_s,
+            u"締切まで"_s,
+            u"頭数"_s,
+            u"馬連 最良"_s,
+            u"ﾜｲﾄﾞ 最良"_s,
+            u"印 (1/2/3/4/5)"_s,
+            u"推奨買い目"_s,
+            u"最大変動"_s,
+            u"結果"_s};
+}
+
+QStringList boardTexts(const BoardRow& row, const QDateTime& now)
+{
+    QStringList marked;
+    for (const int count : row.marked) {
+        marked << QString::number(count);
+    }
+    QString move;
+    if (row.largestMove) {
+        move = u"%1 %2→%3"_s.arg(pairText(row.largestMove->pair))
+                   .arg(row.largestMove->from, 0, 'f', 1)
+                   .arg(row.largestMove->to, 0, 'f', 1);
+    }
+    QString result;
+    if (row.result) {
+        result = u"%1-%2-%3"_s.arg((*row.result)[0]).arg((*row.result)[1]).arg((*row.result)[2]);
+    }
+    return {row.venue,
+            QString::number(row.raceNo),
+            row.post.isValid() ? row.post.toTimeZone(jraTimeZone()).toString(u"HH:mm"_s)
+                               : QString(),
+            closeText(row.post, now),
+            QString::number(row.runners),
+            bestText(row.bestQuinella),
+            bestText(row.bestWide),
+            marked.join(u'/'),
+            row.recommendedLines.join(u' ').simplified(),
+            move,
+            result};
 }
 
 int RaceDayBoard::nextToClose(const QDateTime& now) const
@@ -251,13 +362,9 @@ QByteArray RaceDayBoard::json() const
         for (std::size_t k = 0; k < row.marked.size(); ++k) {
             marked.insert(QString::number(k + 1), row.marked[k]);
         }
-        QJsonArray recommended;
-        for (const QString& line : row.recommended) {
-            recommended.append(line.trimmed());
-        }
         QJsonValue move = QJsonValue::Null;
         if (row.largestMove) {
-            move = QJsonObject{{u"pair"_s, row.largestMove->pair.trimmed()},
+            move = QJsonObject{{u"pair"_s, pairJson(row.largestMove->pair)},
                                {u"from"_s, row.largestMove->from},
                                {u"to"_s, row.largestMove->to}};
         }
@@ -265,17 +372,21 @@ QByteArray RaceDayBoard::json() const
         if (row.result) {
             result = QJsonArray{(*row.result)[0], (*row.result)[1], (*row.result)[2]};
         }
+        const QDateTime post = row.post.toTimeZone(jraTimeZone());
         races.append(QJsonObject{
             {u"file"_s, row.file},
             {u"venue"_s, row.venue},
             {u"race"_s, row.raceNo},
             {u"post_time"_s,
-             row.post.isValid() ? QJsonValue(row.post.toString(u"HH:mm"_s)) : QJsonValue()},
+             row.post.isValid() ? QJsonValue(post.toString(u"HH:mm"_s)) : QJsonValue()},
+            {u"post"_s, row.post.isValid() ? QJsonValue(post.toString(Qt::ISODate)) : QJsonValue()},
             {u"runners"_s, row.runners},
-            {u"best_quinella"_s, pairJson(row.bestQuinella)},
-            {u"best_wide"_s, pairJson(row.bestWide)},
+            {u"best_quinella"_s, bestJson(row.bestQuinella)},
+            {u"best_wide"_s, bestJson(row.bestWide)},
             {u"marked"_s, marked},
-            {u"recommended"_s, recommended},
+            {u"recommended"_s, pairsJson(row.recommended)},
+            {u"skip"_s, row.skip},
+            {u"hits"_s, row.hits ? pairsJson(*row.hits) : QJsonValue()},
             {u"largest_move"_s, move},
             {u"result"_s, result}});
     }

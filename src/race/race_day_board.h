@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QByteArray>
@@ -19,10 +20,13 @@ struct RaceFolderListing;
 class RaceDisplay;
 class SettingsStore;
 
+/// Two horse numbers, the lower first.
+using HorsePair = std::pair<int, int>;
+
 /// A pair of the board with its value: the best pair of a list by deviation.
 struct BoardPair
 {
-    QString pair; ///< " 3- 7"
+    HorsePair pair;
     double deviation = 0.0;
 };
 
@@ -30,7 +34,7 @@ struct BoardPair
 /// from the race's first archived snapshot to its latest.
 struct BoardMove
 {
-    QString pair;
+    HorsePair pair;
     double from = 0.0;
     double to = 0.0;
 };
@@ -42,18 +46,23 @@ struct BoardRow
     QString file; ///< its name
     QString venue;
     int raceNo = 0;
-    QDateTime post; ///< invalid without a race card
+    QDateTime post; ///< an instant; invalid without a race card
     int runners = 0;
     std::optional<BoardPair> bestQuinella;
     std::optional<BoardPair> bestWide;
-    std::array<int, 5> marked{}; ///< marked pairs of both lists by level
-    QStringList recommended;     ///< the recommended bets' lines, hits marked after the off
+    std::array<int, 5> marked{};  ///< marked pairs of both lists by level
+    QStringList recommendedLines; ///< the recommended bets as the window lists them
+    std::vector<HorsePair> recommended;
+    bool skip = false; ///< the race is one to sit out (見送り)
+    /// After the off: the recommended pairs that were paid.
+    std::optional<std::vector<HorsePair>> hits;
     std::optional<BoardMove> largestMove;
     std::optional<std::array<int, 3>> result; ///< the first three horse numbers
     QDateTime read;                           ///< the files' time when last read
 };
 
-/// A folder's latest day: the races whose Zo- files were last written on the most recent date.
+/// A folder's latest day: the races run on the latest date in Japan, by their post times (by
+/// their files' dates where there is no race card).
 struct LatestDay
 {
     QDate date;
@@ -68,8 +77,29 @@ inline constexpr int kCloseMinutesBeforePost = 2;
 /// post time; `urgent` under one minute.
 QString closeText(const QDateTime& post, const QDateTime& now, bool* urgent = nullptr);
 
-/// The races of a PAT folder's latest day (those whose Zo- files were last written on the most
-/// recent date), each analysed as the main window analyses it. A refresh reads again only the
+/// Whether betting on a race has closed at `now`.
+bool hasClosed(const QDateTime& post, const QDateTime& now);
+
+/// The board's columns as texts, for the window and the command line alike.
+enum class BoardColumn {
+    Venue,
+    Race,
+    Post,
+    Close,
+    Runners,
+    BestQuinella,
+    BestWide,
+    Marked,
+    Recommended,
+    Move,
+    Result,
+    Count
+};
+QStringList boardHeadings();
+QStringList boardTexts(const BoardRow& row, const QDateTime& now);
+
+/// The races of a PAT folder's latest day, each analysed as the main window analyses it, in
+/// post-time order. A refresh reads again only the
 /// races whose files changed.
 class RaceDayBoard final
 {

@@ -8,9 +8,9 @@
 
 #include "analysis/pair_judgement.h"
 #include "analysis/recommended_bets.h"
-#include "archive/odds_archive.h"
 #include "base/message_sink.h"
 #include "base/texts.h"
+#include "pat/archived_odds.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
@@ -94,12 +94,11 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
         wideOrder = m_wide.pairOrder();
     } else if (path != m_currentFile) {
         m_history.clear();
-        if (m_archive != nullptr && m_keepHistory) {
+        if (m_historySource && m_keepHistory) {
             // The odds seen before, by this program or another run of it.
-            const QString name = QFileInfo(path).fileName();
-            const int runners = runnerCountOf(record->header.runnerCount);
-            for (const ArchivedOdds& odds : m_archive->snapshots(name)) {
-                m_history.add(OddsHistory::snapshotOf(odds, runners));
+            for (const OddsHistory::Snapshot& snapshot : m_historySource(
+                     QFileInfo(path).fileName(), runnerCountOf(record->header.runnerCount))) {
+                m_history.add(snapshot);
             }
         }
     }

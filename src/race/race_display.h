@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,7 +21,6 @@ struct RaceCardRecord;
 struct RaceResultRecord;
 struct WinPlaceOddsRecord;
 struct ArchivedOdds;
-class OddsArchive;
 
 /// Everything the main window shows for the race on screen, as cells (numbers with their display
 /// forms) and colours, with the operations that load, clear and rebuild it. The window only renders
@@ -79,8 +79,10 @@ public:
     /// Whether each load keeps the race's odds as a snapshot (the window's race, not a backtest's):
     /// a snapshot asks the files' modification times.
     void setKeepsHistory(bool keep) { m_keepHistory = keep; }
-    /// An archive whose snapshots of a race start its history when it opens (none: null).
-    void setArchive(const OddsArchive* archive) { m_archive = archive; }
+    /// Where a race's earlier odds come from when it opens (an archive's snapshots of it, by
+    /// its Zo- file name and runners); none: the history starts empty.
+    using HistorySource = std::function<std::vector<OddsHistory::Snapshot>(const QString&, int)>;
+    void setHistorySource(HistorySource source) { m_historySource = std::move(source); }
     /// The odds of the race shown while it was open; a load of another race starts it anew.
     const OddsHistory& history() const { return m_history; }
     /// How the odds a horse-table cell shows moved since the previous snapshot.
@@ -164,7 +166,7 @@ private:
     QString m_quinellaFile;
     bool m_keepHistory = false;
     const ArchivedOdds* m_snapshot = nullptr; // while loadAt() loads
-    const OddsArchive* m_archive = nullptr;
+    HistorySource m_historySource;
     OddsHistory m_history;
     std::unique_ptr<QuinellaOddsRecord> m_quinellaOdds;
     bool m_quinellaOddsRead = false;

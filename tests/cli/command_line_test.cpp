@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The program's command line, run as a separate process without any display.
 #include <gtest/gtest.h>
+#include <map>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,13 +35,17 @@ struct ProcessRun
     QString err;
 };
 
-ProcessRun run(const QStringList& arguments)
+// Runs the program; `zone`, when given, is the machine's time zone for it.
+ProcessRun run(const QStringList& arguments, const QString& zone = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(u"DISPLAY"_s);
     env.remove(u"WAYLAND_DISPLAY"_s);
     env.remove(u"QT_QPA_PLATFORM"_s);
+    if (!zone.isEmpty()) {
+        env.insert(u"TZ"_s, zone);
+    }
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(MIKAZUKI_BINARY), arguments);
     EXPECT_TRUE(process.waitForFinished(30000));
@@ -213,8 +218,22 @@ TEST(CommandLine, CalibrateSavesTheFitItPrints)
     EXPECT_EQ(run({u"calibrate"_s, folder.filePath(u"missing"_s)}).exitCode, 1);
 }
 
+// Every snapshot of an archive: race, fetch time and odds.
+std::map<std::pair<QString, qint64>, QByteArray> snapshotsOf(const OddsArchive& archive)
+{
+    std::map<std::pair<QString, qint64>, QByteArray> all;
+    for (const ArchiveRace& race : archive.races()) {
+        for (const ArchivedOdds& odds : archive.snapshots(race.file)) {
+            all[{race.file, odds.fetched.toMSecsSinceEpoch()}]
+                = OddsArchive::packOdds(race.runners, odds.win, *odds.pairs);
+        }
+    }
+    return all;
+}
+
 // The archive's commands on a season's fetches; an import killed while it writes, again and
-// again, leaves a sound archive that has lost at most the snapshot being written.
+// again, leaves a sound archive whose snapshots are those of a clean import, less the one being
+// written at most.
 TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
 {
     TestFolder folder;
@@ -229,14 +248,26 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
         fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
     }
     const QString whole = folder.filePath(u"whole.sqlite"_s);
-    const ProcessRun clean
+    // A folder that is not there is named, the others imported all the same, and the run fails.
+    const QString missing = folder.filePath(u"missing"_s);
+    const ProcessRun withMissing = run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, whole}
+                                       << fetches[0] << missing << fetches.mid(1));
+    EXPECT_EQ(withMissing.exitCode, 1);
+    EXPECT_TRUE(withMissing.err.contains(QDir::toNativeSeparators(missing)))
+        << withMissing.err.toStdString();
+    const ProcessRun again
         = run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, whole} + fetches);
-    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains(u"記録 0 "_s)) << again.out.toStdString();
     const ProcessRun info = run({u"archive"_s, u"info"_s, u"--archive"_s, whole});
-    EXPECT_TRUE(info.out.startsWith(u"races 48\n"_s)) << info.out.toStdString();
+    EXPECT_TRUE(info.out.startsWith(u"レース 48\n"_s)) << info.out.toStdString();
+    const ProcessRun check = run({u"archive"_s, u"check"_s, u"--archive"_s, whole});
+    EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();
 
     QString note;
-    const qint64 all = OddsArchive::open(whole, note, true)->info().snapshots;
+    const auto clean = OddsArchive::open(whole, note, true);
+    ASSERT_TRUE(clean) << qPrintable(note);
+    const auto cleanSnapshots = snapshotsOf(*clean);
     const QString killed = folder.filePath(u"killed.sqlite"_s);
     int partial = 0; // rounds killed before the end
     for (int round = 0; round < 8; ++round) {
@@ -258,24 +289,74 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
         process.waitForFinished();
         const auto archive = OddsArchive::open(killed, note, true);
         ASSERT_TRUE(archive) << qPrintable(note);
-        partial += archive->info().snapshots < all ? 1 : 0;
         EXPECT_TRUE(archive->integrityOk());
-        qint64 readable = 0;
-        for (const ArchiveRace& race : archive->races()) {
-            readable += static_cast<qint64>(archive->snapshots(race.file).size());
+        // Every snapshot that survived is one of the clean import, as it was stored there.
+        const auto survived = snapshotsOf(*archive);
+        EXPECT_EQ(static_cast<qint64>(survived.size()), archive->info().snapshots);
+        for (const auto& [key, odds] : survived) {
+            const auto at = cleanSnapshots.find(key);
+            ASSERT_NE(at, cleanSnapshots.end()) << qPrintable(key.first);
+            EXPECT_EQ(odds, at->second) << qPrintable(key.first);
         }
-        EXPECT_EQ(readable, archive->info().snapshots);
+        partial += survived.size() < cleanSnapshots.size() ? 1 : 0;
     }
     EXPECT_GT(partial, 0);
     // Finished at last, it holds what a clean import holds.
     ASSERT_EQ(
         run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, killed} + fetches).exitCode, 0);
-    EXPECT_EQ(OddsArchive::open(killed, note, true)->info().snapshots, all);
+    const auto finished = OddsArchive::open(killed, note, true);
+    ASSERT_TRUE(finished) << qPrintable(note);
+    EXPECT_EQ(snapshotsOf(*finished), cleanSnapshots);
+}
 
-    const ProcessRun board
-        = run({u"board"_s, u"--json"_s, u"--archive"_s, whole, folder.filePath(u"days"_s)});
-    ASSERT_EQ(board.exitCode, 0) << board.err.toStdString();
-    const QJsonObject json = QJsonDocument::fromJson(board.out.toUtf8()).object();
-    EXPECT_FALSE(json[u"date"_s].toString().isEmpty());
-    EXPECT_FALSE(json[u"races"_s].toArray().isEmpty());
+// Japan's clock whatever the machine's: the board and backtest --at give the same rows and pick
+// the same snapshots under Tokyo, UTC and New York time.
+TEST(CommandLine, BoardAndBacktestAtAreTheSameInEveryTimeZone)
+{
+    TestFolder folder;
+    RealisticSeasonOptions options;
+    options.seed = 14;
+    options.days = 2;
+    options.snapshotFolder = folder.filePath(u"snap"_s);
+    QString error;
+    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"days"_s), options, &error));
+    QStringList fetches;
+    for (const char* fetch : {"m60", "m30", "m10", "m05", "m02"}) {
+        fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
+    }
+    QStringList boards;
+    QStringList backtests;
+    for (const QString& zone : {u"Asia/Tokyo"_s, u"UTC"_s, u"America/New_York"_s}) {
+        const QString archive = folder.filePath(zone.section(u'/', -1) + u".sqlite"_s);
+        ASSERT_EQ(
+            run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, archive} + fetches, zone)
+                .exitCode,
+            0);
+        const ProcessRun board = run(
+            {u"board"_s, u"--json"_s, u"--archive"_s, archive, folder.filePath(u"days"_s)}, zone);
+        ASSERT_EQ(board.exitCode, 0) << board.err.toStdString();
+        boards << board.out;
+        const ProcessRun at = run({u"backtest"_s,
+                                   u"--quiet"_s,
+                                   u"--settings"_s,
+                                   folder.filePath(u"s.ini"_s),
+                                   u"--at"_s,
+                                   u"10"_s,
+                                   u"--archive"_s,
+                                   archive,
+                                   folder.filePath(u"days"_s)},
+                                  zone);
+        ASSERT_EQ(at.exitCode, 0) << at.err.toStdString();
+        EXPECT_FALSE(at.err.contains(u"記録が無い"_s)) << at.err.toStdString();
+        backtests << at.out;
+    }
+    const QJsonObject json = QJsonDocument::fromJson(boards[0].toUtf8()).object();
+    const QJsonArray races = json[u"races"_s].toArray();
+    ASSERT_EQ(races.size(), 24); // both course-days are on one date
+    EXPECT_EQ(races[0][u"post_time"_s].toString(), u"10:00"_s);
+    EXPECT_TRUE(races[0][u"post"_s].toString().endsWith(u"+09:00"_s));
+    EXPECT_EQ(boards[1], boards[0]);
+    EXPECT_EQ(boards[2], boards[0]);
+    EXPECT_EQ(backtests[1], backtests[0]);
+    EXPECT_EQ(backtests[2], backtests[0]);
 }

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include "own_archive.h"
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
@@ -15,7 +17,10 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    // Nor the user's data: the odds archive goes there.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale::c());
+    testing::UnitTest::GetInstance()->listeners().Append(new OwnArchivePerTest);
     return RUN_ALL_TESTS();
 }

@@ -25,6 +25,7 @@
 #include "gui/options_dialog.h"
 #include "gui/widget_message_sink.h"
 #include "gui_support.h"
+#include "own_archive.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 
@@ -273,6 +274,9 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    // Nor the user's data: the odds archive goes there.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
     QApplication app(argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new OwnArchivePerTest);
     return RUN_ALL_TESTS();
 }

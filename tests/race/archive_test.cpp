@@ -15,6 +15,7 @@
 #include "archive/odds_archive.h"
 #include "base/message_sink.h"
 #include "pat/pat_names.h"
+#include "pat/race_time.h"
 #include "race/archive_files.h"
 #include "race/backtest.h"
 #include "race/csv_export.h"
@@ -150,11 +151,12 @@ TEST(RaceDayBoard, RowsAreTheMainWindowsAnalysisOfEachRaceOfTheLatestDay)
     RaceDisplay display(settings, sink);
     int moves = 0;
     for (const BoardRow& row : board.rows()) {
-        EXPECT_EQ(QFileInfo(row.path).lastModified().date(), board.date());
+        EXPECT_EQ(jraDateOf(row.post), board.date());
         ASSERT_TRUE(display.load(row.path));
         EXPECT_EQ(row.runners, display.horseTable().getHorseCount());
-        EXPECT_EQ(row.recommended, display.recommendedBetLines());
-        EXPECT_EQ(row.post.time().toString(u"HH:mm"_s), display.raceTime());
+        EXPECT_EQ(row.recommendedLines, display.recommendedBetLines());
+        EXPECT_EQ(boardTexts(row, row.post)[static_cast<int>(BoardColumn::Post)],
+                  display.raceTime());
         double best = -1e9;
         int marked = 0;
         for (const PairRow& pair : display.quinellaList().rows()) {
@@ -181,14 +183,40 @@ TEST(RaceDayBoard, RowsAreTheMainWindowsAnalysisOfEachRaceOfTheLatestDay)
                             u"venue",
                             u"race",
                             u"post_time",
+                            u"post",
                             u"runners",
                             u"best_quinella",
                             u"best_wide",
                             u"marked",
                             u"recommended",
+                            u"skip",
+                            u"hits",
                             u"largest_move",
                             u"result"}) {
         EXPECT_TRUE(races[0].toObject().contains(QString::fromUtf16(key)));
+    }
+    // Data, not display texts: pairs as two numbers, the hits apart, 見送り as a flag.
+    for (qsizetype k = 0; k < races.size(); ++k) {
+        const QJsonObject race = races[k].toObject();
+        const BoardRow& row = board.rows()[static_cast<std::size_t>(k)];
+        const QJsonArray recommended = race[u"recommended"_s].toArray();
+        ASSERT_EQ(recommended.size(), static_cast<qsizetype>(row.recommended.size()));
+        for (const QJsonValue& pair : recommended) {
+            ASSERT_EQ(pair.toArray().size(), 2);
+            EXPECT_LT(pair[0].toInt(), pair[1].toInt());
+        }
+        EXPECT_EQ(race[u"skip"_s].toBool(), recommended.isEmpty());
+        // The season is run: every race has its hits, each one of the recommended pairs the
+        // window marks.
+        int marks = 0;
+        for (const QString& line : row.recommendedLines) {
+            marks += line.endsWith(u'◎') || line.endsWith(u'○') ? 1 : 0;
+        }
+        ASSERT_TRUE(race[u"hits"_s].isArray());
+        EXPECT_EQ(race[u"hits"_s].toArray().size(), marks);
+        for (const QJsonValue& pair : race[u"best_quinella"_s][u"pair"_s].toArray()) {
+            EXPECT_TRUE(pair.isDouble());
+        }
     }
 
     // The close: minutes to go, red under one, 締切 two minutes before the post time.
@@ -248,4 +276,80 @@ TEST(Backtest, AtMinutesJudgesEachRaceOnTheSnapshotThenKnown)
     const BacktestReport early = runBacktest(request);
     EXPECT_FALSE(early.ok);
     EXPECT_EQ(early.skipped[static_cast<std::size_t>(SkipCause::NoSnapshot)], 24);
+}
+
+// Two snapshots of one millisecond: the first stays. A race first fetched the day before its
+// race day moves to it with the fetch on the day; a damaged file is refused and never written.
+TEST(OddsArchive, KeepsTheFirstOfOneMillisecondFollowsTheLatestFetchAndRefusesADamagedFile)
+{
+    Season season;
+    const QString path = season.folder.filePath(u"odds.sqlite"_s);
+    const QString zoName = QDir(season.days).entryList({u"Zo-*"_s}, QDir::Files).first();
+    const QString m60 = QDir(season.fetchFolders()[0]).filePath(zoName);
+    const QString m30 = QDir(season.fetchFolders()[1]).filePath(zoName);
+    RaceFiles early;
+    RaceFiles later;
+    QString error;
+    ASSERT_TRUE(readRaceFiles(m60, early, error, QString()));
+    ASSERT_TRUE(readRaceFiles(m30, later, error, QString()));
+    {
+        QString note;
+        auto archive = OddsArchive::open(path, note);
+        ASSERT_TRUE(archive);
+        // The m60 odds as if fetched the evening before: the card's time that day has passed.
+        const QDateTime post = later.race.post;
+        const QDateTime evening = post.addDays(-1).addSecs(6 * 3600);
+        ArchiveRace advance = early.race;
+        advance.post
+            = postTimeOf(post.toTimeZone(jraTimeZone()).toString(u"HHmm"_s), evening, false);
+        EXPECT_EQ(advance.post, post);   // the card's time on the next day
+        advance.post = post.addDays(-1); // as the old rule stored it: the fetch's own date
+        advance.runners = early.race.runners - 1;
+        ASSERT_EQ(archive->store(advance, evening, early.win, *early.pairs),
+                  OddsArchive::Stored::Added);
+        EXPECT_EQ(archive->race(zoName)->post, post.addDays(-1));
+        // Another snapshot of that millisecond is no new one; the first is kept.
+        EXPECT_EQ(archive->store(advance, evening, later.win, *later.pairs),
+                  OddsArchive::Stored::Unchanged);
+        ASSERT_EQ(archive->snapshots(zoName).size(), 1U);
+        EXPECT_EQ(archive->snapshots(zoName)[0].win.horse(1).winOdds, early.win.horse(1).winOdds);
+        // The fetch on the race day knows the post time and the field.
+        ASSERT_EQ(archive->store(later.race, later.fetched, later.win, *later.pairs),
+                  OddsArchive::Stored::Added);
+        EXPECT_EQ(archive->race(zoName)->post, post);
+        EXPECT_EQ(archive->race(zoName)->runners, later.race.runners);
+        // Each snapshot keeps the field it was taken with.
+        const auto snapshots = archive->snapshots(zoName);
+        ASSERT_EQ(snapshots.size(), 2U);
+        EXPECT_TRUE(snapshots[0].win.horse(later.race.runners).winOdds.trimmed().isEmpty());
+        EXPECT_EQ(snapshots[1].win.horse(later.race.runners).winOdds,
+                  later.win.horse(later.race.runners).winOdds);
+        importFolders(*archive, {season.days});
+    }
+    // The heads of a few pages overwritten: the quick check on opening refuses the file, for
+    // reading and for writing, and the file stays as it was.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_GT(file.size(), 4 * 4096);
+    for (const qint64 page : {1, 2, 3}) {
+        file.seek(page * 4096);
+        file.write(QByteArray(16, '\xA5'));
+    }
+    file.close();
+    const QByteArray damaged = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    for (const bool readOnly : {false, true}) {
+        QString note;
+        EXPECT_FALSE(OddsArchive::open(path, note, readOnly));
+        EXPECT_TRUE(note.contains(u"壊れています"_s)) << qPrintable(note);
+    }
+    QString note;
+    const auto checked = OddsArchive::open(path, note, true, OddsArchive::Check::None);
+    ASSERT_TRUE(checked);
+    EXPECT_FALSE(checked->integrityOk());
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), damaged);
 }

@@ -13,6 +13,8 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    // Nor the user's data: the odds archive goes there.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
     QCoreApplication app(argc, argv);
     // No test may depend on the machine's locale.
     QLocale::setDefault(QLocale::c());

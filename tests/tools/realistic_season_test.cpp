@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include "analysis/ordering_model.h"
 #include "base/message_sink.h"
@@ -231,8 +232,10 @@ void loadSeason(const QString& folder,
         RaceCardRecord card;
         ASSERT_TRUE(readRaceCardFile(raceCardPathOf(zo), card));
         race->runners = runnerCountOf(race->odds.header.runnerCount);
+        // Post times are Japan's, whatever zone the machine is set to.
         race->post = QDateTime(QDate::fromString(u"20"_s + name.mid(3, 6), u"yyyyMMdd"_s),
-                               QTime::fromString(card.startTime.toString(), u"HHmm"_s));
+                               QTime::fromString(card.startTime.toString(), u"HHmm"_s),
+                               QTimeZone(QByteArrayLiteral("Asia/Tokyo")));
         for (int f = 0; f < kFetches && !options.snapshotFolder.isEmpty(); ++f) {
             const QString path = QDir(fetchFolder(options.snapshotFolder,
                                                   kFetchMinutes[static_cast<std::size_t>(f)]))

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 
@@ -132,7 +133,10 @@ RealisticCourseDay realisticCourseDay(int day)
 QDateTime realisticPostTime(const RealisticCourseDay& when, int raceNo)
 {
     const int minutes = 10 * 60 + 10 * when.course + 30 * (raceNo - 1) + (raceNo > 5 ? 40 : 0);
-    return QDateTime(when.date, QTime(minutes / 60, minutes % 60));
+    // JRA's clock, whatever the machine's zone: the files' times are then the same instants
+    // everywhere.
+    return QDateTime(
+        when.date, QTime(minutes / 60, minutes % 60), QTimeZone(QByteArrayLiteral("Asia/Tokyo")));
 }
 
 QString realisticSeasonOptionsError(const RealisticSeasonOptions& options)
