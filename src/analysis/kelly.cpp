@@ -94,6 +94,12 @@ class SetSolver final
 public:
     explicit SetSolver(const KellySetProblem& problem);
     std::vector<double> solve();
+    std::vector<double> fractions() const;
+    /// The bound on G* − G(f) at the fractions solve() left.
+    double gap();
+    /// Cover's multiplicative steps from where Newton stopped: for an optimum that stakes the
+    /// whole bankroll (every outcome pays a bet held), which Newton's cash > 0 cannot reach.
+    void polish();
 
 private:
     using Members = std::array<int, 3>;
@@ -107,6 +113,8 @@ private:
     // Below this predicted gain the change of G is lost in its rounding: take the step as is.
     static constexpr double kRoundingGain = 1e-13;
     static constexpr double kArmijo = 1e-4;
+    static constexpr int kMaxPolish = 200'000;
+    static constexpr double kPolishGap = 1e-8;
 
     double growth(const std::vector<double>& f) const;
     void gradient();
@@ -136,6 +144,8 @@ private:
     std::vector<int> m_free;
     std::vector<int> m_slot; // place in m_free, -1 when held at zero
     double m_total2 = 0.0;   // Σ_s q_s / W_s² + rest / cash²
+    double m_toCash = 0.0;   // D = Σ_s q_s / W_s + rest / cash: E[r_cash / W]
+    double m_cash = 1.0;     // 1 − Σ f, kept apart so that a tiny cash keeps its digits
 };
 
 SetSolver::SetSolver(const KellySetProblem& problem)
@@ -188,7 +198,9 @@ SetSolver::SetSolver(const KellySetProblem& problem)
             m_members.push_back(members);
         }
     }
-    m_rest += std::max(0.0, 1.0 - total);
+    // Chances that sum to 1 but for rounding leave no outcome without a bet: the whole
+    // bankroll may then be staked.
+    m_rest += 1.0 - total > 1e-12 ? 1.0 - total : 0.0;
 
     const std::size_t n = m_odds.size();
     m_f.assign(n, 0.0);
@@ -231,11 +243,11 @@ double SetSolver::growth(const std::vector<double>& f) const
 void SetSolver::gradient()
 {
     // ∂G/∂f_i = o_i Σ_{s∋i} q_s/W_s − D, D = Σ_s q_s/W_s + rest/cash.
-    const double cash = 1.0 - std::accumulate(m_f.begin(), m_f.end(), 0.0);
+    const double cash = m_cash;
     std::fill(m_grad.begin(), m_grad.end(), 0.0);
     std::fill(m_curv.begin(), m_curv.end(), 0.0);
-    double d = m_rest / cash;
-    m_total2 = m_rest / (cash * cash);
+    double d = m_rest > 0.0 ? m_rest / cash : 0.0;
+    m_total2 = m_rest > 0.0 ? m_rest / (cash * cash) : 0.0;
     for (std::size_t s = 0; s < m_q.size(); ++s) {
         double pay = 0.0;
         for (const int b : m_members[s]) {
@@ -256,6 +268,7 @@ void SetSolver::gradient()
             }
         }
     }
+    m_toCash = d;
     for (std::size_t i = 0; i < m_odds.size(); ++i) {
         const double o = m_odds[i];
         m_grad[i] = o * m_grad[i] - d;
@@ -327,6 +340,52 @@ bool SetSolver::newtonDirection()
     return false;
 }
 
+void SetSolver::polish()
+{
+    const std::size_t n = m_odds.size();
+    // A bet worth entering that Newton left at zero could never grow multiplicatively.
+    gradient();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (m_f[i] == 0.0 && m_grad[i] > 0.0) {
+            m_f[i] = 1e-9;
+        }
+    }
+    m_cash = 1.0 - std::accumulate(m_f.begin(), m_f.end(), 0.0);
+    for (int iteration = 0; iteration < kMaxPolish; ++iteration) {
+        // x_j ← x_j E[r_j / W] over the cash and the bets: the growth never falls.
+        gradient();
+        double largest = m_toCash;
+        double total = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double ratio = m_grad[i] + m_toCash;
+            largest = std::max(largest, ratio);
+            m_f[i] *= ratio;
+            total += m_f[i];
+        }
+        m_cash *= m_toCash;
+        // Σ x = 1 holds but for rounding, which must not build up where the cash is tiny.
+        total += m_cash;
+        for (double& f : m_f) {
+            f /= total;
+        }
+        m_cash /= total;
+        if (largest - 1.0 <= kPolishGap) {
+            break;
+        }
+    }
+}
+
+double SetSolver::gap()
+{
+    // E[r_cash / W] = D and E[r_i / W] = o_i Σ_{s∋i} q_s/W_s = ∇_i G + D.
+    gradient();
+    double largest = m_toCash;
+    for (const double g : m_grad) {
+        largest = std::max(largest, g + m_toCash);
+    }
+    return std::max(0.0, largest - 1.0);
+}
+
 std::vector<double> SetSolver::solve()
 {
     const std::size_t n = m_odds.size();
@@ -380,14 +439,20 @@ std::vector<double> SetSolver::solve()
                 accepted = true;
                 current = next;
                 m_f.swap(m_trial);
+                m_cash = 1.0 - std::accumulate(m_f.begin(), m_f.end(), 0.0);
             }
         }
         if (!accepted) {
             break;
         }
     }
+    return fractions();
+}
+
+std::vector<double> SetSolver::fractions() const
+{
     std::vector<double> fractions(m_problemBets, 0.0);
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < m_odds.size(); ++i) {
         fractions[static_cast<std::size_t>(m_betOf[i])] = m_f[i];
     }
     return fractions;
@@ -480,12 +545,28 @@ double expectedLogGrowth(const KellySetProblem& problem, std::span<const double>
         none -= q;
         sum += weightedLog(q, wealth);
     }
-    return sum + weightedLog(none, cash);
+    // Chances summing to 1 but for rounding leave nothing to the cash alone.
+    return sum + weightedLog(none > 1e-12 ? none : 0.0, cash);
 }
 
 std::vector<double> kellyOverSets(const KellySetProblem& problem)
 {
     return SetSolver(problem).solve();
+}
+
+KellySetSolution solveKellyOverSets(const KellySetProblem& problem)
+{
+    SetSolver solver(problem);
+    KellySetSolution solution;
+    solution.fractions = solver.solve();
+    solution.gap = solver.gap();
+    if (solution.gap > kKellyGapTolerance / 100) {
+        solver.polish();
+        solution.fractions = solver.fractions();
+        solution.gap = solver.gap();
+    }
+    solution.optimal = solution.gap <= kKellyGapTolerance;
+    return solution;
 }
 
 int pairIndex(int runners, int a, int b)

@@ -36,6 +36,18 @@ struct KellySetProblem
 /// the concave objective; the KKT conditions hold to about 1e-10 in the gradient.
 std::vector<double> kellyOverSets(const KellySetProblem& problem);
 
+/// kellyOverSets with how far its answer may lie below the optimum: by concavity G* − G(f) is at
+/// most max_j E[r_j / W] − 1 over cash and the bets (r_j: what one unit in j returns, W: the
+/// wealth), a bound that needs no second solver. `optimal` when that gap is below 1e-6.
+struct KellySetSolution
+{
+    std::vector<double> fractions;
+    double gap = 0.0;
+    bool optimal = true;
+};
+KellySetSolution solveKellyOverSets(const KellySetProblem& problem);
+inline constexpr double kKellyGapTolerance = 1e-6;
+
 /// G(f) = Σ_s q_s ln(1 − F + Σ_{i∈s} f_i o_i) + (1 − Σ_s q_s) ln(1 − F); −∞ when some outcome
 /// of positive chance leaves no wealth.
 double expectedLogGrowth(const KellySetProblem& problem, std::span<const double> fractions);

@@ -341,15 +341,19 @@ BlendFit fitBlend(const std::vector<BlendSample>& samples, BetType bet)
         Evaluation next;
         double scale = 1.0;
         BlendWeights trial{};
-        for (int halving = 0; halving < 50; ++halving, scale /= 2.0) {
+        bool accepted = false;
+        for (int halving = 0; halving < 50 && !accepted; ++halving, scale /= 2.0) {
             for (int i = 0; i < n; ++i) {
                 trial[static_cast<std::size_t>(i)]
                     = beta[static_cast<std::size_t>(i)] + scale * step[static_cast<std::size_t>(i)];
             }
             next = evaluate(samples, used, trial, total);
-            if (next.value >= at.value - 1e-12 * std::abs(at.value)) {
-                break;
-            }
+            accepted = next.value >= at.value - 1e-12 * std::abs(at.value);
+        }
+        if (!accepted) {
+            // No step along Newton's direction keeps the likelihood: no optimum was reached.
+            fit.lineSearchFailed = true;
+            break;
         }
         double size = 0.0;
         for (int i = 0; i < n; ++i) {

@@ -79,7 +79,8 @@ struct BlendFit
     std::array<bool, kMaxBlendSources> kept{};
     double logLik = 0.0; ///< at the fit, ln of the realised pairs' chances
     std::vector<BlendDrop> drops;
-    bool converged = false; ///< false: Newton's method failed and the pool is used alone
+    bool converged = false;        ///< false: Newton's method failed and the pool is used alone
+    bool lineSearchFailed = false; ///< it failed because no step kept the likelihood
 };
 
 /// Newton's method on the concave log-likelihood, from the pool alone. A source whose

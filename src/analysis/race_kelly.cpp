@@ -14,8 +14,12 @@ std::vector<double> raceKellyFractions(BetType bet,
                                        const OrderingModel& model,
                                        int runners,
                                        std::span<const BetRecord> bets,
-                                       std::span<const double> quinellaChances)
+                                       std::span<const double> quinellaChances,
+                                       double* gap)
 {
+    if (gap != nullptr) {
+        *gap = 0.0;
+    }
     if (bets.empty()) {
         return {};
     }
@@ -57,7 +61,11 @@ std::vector<double> raceKellyFractions(BetType bet,
         }
     }
     const KellySetProblem problem = wideProblem(runners, pairOdds, sets);
-    const std::vector<double> fractions = kellyOverSets(problem);
+    const KellySetSolution solution = solveKellyOverSets(problem);
+    if (gap != nullptr) {
+        *gap = solution.gap;
+    }
+    const std::vector<double>& fractions = solution.fractions;
     std::vector<double> byBet(bets.size(), 0.0);
     for (std::size_t k = 0; k < bets.size(); ++k) {
         const int pair = pairIndex(runners, bets[k].first, bets[k].second);
@@ -112,7 +120,8 @@ RaceKelly raceKelly(const HorseTable& table,
                                                 runners,
                                                 staked,
                                                 blend ? std::span<const double>(blendChances)
-                                                      : std::span<const double>());
+                                                      : std::span<const double>(),
+                                                bet == BetType::Wide ? &kelly.wideGap : nullptr);
     }
     return kelly;
 }

@@ -18,11 +18,14 @@ struct QuinellaOddsRecord;
 /// to three pairs together) against their shown actual odds. `quinellaChances`, when given,
 /// holds the quinella chances by pair number (pairIndex) in place of the model's (the market
 /// blend's, which gives no chances of whole top threes).
+/// `gap`, when given, receives how far the wide solver's growth may lie below the optimum (0
+/// for quinella's closed form).
 std::vector<double> raceKellyFractions(BetType bet,
                                        const OrderingModel& model,
                                        int runners,
                                        std::span<const BetRecord> bets,
-                                       std::span<const double> quinellaChances = {});
+                                       std::span<const double> quinellaChances = {},
+                                       double* gap = nullptr);
 
 /// A race's Kelly fractions of both bet types' bets, in their order, and the odds each bet is
 /// staked at: those it is sure to be paid at if it wins (quinella the shown odds, wide the low
@@ -31,6 +34,9 @@ struct RaceKelly
 {
     std::array<std::vector<double>, 2> fractions;
     std::array<std::vector<float>, 2> odds;
+    /// The wide stakes' growth may lie this far below the optimum (kKellyGapTolerance at most
+    /// when the solver reached it).
+    double wideGap = 0.0;
 };
 
 /// The Kelly fractions of a race's bets under the settings' theory model: the discounted model

@@ -223,6 +223,12 @@ Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips
             type.bets.push_back(std::move(outcome.bets[b]));
             type.unitOf.push_back(unit);
             counted.raceFiles[b] << season.jobs[i].name;
+            if (b == 1 && outcome.kelly.wideGap > kKellyGapTolerance && skips != nullptr) {
+                ++skips->kellyShort;
+                if (skips->firstKellyShort.size() < 10) {
+                    skips->firstKellyShort << season.jobs[i].name;
+                }
+            }
             counted.fractions[b].push_back(std::move(outcome.kelly.fractions[b]));
             counted.stakeOdds[b].push_back(std::move(outcome.kelly.odds[b]));
             counted.fileTallies[b].push_back(outcome.fileTally[b]);

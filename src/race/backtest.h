@@ -91,6 +91,10 @@ struct BacktestReport
     /// index, group); empty when no group has one.
     std::optional<std::pair<int, int>> chosen;
     std::array<qint64, kSkipCauses> skipped{};
+    /// Races whose wide Kelly stakes the solver could not bring within kKellyGapTolerance of
+    /// the optimum, and the first ten of them.
+    qint64 kellyShort = 0;
+    QStringList firstKellyShort;
     std::array<QStringList, kSkipCauses> firstSkipped; ///< up to ten file names each
 };
 

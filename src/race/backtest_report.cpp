@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "analysis/kelly.h"
 #include "backtest.h"
 #include "base/number_text.h"
 #include "race/csv_writer.h"
@@ -140,8 +141,9 @@ QString backtestSpaText(const BacktestReport& report)
     if (spa.groups == 0) {
         return u"データスヌーピング検定（Hansen SPA）: 超過の区間を示せるグループがありません。"_s;
     }
-    return u"データスヌーピング検定（Hansen SPA、%1単位の再標本化%2回）: 最良の%3 %4の超過が"
-           u"偶然によるものである確率 p = %5（超過の区間を示した%6グループの中で）"_s.arg(unit)
+    return u"データスヌーピング検定（Hansen SPA、%1単位の再標本化%2回）: 最良は%3 %4。"
+           u"超過の区間を示した%6グループのどれにも妙味が無いとしても、最良のグループに"
+           u"これだけの超過が出る確率 p = %5"_s.arg(unit)
                .arg(QString::number(kBootstrapResamples))
                .arg(betName(spa.bestBet == 0 ? BetType::Quinella : BetType::Wide),
                     backtestGroupName(spa.bestGroup),
@@ -234,6 +236,13 @@ QString backtestSkippedText(const BacktestReport& report)
         const QStringList& names = report.firstSkipped[static_cast<std::size_t>(c)];
         text
             += u" (%1%2)\n"_s.arg(names.join(u", "_s), count > names.size() ? u", …"_s : QString());
+    }
+    if (report.kellyShort > 0) {
+        text += u"ﾜｲﾄﾞのケリー基準が最適から%1以内に届かなかったレース: %2 (%3%4)\n"_s
+                    .arg(QString::number(kKellyGapTolerance))
+                    .arg(report.kellyShort)
+                    .arg(report.firstKellyShort.join(u", "_s),
+                         report.kellyShort > report.firstKellyShort.size() ? u", …"_s : QString());
     }
     return text;
 }

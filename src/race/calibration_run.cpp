@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 
 #include <QDir>
@@ -21,6 +22,7 @@
 #include "pat/quinella_odds.h"
 #include "pat/race_result.h"
 #include "pat/win_place_odds.h"
+#include "race/text_table.h"
 
 using namespace Qt::StringLiterals;
 
@@ -197,20 +199,20 @@ QString optionalText(const std::optional<double>& value, int decimals)
     return value ? QString::number(*value, 'f', decimals) : u"-"_s;
 }
 
-// What the blend's fit had to decide, for the command line.
-QStringList blendNotes(const BetScoreboard& board)
+// What the blend's fit had to decide, as data: the sources left out, a fit that failed.
+QJsonArray notesJson(const BetScoreboard& board)
 {
-    QStringList notes;
+    QJsonArray notes;
     for (const BlendDrop& drop : board.blend.drops) {
-        notes << u"%1: the %2 and the %3 agree within races (r = %4); the %3 is kept alone"_s
-                     .arg(betKey(board.bet),
-                          blendSourceName(drop.dropped),
-                          blendSourceName(drop.kept))
-                     .arg(drop.correlation, 0, 'f', 4);
+        notes.append(QJsonObject{{u"kind"_s, u"dropped"_s},
+                                 {u"source"_s, blendSourceName(drop.dropped)},
+                                 {u"kept"_s, blendSourceName(drop.kept)},
+                                 {u"correlation"_s, drop.correlation}});
     }
     if (!board.blend.converged) {
-        notes << u"%1: the blend's fit did not converge; the pool is used alone"_s.arg(
-            betKey(board.bet));
+        notes.append(QJsonObject{
+            {u"kind"_s,
+             board.blend.lineSearchFailed ? u"line_search_failed"_s : u"not_converged"_s}});
     }
     return notes;
 }
@@ -253,11 +255,7 @@ QJsonArray modelsJson(const CalibrationReport& report)
                 }
                 params.insert(u"weights"_s, weights);
                 params.insert(u"se"_s, se);
-                QJsonArray notes;
-                for (const QString& note : blendNotes(board)) {
-                    notes.append(note);
-                }
-                object.insert(u"notes"_s, notes);
+                object.insert(u"notes"_s, notesJson(board));
                 object.insert(u"lr"_s, board.likelihoodRatio);
                 object.insert(u"lr_df"_s, board.degreesOfFreedom);
                 object.insert(u"p_value"_s, board.pValue);
@@ -272,53 +270,37 @@ QJsonArray modelsJson(const CalibrationReport& report)
     return models;
 }
 
-// The scoreboard as aligned lines.
+// A race left out, as the report names its cause.
+QString skipText(const QString& cause)
+{
+    static const std::map<QString, QString> kTexts
+        = {{u"zo_unreadable"_s, u"Zo-が読めない"_s},
+           {u"no_ks"_s, u"Ks-が無い"_s},
+           {u"ks_unreadable"_s, u"Ks-が読めない"_s},
+           {u"fewer_than_three"_s, u"3着まで揃わない"_s},
+           {u"dead_heat"_s, u"同着"_s},
+           {u"finisher_without_odds"_s, u"3着内に単勝ｵｯｽﾞの無い馬"_s}};
+    const auto at = kTexts.find(cause);
+    return at != kTexts.end() ? at->second : cause;
+}
+
+QString modelText(ScoredModel model)
+{
+    static const QString names[] = {u"Harville"_s, u"割引Harville"_s, u"売上"_s, u"市場合成"_s};
+    return names[static_cast<std::size_t>(model)];
+}
+
+// The scoreboards as the window shows them, aligned for reading.
 QString scoreboardText(const CalibrationReport& report)
 {
     QString text;
     for (const BetScoreboard& board : report.scoreboards) {
-        text += u"\n%1 scoreboard (%2 races; log-loss per race in nats%3)\n"_s.arg(
-            betKey(board.bet),
+        text += u"\n%1の成績 (%2レース、1レースあたりの対数損失 (nat)%3)\n"_s.arg(
+            betName(board.bet),
             QString::number(board.fit.races),
-            board.bet == BetType::Wide ? u", the three pairs of the first three together"_s
-                                       : QString());
-        text += u"  model       logloss  pseudo-R2  test logloss  test pseudo-R2\n"_s;
-        for (const ScoredModel model : kScoredModelList) {
-            const auto m = static_cast<std::size_t>(model);
-            text += u"  %1  %2  %3  %4  %5\n"_s.arg(scoredModelName(model), -8)
-                        .arg(board.fit.models[m].logLoss, 9, 'f', 4)
-                        .arg(board.fit.models[m].pseudoR2, 9, 'f', 4)
-                        .arg(board.test ? QString::number(board.test->models[m].logLoss, 'f', 4)
-                                        : u"-"_s,
-                             12)
-                        .arg(board.test ? QString::number(board.test->models[m].pseudoR2, 'f', 4)
-                                        : u"-"_s,
-                             14);
-        }
-        text += u"  blend weights:"_s;
-        for (int s = 0; s < blendSourceCount(board.bet); ++s) {
-            const auto i = static_cast<std::size_t>(s);
-            text += u" %1 %2 (se %3)"_s.arg(blendSourceName(s))
-                        .arg(board.blend.weights[i], 0, 'f', 4)
-                        .arg(board.blend.se[i], 0, 'f', 4);
-        }
-        text += u"\n"_s;
-        for (const QString& note : blendNotes(board)) {
-            text += u"  note: %1\n"_s.arg(note);
-        }
-        text += u"  blend vs pool: LR %1 (df %2, p %3)  gain per race %4 [%5, %6]"_s
-                    .arg(board.likelihoodRatio, 0, 'f', 2)
-                    .arg(board.degreesOfFreedom)
-                    .arg(board.pValue, 0, 'g', 3)
-                    .arg(board.fit.gain.perRace, 0, 'f', 4)
-                    .arg(board.fit.gain.low, 0, 'f', 4)
-                    .arg(board.fit.gain.high, 0, 'f', 4);
-        if (board.test) {
-            text += u"  test %1 [%2, %3]"_s.arg(board.test->gain.perRace, 0, 'f', 4)
-                        .arg(board.test->gain.low, 0, 'f', 4)
-                        .arg(board.test->gain.high, 0, 'f', 4);
-        }
-        text += u"\n"_s;
+            board.bet == BetType::Wide ? u"、1着から3着の3組をまとめた複合尤度"_s : QString());
+        text += alignedText(scoreboardRows(report, board.bet), 2);
+        text += blendComparisonLine(report, board.bet) + u'\n';
     }
     return text;
 }
@@ -441,7 +423,10 @@ QString blendComparisonLine(const CalibrationReport& report, BetType bet)
             sourceNames[drop.kept],
             QString::number(drop.correlation, 'f', 4));
     }
-    if (!board.blend.converged) {
+    if (board.blend.lineSearchFailed) {
+        line += u"\n重みの推定で尤度を下げない一歩が見つからず、収束しなかったため売上のみを"
+                u"使います"_s;
+    } else if (!board.blend.converged) {
         line += u"\n重みが収束しないため売上のみを使います"_s;
     }
     return line;
@@ -503,34 +488,35 @@ QByteArray calibrationJson(const CalibrationReport& report)
 QString calibrationText(const CalibrationReport& report)
 {
     QString text;
-    text += u"races %1  test races %2\n"_s.arg(report.races).arg(report.testRaces);
+    text += u"レース %1  検証レース %2\n"_s.arg(report.races).arg(report.testRaces);
     for (const auto& [cause, count] : report.skipped) {
-        text += u"skipped %1: %2\n"_s.arg(cause).arg(count);
+        text += u"除外 %1: %2レース\n"_s.arg(skipText(cause)).arg(count);
     }
-    text += u"lambda %1 (se %2)  tau %3 (se %4)\n"_s.arg(report.fit.lambda, 0, 'f', 4)
+    text += u"λ %1 (標準誤差 %2)  τ %3 (標準誤差 %4)\n"_s.arg(report.fit.lambda, 0, 'f', 4)
                 .arg(report.fit.lambdaSe, 0, 'f', 4)
                 .arg(report.fit.tau, 0, 'f', 4)
                 .arg(report.fit.tauSe, 0, 'f', 4);
-    text += u"log-likelihood  harville %1  fit %2\n"_s.arg(report.fit.logLikHarville, 0, 'f', 3)
+    text += u"対数尤度  Harville %1  割引Harville %2\n"_s.arg(report.fit.logLikHarville, 0, 'f', 3)
                 .arg(report.fit.logLikFit, 0, 'f', 3);
     if (report.testLogLikHarville) {
-        text += u"test log-likelihood  harville %1  fit %2\n"_s
+        text += u"検証の対数尤度  Harville %1  割引Harville %2\n"_s
                     .arg(*report.testLogLikHarville, 0, 'f', 3)
                     .arg(report.testLogLikFit.value_or(0.0), 0, 'f', 3);
     }
     text += scoreboardText(report);
     for (const CalibrationTable& table : report.tables) {
-        text += u"\n%1 %2 %3\n"_s.arg(
-            betKey(table.bet), scoredModelName(table.model), table.test ? u"test"_s : u"fit"_s);
-        text += u"        lo        hi     pairs  predicted   observed        z\n"_s;
+        QList<QStringList> rows{{u"下限"_s, u"上限"_s, u"組数"_s, u"予測"_s, u"実際"_s, u"z"_s}};
         for (const CalibrationBin& bin : table.bins) {
-            text += u"%1  %2  %3  %4  %5  %6\n"_s.arg(bin.lo, 8, 'f', 6)
-                        .arg(bin.hi, 8, 'f', 6)
-                        .arg(bin.pairs, 8)
-                        .arg(optionalText(bin.predicted, 6), 9)
-                        .arg(optionalText(bin.observed, 6), 9)
-                        .arg(optionalText(bin.z, 2), 7);
+            rows.append({QString::number(bin.lo, 'f', 6),
+                         QString::number(bin.hi, 'f', 6),
+                         QString::number(bin.pairs),
+                         optionalText(bin.predicted, 6),
+                         optionalText(bin.observed, 6),
+                         optionalText(bin.z, 2)});
         }
+        text += u"\n%1 %2 %3\n"_s.arg(
+            betName(table.bet), modelText(table.model), table.test ? u"検証"_s : u"当てはめ"_s);
+        text += alignedText(rows, 0);
     }
     return text;
 }

@@ -299,6 +299,22 @@ TEST(KellyOverSets, WideRacesMatchCoverPortfolioAndMeetKkt)
     EXPECT_GT(heldLosing, 0);
 }
 
+TEST(KellyOverSets, ASureWinStakesTheWholeBankroll)
+{
+    // Four runners, each top three as likely, every pair at 3.0: a sixth of the bankroll on
+    // each pair pays 3 · 3/6 = 1.5 whatever the finish, and by symmetry nothing does better
+    // (other splits with the same payouts do as well): G = ln 1.5 with no cash kept, a corner
+    // that steps keeping cash > 0 can only approach.
+    const std::vector<double> sets(4, 0.25);
+    const std::vector<double> odds(6, 3.0);
+    const KellySetProblem problem = wideProblem(4, odds, sets);
+    const KellySetSolution solution = solveKellyOverSets(problem);
+    EXPECT_TRUE(solution.optimal);
+    EXPECT_NEAR(expectedLogGrowth(problem, solution.fractions), std::log(1.5), 1e-7);
+    EXPECT_NEAR(
+        std::accumulate(solution.fractions.begin(), solution.fractions.end(), 0.0), 1.0, 1e-7);
+}
+
 TEST(KellyOverSets, ExclusiveOutcomesAgreeWithTheClosedForm)
 {
     // Each outcome paying one bet is the quinella problem again: the Newton solver must land on

@@ -63,6 +63,15 @@ TEST(MarketBlend, FitRecoversTheWeightsAndKeepsOneOfTwoSourcesThatCoincide)
     EXPECT_FALSE(same.kept[ModelSource]);
     EXPECT_EQ(same.weights[ModelSource], 0.0);
     EXPECT_LT(std::abs(same.weights[PoolSource] - 1.3), 3 * same.se[PoolSource]);
+
+    // A pool that is no number somewhere gives no fit: the pool is used alone, and the fit is
+    // never taken for one that converged.
+    std::vector<BlendSample> broken = drawnRaces(200, truth, false);
+    broken[5].race.logs[3][PoolSource] = std::nan("");
+    const BlendFit failed = fitBlend(broken, BetType::Quinella);
+    EXPECT_FALSE(failed.converged);
+    EXPECT_TRUE(failed.kept[PoolSource]);
+    EXPECT_FALSE(failed.kept[ModelSource]);
 }
 
 TEST(MarketBlend, ChiSquareTailAtTheTabulatedFivePercentPoints)

@@ -228,5 +228,5 @@ TEST(Calibration, EfficientSeasonsBlendKeepsOneSource)
             << fit.weights[PoolSource] << " ± " << fit.se[PoolSource];
         EXPECT_EQ(board.degreesOfFreedom, 1);
     }
-    EXPECT_TRUE(calibrationText(report).contains(u"is kept alone"_s));
+    EXPECT_TRUE(calibrationText(report).contains(u"のみを使います"_s));
 }
