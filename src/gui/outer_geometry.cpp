@@ -25,9 +25,40 @@ void OuterGeometry::applySize(const QSize& outer)
     fit(true);
 }
 
+QPoint OuterGeometry::settledTopLeft() const
+{
+    return m_returning ? m_hiddenAt : m_window->frameGeometry().topLeft();
+}
+
+void OuterGeometry::keepPlaceOverShow(QEvent::Type type)
+{
+    // A window hidden and shown again at once is at times mapped anew by the window manager at
+    // the screen's corner (the client at 0,0), and stays there. It goes back where it was, and
+    // until it is there that place is the one to store.
+    constexpr int kReturnMilliseconds = 2000;
+    if (type == QEvent::Hide && m_margins.top() >= 0) {
+        m_hiddenAt = m_window->frameGeometry().topLeft();
+        m_returning = false;
+        m_shownAgain.invalidate();
+    } else if (type == QEvent::Show && !m_hiddenAt.isNull()) {
+        m_returning = true;
+        m_shownAgain.start();
+    } else if (type == QEvent::Move && m_returning) {
+        const QPoint at = m_window->frameGeometry().topLeft();
+        if (at == m_hiddenAt || m_shownAgain.elapsed() > kReturnMilliseconds) {
+            m_returning = false;
+        } else if (m_window->geometry().topLeft().isNull()) {
+            // Placed by its client area: the frame's margins are not known again yet.
+            m_window->setGeometry(QRect(
+                m_hiddenAt + QPoint(m_margins.left(), m_margins.top()), m_window->size()));
+        }
+    }
+}
+
 bool OuterGeometry::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window) {
+        keepPlaceOverShow(event->type());
         switch (event->type()) {
         case QEvent::Show:
         case QEvent::Move:
@@ -54,7 +85,8 @@ void OuterGeometry::fit(bool force)
                            client.top() - frame.top(),
                            frame.right() - client.right(),
                            frame.bottom() - client.bottom());
-    if (!force && margins == m_margins) {
+    // Shown again and not yet framed: the margins will come back as they were.
+    if (!force && (margins == m_margins || (m_returning && margins.isNull()))) {
         return;
     }
     m_margins = margins;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QObject>
+#include <QPoint>
 #include <QRect>
 
 class QWidget;
@@ -22,15 +25,22 @@ public:
     void applySize(const QSize& outer);
     /// The outer geometry last applied, in pixels.
     QRect applied() const { return m_outer; }
+    /// Where the frame is, or where it was when hidden while a window shown again has not yet
+    /// been framed back there.
+    QPoint settledTopLeft() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fit(bool force);
+    void keepPlaceOverShow(QEvent::Type type);
 
     QWidget* m_window;
     bool m_fixedSize;
     QRect m_outer;
     QMargins m_margins{-1, -1, -1, -1};
+    QPoint m_hiddenAt;            ///< the frame's place when the window was hidden
+    bool m_returning = false;     ///< shown again, not yet back at m_hiddenAt
+    QElapsedTimer m_shownAgain;
 };

@@ -117,7 +117,9 @@ void WindowPlacement::store()
     if (m_window.isMinimized()) {
         return;
     }
-    const QRect frame = m_window.frameGeometry();
+    const QRect frame(m_outer != nullptr ? m_outer->settledTopLeft()
+                                         : m_window.frameGeometry().topLeft(),
+                      m_window.frameGeometry().size());
     const auto twips = [this](int pixels) {
         return pixelsToTwips(pixels, m_dpi);
     };

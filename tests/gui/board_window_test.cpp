@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,12 +12,15 @@
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTest>
+#include <QTimer>
 
 #include "archive/odds_archive.h"
 #include "gui/board_window.h"
 #include "gui/main_window.h"
 #include "gui/race_day.h"
 #include "gui_support.h"
+#include "main_window_support.h"
 #include "race/folder_recorder.h"
 #include "race/race_display.h"
 #include "realistic_season.h"
@@ -27,17 +31,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Copies every file of `from` into `to`, keeping the files' times (as PAT's fetch would).
+// Copies every file of `from` into `to` as PAT's fetch writes them: each whole, with its time,
+// under its name at once.
 void copyFolder(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
     for (const QFileInfo& file : QDir(from).entryInfoList(QDir::Files)) {
         const QString target = QDir(to).filePath(file.fileName());
-        QFile::remove(target);
-        ASSERT_TRUE(QFile::copy(file.filePath(), target));
-        QFile copy(target);
+        const QString part = target + u".part"_s;
+        QFile::remove(part);
+        ASSERT_TRUE(QFile::copy(file.filePath(), part));
+        QFile copy(part);
         ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
         copy.setFileTime(file.lastModified(), QFileDevice::FileModificationTime);
+        copy.close();
+        QFile::remove(target);
+        ASSERT_TRUE(QFile::rename(part, target));
     }
 }
 
@@ -73,9 +82,8 @@ TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
 
     // PAT writes the next fetch: recorded, and the board shows how the odds moved.
     copyFolder(folder.filePath(u"snapshots/m30"_s), pat);
-    ASSERT_TRUE(recorded.wait(5000));
-    while (recorded.wait(1000)) {}
-    EXPECT_EQ(day->archive()->info().snapshots, 24);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return day->archive()->info().snapshots == 24; }, 20'000));
+    QTest::qWait(50); // the board refreshes as the last race is recorded
     for (const BoardRow& row : board->board().rows()) {
         EXPECT_TRUE(row.largestMove.has_value()) << qPrintable(row.file);
     }
@@ -90,6 +98,13 @@ TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
     }
     EXPECT_EQ(model->item(row, 3)->text(), u"1分"_s);
     EXPECT_EQ(model->item(row, 3)->foreground().color(), QColor(Qt::red));
+    // Once the last race has closed every row is grey; before, only the closed ones.
+    board->setNow(board->board().rows().back().post);
+    for (int r = 0; r < model->rowCount(); ++r) {
+        EXPECT_EQ(model->item(r, 0)->foreground().color(), QColor(Qt::gray)) << r;
+    }
+    board->setNow(first.post.addSecs(-150));
+    EXPECT_NE(model->item(row, 0)->foreground().color(), QColor(Qt::gray));
     child<QCheckBox>(*board, u"chkFollowNext"_s)->setChecked(true);
     EXPECT_EQ(window.display().currentFile(), first.path);
     board->setNow(first.post.addSecs(-60));
@@ -104,7 +119,6 @@ TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
     EXPECT_EQ(window.display().currentFile(), first.path);
     saveScreenshot(*board, u"board.png"_s);
     EXPECT_TRUE(sink.messages.empty());
-    OddsArchive::setDefaultPath({});
 }
 
 // An archive that is no database: the window says so on its status line and runs without it.
@@ -125,5 +139,46 @@ TEST(BoardWindow, WindowRunsWithoutAnArchiveThatIsNoDatabase)
     child<QAction>(window, u"mnuFileBoard"_s)->trigger();
     EXPECT_TRUE(window.findChild<RaceDay*>()->board()->isVisible());
     EXPECT_TRUE(sink.messages.empty());
-    OddsArchive::setDefaultPath({});
+}
+
+// The recorder follows the PAT folder the options set, and one that is missing at start once
+// it appears, and says so on the status line.
+TEST(BoardWindow, RecordingFollowsTheFolderOfTheOptionsAndOneThatAppearsLate)
+{
+    TestFolder folder;
+    RealisticSeasonOptions options;
+    options.seed = 12;
+    options.days = 1;
+    options.snapshotFolder = folder.filePath(u"snapshots"_s);
+    QString error;
+    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"season"_s), options, &error));
+    const QString late = folder.filePath(u"share/pat"_s);
+    SettingsStore settings(folder.filePath(u"s.ini"_s));
+    settings.setPatFolder(late);
+    RecordingMessageSink sink;
+    MainWindow window(settings, &sink);
+    auto* day = window.findChild<RaceDay*>();
+    FolderRecorder* recorder = day->recorder();
+    EXPECT_FALSE(recorder->isWatching());
+
+    copyFolder(folder.filePath(u"snapshots/m60"_s), late);
+    recorder->lookForFolder(); // as its timer does a moment later
+    EXPECT_TRUE(recorder->isWatching());
+    EXPECT_TRUE(labelText(window, u"lblStatus"_s).startsWith(u"オッズの記録を始めました"_s))
+        << labelText(window, u"lblStatus"_s).toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return day->archive()->info().snapshots == 12; }, 20'000));
+
+    // Another folder chosen in the options: followed as the dialog closes.
+    const QString other = folder.filePath(u"other"_s);
+    copyFolder(folder.filePath(u"snapshots/m30"_s), other);
+    settings.setPatFolder(other);
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog->reject();
+        }
+    });
+    child<QAction>(window, u"mnuToolOption"_s)->trigger();
+    EXPECT_EQ(QDir(recorder->folder()), QDir(other));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return day->archive()->info().snapshots == 24; }, 20'000));
+    EXPECT_TRUE(sink.messages.empty());
 }
