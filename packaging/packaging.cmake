@@ -83,10 +83,12 @@ and looks for pairs of horses whose quinella or wide odds pay clearly more, or
 less, than the win and place markets imply.
 
 Its window shows the pairs of a race with their theoretical and actual odds,
-marks and recommended bets, and follows the odds as PAT rewrites them. Its
-command line exports a race as CSV, replays a season of races to show what
-each group of pairs would have returned, and fits the theory models to the
-finishing orders.")
+marks and recommended bets, and follows the odds as PAT rewrites them. It
+records every fetch of the day's races into an odds archive (SQLite) and lists
+the race day on a board with the countdown to each close. Its command line
+exports a race as CSV, replays a season of races to show what each group of
+pairs would have returned, with Kelly stakes, fits and scores the theory
+models, and imports, exports and checks the archive.")
 set(CPACK_PACKAGE_CONTACT "${maintainer}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${maintainer}")
 if(MIKAZUKI_HOMEPAGE)
