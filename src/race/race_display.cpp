@@ -11,6 +11,7 @@
 #include "base/message_sink.h"
 #include "base/texts.h"
 #include "pat/archived_odds.h"
+#include "pat/race_time.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
@@ -133,10 +134,7 @@ bool RaceDisplay::loadFile(const QString& path, const RaceFolderListing& listing
 void RaceDisplay::recordOdds()
 {
     // The odds are as new as the newer of the two files that hold them, or as the snapshot.
-    QDateTime time = QFileInfo(m_currentFile).lastModified();
-    if (!m_quinellaFile.isEmpty()) {
-        time = qMax(time, QFileInfo(m_quinellaFile).lastModified());
-    }
+    QDateTime time = newestFileTime({m_currentFile, m_quinellaFile});
     if (m_snapshot != nullptr) {
         time = m_snapshot->fetched;
     }
