@@ -44,13 +44,17 @@ void OuterGeometry::keepPlaceOverShow(QEvent::Type type)
         m_returning = true;
         m_shownAgain.start();
     } else if (type == QEvent::Move && m_returning) {
-        const QPoint at = m_window->frameGeometry().topLeft();
-        if (at == m_hiddenAt || m_shownAgain.elapsed() > kReturnMilliseconds) {
+        // Back in place, or moved elsewhere than the corner and the place it is sent back to:
+        // a real move.
+        const QPoint client = m_window->geometry().topLeft();
+        const QPoint back = m_hiddenAt + QPoint(m_margins.left(), m_margins.top());
+        if (m_window->frameGeometry().topLeft() == m_hiddenAt
+            || (!client.isNull() && client != back)
+            || m_shownAgain.elapsed() > kReturnMilliseconds) {
             m_returning = false;
-        } else if (m_window->geometry().topLeft().isNull()) {
+        } else if (client.isNull()) {
             // Placed by its client area: the frame's margins are not known again yet.
-            m_window->setGeometry(QRect(
-                m_hiddenAt + QPoint(m_margins.left(), m_margins.top()), m_window->size()));
+            m_window->setGeometry(QRect(back, m_window->size()));
         }
     }
 }
