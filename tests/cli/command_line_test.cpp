@@ -218,6 +218,26 @@ TEST(CommandLine, CalibrateSavesTheFitItPrints)
     EXPECT_EQ(run({u"calibrate"_s, folder.filePath(u"missing"_s)}).exitCode, 1);
 }
 
+// A realistic season in `days` with the odds of its five fetches beside it; the fetch folders,
+// first to last (none when it could not be written).
+QStringList writeSeasonWithFetches(const TestFolder& folder, quint64 seed, int days)
+{
+    RealisticSeasonOptions options;
+    options.seed = seed;
+    options.days = days;
+    options.snapshotFolder = folder.filePath(u"snap"_s);
+    QString error;
+    if (!writeRealisticSeason(folder.filePath(u"days"_s), options, &error)) {
+        ADD_FAILURE() << qPrintable(error);
+        return {};
+    }
+    QStringList fetches;
+    for (const char* fetch : {"m60", "m30", "m10", "m05", "m02"}) {
+        fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
+    }
+    return fetches;
+}
+
 // Every snapshot of an archive: race, fetch time and odds.
 std::map<std::pair<QString, qint64>, QByteArray> snapshotsOf(const OddsArchive& archive)
 {
@@ -237,16 +257,8 @@ std::map<std::pair<QString, qint64>, QByteArray> snapshotsOf(const OddsArchive& 
 TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
 {
     TestFolder folder;
-    RealisticSeasonOptions options;
-    options.seed = 13;
-    options.days = 4;
-    options.snapshotFolder = folder.filePath(u"snap"_s);
-    QString error;
-    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"days"_s), options, &error));
-    QStringList fetches;
-    for (const char* fetch : {"m60", "m30", "m10", "m05", "m02"}) {
-        fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
-    }
+    const QStringList fetches = writeSeasonWithFetches(folder, 13, 4);
+    ASSERT_EQ(fetches.size(), 5);
     const QString whole = folder.filePath(u"whole.sqlite"_s);
     // A folder that is not there is named, the others imported all the same, and the run fails.
     const QString missing = folder.filePath(u"missing"_s);
@@ -314,16 +326,8 @@ TEST(CommandLine, ArchiveImportKilledMidWriteLosesNoStoredSnapshot)
 TEST(CommandLine, BoardAndBacktestAtAreTheSameInEveryTimeZone)
 {
     TestFolder folder;
-    RealisticSeasonOptions options;
-    options.seed = 14;
-    options.days = 2;
-    options.snapshotFolder = folder.filePath(u"snap"_s);
-    QString error;
-    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"days"_s), options, &error));
-    QStringList fetches;
-    for (const char* fetch : {"m60", "m30", "m10", "m05", "m02"}) {
-        fetches << folder.filePath(u"snap/"_s + QString::fromLatin1(fetch));
-    }
+    const QStringList fetches = writeSeasonWithFetches(folder, 14, 2);
+    ASSERT_EQ(fetches.size(), 5);
     QStringList boards;
     QStringList backtests;
     for (const QString& zone : {u"Asia/Tokyo"_s, u"UTC"_s, u"America/New_York"_s}) {

@@ -50,17 +50,25 @@ void copyFolder(const QString& from, const QString& to)
     }
 }
 
-} // namespace
-
-TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
+// One course-day with the odds of each fetch in snapshots/m60 … m02.
+bool writeDay(const TestFolder& folder)
 {
-    TestFolder folder;
     RealisticSeasonOptions options;
     options.seed = 12;
     options.days = 1;
     options.snapshotFolder = folder.filePath(u"snapshots"_s);
     QString error;
-    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"season"_s), options, &error));
+    const bool written = writeRealisticSeason(folder.filePath(u"season"_s), options, &error);
+    EXPECT_TRUE(written) << qPrintable(error);
+    return written;
+}
+
+} // namespace
+
+TEST(BoardWindow, RecordsEveryFetchListsTheDayAndOpensItsRaces)
+{
+    TestFolder folder;
+    ASSERT_TRUE(writeDay(folder));
     const QString pat = folder.filePath(u"pat"_s);
     copyFolder(folder.filePath(u"snapshots/m60"_s), pat);
     OddsArchive::setDefaultPath(folder.filePath(u"odds.sqlite"_s));
@@ -146,12 +154,7 @@ TEST(BoardWindow, WindowRunsWithoutAnArchiveThatIsNoDatabase)
 TEST(BoardWindow, RecordingFollowsTheFolderOfTheOptionsAndOneThatAppearsLate)
 {
     TestFolder folder;
-    RealisticSeasonOptions options;
-    options.seed = 12;
-    options.days = 1;
-    options.snapshotFolder = folder.filePath(u"snapshots"_s);
-    QString error;
-    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"season"_s), options, &error));
+    ASSERT_TRUE(writeDay(folder));
     const QString late = folder.filePath(u"share/pat"_s);
     SettingsStore settings(folder.filePath(u"s.ini"_s));
     settings.setPatFolder(late);
