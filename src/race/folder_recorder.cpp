@@ -81,6 +81,7 @@ void FolderRecorder::unwatch()
     m_quiet.stop();
     m_seen.clear();
     m_retry.clear();
+    m_raceDays.clear();
     m_listed = false;
     m_retrying = false;
     m_watching = false;
@@ -153,7 +154,7 @@ void FolderRecorder::relist()
     if (!index) {
         return;
     }
-    const QStringList races = latestDayOf(*index).paths;
+    const QStringList races = latestDayOf(*index, &m_raceDays).paths;
     for (const QString& path : races) {
         m_seen.try_emplace(path, Stamp{});
     }

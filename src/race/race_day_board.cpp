@@ -146,7 +146,7 @@ QJsonValue bestJson(const std::optional<BoardPair>& best)
 
 } // namespace
 
-LatestDay latestDayOf(const FolderIndex& index)
+LatestDay latestDayOf(const FolderIndex& index, RaceDays* known)
 {
     struct Race
     {
@@ -169,6 +169,14 @@ LatestDay latestDayOf(const FolderIndex& index)
         if (!race.date.isValid() || race.date < newest.addDays(-1)) {
             continue;
         }
+        if (known != nullptr) {
+            const auto at = known->find(race.path);
+            if (at != known->end() && at->second.first == race.fetched) {
+                race.date = at->second.second;
+                day.date = std::max(day.date, race.date);
+                continue;
+            }
+        }
         RaceCardRecord card;
         if (readRaceCardFile(raceCardPathOf(race.path), card)) {
             const QDateTime post
@@ -178,6 +186,9 @@ LatestDay latestDayOf(const FolderIndex& index)
             if (post.isValid()) {
                 race.date = jraDateOf(post);
             }
+        }
+        if (known != nullptr) {
+            (*known)[race.path] = {race.fetched, race.date};
         }
         day.date = std::max(day.date, race.date);
     }
@@ -220,7 +231,7 @@ bool RaceDayBoard::refresh(const QString& folder)
     if (!index) {
         return false;
     }
-    const LatestDay latest = latestDayOf(*index);
+    const LatestDay latest = latestDayOf(*index, &m_raceDays);
     if (latest.date != m_date) {
         m_rows.clear();
         m_date = latest.date;

@@ -68,7 +68,10 @@ struct LatestDay
     QDate date;
     QStringList paths; ///< their Zo- files, in the listing's order
 };
-LatestDay latestDayOf(const FolderIndex& index);
+/// Each race's day as latestDayOf() found it, by Zo- path, with the file time it was found at:
+/// a race whose file has not changed is not read again.
+using RaceDays = std::map<QString, std::pair<QDateTime, QDate>>;
+LatestDay latestDayOf(const FolderIndex& index, RaceDays* known = nullptr);
 
 /// When betting closes: two minutes before the post time.
 inline constexpr int kCloseMinutesBeforePost = 2;
@@ -123,6 +126,7 @@ private:
     SettingsStore& m_settings;
     const OddsArchive* m_archive;
     std::unique_ptr<RaceDisplay> m_display;
+    RaceDays m_raceDays;
     QDate m_date;
     std::vector<BoardRow> m_rows;
 };
