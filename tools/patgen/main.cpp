@@ -10,6 +10,7 @@
 #include "race_generator.h"
 #include "realistic_season.h"
 #include "season_generator.h"
+#include "season_report.h"
 
 using namespace Qt::StringLiterals;
 
@@ -35,7 +36,9 @@ int main(int argc, char* argv[])
         u"takeout 20% and 22.5%, 10-yen breakage, odds as the last fetch (2 minutes before the\n"
         u"post time) left them, file times the fetch times. --snapshots DIR2 adds the odds of\n"
         u"the fetches 60, 30, 10, 5 and 2 minutes before the post time in DIR2/m60 ... m02;\n"
-        u"--truth FILE writes the true chances as CSV (race,kind,a,b,probability)."_s);
+        u"--truth FILE writes the true chances as CSV (race,kind,a,b,probability).\n"
+        u"--report DIR prints the figures of a season folder's final win odds and results\n"
+        u"beside JRA's (2014-2026), with standard errors by race."_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption outOption(u"out"_s, u"Folder to write into (created)."_s, u"DIR"_s);
@@ -64,6 +67,10 @@ int main(int argc, char* argv[])
         u"order-model"_s,
         u"How the season's finishing orders are drawn: harville or discount:LAMBDA,TAU."_s,
         u"MODEL"_s);
+    const QCommandLineOption reportOption(
+        u"report"_s,
+        u"Print the figures of the season in DIR (Zo- and Ks- files) beside JRA's."_s,
+        u"DIR"_s);
     const QCommandLineOption stepOption(
         u"odds-step"_s,
         u"With --out: the odds as PAT shows them after N more fetches (default 0); the same\n"
@@ -81,13 +88,29 @@ int main(int argc, char* argv[])
                        orderOption,
                        marketOption,
                        truthOption,
-                       snapshotsOption});
+                       snapshotsOption,
+                       reportOption});
     parser.process(app);
 
     const auto fail = [](const QString& text) {
         std::fprintf(stderr, "patgen: %s\n", qPrintable(text));
         return 1;
     };
+    if (parser.isSet(reportOption)) {
+        if (parser.optionNames().size() != 1) {
+            return fail(u"--report goes alone"_s);
+        }
+        std::vector<ReportRace> races;
+        QString error;
+        if (!readReportRaces(parser.value(reportOption), races, &error)) {
+            return fail(error);
+        }
+        if (races.empty()) {
+            return fail(u"%1 holds no race with a result"_s.arg(parser.value(reportOption)));
+        }
+        std::fputs(seasonReportText(seasonFigures(races)).toUtf8().constData(), stdout);
+        return 0;
+    }
     bool ok = false;
     const qulonglong seed = parser.value(seedOption).toULongLong(&ok);
     if (!ok) {
