@@ -31,12 +31,13 @@ int main(int argc, char* argv[])
         u"discount:1,1, the default).\n"
         u"--market realistic makes a season whose pools behave like JRA's: two or three courses\n"
         u"a date, post times 10:00 to 16:30; true chances, finishes by the discounted model\n"
-        u"(--order-model, default discount:0.88,0.78), dead heats and late scratches; win and\n"
-        u"place pools with a favourite-longshot bias, quinella and wide pools of their own,\n"
+        u"(--order-model, default discount:0.837,0.695), dead heats and late scratches; pools\n"
+        u"with the public's errors and its bias by odds level, fitted to JRA 2014-2026,\n"
         u"takeout 20% and 22.5%, 10-yen breakage, odds as the last fetch (2 minutes before the\n"
         u"post time) left them, file times the fetch times. --snapshots DIR2 adds the odds of\n"
         u"the fetches 60, 30, 10, 5 and 2 minutes before the post time in DIR2/m60 ... m02;\n"
-        u"--truth FILE writes the true chances as CSV (race,kind,a,b,probability).\n"
+        u"--truth FILE writes the true chances and the expected payouts as CSV\n"
+        u"(race,kind,a,b,value).\n"
         u"--report DIR prints the figures of a season folder's final win odds and results\n"
         u"beside JRA's (2014-2026), with standard errors by race."_s);
     parser.addHelpOption();
