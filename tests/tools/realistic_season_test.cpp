@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include <QDir>
@@ -18,6 +19,7 @@
 
 #include "analysis/ordering_model.h"
 #include "base/message_sink.h"
+#include "pat/folder_index.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
@@ -158,15 +160,18 @@ void loadSeason(const QString& folder,
                 std::vector<std::unique_ptr<SeasonRace>>& races)
 {
     const std::map<QString, Truth> truth = readTruth(options.truthPath, heading);
-    QStringList names = QDir(folder).entryList({u"Zo-*.jra"_s}, QDir::Files, QDir::Name);
+    // One listing for the whole season: a search of the folder for each result file would take
+    // a year's season most of a minute.
+    const std::optional<FolderIndex> index = FolderIndex::read(folder);
+    ASSERT_TRUE(index);
     NullMessageSink sink;
-    for (const QString& name : names) {
+    for (const QString& name : index->raceNames()) {
         auto race = std::make_unique<SeasonRace>();
-        const QString zo = QDir(folder).filePath(name);
+        const QString zo = index->prefix() + name;
         race->name = name;
         ASSERT_TRUE(readWinPlaceOddsFile(zo, race->odds, sink));
         ASSERT_TRUE(readQuinellaOddsFile(quinellaOddsPathOf(zo), *race->pairs, sink));
-        ASSERT_TRUE(readRaceResultFile(raceResultPathOf(zo), race->result));
+        ASSERT_TRUE(readRaceResultFile(index->resultPathOf(zo).value_or(QString()), race->result));
         RaceCardRecord card;
         ASSERT_TRUE(readRaceCardFile(raceCardPathOf(zo), card));
         race->runners = runnerCountOf(race->odds.header.runnerCount);
@@ -518,7 +523,7 @@ std::size_t bandOf(const std::array<double, N>& edges, double value)
 struct ExpectedReturns
 {
     std::array<double, 6> win{}, place{}, starters{}; ///< by band, then every starter
-    std::array<double, 8> quinella{}, wide{}, pairs{};
+    std::array<double, 8> quinella{}, wide{}, quinellaPairs{}, widePairs{};
     double allQuinella = 0.0;
     double allWide = 0.0;
     double allPairs = 0.0;
@@ -555,28 +560,12 @@ struct ExpectedReturns
                     const std::size_t y
                         = bandOf(SeasonFigures::kWideBands, 1 / harville.firstThree(a, b));
                     quinella.at(x) += q;
-                    pairs.at(x) += 1;
+                    quinellaPairs.at(x) += 1;
                     wide.at(y) += t.wideReturn[ab] / 100;
+                    widePairs.at(y) += 1;
                     allQuinella += q;
                     allWide += t.wideReturn[ab] / 100;
                     allPairs += 1;
-                }
-            }
-        }
-        // Wide's Harville groups hold other pairs than quinella's: count them apart.
-        std::array<double, 8> widePairs{};
-        for (const auto& r : races) {
-            const SeasonRace& race = *r;
-            const auto p = winChancesOf(race.odds, race.runners);
-            const OrderingModel harville(
-                std::span(p.data(), static_cast<std::size_t>(race.runners) + 1), 1.0, 1.0);
-            for (int a = 1; a <= race.runners; ++a) {
-                for (int b = a + 1; b <= race.runners; ++b) {
-                    if (!race.scratched(a) && !race.scratched(b)) {
-                        widePairs.at(
-                            bandOf(SeasonFigures::kWideBands, 1 / harville.firstThree(a, b)))
-                            += 1;
-                    }
                 }
             }
         }
@@ -585,7 +574,7 @@ struct ExpectedReturns
             place[b] /= starters[b];
         }
         for (std::size_t b = 0; b < quinella.size(); ++b) {
-            quinella[b] /= pairs[b];
+            quinella[b] /= quinellaPairs[b];
             wide[b] /= widePairs[b];
         }
         allQuinella /= allPairs;
