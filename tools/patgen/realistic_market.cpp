@@ -13,7 +13,7 @@ constexpr double kPairReturn = 0.775; // quinella, bracket and wide pools keep 2
 constexpr double kMaxWinOdds = 999.9; // five characters
 constexpr double kMaxPairOdds = 9999.9;
 // No horse is quite without a chance: the least a true win chance is.
-constexpr double kLeastTrueChance = 0.0005;
+constexpr double kLeastTrueChance = 0.0001;
 
 using Chances = std::vector<double>;
 
@@ -26,12 +26,6 @@ std::size_t pairIndex(int n, int a, int b)
 std::size_t at(int k)
 {
     return static_cast<std::size_t>(k);
-}
-
-// The extra ln belief in a chance below the knee (see RealisticMarket).
-double tail(double chance, double knee, double slope)
-{
-    return chance < knee ? slope * std::log(knee / chance) : 0.0;
 }
 
 // Odds and payouts are cut to tenths (10 yen on 100) and never pay back less than the stake.
@@ -58,6 +52,30 @@ double splitPool(double returned, double winningShares, int winners, double shar
     return 1.0 + (returned - winningShares) / (winners * share);
 }
 
+// The winning combinations' shares of a pool, added smallest first: the result and the truth's
+// expected payouts add the same shares in the same order, so they pay the same yen.
+double sumOfShares(std::vector<double> shares)
+{
+    std::ranges::sort(shares);
+    double total = 0.0;
+    for (const double share : shares) {
+        total += share;
+    }
+    return total;
+}
+
+// What each of the winning combinations with these shares pays, in yen for 100 yen.
+std::vector<int> sharedPayouts(const std::vector<double>& shares, double returned)
+{
+    const double total = sumOfShares(shares);
+    const int count = static_cast<int>(shares.size());
+    std::vector<int> yen;
+    for (const double share : shares) {
+        yen.push_back(payoutYen(splitPool(returned, total, count, share)));
+    }
+    return yen;
+}
+
 void normalise(Chances& chances)
 {
     double total = 0.0;
@@ -69,39 +87,41 @@ void normalise(Chances& chances)
     }
 }
 
-// Harville's chances of each horse to finish within `places`, from win chances q.
-Chances harvillePlaced(const Chances& q, int places)
-{
-    const int n = static_cast<int>(q.size());
-    Chances placed = q;
-    for (int a = 0; a < n; ++a) {
-        if (q[at(a)] == 0.0) {
-            continue;
-        }
-        for (int b = 0; b < n; ++b) {
-            if (b == a || q[at(b)] == 0.0) {
-                continue;
-            }
-            const double ab = q[at(a)] * q[at(b)] / (1.0 - q[at(a)]);
-            placed[at(b)] += ab;
-            if (places < 3) {
-                continue;
-            }
-            for (int c = 0; c < n; ++c) {
-                if (c != a && c != b && q[at(c)] != 0.0) {
-                    placed[at(c)] += ab * q[at(c)] / (1.0 - q[at(a)] - q[at(b)]);
-                }
-            }
-        }
-    }
-    return placed;
-}
-
 // The pools of one fetch: each bet's share of its pool (0 where a horse is scratched).
 struct Pools
 {
     Chances win, place, quinella, wide;
 };
+
+// Each horse's chance to finish within `places`, from the chances of the pairs.
+Chances placedChances(const OrderChances& pairs, int n, int places)
+{
+    Chances placed(at(n), 0.0);
+    for (int a = 0; a < n; ++a) {
+        for (int b = a + 1; b < n; ++b) {
+            const std::size_t ab = pairIndex(n, a, b);
+            // Each set of three holds each of its horses in two of its pairs.
+            const double both = places == 2 ? pairs.firstTwo[ab] : pairs.topThree[ab] / 2;
+            placed[at(a)] += both;
+            placed[at(b)] += both;
+        }
+    }
+    return placed;
+}
+
+// A pool's shares: each bet's chance as the public estimates it, with its error and its bias.
+Chances biasedShares(const Chances& chances, const Chances& error, const BiasCurve& bias)
+{
+    Chances shares(chances.size(), 0.0);
+    for (std::size_t x = 0; x < chances.size(); ++x) {
+        if (chances[x] > 0.0) {
+            const double estimate = chances[x] * std::exp(error[x]);
+            shares[x] = estimate * std::exp(bias(estimate));
+        }
+    }
+    normalise(shares);
+    return shares;
+}
 
 // What the public believes at one fetch, given what it knows of the chances then.
 Pools publicPools(const Chances& known,
@@ -114,41 +134,31 @@ Pools publicPools(const Chances& known,
 {
     const int n = static_cast<int>(known.size());
     Pools pools;
-    pools.win.assign(known.size(), 0.0);
-    Chances placeBelief(known.size(), 0.0);
-    for (int k = 0; k < n; ++k) {
-        // The public's estimate of the chance errs; its bias acts on what it estimates.
-        if (known[at(k)] > 0.0) {
-            const double p = known[at(k)] * std::exp(winError[at(k)]);
-            const double dip = std::log(p / m.winMiddleChance) / m.winMiddleWidth;
-            pools.win[at(k)]
-                = std::exp(m.winCurvature * std::log(p) + tail(p, m.winKnee, m.winTailSlope)
-                           - m.winMiddleDip * std::exp(-0.5 * dip * dip));
-            const double placeP = known[at(k)] * std::exp(placeError[at(k)]);
-            placeBelief[at(k)] = std::exp(m.placeCurvature * std::log(placeP)
-                                          + tail(placeP, m.placeKnee, m.placeTailSlope));
-        }
+    pools.win = biasedShares(known, winError, m.winBias);
+    // The other pools' bettors share part of the win bettors' error; the place bettors add an
+    // error of their own, then see each horse's chance to place as the finishes run.
+    Chances shared(known.size(), 0.0);
+    Chances placeKnown(known.size(), 0.0);
+    for (std::size_t k = 0; k < known.size(); ++k) {
+        shared[k] = known[k] * std::exp(m.sharedError * winError[k]);
+        placeKnown[k] = shared[k] * std::exp(placeError[k]);
     }
-    normalise(pools.win);
-    normalise(placeBelief);
-    pools.place = harvillePlaced(placeBelief, places);
-    normalise(pools.place);
+    normalise(shared);
+    normalise(placeKnown);
+    const Chances placed
+        = placedChances(discountedOrderChances(placeKnown, m.trueLambda, m.trueTau), n, places);
+    pools.place = biasedShares(placed, Chances(known.size(), 0.0), m.placeBias);
 
-    const OrderChances pairs = discountedOrderChances(known, m.trueLambda, m.trueTau);
-    pools.quinella.assign(pairs.firstTwo.size(), 0.0);
-    pools.wide.assign(pairs.topThree.size(), 0.0);
-    for (std::size_t x = 0; x < pairs.firstTwo.size(); ++x) {
-        if (pairs.firstTwo[x] > 0.0) {
-            const double both = pairs.firstTwo[x] * std::exp(quinellaError[x]);
-            const double top = pairs.topThree[x] * std::exp(wideError[x]);
-            pools.quinella[x] = std::exp(m.quinellaCurvature * std::log(both)
-                                         + tail(both, m.quinellaKnee, m.quinellaTailSlope));
-            pools.wide[x] = std::exp(m.wideCurvature * std::log(top)
-                                     + tail(top, m.wideKnee, m.wideTailSlope));
-        }
+    const OrderChances pairs = discountedOrderChances(shared, m.trueLambda, m.trueTau);
+    pools.quinella = biasedShares(pairs.firstTwo, quinellaError, m.quinellaBias);
+    Chances wideShared(known.size(), 0.0);
+    for (std::size_t k = 0; k < known.size(); ++k) {
+        wideShared[k] = known[k] * std::exp(m.wideSharedError * winError[k]);
     }
-    normalise(pools.quinella);
-    normalise(pools.wide);
+    normalise(wideShared);
+    pools.wide = biasedShares(discountedOrderChances(wideShared, m.trueLambda, m.trueTau).topThree,
+                              wideError,
+                              m.wideBias);
     return pools;
 }
 
@@ -269,13 +279,13 @@ void settle(GeneratedRace& race,
     const auto pay = [](std::vector<GeneratedPayout>& out,
                         const std::vector<std::pair<QString, double>>& winners,
                         double returned) {
-        double shares = 0.0;
+        std::vector<double> shares;
         for (const auto& winner : winners) {
-            shares += winner.second;
+            shares.push_back(winner.second);
         }
-        const int count = static_cast<int>(winners.size());
-        for (const auto& [key, share] : winners) {
-            out.push_back({key, payoutYen(splitPool(returned, shares, count, share))});
+        const std::vector<int> yen = sharedPayouts(shares, returned);
+        for (std::size_t w = 0; w < winners.size(); ++w) {
+            out.push_back({winners[w].first, yen[w]});
         }
     };
 
@@ -344,7 +354,105 @@ void settle(GeneratedRace& race,
     pay(race.bracketQuinellaPayouts, bracketWinners, kPairReturn);
 }
 
+// The expected payouts of the win and place bets and of the wide pairs at the closing pools, in
+// yen for 100 yen: a horse's win chance times what it pays; for the places and the wide pairs,
+// each set of horses that can fill the places, by its chance under the discounted model, times
+// what each of its bets pays (sharedPayouts, as the result pays them). A race is taken as run
+// without a dead heat: a tie for a place (one race in a hundred) splits the same pool among more
+// winners, which these expectations leave out. A scratched horse has chance 0, so it and its
+// pairs expect nothing, as their refunded tickets win nothing.
+void expectPayouts(RealisticRace& out, const Pools& pools, double lambda, double tau, int places)
+{
+    const Chances& p = out.trueWin;
+    const int n = static_cast<int>(p.size());
+    Chances second(p.size(), 0.0);
+    Chances third(p.size(), 0.0);
+    double secondTotal = 0.0;
+    double thirdTotal = 0.0;
+    for (std::size_t k = 0; k < p.size(); ++k) {
+        if (p[k] > 0.0) {
+            second[k] = std::pow(p[k], lambda);
+            third[k] = std::pow(p[k], tau);
+            secondTotal += second[k];
+            thirdTotal += third[k];
+        }
+    }
+    // A win bet pays what the pool holds, beyond the 999.9 a Zo- file can show.
+    out.winReturn.assign(p.size(), 0.0);
+    for (std::size_t k = 0; k < p.size(); ++k) {
+        if (p[k] > 0.0) {
+            out.winReturn[k] = p[k] * sharedPayouts({pools.win[k]}, kWinReturn)[0];
+        }
+    }
+    out.placeReturn.assign(p.size(), 0.0);
+    out.wideReturn.assign(at(n * (n - 1) / 2), 0.0);
+    // a first, b second, in this order; then c third.
+    const auto firstTwo = [&](int a, int b) {
+        return p[at(a)] * second[at(b)] / (secondTotal - second[at(a)]);
+    };
+    const auto thenThird = [&](int a, int b, int c) {
+        return third[at(c)] / (thirdTotal - third[at(a)] - third[at(b)]);
+    };
+    for (int a = 0; a < n; ++a) {
+        for (int b = a + 1; b < n; ++b) {
+            if (p[at(a)] == 0.0 || p[at(b)] == 0.0) {
+                continue;
+            }
+            const double ab = firstTwo(a, b);
+            const double ba = firstTwo(b, a);
+            if (places == 2) {
+                const std::vector<int> yen
+                    = sharedPayouts({pools.place[at(a)], pools.place[at(b)]}, kWinReturn);
+                out.placeReturn[at(a)] += (ab + ba) * yen[0];
+                out.placeReturn[at(b)] += (ab + ba) * yen[1];
+            }
+            for (int c = b + 1; c < n; ++c) {
+                if (p[at(c)] == 0.0) {
+                    continue;
+                }
+                const double chance
+                    = ab * thenThird(a, b, c) + ba * thenThird(b, a, c)
+                      + firstTwo(a, c) * thenThird(a, c, b) + firstTwo(c, a) * thenThird(c, a, b)
+                      + firstTwo(b, c) * thenThird(b, c, a) + firstTwo(c, b) * thenThird(c, b, a);
+                const std::array<std::size_t, 3> pairs
+                    = {pairIndex(n, a, b), pairIndex(n, a, c), pairIndex(n, b, c)};
+                const std::vector<int> wide = sharedPayouts(
+                    {pools.wide[pairs[0]], pools.wide[pairs[1]], pools.wide[pairs[2]]},
+                    kPairReturn);
+                for (std::size_t w = 0; w < pairs.size(); ++w) {
+                    out.wideReturn[pairs[w]] += chance * wide[w];
+                }
+                if (places == 3) {
+                    const std::vector<int> yen = sharedPayouts(
+                        {pools.place[at(a)], pools.place[at(b)], pools.place[at(c)]}, kWinReturn);
+                    out.placeReturn[at(a)] += chance * yen[0];
+                    out.placeReturn[at(b)] += chance * yen[1];
+                    out.placeReturn[at(c)] += chance * yen[2];
+                }
+            }
+        }
+    }
+}
+
 } // namespace
+
+double BiasCurve::operator()(double chance) const
+{
+    if (points.empty()) {
+        return 0.0;
+    }
+    if (chance >= points.front()[0]) {
+        return points.front()[1];
+    }
+    for (std::size_t k = 1; k < points.size(); ++k) {
+        if (chance >= points[k][0]) {
+            const double t
+                = std::log(points[k - 1][0] / chance) / std::log(points[k - 1][0] / points[k][0]);
+            return points[k - 1][1] + t * (points[k][1] - points[k - 1][1]);
+        }
+    }
+    return points.back()[1];
+}
 
 OrderChances discountedOrderChances(const std::vector<double>& p, double lambda, double tau)
 {
@@ -402,12 +510,15 @@ RealisticRace runRealisticRace(PatRandom& random, GeneratedRace card, const Real
             ++scratched;
         }
     }
-    // Log-normal strengths; the spread varies from an open race to one with a clear favourite.
-    const double spread = 1.0 + 0.5 * random.uniform();
     Chances strength(at(n), 0.0);
     for (int k = 0; k < n; ++k) {
         if (entered[at(k)]) {
-            strength[at(k)] = std::exp(spread * random.normal());
+            // One draw a statement: the order of the draws is the seed's, on every compiler.
+            const double tail = -std::log(1.0 - random.uniform());
+            const double range = random.uniform();
+            const double spread = random.normal();
+            strength[at(k)] = std::exp(m.strengthSpread * spread - m.strengthTail * tail
+                                       - m.strengthRange * range);
         }
     }
     normalise(strength);
@@ -498,5 +609,6 @@ RealisticRace runRealisticRace(PatRandom& random, GeneratedRace card, const Real
     }
     out.race = out.fetches.back();
     settle(out.race, order, positions, closing, places);
+    expectPayouts(out, closing, m.trueLambda, m.trueTau, places);
     return out;
 }

@@ -53,19 +53,28 @@ constexpr int courseDaysPerYear()
 static_assert(courseDaysPerYear() == 288);
 
 constexpr int kResultMinutesAfterPost = 10;
+constexpr int kLargestField = 18;
 
 QString twoDigits(int value)
 {
     return u"%1"_s.arg(value, 2, 10, QChar(u'0'));
 }
 
-int drawRunners(PatRandom& random)
+int drawRunners(PatRandom& random, const RealisticMarket& market)
 {
-    // Mostly full fields; now and then a small one with two places paid.
-    if (random.uniform() < 0.06) {
-        return random.between(5, 7);
+    double total = 0.0;
+    for (const double weight : market.fieldSizes) {
+        total += weight;
     }
-    return std::max(random.between(8, 18), random.between(8, 18));
+    double draw = random.uniform() * total;
+    const int smallest = kLargestField + 1 - static_cast<int>(market.fieldSizes.size());
+    for (std::size_t k = 0; k + 1 < market.fieldSizes.size(); ++k) {
+        draw -= market.fieldSizes[k];
+        if (draw < 0.0) {
+            return smallest + static_cast<int>(k);
+        }
+    }
+    return kLargestField;
 }
 
 QString fetchFolderName(int minutes)
@@ -165,7 +174,7 @@ std::vector<RealisticRace> generateRealisticDay(const RealisticSeasonOptions& op
     std::vector<RealisticRace> races;
     races.reserve(kSeasonRacesPerDay);
     for (int r = 0; r < kSeasonRacesPerDay; ++r) {
-        GeneratedRace card = generateRaceCard(random, r, drawRunners(random));
+        GeneratedRace card = generateRaceCard(random, r, drawRunners(random, options.market));
         card.date = date;
         card.venueCode = venueCode;
         card.venueName = QString::fromUtf16(kVenueNames[when.venue - 1]);
@@ -186,8 +195,15 @@ QByteArray truthLines(const RealisticRace& r)
     for (int k = 0; k < n; ++k) {
         appendLine(out, name, "win", k + 1, 0, r.trueWin[static_cast<std::size_t>(k)]);
     }
-    for (const auto& [kind, chances] :
-         {std::pair{"quinella", &r.trueFirstTwo}, std::pair{"wide", &r.trueTopThree}}) {
+    for (const auto& [kind, yen] :
+         {std::pair{"win_return", &r.winReturn}, std::pair{"place_return", &r.placeReturn}}) {
+        for (int k = 0; k < n; ++k) {
+            appendLine(out, name, kind, k + 1, 0, (*yen)[static_cast<std::size_t>(k)]);
+        }
+    }
+    for (const auto& [kind, chances] : {std::pair{"quinella", &r.trueFirstTwo},
+                                        std::pair{"wide", &r.trueTopThree},
+                                        std::pair{"wide_return", &r.wideReturn}}) {
         std::size_t x = 0;
         for (int a = 1; a <= n; ++a) {
             for (int b = a + 1; b <= n; ++b, ++x) {
@@ -227,7 +243,7 @@ bool writeRealisticSeason(const QString& folder,
     }
     QSaveFile truth(options.truthPath);
     if (!options.truthPath.isEmpty()
-        && (!truth.open(QIODevice::WriteOnly) || truth.write("race,kind,a,b,probability\n") < 0)) {
+        && (!truth.open(QIODevice::WriteOnly) || truth.write("race,kind,a,b,value\n") < 0)) {
         return fail(
             u"%1: %2"_s.arg(QDir::toNativeSeparators(options.truthPath), truth.errorString()));
     }
