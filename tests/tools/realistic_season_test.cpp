@@ -288,7 +288,7 @@ protected:
 
 TEST_F(RealisticSeason, JraDaysWithFetchTimesScratchesDeadHeatsAndTheTruth)
 {
-    EXPECT_EQ(s_heading, u"race,kind,a,b,value"_s);
+    EXPECT_EQ(s_heading, u"race,kind,a,b,probability"_s);
     std::map<QDate, std::set<QString>> firstPosts, lastPosts;
     std::map<QDate, int> racesOnDate;
     int lateScratches = 0;

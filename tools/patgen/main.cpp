@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
         u"post time) left them, file times the fetch times. --snapshots DIR2 adds the odds of\n"
         u"the fetches 60, 30, 10, 5 and 2 minutes before the post time in DIR2/m60 ... m02;\n"
         u"--truth FILE writes the true chances and the expected payouts as CSV\n"
-        u"(race,kind,a,b,value).\n"
+        u"(race,kind,a,b,probability).\n"
         u"--report DIR prints the figures of a season folder's final win odds and results\n"
         u"beside JRA's (2014-2026), with standard errors by race."_s);
     parser.addHelpOption();

@@ -195,20 +195,27 @@ QByteArray truthLines(const RealisticRace& r)
     for (int k = 0; k < n; ++k) {
         appendLine(out, name, "win", k + 1, 0, r.trueWin[static_cast<std::size_t>(k)]);
     }
+    for (const auto& [kind, chances] :
+         {std::pair{"quinella", &r.trueFirstTwo}, std::pair{"wide", &r.trueTopThree}}) {
+        std::size_t x = 0;
+        for (int a = 1; a <= n; ++a) {
+            for (int b = a + 1; b <= n; ++b, ++x) {
+                appendLine(out, name, kind, a, b, (*chances)[x]);
+            }
+        }
+    }
+    // The expected payouts after the chances, so that a reader of the chances alone finds them
+    // where they always were.
     for (const auto& [kind, yen] :
          {std::pair{"win_return", &r.winReturn}, std::pair{"place_return", &r.placeReturn}}) {
         for (int k = 0; k < n; ++k) {
             appendLine(out, name, kind, k + 1, 0, (*yen)[static_cast<std::size_t>(k)]);
         }
     }
-    for (const auto& [kind, chances] : {std::pair{"quinella", &r.trueFirstTwo},
-                                        std::pair{"wide", &r.trueTopThree},
-                                        std::pair{"wide_return", &r.wideReturn}}) {
-        std::size_t x = 0;
-        for (int a = 1; a <= n; ++a) {
-            for (int b = a + 1; b <= n; ++b, ++x) {
-                appendLine(out, name, kind, a, b, (*chances)[x]);
-            }
+    std::size_t x = 0;
+    for (int a = 1; a <= n; ++a) {
+        for (int b = a + 1; b <= n; ++b, ++x) {
+            appendLine(out, name, "wide_return", a, b, r.wideReturn[x]);
         }
     }
     return out;
@@ -243,7 +250,7 @@ bool writeRealisticSeason(const QString& folder,
     }
     QSaveFile truth(options.truthPath);
     if (!options.truthPath.isEmpty()
-        && (!truth.open(QIODevice::WriteOnly) || truth.write("race,kind,a,b,value\n") < 0)) {
+        && (!truth.open(QIODevice::WriteOnly) || truth.write("race,kind,a,b,probability\n") < 0)) {
         return fail(
             u"%1: %2"_s.arg(QDir::toNativeSeparators(options.truthPath), truth.errorString()));
     }

@@ -57,8 +57,8 @@ bool writeRealisticSeason(const QString& folder,
                           const RealisticSeasonOptions& options,
                           QString* error);
 
-/// The truth CSV's lines of one race (after the heading "race,kind,a,b,value"): every horse's win
-/// chance (`win`), then the expected payouts of its win and place bets in yen for 100 yen
+/// The truth CSV's lines of one race (after the heading "race,kind,a,b,probability"): every horse's
+/// win chance (`win`), then the expected payouts of its win and place bets in yen for 100 yen
 /// (`win_return`, `place_return`), then every pair's chance of finishing first and second
 /// (`quinella`), of both finishing in the first three (`wide`), and the expected payout of its wide
 /// bet (`wide_return`).
