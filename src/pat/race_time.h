@@ -8,7 +8,7 @@
 #include <QString>
 #include <QTimeZone>
 
-/// JRA races run on Japan time, whatever zone the machine is set to.
+/// JRA races run on Japan time, whatever zone the machine is set to: UTC+09:00.
 QTimeZone jraTimeZone();
 
 /// The date in Japan at `instant`.

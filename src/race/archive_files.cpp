@@ -44,8 +44,13 @@ bool readRaceFiles(const QString& zoPath,
     race.post = {};
     RaceCardRecord card;
     if (readRaceCardFile(raceCardPathOf(zoPath), card)) {
-        const QString result = resultPath ? *resultPath : raceResultPathOf(zoPath);
-        race.post = postTimeOf(card.startTime.view(), files.fetched, !result.isEmpty());
+        race.post = postTimeOf(card.startTime.view(), files.fetched, true);
+        // Only odds fetched well after that day's post time ask whether the race was run
+        // (else they were sold the day before): a search of the folder is spared the others.
+        if (race.post.isValid() && race.post.addSecs(60 * kPostGraceMinutes) < files.fetched
+            && (resultPath ? resultPath->isEmpty() : raceResultPathOf(zoPath).isEmpty())) {
+            race.post = postTimeOf(card.startTime.view(), files.fetched, false);
+        }
     }
     return true;
 }

@@ -110,11 +110,13 @@ std::optional<QString> readRace(const FolderIndex& folder,
     return std::nullopt;
 }
 
-// The races of some folders; false with `error` when a folder is missing.
+// The races of some folders, with their Zo- names when asked; false with `error` when a
+// folder is missing.
 bool readRaces(const QStringList& folders,
                std::vector<CalibrationRace>& races,
                std::map<QString, qint64>& skipped,
-               QString& error)
+               QString& error,
+               QStringList* names = nullptr)
 {
     const auto pairs = std::make_unique<QuinellaOddsRecord>();
     std::map<QString, quint32> units;
@@ -135,6 +137,9 @@ bool readRaces(const QStringList& folders,
                     = units.try_emplace(name + u'|' + day, static_cast<quint32>(units.size()));
                 read.unit = at->second;
                 races.push_back(read);
+                if (names != nullptr) {
+                    *names << race;
+                }
             }
         }
     }
@@ -352,6 +357,46 @@ CalibrationReport runCalibration(const CalibrationRequest& request)
     }
     report.ok = true;
     return report;
+}
+
+std::vector<ScoredPairs> scoredPairsOf(const QStringList& folders, const CalibrationReport& report)
+{
+    std::vector<CalibrationRace> races;
+    std::map<QString, qint64> skipped;
+    QString error;
+    QStringList names;
+    std::vector<ScoredPairs> scored;
+    if (!readRaces(folders, races, skipped, error, &names)) {
+        return scored;
+    }
+    const BlendViews views = viewsOf(races, report.fit);
+    std::map<std::size_t, std::size_t> at; // race → its place in `scored`
+    std::array<double, kMaxPairs> pool{};
+    std::array<double, kMaxPairs> blend{};
+    for (const BetType bet : kBetTypes) {
+        const auto b = betIndex(bet);
+        for (std::size_t k = 0; k < views.samples[b].size(); ++k) {
+            const std::size_t r = views.raceOf[b][k];
+            const auto [place, added] = at.try_emplace(r, scored.size());
+            if (added) {
+                ScoredPairs race;
+                race.file = names[static_cast<qsizetype>(r)];
+                race.runners = races[r].runners;
+                scored.push_back(std::move(race));
+            }
+            ScoredPairs& race = scored[place->second];
+            const BlendRace& sample = views.samples[b][k].race;
+            blendChances(sample, poolOnlyWeights(), pool);
+            blendChances(sample, report.parameters(bet).weights, blend);
+            for (int p = 0; p < sample.pairs; ++p) {
+                const auto i = static_cast<std::size_t>(p);
+                race.pairs[b].push_back(sample.index[i]);
+                race.pool[b].push_back(pool[i]);
+                race.blend[b].push_back(blend[i]);
+            }
+        }
+    }
+    return scored;
 }
 
 ModelParameters CalibrationReport::parameters(BetType bet) const

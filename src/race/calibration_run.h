@@ -71,6 +71,20 @@ struct CalibrationReport
 /// race counts.
 CalibrationReport runCalibration(const CalibrationRequest& request);
 
+/// The pair chances a calibration's scores rest on, for each race of `folders` it counts (in
+/// the folders' order): per bet type the pairs taking part, by their number in pair order
+/// (1-2, 1-3, …), with their chances under the pool alone and under the blend `report` fitted.
+/// For judging the scoreboard's gains against a known truth.
+struct ScoredPairs
+{
+    QString file; ///< the Zo- file name
+    int runners = 0;
+    std::array<std::vector<int>, 2> pairs;
+    std::array<std::vector<double>, 2> pool;
+    std::array<std::vector<double>, 2> blend;
+};
+std::vector<ScoredPairs> scoredPairsOf(const QStringList& folders, const CalibrationReport& report);
+
 /// The fitted λ, τ and blend weights into `model`; its kind becomes the discounted model unless
 /// the blend is chosen.
 void saveFittedModel(const CalibrationReport& report, ModelSettings& model);

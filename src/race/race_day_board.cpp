@@ -280,11 +280,10 @@ void RaceDayBoard::readRow(BoardRow& row, const RaceFolderListing& listing)
         row.raceNo = wholeNumberOf(header.raceNo.view()).value_or(0);
     }
     row.runners = d.horseTable().getHorseCount();
-    const QDateTime fetched = newestFileTime({row.path, quinellaOddsPathOf(row.path)});
-    RaceCardRecord card;
-    row.post = readRaceCardFile(raceCardPathOf(row.path), card)
-                   ? postTimeOf(card.startTime.view(), fetched, !listing.resultPath.isEmpty())
-                   : QDateTime();
+    // The race card's time as the display read it ("HH:mm"), on the race's own day.
+    row.post = postTimeOf(QString(d.raceTime()).remove(u':'),
+                          newestFileTime({row.path, quinellaOddsPathOf(row.path)}),
+                          !listing.resultPath.isEmpty());
     row.bestQuinella = bestOf(d.quinellaList());
     row.bestWide = bestOf(d.wideList());
     row.marked.fill(0);
