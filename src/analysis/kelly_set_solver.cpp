@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Kelly stakes on bets that pay together (wide): projected Newton, finished by Cover's steps
 // where the optimum stakes the whole bankroll, with a bound on the distance to the optimum.
-#include "kelly.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
 #include "analysis/kelly_math.h"
+#include "kelly.h"
 
 using namespace kelly_math;
 
@@ -458,4 +457,3 @@ KellySetSolution solveKellyOverSets(const KellySetProblem& problem)
     solution.optimal = solution.gap <= kKellyGapTolerance;
     return solution;
 }
-

@@ -40,7 +40,7 @@ private:
     bool m_fixedSize;
     QRect m_outer;
     QMargins m_margins{-1, -1, -1, -1};
-    QPoint m_hiddenAt;            ///< the frame's place when the window was hidden
-    bool m_returning = false;     ///< shown again, not yet back at m_hiddenAt
+    QPoint m_hiddenAt;        ///< the frame's place when the window was hidden
+    bool m_returning = false; ///< shown again, not yet back at m_hiddenAt
     QElapsedTimer m_shownAgain;
 };

@@ -92,7 +92,7 @@ private:
     std::map<QString, Stamp> m_seen;  ///< the latest day's races as last read
     std::map<QString, Retry> m_retry; ///< races caught half-written
     std::map<QString, std::pair<QDateTime, QDate>> m_raceDays; ///< as latestDayOf() found them
-    bool m_listed = false;            ///< false: the folder changed and must be listed again
-    QDateTime m_listedAt;             ///< the folder's modification time when last listed
+    bool m_listed = false; ///< false: the folder changed and must be listed again
+    QDateTime m_listedAt;  ///< the folder's modification time when last listed
     bool m_retrying = false;
 };

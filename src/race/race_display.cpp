@@ -11,11 +11,11 @@
 #include "base/message_sink.h"
 #include "base/texts.h"
 #include "pat/archived_odds.h"
-#include "pat/race_time.h"
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_card.h"
 #include "pat/race_result.h"
+#include "pat/race_time.h"
 #include "pat/win_place_odds.h"
 #include "settings/settings_store.h"
 
