@@ -8,6 +8,7 @@
 
 #include <QtConcurrent>
 
+#include "analysis/market_spread.h"
 #include "analysis/resampling.h"
 
 namespace {
@@ -69,12 +70,19 @@ qint64 tenthsOf(double percent)
     return std::llround(percent * 10);
 }
 
+double percentOf(qint64 returns, qint64 stake)
+{
+    return stake > 0 ? 100.0 * static_cast<double>(returns) / static_cast<double>(stake) : 0.0;
+}
+
 // Hansen (2005), consistent version: the largest studentised excess against the bootstrap of
 // that maximum, each group's resamples centred at 0, except those far below 0 (they cannot be
-// the best and would only make the test timid).
+// the best and would only make the test timid). A group's excess is studentised by the larger of
+// its bootstrap spread and `least`, the market's: few long-odds hits make the first too small.
 SpaResult spaTest(const std::vector<std::pair<int, int>>& tested,
                   const std::vector<std::array<std::array<Drawn, kBacktestGroups>, 2>>& drawn,
                   const std::array<std::array<double, kBacktestGroups>, 2>& excessOf,
+                  const std::array<std::array<double, kBacktestGroups>, 2>& least,
                   quint32 units)
 {
     struct Studied
@@ -103,13 +111,15 @@ SpaResult spaTest(const std::vector<std::pair<int, int>>& tested,
         if (!(spread > 1e-12)) {
             continue; // the whole season's group: its excess is 0 in every resample
         }
-        const double t = excessOf[b][g] / spread;
+        // The resamples' deviations keep their own scale; the observed excess and the centre
+        // are judged against the wider spread.
+        const double t = excessOf[b][g] / std::max(spread, least[b][g]);
         if (studied.empty() || t > observed) {
             observed = t;
             result.bestBet = bet;
             result.bestGroup = group;
         }
-        studied.push_back({b, g, excessOf[b][g], spread, t <= -threshold ? excessOf[b][g] : 0.0});
+        studied.push_back({b, g, excessOf[b][g], spread, t <= -threshold ? t * spread : 0.0});
     }
     result.groups = static_cast<int>(studied.size());
     if (studied.empty()) {
@@ -220,6 +230,7 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
     summary.units = units;
     std::array<std::array<double, kBacktestGroups>, 2> excessOf{};
     std::array<std::vector<UnitBlock>, 2> blocks;
+    std::array<std::optional<std::array<MarketSpread, kBacktestGroups>>, 2> market;
     // The two bet types at once: each reads its own million bets.
     const std::array<std::size_t, 2> types = {0, 1};
     QtConcurrent::blockingMap(types, [&](std::size_t b) {
@@ -293,6 +304,9 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             excessOf[b][gi] = (sum[gi] - baseline[gi]) / bets;
             line.excess = tenthsOf(excessOf[b][gi]);
             line.betsNeeded = betsNeeded(count[gi], sum[gi], squares[gi]);
+        }
+        if (withBets) {
+            market[b] = marketSpreadOf(type.bets, bet, bins);
         }
     });
     if (units == 0 || resamples <= 0) {
@@ -372,16 +386,34 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             };
             line.returnRateLower = rateAt(nearestRank(rates, 25));
             line.returnRateUpper = rateAt(nearestRank(rates, 975));
+            // Widened to what the market's chances say the rate could have been.
+            const MarketSpread* spread = market[b] ? &(*market[b])[g] : nullptr;
+            const auto rate = percentOf(line.returns, line.stake);
+            if (const auto score = spread ? scoreInterval(rate, *spread) : std::nullopt) {
+                line.returnRateLower = std::min(*line.returnRateLower, tenthsOf(score->first));
+                line.returnRateUpper = std::max(*line.returnRateUpper, tenthsOf(score->second));
+            }
             if (!line.excess || line.hits < kMinHitsForEvidence) {
                 continue;
             }
             std::sort(excesses.begin(), excesses.end());
             line.excessLower = tenthsOf(nearestRank(excesses, 25));
             line.excessUpper = tenthsOf(nearestRank(excesses, 975));
+            if (spread) {
+                const double half = 1.959964 * std::sqrt(spread->excessVar);
+                line.excessLower = std::min(*line.excessLower, tenthsOf(excessOf[b][g] - half));
+                line.excessUpper = std::max(*line.excessUpper, tenthsOf(excessOf[b][g] + half));
+            }
             tested.emplace_back(static_cast<int>(b), static_cast<int>(g));
         }
     }
-    summary.spa = spaTest(tested, drawn, excessOf, units);
+    std::array<std::array<double, kBacktestGroups>, 2> least{};
+    for (std::size_t b = 0; b < 2; ++b) {
+        for (std::size_t g = 0; g < kBacktestGroups && market[b]; ++g) {
+            least[b][g] = std::sqrt((*market[b])[g].excessVar);
+        }
+    }
+    summary.spa = spaTest(tested, drawn, excessOf, least, units);
     return summary;
 }
 
@@ -402,6 +434,7 @@ std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
                                        const std::vector<quint32>& unitOf,
                                        quint32 units,
                                        int groups,
+                                       const std::array<double, kBacktestGroups>* variance,
                                        int resamples)
 {
     const auto g = static_cast<std::size_t>(groups);
@@ -445,6 +478,13 @@ std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
         if (const auto interval = percentileInterval(std::move(draws[k]))) {
             lines[k].lower = qRound64(interval->first);
             lines[k].upper = qRound64(interval->second);
+            if (variance != nullptr && lines[k].difference) {
+                const double half = 10 * 1.959964 * std::sqrt((*variance)[k]);
+                lines[k].lower
+                    = std::min(*lines[k].lower, qRound64(*difference(&all[k * kSums]) - half));
+                lines[k].upper
+                    = std::max(*lines[k].upper, qRound64(*difference(&all[k * kSums]) + half));
+            }
         }
     }
     return lines;

@@ -100,7 +100,8 @@ std::vector<GroupSummary> summariseBacktest(const std::vector<RaceTally>& races,
 
 /// Per group: 回収率 of the same races judged on their files minus 回収率 judged on earlier odds
 /// (tenths of a percent), with the bounds of a bootstrap of the units that draws each race's
-/// two results together.
+/// two results together, widened to `variance` (percent², per group) where given: what the
+/// market's chances say the difference could have been.
 struct LookaheadLine
 {
     std::optional<qint64> difference;
@@ -112,4 +113,6 @@ std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
                                        const std::vector<quint32>& unitOf,
                                        quint32 units,
                                        int groups,
+                                       const std::array<double, kBacktestGroups>* variance
+                                       = nullptr,
                                        int resamples = kBootstrapResamples);

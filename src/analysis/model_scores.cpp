@@ -113,6 +113,18 @@ ScoreSample scoreRaces(const std::vector<CalibrationRace>& races,
     return score;
 }
 
+double studentQuantile975(double df)
+{
+    // Cornish–Fisher expansion about the normal quantile: within 0.003 from 5 degrees of freedom,
+    // 2e-4 from 10.
+    const double z = 1.959964;
+    const double z3 = z * z * z;
+    const double z5 = z3 * z * z;
+    const double z7 = z5 * z * z;
+    return z + (z3 + z) / (4 * df) + (5 * z5 + 16 * z3 + 3 * z) / (96 * df * df)
+           + (3 * z7 + 19 * z5 + 17 * z3 - 15 * z) / (384 * df * df * df);
+}
+
 SampleScores scoreSample(const ScoreSample& sample, int resamples)
 {
     SampleScores scores;
@@ -153,8 +165,25 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
     resampleUnitSums(units, resamples, kBootstrapSeed, [&draws](const std::vector<double>& sums) {
         draws.push_back(sums[0] / sums[1]);
     });
+    // The percentile interval of a mean over a few dozen course-days falls short of 95%: it is
+    // joined with the mean ± Student's t for that many units times the spread of the draws,
+    // corrected for the bootstrap's divisor n.
+    double sum = 0.0;
+    double squares = 0.0;
+    for (const double draw : draws) {
+        sum += draw;
+        squares += draw * draw;
+    }
+    const auto k = static_cast<double>(draws.size());
+    const double spread = k > 1 ? std::sqrt(std::max(0.0, (squares - sum * sum / k) / (k - 1))) : 0;
     if (const auto interval = percentileInterval(std::move(draws))) {
         std::tie(scores.gain.low, scores.gain.high) = *interval;
+        const auto m = static_cast<double>(units.size());
+        if (m > 5) {
+            const double half = studentQuantile975(m - 1) * spread * std::sqrt(m / (m - 1));
+            scores.gain.low = std::min(scores.gain.low, scores.gain.perRace - half);
+            scores.gain.high = std::max(scores.gain.high, scores.gain.perRace + half);
+        }
     }
     return scores;
 }

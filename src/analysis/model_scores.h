@@ -74,6 +74,9 @@ struct SampleScores
 /// Scores of a sample; `resamples` course-day bootstrap draws (one fixed seed) for the gain.
 SampleScores scoreSample(const ScoreSample& sample, int resamples = 2000);
 
+/// Student's t quantile at 97.5% for `df` degrees of freedom (df ≥ 5).
+double studentQuantile975(double df);
+
 /// P(χ²_df ≥ x) for a whole df ≥ 1.
 double chiSquareSurvival(double x, int df);
 

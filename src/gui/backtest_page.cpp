@@ -229,7 +229,7 @@ void BacktestPage::showStopped()
 void BacktestPage::showReport(const BacktestReport& report)
 {
     m_report = &report;
-    m_table->showRows(backtestSummaryRows(report));
+    m_table->showRows(backtestSummaryRows(report, true));
     m_spa->setText(groupedNumbersIn(backtestSpaText(report)));
     m_choice->setText(groupedNumbersIn(backtestChoiceText(report)));
     m_choice->setVisible(report.tested);

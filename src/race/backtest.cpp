@@ -17,6 +17,7 @@
 #include <QThreadPool>
 
 #include "analysis/kelly.h"
+#include "analysis/market_spread.h"
 #include "analysis/ordering_model.h"
 #include "analysis/pair_judgement.h"
 #include "analysis/race_kelly.h"
@@ -180,6 +181,7 @@ struct Counted
     std::array<std::vector<std::vector<double>>, 2> fractions;
     std::array<std::vector<std::vector<float>>, 2> stakeOdds;
     std::array<std::vector<RaceTally>, 2> fileTallies; // with a snapshot: on the files
+    std::array<std::vector<RaceBets>, 2> fileBets;
     quint32 units = 0;
 };
 
@@ -232,6 +234,7 @@ Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips
             counted.fractions[b].push_back(std::move(outcome.kelly.fractions[b]));
             counted.stakeOdds[b].push_back(std::move(outcome.kelly.odds[b]));
             counted.fileTallies[b].push_back(outcome.fileTally[b]);
+            counted.fileBets[b].push_back(std::move(outcome.fileBets[b]));
         }
     }
     return counted;
@@ -368,12 +371,15 @@ BacktestReport runBacktest(const BacktestRequest& request,
     Counted counted = countSeason(season, request.resample, &report);
     if (request.atMinutes) {
         for (std::size_t b = 0; b < 2; ++b) {
-            report.bets[b].lookahead
-                = lookaheadOf(counted.season[b].tallies,
-                              counted.fileTallies[b],
-                              counted.season[b].unitOf,
-                              counted.units,
-                              backtestGroupCount(b == 0 ? BetType::Quinella : BetType::Wide));
+            const BetType bet = b == 0 ? BetType::Quinella : BetType::Wide;
+            const auto variance
+                = lookaheadVarianceOf(counted.fileBets[b], counted.season[b].bets, bet);
+            report.bets[b].lookahead = lookaheadOf(counted.season[b].tallies,
+                                                   counted.fileTallies[b],
+                                                   counted.season[b].unitOf,
+                                                   counted.units,
+                                                   backtestGroupCount(bet),
+                                                   &variance);
         }
     }
     const SeasonSummary summary = summariseSeason(counted.season, counted.units);

@@ -109,7 +109,8 @@ BacktestReport runBacktest(const BacktestRequest& request,
 
 /// The summary's lines as texts, the headings first: per bet type (quinella, then wide) one line
 /// per group with the bet type, the group and ten numbers (an empty text where a rate has none).
-QList<QStringList> backtestSummaryRows(const BacktestReport& report);
+/// For reading (`explained`), an excess without an interval says why in its lower bound's place.
+QList<QStringList> backtestSummaryRows(const BacktestReport& report, bool explained = false);
 
 /// The summary as CSV bytes (code page 932, CR LF, texts quoted, numbers plain).
 QByteArray backtestSummaryCsv(const BacktestReport& report);

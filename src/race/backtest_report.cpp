@@ -41,8 +41,9 @@ QString rateText(const std::optional<qint64>& tenths)
     return tenths ? tenthsText(*tenths) : QString();
 }
 
-QStringList summaryValues(BetType bet, int group, const GroupSummary& line)
+QStringList summaryValues(BetType bet, int group, const GroupSummary& line, bool explained)
 {
+    const bool withheld = explained && line.excess && !line.excessLower;
     return {betName(bet),
             backtestGroupName(group),
             QString::number(line.races),
@@ -57,7 +58,8 @@ QStringList summaryValues(BetType bet, int group, const GroupSummary& line)
             QString::number(line.maxDrawdown),
             rateText(line.baselineRate),
             rateText(line.excess),
-            rateText(line.excessLower),
+            withheld ? u"区間なし: 的中%1未満"_s.arg(kMinHitsForEvidence)
+                     : rateText(line.excessLower),
             rateText(line.excessUpper),
             line.betsNeeded ? QString::number(*line.betsNeeded) : QString()};
 }
@@ -88,14 +90,14 @@ void forEachLine(const BacktestReport& report, Visit visit)
 
 } // namespace
 
-QList<QStringList> backtestSummaryRows(const BacktestReport& report)
+QList<QStringList> backtestSummaryRows(const BacktestReport& report, bool explained)
 {
     const bool at = report.atMinutes.has_value();
     QList<QStringList> rows{kSummaryHeadings + (report.tested ? kTestHeadings : QStringList())
                             + (at ? kLookaheadHeadings : QStringList())};
     forEachLine(report,
                 [&](BetType bet, int group, const GroupSummary& line, const GroupSummary& test) {
-                    QStringList values = summaryValues(bet, group, line)
+                    QStringList values = summaryValues(bet, group, line, explained)
                                          + (report.tested ? testValues(test) : QStringList());
                     if (at) {
                         const auto& lookahead = report.bets[betIndex(bet)].lookahead;
@@ -131,7 +133,7 @@ QByteArray backtestSummaryCsv(const BacktestReport& report)
 
 QString backtestSummaryText(const BacktestReport& report)
 {
-    return alignedText(backtestSummaryRows(report), 2);
+    return alignedText(backtestSummaryRows(report, true), 2);
 }
 
 QString backtestSpaText(const BacktestReport& report)

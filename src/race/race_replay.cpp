@@ -237,7 +237,6 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
     }
     if (snapshot && display.load(job.path, listing)) {
         // The same race judged on the odds its files hold, for the difference.
-        RaceBets unused;
         for (const BetType bet : kBetTypes) {
             const auto b = betIndex(bet);
             if (!outcome.skip[b]) {
@@ -246,7 +245,7 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
                           bet == BetType::Quinella ? quinella : wide,
                           job.name,
                           outcome.fileTally[b],
-                          unused,
+                          outcome.fileBets[b],
                           nullptr);
             }
         }

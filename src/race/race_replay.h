@@ -47,7 +47,8 @@ struct RaceOutcome
     std::array<RaceBets, 2> bets;
     RaceKelly kelly;          // Kelly's fractions and the odds staked at, per bet
     RaceTally fileTally[2]{}; // with a snapshot: the race on its files
-    QString day;              // the course-day: venue, meeting and day
+    std::array<RaceBets, 2> fileBets;
+    QString day; // the course-day: venue, meeting and day
     PairLines pairs;
 };
 

@@ -81,4 +81,8 @@ TEST(MarketBlend, ChiSquareTailAtTheTabulatedFivePercentPoints)
     EXPECT_NEAR(chiSquareSurvival(7.814728, 3), 0.05, 1e-6);
     EXPECT_NEAR(chiSquareSurvival(9.487729, 4), 0.05, 1e-6);
     EXPECT_EQ(chiSquareSurvival(0.0, 2), 1.0);
+    // Student's t at the tabulated 97.5% points.
+    EXPECT_NEAR(studentQuantile975(5), 2.570582, 0.003);
+    EXPECT_NEAR(studentQuantile975(10), 2.228139, 2e-4);
+    EXPECT_NEAR(studentQuantile975(47), 2.011741, 1e-5);
 }

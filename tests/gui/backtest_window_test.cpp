@@ -148,8 +148,8 @@ TEST(BacktestWindow, RunShowsTheCoresReportChartsTheChosenRowAndSaves)
 
     const BacktestReport reference = f.run(f.ini);
     ASSERT_TRUE(reference.ok) << qPrintable(reference.error);
-    const QList<QStringList> rows = backtestSummaryRows(reference);
-    EXPECT_NE(backtestSummaryRows(f.run(f.folder.filePath(u"defaults.ini"_s))), rows);
+    const QList<QStringList> rows = backtestSummaryRows(reference, true);
+    EXPECT_NE(backtestSummaryRows(f.run(f.folder.filePath(u"defaults.ini"_s)), true), rows);
     auto* table = child<QTableView>(*window, u"grdSummary"_s);
     const QAbstractItemModel& model = *table->model();
     ASSERT_EQ(model.rowCount(), 27);
@@ -398,7 +398,7 @@ TEST(BacktestWindow, TestFoldersShowTheirColumnsTheChoiceAndTheBankroll)
     request.settingsFile = settings.iniFile();
     const BacktestReport reference = runBacktest(request);
     ASSERT_TRUE(reference.ok && reference.tested) << qPrintable(reference.error);
-    const QList<QStringList> rows = backtestSummaryRows(reference);
+    const QList<QStringList> rows = backtestSummaryRows(reference, true);
     const QAbstractItemModel& model = *child<QTableView>(window, u"grdSummary"_s)->model();
     ASSERT_EQ(model.columnCount(), rows[0].size());
     EXPECT_EQ(model.headerData(rows[0].size() - 1, Qt::Horizontal).toString(), u"検証超過上限");

@@ -123,11 +123,12 @@ TEST(BacktestStats, BaselineExcessAndBetsNeededByHand)
     // Too few hits for an interval of the excess, and so nothing for the SPA test.
     EXPECT_FALSE(level1.excessLower);
     EXPECT_EQ(summary.spa.groups, 0);
-    // Races of one unit go together: one unit gives every resample the season itself.
+    // Races of one unit go together: one unit gives every resample the season itself, yet the
+    // market's chances still say the rate could have been otherwise.
     quinella.unitOf = {0, 0};
     const GroupSummary together = summariseSeason(season, 1).lines[0][0];
-    EXPECT_EQ(together.returnRateLower, 1200);
-    EXPECT_EQ(together.returnRateUpper, 1200);
+    EXPECT_LT(together.returnRateLower, 1200);
+    EXPECT_GT(together.returnRateUpper, 1200);
 }
 
 // Races of a generated folder: the counts against the window's own lists of each race.
@@ -411,8 +412,9 @@ TEST(Backtest, TheChosenGroupKeepsItsSignOnATestSeason)
     request.resample = ResampleUnit::Race;
     const BacktestReport byRace = runBacktest(request);
     const auto single = summariseBacktest(byRace.bets[1].races, BetType::Wide);
-    EXPECT_EQ(byRace.bets[1].lines[0].returnRateLower, single[0].returnRateLower);
-    EXPECT_EQ(byRace.bets[1].lines[0].returnRateUpper, single[0].returnRateUpper);
+    // The same bootstrap over single races, widened where the market's chances say so.
+    EXPECT_LE(byRace.bets[1].lines[0].returnRateLower, single[0].returnRateLower);
+    EXPECT_GE(byRace.bets[1].lines[0].returnRateUpper, single[0].returnRateUpper);
     EXPECT_EQ(byRace.units, byRace.bets[0].races.size());
 }
 

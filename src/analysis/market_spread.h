@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "analysis/backtest_evidence.h"
+
+/// How much a group's return rate and excess would vary if every bet won with the chance its odds
+/// imply. A bootstrap of the hits that came sees only the payouts that came: with a few long-odds
+/// hits it is far too narrow. The market's chances know the payouts that did not come.
+///
+/// A bet's chance is its share of the race's inverse odds, times the winners its type pays (one
+/// quinella pair, three wide pairs); what it pays on a hit is the season's mean return divided by
+/// that chance, so every bet's expected return is the season's (for wide this stands in for the
+/// payout above the shown low end). Quinella pairs of a race exclude each other; wide pairs are
+/// taken as independent.
+struct MarketSpread
+{
+    double mean = 0; ///< the season's mean return, percent: each bet's expected return
+    double linear = 0; ///< Σ E[X²] / n² over the group's bets: Var(rate) = θ·linear − θ²·square
+    double square = 0;    ///< Σ over races (or bets, for wide) of (Σ E[X])² / n²
+    double excessVar = 0; ///< the variance of the excess over the odds-matched baseline
+};
+
+/// Per group (index as the groups' bits in BetRecord), for the races' bets of one bet type in
+/// `bins`; empty when no bet won anything (no chance to scale).
+std::optional<std::array<MarketSpread, kBacktestGroups>>
+marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& bins);
+
+/// The 95% score interval of a group's expected return rate (percent) given its observed `rate`:
+/// every T = θ·mean with (rate − T)² ≤ 1.96²·Var(θ), the variance growing with the return as a
+/// count of rare hits does. Skewed as such a count is, it stays honest with few hits. Empty
+/// where the spread is degenerate.
+std::optional<std::pair<double, double>> scoreInterval(double rate, const MarketSpread& spread);
+
+/// The variance (percent²) of each group's 先読み差 (the return rate of the bets judged on the
+/// files less that of those judged at earlier odds, over the same races and results) under the
+/// market's chances at the files' odds. Races and pairs as the two judgements listed them; a
+/// pair in both judgements' group cancels.
+std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBets>& onFiles,
+                                                        const std::vector<RaceBets>& early,
+                                                        BetType bet);

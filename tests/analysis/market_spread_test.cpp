@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+// The spread under the market's chances against an enumeration of every finish of two small
+// quinella races, and the score interval against a hand computation.
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "analysis/market_spread.h"
+
+namespace {
+
+BetRecord record(float odds, qint32 payout, quint16 groups)
+{
+    return BetRecord{odds, payout, groups, 1, 2};
+}
+
+} // namespace
+
+TEST(MarketSpread, MatchesEveryFinishOfTwoQuinellaRaces)
+{
+    // Group 0 holds every bet, group 1 two of them (one sharing its odds bin with bets outside
+    // the group); the first pair of each race came in.
+    const std::vector<RaceBets> races
+        = {{record(2.0F, 200, 1), record(3.0F, 0, 3), record(8.0F, 0, 1)},
+           {record(3.0F, 300, 1), record(3.0F, 0, 1), record(6.0F, 0, 3)}};
+    const OddsBins bins = OddsBins::of(races);
+    const auto spread = marketSpreadOf(races, BetType::Quinella, bins);
+    ASSERT_TRUE(spread.has_value());
+
+    const double mean = 500.0 / 6.0;
+    const double s1 = 0.5 + 1.0 / 3.0 + 0.125;
+    const std::vector<std::vector<double>> chance
+        = {{0.5 / s1, 1.0 / 3.0 / s1, 0.125 / s1}, {0.4, 0.4, 0.2}};
+    std::array<double, 2> rateSum{}, rateSquares{}, excessSum{}, excessSquares{};
+    for (int first = 0; first < 3; ++first) {
+        for (int second = 0; second < 3; ++second) {
+            const double weight = chance[0][first] * chance[1][second];
+            // Each bet pays the mean over its chance when it comes in.
+            std::vector<std::pair<const BetRecord*, double>> paid;
+            for (int r = 0; r < 2; ++r) {
+                for (int b = 0; b < 3; ++b) {
+                    const int winner = r == 0 ? first : second;
+                    paid.emplace_back(&races[r][b], b == winner ? mean / chance[r][b] : 0.0);
+                }
+            }
+            std::array<double, kOddsBins> binSum{}, binCount{};
+            for (const auto& [bet, x] : paid) {
+                binSum[bins.binOf(bet->odds)] += x;
+                ++binCount[bins.binOf(bet->odds)];
+            }
+            for (int g = 0; g < 2; ++g) {
+                double sum = 0, base = 0, n = 0;
+                for (const auto& [bet, x] : paid) {
+                    if ((bet->groups & (1U << g)) != 0) {
+                        const int k = bins.binOf(bet->odds);
+                        sum += x;
+                        base += binSum[k] / binCount[k];
+                        ++n;
+                    }
+                }
+                rateSum[g] += weight * sum / n;
+                rateSquares[g] += weight * (sum / n) * (sum / n);
+                excessSum[g] += weight * (sum - base) / n;
+                excessSquares[g] += weight * ((sum - base) / n) * ((sum - base) / n);
+            }
+        }
+    }
+    for (int g = 0; g < 2; ++g) {
+        const MarketSpread& s = (*spread)[g];
+        EXPECT_NEAR(s.mean, mean, 1e-9);
+        EXPECT_NEAR(rateSum[g], mean, 1e-9);
+        EXPECT_NEAR(s.linear - s.square, rateSquares[g] - rateSum[g] * rateSum[g], 1e-6) << g;
+        EXPECT_NEAR(s.excessVar, excessSquares[g] - excessSum[g] * excessSum[g], 1e-6) << g;
+    }
+    EXPECT_GT((*spread)[1].excessVar, 1.0); // the group differs from its bins: not trivially 0
+
+    // A season without a payout has no scale.
+    EXPECT_FALSE(marketSpreadOf({{record(2.0F, 0, 1)}}, BetType::Quinella, bins).has_value());
+}
+
+TEST(MarketSpread, ScoreIntervalOfAPoissonCount)
+{
+    // A count of rare hits with mean θ: three seen. By hand, (3 − θ)² = 1.96²·θ gives
+    // θ = (6 + z² ∓ √((6 + z²)² − 36)) / 2.
+    MarketSpread spread;
+    spread.mean = 1;
+    spread.linear = 1;
+    const auto interval = scoreInterval(3.0, spread);
+    ASSERT_TRUE(interval.has_value());
+    const double z2 = 1.959964 * 1.959964;
+    const double root = std::sqrt((6 + z2) * (6 + z2) - 36);
+    EXPECT_NEAR(interval->first, (6 + z2 - root) / 2, 1e-9);
+    EXPECT_NEAR(interval->second, (6 + z2 + root) / 2, 1e-9);
+    // None seen: from 0 up to z².
+    const auto none = scoreInterval(0.0, spread);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_NEAR(none->first, 0.0, 1e-12);
+    EXPECT_NEAR(none->second, z2, 1e-9);
+}
