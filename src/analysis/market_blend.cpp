@@ -407,6 +407,12 @@ BlendFit fitBlend(const std::vector<BlendSample>& samples, BetType bet)
         fit.se[source] = std::sqrt(std::max(0.0, variance));
         fit.kept[source] = true;
     }
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            fit.optimism += inverse[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]
+                            * at.scores[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)];
+        }
+    }
     fit.logLik = at.value;
     return fit;
 }

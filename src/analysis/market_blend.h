@@ -78,6 +78,10 @@ struct BlendFit
     BlendWeights se{}; ///< standard errors; 0 for a dropped source
     std::array<bool, kMaxBlendSources> kept{};
     double logLik = 0.0; ///< at the fit, ln of the realised pairs' chances
+    /// Takeuchi's tr(H⁻¹J): how much more log-likelihood the fit finds on its own races than it
+    /// should expect on races like them (about the number of weights for quinella; more for the
+    /// composite likelihood of wide, whose three pairs of a race move together).
+    double optimism = 0.0;
     std::vector<BlendDrop> drops;
     bool converged = false;        ///< false: Newton's method failed and the pool is used alone
     bool lineSearchFailed = false; ///< it failed because no step kept the likelihood

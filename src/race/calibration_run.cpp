@@ -338,6 +338,11 @@ CalibrationReport runCalibration(const CalibrationRequest& request)
         const ModelParameters parameters = report.parameters(bet);
         board.fit
             = scoreSample(scoreRaces(races, views.samples[b], views.raceOf[b], bet, parameters));
+        // Fitted on these races, the blend's gain on them is optimistic: its lower bound makes
+        // room for what the fit found by chance.
+        if (board.blend.converged && board.fit.races > 0) {
+            board.fit.gain.low -= board.blend.optimism / static_cast<double>(board.fit.races);
+        }
         // The log-likelihood the blend gains over the pool alone is the log-loss it saves.
         board.likelihoodRatio
             = std::max(0.0, 2.0 * board.fit.gain.perRace * static_cast<double>(board.fit.races));

@@ -53,6 +53,8 @@ TEST(MarketBlend, FitRecoversTheWeightsAndKeepsOneOfTwoSourcesThatCoincide)
         EXPECT_LT(std::abs(fit.weights[i] - truth[i]), 3 * fit.se[i])
             << s << ": " << fit.weights[i] << " ± " << fit.se[i];
     }
+    // A likelihood that is the truth's: the fit's optimism is its number of weights.
+    EXPECT_NEAR(fit.optimism, 2.0, 0.3);
 
     // Identical sources: one weight (the pool's) carries both, the other is dropped with a note.
     const BlendFit same = fitBlend(drawnRaces(2000, truth, true), BetType::Quinella);
