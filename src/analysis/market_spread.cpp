@@ -8,23 +8,19 @@ namespace {
 
 constexpr double kZ = 1.959964;
 
-// Each bet's chance under the market, by race and bet.
-std::vector<std::vector<double>> marketChances(const std::vector<RaceBets>& races, BetType bet)
+// Each bet's chance under the market in one race, into `chances`.
+void marketChances(const RaceBets& race, BetType bet, std::vector<double>& chances)
 {
     const double winners = bet == BetType::Wide ? 3.0 : 1.0;
-    std::vector<std::vector<double>> chances(races.size());
-    for (std::size_t r = 0; r < races.size(); ++r) {
-        double inverse = 0;
-        for (const BetRecord& record : races[r]) {
-            inverse += record.odds > 0 ? 1.0 / record.odds : 0.0;
-        }
-        for (const BetRecord& record : races[r]) {
-            chances[r].push_back(record.odds > 0 && inverse > 0
-                                     ? std::min(1.0, winners / record.odds / inverse)
-                                     : 0.0);
-        }
+    double inverse = 0;
+    for (const BetRecord& record : race) {
+        inverse += record.odds > 0 ? 1.0 / record.odds : 0.0;
     }
-    return chances;
+    chances.clear();
+    for (const BetRecord& record : race) {
+        chances.push_back(
+            record.odds > 0 && inverse > 0 ? std::min(1.0, winners / record.odds / inverse) : 0.0);
+    }
 }
 
 double seasonMean(const std::vector<RaceBets>& races)
@@ -92,52 +88,57 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
 
     std::array<MarketSpread, kBacktestGroups> spread{};
     const bool exclusive = bet == BetType::Quinella;
-    const auto chances = marketChances(races, bet);
-    // Per race: Σ c·E[X] and Σ c²·E[X²] of each group's excess (c its coefficient), Σ E[X] and
-    // Σ E[X²] of each group's bets.
-    std::array<double, kBacktestGroups> excessFirst{};
-    std::array<double, kBacktestGroups> excessSecond{};
-    std::array<double, kBacktestGroups> first{};
+    std::vector<double> chances;
+    // A bet's coefficient in group g's excess is c = [in g]/n_g − w_g,bin. Its variance is
+    // summed race by race from sums over the race's bets and bins, so a bet costs one visit per
+    // group it is in: for t = E[X²] (quinella: one pair wins) or Var X (wide: independent),
+    // Σ c²t = Σ_in t/n_g² − 2 Σ_in w t/n_g + Σ_bins w² Σ t, and Σ c = count_in/n_g − Σ_bins w·N.
+    struct RaceSums
+    {
+        std::array<double, kOddsBins> t{}, n{};
+        std::array<double, kBacktestGroups> second{}, t_in{}, wt_in{}, count{};
+    };
+    RaceSums sums;
+    const double mean2 = mean * mean;
     for (std::size_t r = 0; r < races.size(); ++r) {
-        excessFirst.fill(0);
-        excessSecond.fill(0);
-        first.fill(0);
+        sums = RaceSums{};
+        marketChances(races[r], bet, chances);
         for (std::size_t b = 0; b < races[r].size(); ++b) {
-            const BetRecord& record = races[r][b];
-            const double p = chances[r][b];
+            const double p = chances[b];
             if (!(p > 0)) {
                 continue;
             }
-            const double second = mean * mean / p; // E[X²]: the payout mean / p, with chance p
+            const BetRecord& record = races[r][b];
+            const double second = mean2 / p; // E[X²]: the payout mean / p, with chance p
+            const double t = exclusive ? second : second - mean2;
             const auto k = static_cast<std::size_t>(bins.binOf(record.odds));
-            for (std::size_t g = 0; g < kBacktestGroups; ++g) {
-                const bool in = (record.groups & (1U << g)) != 0;
-                if (!in && weight[g][k] == 0) {
-                    continue;
-                }
-                const double c = (in ? 1.0 / inGroup[g] : 0.0) - weight[g][k];
-                if (exclusive) {
-                    excessFirst[g] += c * mean;
-                    excessSecond[g] += c * c * second;
-                } else {
-                    spread[g].excessVar += c * c * (second - mean * mean);
-                }
-                if (in) {
-                    const double n2 = inGroup[g] * inGroup[g];
-                    spread[g].linear += second / n2;
-                    if (exclusive) {
-                        first[g] += mean;
-                    } else {
-                        spread[g].square += mean * mean / n2;
-                    }
-                }
+            sums.t[k] += t;
+            ++sums.n[k];
+            for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
+                const auto g = static_cast<std::size_t>(std::countr_zero(mask));
+                sums.second[g] += second;
+                sums.t_in[g] += t;
+                sums.wt_in[g] += weight[g][k] * t;
+                ++sums.count[g];
             }
         }
-        if (exclusive) {
-            for (std::size_t g = 0; g < kBacktestGroups; ++g) {
-                spread[g].excessVar += excessSecond[g] - excessFirst[g] * excessFirst[g];
-                spread[g].square += first[g] * first[g] / std::max(1.0, inGroup[g] * inGroup[g]);
+        for (std::size_t g = 0; g < kBacktestGroups; ++g) {
+            if (!(inGroup[g] > 0)) {
+                continue;
             }
+            const double u = 1.0 / inGroup[g];
+            double binned = 0;
+            double share = 0;
+            for (std::size_t k = 0; k < kOddsBins; ++k) {
+                binned += weight[g][k] * weight[g][k] * sums.t[k];
+                share += weight[g][k] * sums.n[k];
+            }
+            const double squares = u * u * sums.t_in[g] - 2 * u * sums.wt_in[g] + binned;
+            const double first = mean * (u * sums.count[g] - share); // Σ c·E[X]
+            spread[g].excessVar += exclusive ? squares - first * first : squares;
+            spread[g].linear += sums.second[g] * u * u;
+            spread[g].square += exclusive ? (sums.count[g] * mean * u) * (sums.count[g] * mean * u)
+                                          : sums.count[g] * mean2 * u * u;
         }
     }
     for (MarketSpread& group : spread) {
@@ -175,7 +176,7 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
     const auto filesSize = groupSizes(onFiles);
     const auto earlySize = groupSizes(early);
     const bool exclusive = bet == BetType::Quinella;
-    const auto chances = marketChances(onFiles, bet);
+    std::vector<double> chances;
     // A pair's groups when judged early, by its horses.
     constexpr std::size_t kKeys = 64 * 64;
     std::vector<quint16> earlyGroups(kKeys, 0);
@@ -190,16 +191,16 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
         }
         first.fill(0);
         second.fill(0);
+        marketChances(onFiles[r], bet, chances);
         for (std::size_t b = 0; b < onFiles[r].size(); ++b) {
             const BetRecord& record = onFiles[r][b];
-            const double p = chances[r][b];
+            const double p = chances[b];
             const quint16 judgedEarly = earlyGroups[keyOf(record)];
-            for (std::size_t g = 0; g < kBacktestGroups && p > 0; ++g) {
+            const unsigned either = p > 0 ? unsigned{record.groups} | judgedEarly : 0U;
+            for (unsigned mask = either; mask != 0; mask &= mask - 1) {
+                const auto g = static_cast<std::size_t>(std::countr_zero(mask));
                 const double c = ((record.groups >> g) & 1U) / std::max(1.0, filesSize[g])
                                  - ((judgedEarly >> g) & 1U) / std::max(1.0, earlySize[g]);
-                if (c == 0) {
-                    continue;
-                }
                 if (exclusive) {
                     first[g] += c * mean;
                     second[g] += c * c * mean * mean / p;

@@ -96,3 +96,45 @@ TEST(MarketSpread, ScoreIntervalOfAPoissonCount)
     EXPECT_NEAR(none->first, 0.0, 1e-12);
     EXPECT_NEAR(none->second, z2, 1e-9);
 }
+
+TEST(MarketSpread, LookaheadVarianceMatchesEveryFinish)
+{
+    // The same two races judged twice: on the files pairs 1-2 and 1-3 of the first race are in
+    // group 1, at the earlier odds 1-3 and 2-3 (listed in another order); the second race's 1-2
+    // is in group 1 both ways. Group 0 holds every pair both ways: its difference cannot vary.
+    const auto pair = [](int a, int b, float odds, quint16 groups) {
+        return BetRecord{odds, a == 1 && b == 2 ? 200 : 0, groups, quint8(a), quint8(b)};
+    };
+    const std::vector<RaceBets> onFiles
+        = {{pair(1, 2, 2.0F, 3), pair(1, 3, 4.0F, 3), pair(2, 3, 8.0F, 1)},
+           {pair(1, 2, 3.0F, 3), pair(1, 3, 3.0F, 1), pair(2, 3, 6.0F, 1)}};
+    const std::vector<RaceBets> early
+        = {{pair(2, 3, 7.0F, 3), pair(1, 3, 5.0F, 3), pair(1, 2, 2.0F, 1)},
+           {pair(2, 3, 6.0F, 1), pair(1, 3, 3.0F, 1), pair(1, 2, 3.0F, 3)}};
+    const auto variance = lookaheadVarianceOf(onFiles, early, BetType::Quinella);
+
+    const double mean = 400.0 / 6.0;
+    const std::vector<std::vector<double>> chance
+        = {{0.5 / 0.875, 0.25 / 0.875, 0.125 / 0.875}, {0.4, 0.4, 0.2}};
+    // Files' group 1: race 1 pairs 0, 1 and race 2 pair 0; early: race 1 pairs 1, 2, race 2 pair 0.
+    const std::vector<std::vector<int>> inFiles = {{1, 1, 0}, {1, 0, 0}};
+    const std::vector<std::vector<int>> inEarly = {{0, 1, 1}, {1, 0, 0}};
+    double sum = 0;
+    double squares = 0;
+    for (int first = 0; first < 3; ++first) {
+        for (int second = 0; second < 3; ++second) {
+            double d = 0;
+            for (int r = 0; r < 2; ++r) {
+                const int winner = r == 0 ? first : second;
+                const double x = mean / chance[r][winner];
+                d += x * (inFiles[r][winner] / 3.0 - inEarly[r][winner] / 3.0);
+            }
+            const double weight = chance[0][first] * chance[1][second];
+            sum += weight * d;
+            squares += weight * d * d;
+        }
+    }
+    EXPECT_NEAR(variance[1], squares - sum * sum, 1e-6);
+    EXPECT_GT(variance[1], 1.0);
+    EXPECT_NEAR(variance[0], 0.0, 1e-9);
+}
