@@ -60,9 +60,11 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
     std::array<std::array<double, kOddsBins>, kBacktestGroups> groupInBin{};
     double returns = 0;
     double bets = 0;
+    std::vector<quint8> binOf; // each bet's, in order: found once
     for (const RaceBets& race : races) {
         for (const BetRecord& record : race) {
             const auto k = static_cast<std::size_t>(bins.binOf(record.odds));
+            binOf.push_back(static_cast<quint8>(k));
             ++inBin[k];
             for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
                 const auto g = static_cast<std::size_t>(std::countr_zero(mask));
@@ -88,7 +90,8 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
 
     std::array<MarketSpread, kBacktestGroups> spread{};
     const bool exclusive = bet == BetType::Quinella;
-    std::vector<double> chances;
+    const double winners = bet == BetType::Wide ? 3.0 : 1.0;
+    std::size_t at = 0; // the bet's place in binOf
     // A bet's coefficient in group g's excess is c = [in g]/n_g − w_g,bin. Its variance is
     // summed race by race from sums over the race's bets and bins, so a bet costs one visit per
     // group it is in: for t = E[X²] (quinella: one pair wins) or Var X (wide: independent),
@@ -102,16 +105,18 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
     const double mean2 = mean * mean;
     for (std::size_t r = 0; r < races.size(); ++r) {
         sums = RaceSums{};
-        marketChances(races[r], bet, chances);
-        for (std::size_t b = 0; b < races[r].size(); ++b) {
-            const double p = chances[b];
-            if (!(p > 0)) {
+        double inverse = 0;
+        for (const BetRecord& record : races[r]) {
+            inverse += record.odds > 0 ? 1.0 / record.odds : 0.0;
+        }
+        for (const BetRecord& record : races[r]) {
+            const auto k = static_cast<std::size_t>(binOf[at++]);
+            if (!(record.odds > 0)) {
                 continue;
             }
-            const BetRecord& record = races[r][b];
-            const double second = mean2 / p; // E[X²]: the payout mean / p, with chance p
+            // E[X²] = mean² / p with p the chance as marketChances makes it.
+            const double second = mean2 * std::max(1.0, record.odds * inverse / winners);
             const double t = exclusive ? second : second - mean2;
-            const auto k = static_cast<std::size_t>(bins.binOf(record.odds));
             sums.t[k] += t;
             ++sums.n[k];
             for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
