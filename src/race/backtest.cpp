@@ -249,11 +249,11 @@ StakeSummary stakeBetType(const BacktestRequest& request,
 {
     const bool kelly = request.stake == StakeRule::Kelly;
     std::vector<PlacedStake> placed;
-    const StakeSummary summary = stakeSeason(counted.season[b],
-                                             kelly ? &counted.fractions[b] : nullptr,
-                                             request.bankroll,
-                                             request.kellyFraction,
-                                             stakes != nullptr ? &placed : nullptr);
+    StakeSummary summary = stakeSeason(counted.season[b],
+                                       kelly ? &counted.fractions[b] : nullptr,
+                                       request.bankroll,
+                                       request.kellyFraction,
+                                       stakes != nullptr ? &placed : nullptr);
     const QString name = betName(b == 0 ? BetType::Quinella : BetType::Wide);
     for (const PlacedStake& stake : placed) {
         const BetRecord& bet = counted.season[b].bets[stake.race][stake.bet];
