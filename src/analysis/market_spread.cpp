@@ -158,12 +158,18 @@ std::optional<std::pair<double, double>> scoreInterval(double rate, const Market
     // (rate − θM)² ≤ z²(θA − θ²B): a quadratic in θ, a·θ² − b·θ + c ≤ 0.
     const double m = spread.mean;
     const double z2 = kZ * kZ;
-    const double a = m * m + z2 * spread.square;
+    if (!(m > 0) || !(spread.linear > 0)) {
+        return std::nullopt;
+    }
+    double a = m * m + z2 * spread.square;
     const double b = 2 * rate * m + z2 * spread.linear;
     const double c = rate * rate;
-    const double discriminant = b * b - 4 * a * c;
-    if (!(m > 0) || !(a > 0) || !(spread.linear > 0) || discriminant < 0) {
-        return std::nullopt;
+    double discriminant = b * b - 4 * a * c;
+    if (discriminant < 0) {
+        // A rate many times the market's: scaled that far, the race's chances would pass 1 and
+        // the variance turn negative. Without B the variance only grows: wider, never none.
+        a = m * m;
+        discriminant = b * b - 4 * a * c;
     }
     const double root = std::sqrt(discriminant);
     return std::pair{std::max(0.0, (b - root) / (2 * a) * m), (b + root) / (2 * a) * m};

@@ -95,6 +95,13 @@ TEST(MarketSpread, ScoreIntervalOfAPoissonCount)
     ASSERT_TRUE(none.has_value());
     EXPECT_NEAR(none->first, 0.0, 1e-12);
     EXPECT_NEAR(none->second, z2, 1e-9);
+    // Far above what the market pays, where the variance with B would turn negative: still an
+    // interval around the rate.
+    spread.square = 0.5;
+    const auto far = scoreInterval(10.0, spread);
+    ASSERT_TRUE(far.has_value());
+    EXPECT_LT(far->first, 10.0);
+    EXPECT_GT(far->second, 10.0);
 }
 
 TEST(MarketSpread, LookaheadVarianceMatchesEveryFinish)
