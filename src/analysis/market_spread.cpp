@@ -8,19 +8,23 @@ namespace {
 
 constexpr double kZ = 1.959964;
 
-// Each bet's chance under the market in one race, into `chances`.
-void marketChances(const RaceBets& race, BetType bet, std::vector<double>& chances)
+// A race's sum of inverse odds: a bet's chance under the market is its share of it, times the
+// winners its bet type pays.
+double inverseOddsOf(const RaceBets& race)
 {
-    const double winners = bet == BetType::Wide ? 3.0 : 1.0;
     double inverse = 0;
     for (const BetRecord& record : race) {
         inverse += record.odds > 0 ? 1.0 / record.odds : 0.0;
     }
-    chances.clear();
-    for (const BetRecord& record : race) {
-        chances.push_back(
-            record.odds > 0 && inverse > 0 ? std::min(1.0, winners / record.odds / inverse) : 0.0);
-    }
+    return inverse;
+}
+
+// E[X²] of a bet paying the season's mean over its chance p (at most 1), with chance p: mean² / p;
+// 0 for a bet without odds.
+double secondMoment(double mean2, const BetRecord& record, double inverse, BetType bet)
+{
+    const double winners = bet == BetType::Wide ? 3.0 : 1.0;
+    return record.odds > 0 ? mean2 * std::max(1.0, record.odds * inverse / winners) : 0.0;
 }
 
 double seasonMean(const std::vector<RaceBets>& races)
@@ -90,7 +94,6 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
 
     std::array<MarketSpread, kBacktestGroups> spread{};
     const bool exclusive = bet == BetType::Quinella;
-    const double winners = bet == BetType::Wide ? 3.0 : 1.0;
     std::size_t at = 0; // the bet's place in binOf
     // A bet's coefficient in group g's excess is c = [in g]/n_g − w_g,bin. Its variance is
     // summed race by race from sums over the race's bets and bins, so a bet costs one visit per
@@ -105,17 +108,13 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
     const double mean2 = mean * mean;
     for (std::size_t r = 0; r < races.size(); ++r) {
         sums = RaceSums{};
-        double inverse = 0;
-        for (const BetRecord& record : races[r]) {
-            inverse += record.odds > 0 ? 1.0 / record.odds : 0.0;
-        }
+        const double inverse = inverseOddsOf(races[r]);
         for (const BetRecord& record : races[r]) {
             const auto k = static_cast<std::size_t>(binOf[at++]);
             if (!(record.odds > 0)) {
                 continue;
             }
-            // E[X²] = mean² / p with p the chance as marketChances makes it.
-            const double second = mean2 * std::max(1.0, record.odds * inverse / winners);
+            const double second = secondMoment(mean2, record, inverse, bet);
             const double t = exclusive ? second : second - mean2;
             sums.t[k] += t;
             ++sums.n[k];
@@ -187,7 +186,7 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
     const auto filesSize = groupSizes(onFiles);
     const auto earlySize = groupSizes(early);
     const bool exclusive = bet == BetType::Quinella;
-    std::vector<double> chances;
+    const double mean2 = mean * mean;
     // A pair's groups when judged early, by its horses.
     constexpr std::size_t kKeys = 64 * 64;
     std::vector<quint16> earlyGroups(kKeys, 0);
@@ -202,21 +201,20 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
         }
         first.fill(0);
         second.fill(0);
-        marketChances(onFiles[r], bet, chances);
-        for (std::size_t b = 0; b < onFiles[r].size(); ++b) {
-            const BetRecord& record = onFiles[r][b];
-            const double p = chances[b];
+        const double inverse = inverseOddsOf(onFiles[r]);
+        for (const BetRecord& record : onFiles[r]) {
+            const double moment = secondMoment(mean2, record, inverse, bet);
             const quint16 judgedEarly = earlyGroups[keyOf(record)];
-            const unsigned either = p > 0 ? unsigned{record.groups} | judgedEarly : 0U;
+            const unsigned either = moment > 0 ? unsigned{record.groups} | judgedEarly : 0U;
             for (unsigned mask = either; mask != 0; mask &= mask - 1) {
                 const auto g = static_cast<std::size_t>(std::countr_zero(mask));
                 const double c = ((record.groups >> g) & 1U) / std::max(1.0, filesSize[g])
                                  - ((judgedEarly >> g) & 1U) / std::max(1.0, earlySize[g]);
                 if (exclusive) {
                     first[g] += c * mean;
-                    second[g] += c * c * mean * mean / p;
+                    second[g] += c * c * moment;
                 } else {
-                    variance[g] += c * c * (mean * mean / p - mean * mean);
+                    variance[g] += c * c * (moment - mean2);
                 }
             }
         }
