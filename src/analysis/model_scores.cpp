@@ -150,24 +150,52 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
     const auto pool = static_cast<std::size_t>(ScoredModel::Pool);
     const auto blend = static_cast<std::size_t>(ScoredModel::Blend);
     std::map<quint32, std::size_t> dense;
-    std::vector<std::vector<double>> units; // gain, races
+    // gain, races and their squares and product: a resample's own standard error from its sums
+    std::vector<std::vector<double>> units;
     for (std::size_t r = 0; r < n; ++r) {
         const auto [it, added] = dense.try_emplace(sample.unit[r], units.size());
         if (added) {
-            units.push_back({0.0, 0.0});
+            units.push_back(std::vector<double>(5, 0.0));
         }
         units[it->second][0] += sample.loss[r][pool] - sample.loss[r][blend];
         units[it->second][1] += 1.0;
     }
+    for (std::vector<double>& unit : units) {
+        unit[2] = unit[0] * unit[0];
+        unit[3] = unit[0] * unit[1];
+        unit[4] = unit[1] * unit[1];
+    }
+    const auto m = static_cast<double>(units.size());
+    // The linearised standard error of a gain per race Σg/Σn over course-days.
+    const auto standardError = [m](const std::vector<double>& sums) {
+        const double ratio = sums[0] / sums[1];
+        const double residuals = sums[2] - 2 * ratio * sums[3] + ratio * ratio * sums[4];
+        return m > 1 ? std::sqrt(std::max(0.0, residuals) * m / (m - 1)) / sums[1] : 0.0;
+    };
     scores.gain.perRace = (totals[pool] - totals[blend]) / static_cast<double>(n);
+    const double error = standardError([&units] {
+        std::vector<double> sums(5, 0.0);
+        for (const std::vector<double>& unit : units) {
+            for (std::size_t i = 0; i < sums.size(); ++i) {
+                sums[i] += unit[i];
+            }
+        }
+        return sums;
+    }());
     std::vector<double> draws;
+    std::vector<double> studentised;
     draws.reserve(static_cast<std::size_t>(resamples));
-    resampleUnitSums(units, resamples, kBootstrapSeed, [&draws](const std::vector<double>& sums) {
+    studentised.reserve(static_cast<std::size_t>(resamples));
+    resampleUnitSums(units, resamples, kBootstrapSeed, [&](const std::vector<double>& sums) {
         draws.push_back(sums[0] / sums[1]);
+        if (const double drawn = standardError(sums); drawn > 0) {
+            studentised.push_back((sums[0] / sums[1] - scores.gain.perRace) / drawn);
+        }
     });
     // The percentile interval of a mean over a few dozen course-days falls short of 95%: it is
     // joined with the mean ± Student's t for that many units times the spread of the draws,
-    // corrected for the bootstrap's divisor n.
+    // corrected for the bootstrap's divisor n, and with the studentised bootstrap, which follows
+    // the skew a few long-odds results give the gain.
     double sum = 0.0;
     double squares = 0.0;
     for (const double draw : draws) {
@@ -178,12 +206,15 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
     const double spread = k > 1 ? std::sqrt(std::max(0.0, (squares - sum * sum / k) / (k - 1))) : 0;
     if (const auto interval = percentileInterval(std::move(draws))) {
         std::tie(scores.gain.low, scores.gain.high) = *interval;
-        const auto m = static_cast<double>(units.size());
         if (m > 5) {
             const double half = studentQuantile975(m - 1) * spread * std::sqrt(m / (m - 1));
             scores.gain.low = std::min(scores.gain.low, scores.gain.perRace - half);
             scores.gain.high = std::max(scores.gain.high, scores.gain.perRace + half);
         }
+    }
+    if (const auto t = percentileInterval(std::move(studentised)); t && m > 5) {
+        scores.gain.low = std::min(scores.gain.low, scores.gain.perRace - t->second * error);
+        scores.gain.high = std::max(scores.gain.high, scores.gain.perRace - t->first * error);
     }
     return scores;
 }
