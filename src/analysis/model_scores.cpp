@@ -160,10 +160,14 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
         units[it->second][0] += sample.loss[r][pool] - sample.loss[r][blend];
         units[it->second][1] += 1.0;
     }
+    std::vector<double> whole(5, 0.0); // the sums over every course-day
     for (std::vector<double>& unit : units) {
         unit[2] = unit[0] * unit[0];
         unit[3] = unit[0] * unit[1];
         unit[4] = unit[1] * unit[1];
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            whole[i] += unit[i];
+        }
     }
     const auto m = static_cast<double>(units.size());
     // The linearised standard error of a gain per race Σg/Σn over course-days.
@@ -173,15 +177,7 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
         return m > 1 ? std::sqrt(std::max(0.0, residuals) * m / (m - 1)) / sums[1] : 0.0;
     };
     scores.gain.perRace = (totals[pool] - totals[blend]) / static_cast<double>(n);
-    const double error = standardError([&units] {
-        std::vector<double> sums(5, 0.0);
-        for (const std::vector<double>& unit : units) {
-            for (std::size_t i = 0; i < sums.size(); ++i) {
-                sums[i] += unit[i];
-            }
-        }
-        return sums;
-    }());
+    const double error = standardError(whole);
     std::vector<double> draws;
     std::vector<double> studentised;
     draws.reserve(static_cast<std::size_t>(resamples));
