@@ -389,7 +389,8 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             // Widened to what the market's chances say the rate could have been.
             const MarketSpread* spread = market[b] ? &(*market[b])[g] : nullptr;
             const auto rate = percentOf(line.returns, line.stake);
-            if (const auto score = spread ? scoreInterval(rate, *spread) : std::nullopt) {
+            if (const auto score
+                = spread ? scoreInterval(rate, *spread, marketZ(line.hits)) : std::nullopt) {
                 line.returnRateLower = std::min(*line.returnRateLower, tenthsOf(score->first));
                 line.returnRateUpper = std::max(*line.returnRateUpper, tenthsOf(score->second));
             }
@@ -441,9 +442,13 @@ std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
     // Per unit and group: the stakes and returns on the files, then at the earlier odds.
     constexpr std::size_t kSums = 4;
     std::vector<std::vector<double>> sums(units, std::vector<double>(g * kSums, 0.0));
+    std::vector<qint64> filesHits(g, 0); // the fewer of the two judgements' hits sets the z
+    std::vector<qint64> earlyHits(g, 0);
     for (std::size_t r = 0; r < early.size(); ++r) {
         std::vector<double>& unit = sums[unitOf[r]];
         for (std::size_t k = 0; k < g; ++k) {
+            filesHits[k] += onFiles[r][k].hits;
+            earlyHits[k] += early[r][k].hits;
             unit[k * kSums] += 100.0 * onFiles[r][k].bets;
             unit[k * kSums + 1] += static_cast<double>(onFiles[r][k].returns);
             unit[k * kSums + 2] += 100.0 * early[r][k].bets;
@@ -479,7 +484,8 @@ std::vector<LookaheadLine> lookaheadOf(const std::vector<RaceTally>& early,
             lines[k].lower = qRound64(interval->first);
             lines[k].upper = qRound64(interval->second);
             if (variance != nullptr && lines[k].difference) {
-                const double half = 10 * 1.959964 * std::sqrt((*variance)[k]);
+                const double z = marketZ(std::min(filesHits[k], earlyHits[k]));
+                const double half = 10 * z * std::sqrt((*variance)[k]);
                 lines[k].lower
                     = std::min(*lines[k].lower, qRound64(*difference(&all[k * kSums]) - half));
                 lines[k].upper

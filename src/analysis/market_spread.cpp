@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -39,6 +40,102 @@ double seasonMean(const std::vector<RaceBets>& races)
     }
     return bets > 0 ? returns / bets : 0.0;
 }
+
+// Wide pairs of a race paid together. Two pairs without a common horse never are (three horses
+// place); pairs a-b and a-c are when b and c place beside a. Given a places, the other two are
+// taken as a pair drawn with chance x_b·x_c / Z, x fitted so that each horse places beside a as
+// often as its pair's chance says (a conditional Poisson draw): on Harville finishes this gives
+// the three-horse chances almost exactly. Then E[X_ab·X_ac] = M²·y_ab·y_ac·scale_a, with
+// y_ab = x_b / p_ab and scale_a = q_a / Z_a (q_a: a's place chance, half its pairs' chances).
+constexpr std::size_t kHorses = 32;
+
+class WideJoint
+{
+public:
+    WideJoint(const RaceBets& race, double inverse)
+        : m_y(race.size() * 2, 0.0)
+    {
+        std::array<std::array<quint16, kHorses>, kHorses> pairOf{}; // record index + 1
+        std::vector<double> chance(race.size(), 0.0);
+        std::array<double, kHorses> place{};
+        for (std::size_t i = 0; i < race.size(); ++i) {
+            const BetRecord& record = race[i];
+            if (!(record.odds > 0) || record.first >= kHorses || record.second >= kHorses) {
+                continue;
+            }
+            chance[i] = std::min(1.0, 3.0 / (record.odds * inverse));
+            pairOf[record.first][record.second] = static_cast<quint16>(i + 1);
+            pairOf[record.second][record.first] = static_cast<quint16>(i + 1);
+            place[record.first] += chance[i] / 2;
+            place[record.second] += chance[i] / 2;
+        }
+        std::vector<std::size_t> pairs;
+        std::vector<double> share;
+        std::vector<double> x;
+        std::vector<double> next;
+        for (std::size_t a = 0; a < kHorses; ++a) {
+            pairs.clear();
+            share.clear();
+            const double q = std::min(1.0, place[a]);
+            for (std::size_t b = 0; b < kHorses; ++b) {
+                if (pairOf[a][b] != 0) {
+                    pairs.push_back(pairOf[a][b] - 1U);
+                    // Capped: a horse certain to place beside a leaves x no finite fit.
+                    share.push_back(std::min(0.95, chance[pairs.back()] / q));
+                }
+            }
+            if (pairs.size() < 2) {
+                continue;
+            }
+            x = share;
+            normalise(x);
+            next.resize(x.size());
+            for (int step = 0; step < 200; ++step) {
+                for (std::size_t j = 0; j < x.size(); ++j) {
+                    next[j] = share[j] / (1 - x[j]);
+                }
+                normalise(next);
+                double moved = 0;
+                for (std::size_t j = 0; j < x.size(); ++j) {
+                    moved = std::max(moved, std::abs(next[j] - x[j]));
+                }
+                x.swap(next);
+                if (moved < 1e-10) {
+                    break;
+                }
+            }
+            double squares = 0;
+            for (double value : x) {
+                squares += value * value;
+            }
+            m_scale[a] = q / ((1 - squares) / 2);
+            for (std::size_t j = 0; j < pairs.size(); ++j) {
+                const std::size_t i = pairs[j];
+                m_y[i * 2 + (race[i].first == a ? 0 : 1)] = x[j] / chance[i];
+            }
+        }
+    }
+    /// y of the record's pair in the fit of its first (side 0) or second (side 1) horse.
+    double y(std::size_t record, int side) const
+    {
+        return m_y[record * 2 + static_cast<std::size_t>(side)];
+    }
+    double scale(std::size_t horse) const { return horse < kHorses ? m_scale[horse] : 0.0; }
+
+private:
+    static void normalise(std::vector<double>& x)
+    {
+        double total = 0;
+        for (double value : x) {
+            total += value;
+        }
+        for (double& value : x) {
+            value /= total;
+        }
+    }
+    std::vector<double> m_y;
+    std::array<double, kHorses> m_scale{};
+};
 
 std::array<double, kBacktestGroups> groupSizes(const std::vector<RaceBets>& races)
 {
@@ -93,37 +190,61 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
     }
 
     std::array<MarketSpread, kBacktestGroups> spread{};
-    const bool exclusive = bet == BetType::Quinella;
+    const bool wide = bet == BetType::Wide;
     std::size_t at = 0; // the bet's place in binOf
     // A bet's coefficient in group g's excess is c = [in g]/n_g − w_g,bin. Its variance is
-    // summed race by race from sums over the race's bets and bins, so a bet costs one visit per
-    // group it is in: for t = E[X²] (quinella: one pair wins) or Var X (wide: independent),
-    // Σ c²t = Σ_in t/n_g² − 2 Σ_in w t/n_g + Σ_bins w² Σ t, and Σ c = count_in/n_g − Σ_bins w·N.
+    // summed race by race from sums over the race's bets, bins and (wide) horses, so a bet costs
+    // one visit per group it is in: with t = E[X²], Σ c²t = Σ_in t/n_g² − 2 Σ_in w t/n_g +
+    // Σ_bins w² Σ t, and Σ c = count_in/n_g − Σ_bins w·N. Pairs of a race are paid together only
+    // as WideJoint says: Var = Σ c²t − (Σ c·M)² + M² Σ_a scale_a ((Σ_a c·y)² − Σ_a c²y²).
     struct RaceSums
     {
         std::array<double, kOddsBins> t{}, n{};
-        std::array<double, kBacktestGroups> second{}, t_in{}, wt_in{}, count{};
+        std::array<double, kBacktestGroups> second{}, wt_in{}, count{};
+        // Per horse: its pairs' y by bin, and in each group (y, y², w·y²).
+        std::array<std::array<double, kOddsBins>, kHorses> y{}, y2{};
+        std::array<std::array<double, kHorses>, kBacktestGroups> y_in{}, y2_in{}, wy2_in{};
     };
-    RaceSums sums;
+    auto sums = std::make_unique<RaceSums>();
     const double mean2 = mean * mean;
     for (std::size_t r = 0; r < races.size(); ++r) {
-        sums = RaceSums{};
-        const double inverse = inverseOddsOf(races[r]);
-        for (const BetRecord& record : races[r]) {
+        *sums = RaceSums{};
+        const RaceBets& race = races[r];
+        const double inverse = inverseOddsOf(race);
+        const std::optional<WideJoint> joint
+            = wide ? std::optional<WideJoint>(std::in_place, race, inverse) : std::nullopt;
+        for (std::size_t i = 0; i < race.size(); ++i) {
+            const BetRecord& record = race[i];
             const auto k = static_cast<std::size_t>(binOf[at++]);
             if (!(record.odds > 0)) {
                 continue;
             }
-            const double second = secondMoment(mean2, record, inverse, bet);
-            const double t = exclusive ? second : second - mean2;
-            sums.t[k] += t;
-            ++sums.n[k];
+            const double t = secondMoment(mean2, record, inverse, bet);
+            sums->t[k] += t;
+            ++sums->n[k];
             for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
                 const auto g = static_cast<std::size_t>(std::countr_zero(mask));
-                sums.second[g] += second;
-                sums.t_in[g] += t;
-                sums.wt_in[g] += weight[g][k] * t;
-                ++sums.count[g];
+                sums->second[g] += t;
+                sums->wt_in[g] += weight[g][k] * t;
+                ++sums->count[g];
+            }
+            if (!joint) {
+                continue;
+            }
+            for (int side = 0; side < 2; ++side) {
+                const std::size_t horse = side == 0 ? record.first : record.second;
+                const double y = joint->y(i, side);
+                if (horse >= kHorses || !(y > 0)) {
+                    continue;
+                }
+                sums->y[horse][k] += y;
+                sums->y2[horse][k] += y * y;
+                for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
+                    const auto g = static_cast<std::size_t>(std::countr_zero(mask));
+                    sums->y_in[g][horse] += y;
+                    sums->y2_in[g][horse] += y * y;
+                    sums->wy2_in[g][horse] += weight[g][k] * y * y;
+                }
             }
         }
         for (std::size_t g = 0; g < kBacktestGroups; ++g) {
@@ -134,15 +255,32 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
             double binned = 0;
             double share = 0;
             for (std::size_t k = 0; k < kOddsBins; ++k) {
-                binned += weight[g][k] * weight[g][k] * sums.t[k];
-                share += weight[g][k] * sums.n[k];
+                binned += weight[g][k] * weight[g][k] * sums->t[k];
+                share += weight[g][k] * sums->n[k];
             }
-            const double squares = u * u * sums.t_in[g] - 2 * u * sums.wt_in[g] + binned;
-            const double first = mean * (u * sums.count[g] - share); // Σ c·E[X]
-            spread[g].excessVar += exclusive ? squares - first * first : squares;
-            spread[g].linear += sums.second[g] * u * u;
-            spread[g].square += exclusive ? (sums.count[g] * mean * u) * (sums.count[g] * mean * u)
-                                          : sums.count[g] * mean2 * u * u;
+            const double squares = u * u * sums->second[g] - 2 * u * sums->wt_in[g] + binned;
+            const double first = mean * (u * sums->count[g] - share); // Σ c·E[X]
+            // Pairs sharing a horse: the rate's term (c = u in the group) and the excess's.
+            double together = 0;
+            double togetherExcess = 0;
+            for (std::size_t horse = 0; joint && horse < kHorses; ++horse) {
+                const double scale = joint->scale(horse);
+                if (!(scale > 0)) {
+                    continue;
+                }
+                const double in = sums->y_in[g][horse];
+                together += scale * (in * in - sums->y2_in[g][horse]);
+                double cy = u * in;
+                double c2y2 = u * u * sums->y2_in[g][horse] - 2 * u * sums->wy2_in[g][horse];
+                for (std::size_t k = 0; k < kOddsBins; ++k) {
+                    cy -= weight[g][k] * sums->y[horse][k];
+                    c2y2 += weight[g][k] * weight[g][k] * sums->y2[horse][k];
+                }
+                togetherExcess += scale * (cy * cy - c2y2);
+            }
+            spread[g].excessVar += squares - first * first + mean2 * togetherExcess;
+            spread[g].linear += (sums->second[g] + mean2 * together) * u * u;
+            spread[g].square += (sums->count[g] * mean * u) * (sums->count[g] * mean * u);
         }
     }
     for (MarketSpread& group : spread) {
@@ -152,11 +290,17 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
     return spread;
 }
 
-std::optional<std::pair<double, double>> scoreInterval(double rate, const MarketSpread& spread)
+double marketZ(qint64 hits)
+{
+    return hits < kFewHits ? 3.0 : kZ;
+}
+
+std::optional<std::pair<double, double>>
+scoreInterval(double rate, const MarketSpread& spread, double z)
 {
     // (rate − θM)² ≤ z²(θA − θ²B): a quadratic in θ, a·θ² − b·θ + c ≤ 0.
     const double m = spread.mean;
-    const double z2 = kZ * kZ;
+    const double z2 = z * z;
     if (!(m > 0) || !(spread.linear > 0)) {
         return std::nullopt;
     }
@@ -185,7 +329,7 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
     }
     const auto filesSize = groupSizes(onFiles);
     const auto earlySize = groupSizes(early);
-    const bool exclusive = bet == BetType::Quinella;
+    const bool wide = bet == BetType::Wide;
     const double mean2 = mean * mean;
     // A pair's groups when judged early, by its horses.
     constexpr std::size_t kKeys = 64 * 64;
@@ -193,16 +337,27 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
     const auto keyOf = [](const BetRecord& record) {
         return static_cast<std::size_t>(record.first % 64) * 64 + record.second % 64;
     };
+    // Per group, as marketSpreadOf: Σ c·M, Σ c²·E[X²], and per horse Σ c·y and Σ c²y².
     std::array<double, kBacktestGroups> first{};
     std::array<double, kBacktestGroups> second{};
+    std::array<std::array<double, kHorses>, kBacktestGroups> cy{};
+    std::array<std::array<double, kHorses>, kBacktestGroups> c2y2{};
     for (std::size_t r = 0; r < onFiles.size(); ++r) {
+        const RaceBets& race = onFiles[r];
         for (const BetRecord& record : early[r]) {
             earlyGroups[keyOf(record)] = record.groups;
         }
         first.fill(0);
         second.fill(0);
-        const double inverse = inverseOddsOf(onFiles[r]);
-        for (const BetRecord& record : onFiles[r]) {
+        const double inverse = inverseOddsOf(race);
+        const std::optional<WideJoint> joint
+            = wide ? std::optional<WideJoint>(std::in_place, race, inverse) : std::nullopt;
+        if (joint) {
+            cy = {};
+            c2y2 = {};
+        }
+        for (std::size_t i = 0; i < race.size(); ++i) {
+            const BetRecord& record = race[i];
             const double moment = secondMoment(mean2, record, inverse, bet);
             const quint16 judgedEarly = earlyGroups[keyOf(record)];
             const unsigned either = moment > 0 ? unsigned{record.groups} | judgedEarly : 0U;
@@ -210,19 +365,27 @@ std::array<double, kBacktestGroups> lookaheadVarianceOf(const std::vector<RaceBe
                 const auto g = static_cast<std::size_t>(std::countr_zero(mask));
                 const double c = ((record.groups >> g) & 1U) / std::max(1.0, filesSize[g])
                                  - ((judgedEarly >> g) & 1U) / std::max(1.0, earlySize[g]);
-                if (exclusive) {
-                    first[g] += c * mean;
-                    second[g] += c * c * moment;
-                } else {
-                    variance[g] += c * c * (moment - mean2);
+                first[g] += c * mean;
+                second[g] += c * c * moment;
+                for (int side = 0; joint && side < 2; ++side) {
+                    const std::size_t horse = side == 0 ? record.first : record.second;
+                    if (horse < kHorses) {
+                        const double y = joint->y(i, side);
+                        cy[g][horse] += c * y;
+                        c2y2[g][horse] += c * c * y * y;
+                    }
                 }
             }
         }
         for (const BetRecord& record : early[r]) {
             earlyGroups[keyOf(record)] = 0;
         }
-        for (std::size_t g = 0; g < kBacktestGroups && exclusive; ++g) {
-            variance[g] += std::max(0.0, second[g] - first[g] * first[g]);
+        for (std::size_t g = 0; g < kBacktestGroups; ++g) {
+            double together = 0;
+            for (std::size_t horse = 0; joint && horse < kHorses; ++horse) {
+                together += joint->scale(horse) * (cy[g][horse] * cy[g][horse] - c2y2[g][horse]);
+            }
+            variance[g] += std::max(0.0, second[g] - first[g] * first[g] + mean2 * together);
         }
     }
     return variance;

@@ -3,6 +3,7 @@
 // quinella races, and the score interval against a hand computation.
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "analysis/market_spread.h"
 
@@ -144,4 +145,89 @@ TEST(MarketSpread, LookaheadVarianceMatchesEveryFinish)
     EXPECT_NEAR(variance[1], squares - sum * sum, 1e-6);
     EXPECT_GT(variance[1], 1.0);
     EXPECT_NEAR(variance[0], 0.0, 1e-9);
+}
+
+TEST(MarketSpread, WidePairsOfARaceMatchEveryTopThree)
+{
+    // Four runners: the top three are all but the one that finishes fourth, horse h with chance
+    // e_h, so pair a-b is paid with chance 1 − e_a − e_b. Pairs sharing a horse are paid
+    // together, pairs without one never: the variance must see both.
+    const std::array<double, 4> fourth = {0.1, 0.2, 0.3, 0.4};
+    std::vector<std::pair<int, int>> pairs;
+    RaceBets race;
+    // Group 0 every pair; 1 three pairs with horse 1; 2 two pairs without a common horse.
+    const std::map<std::pair<int, int>, quint16> groups
+        = {{{1, 2}, 7}, {{1, 3}, 3}, {{1, 4}, 3}, {{2, 3}, 1}, {{2, 4}, 1}, {{3, 4}, 5}};
+    for (const auto& [pair, inGroups] : groups) {
+        const double chance = 1 - fourth[pair.first - 1] - fourth[pair.second - 1];
+        const bool paid = pair.first != 4 && pair.second != 4; // 4 came fourth
+        race.push_back(BetRecord{static_cast<float>(1 / chance),
+                                 paid ? 100 + 10 * pair.second : 0,
+                                 inGroups,
+                                 quint8(pair.first),
+                                 quint8(pair.second)});
+    }
+    const std::vector<RaceBets> races = {race};
+    const OddsBins bins = OddsBins::of(races);
+    const auto spread = marketSpreadOf(races, BetType::Wide, bins);
+    ASSERT_TRUE(spread.has_value());
+    // The same race judged earlier with group 1 made of 1-2, 2-3 and 3-4.
+    RaceBets early = race;
+    for (BetRecord& record : early) {
+        const int key = record.first * 10 + record.second;
+        record.groups = key == 12 || key == 23 || key == 34 ? 3 : 1;
+    }
+    const auto lookahead = lookaheadVarianceOf(races, {early}, BetType::Wide);
+
+    double inverse = 0;
+    for (const BetRecord& record : race) {
+        inverse += 1.0 / record.odds;
+    }
+    const double mean = (120 + 130 + 130) / 6.0;
+    std::array<double, 3> rateSum{}, rateSquares{}, excessSum{}, excessSquares{};
+    double aheadSum = 0, aheadSquares = 0;
+    for (int out = 1; out <= 4; ++out) {
+        const double weight = fourth[out - 1];
+        std::vector<double> x;
+        std::array<double, kOddsBins> binSum{}, binCount{};
+        for (const BetRecord& record : race) {
+            const bool paid = record.first != out && record.second != out;
+            x.push_back(paid ? mean * record.odds * inverse / 3 : 0.0);
+            binSum[bins.binOf(record.odds)] += x.back();
+            ++binCount[bins.binOf(record.odds)];
+        }
+        for (int g = 0; g < 3; ++g) {
+            double sum = 0, base = 0, n = 0;
+            for (std::size_t i = 0; i < race.size(); ++i) {
+                if ((race[i].groups & (1U << g)) != 0) {
+                    const int k = bins.binOf(race[i].odds);
+                    sum += x[i];
+                    base += binSum[k] / binCount[k];
+                    ++n;
+                }
+            }
+            rateSum[g] += weight * sum / n;
+            rateSquares[g] += weight * (sum / n) * (sum / n);
+            excessSum[g] += weight * (sum - base) / n;
+            excessSquares[g] += weight * ((sum - base) / n) * ((sum - base) / n);
+        }
+        double d = 0;
+        for (std::size_t i = 0; i < race.size(); ++i) {
+            d += x[i] * (int((race[i].groups >> 1) & 1U) - int((early[i].groups >> 1) & 1U)) / 3.0;
+        }
+        aheadSum += weight * d;
+        aheadSquares += weight * d * d;
+    }
+    for (int g = 0; g < 3; ++g) {
+        const MarketSpread& s = (*spread)[g];
+        const double rateVar = rateSquares[g] - rateSum[g] * rateSum[g];
+        EXPECT_NEAR(rateSum[g], mean, 1e-3);
+        EXPECT_NEAR(s.linear - s.square, rateVar, 1e-5 * rateVar + 1e-6) << g;
+        const double excessVar = excessSquares[g] - excessSum[g] * excessSum[g];
+        EXPECT_NEAR(s.excessVar, excessVar, 1e-5 * excessVar + 1e-6) << g;
+    }
+    EXPECT_GT((*spread)[1].linear - (*spread)[1].square, 1.0);
+    const double aheadVar = aheadSquares - aheadSum * aheadSum;
+    EXPECT_GT(aheadVar, 1.0);
+    EXPECT_NEAR(lookahead[1], aheadVar, 1e-5 * aheadVar);
 }
