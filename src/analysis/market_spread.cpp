@@ -47,7 +47,7 @@ double seasonMean(const std::vector<RaceBets>& races)
 // often as its pair's chance says (a conditional Poisson draw): on Harville finishes this gives
 // the three-horse chances almost exactly. Then E[X_ab·X_ac] = M²·y_ab·y_ac·scale_a, with
 // y_ab = x_b / p_ab and scale_a = q_a / Z_a (q_a: a's place chance, half its pairs' chances).
-constexpr std::size_t kHorses = 32;
+constexpr std::size_t kHorses = 19; // horse numbers 1 to 18
 
 class WideJoint
 {
@@ -91,15 +91,17 @@ public:
             normalise(x);
             next.resize(x.size());
             for (int step = 0; step < 200; ++step) {
+                double total = 0;
                 for (std::size_t j = 0; j < x.size(); ++j) {
                     next[j] = share[j] / (1 - x[j]);
+                    total += next[j];
                 }
-                normalise(next);
                 double moved = 0;
                 for (std::size_t j = 0; j < x.size(); ++j) {
-                    moved = std::max(moved, std::abs(next[j] - x[j]));
+                    const double value = next[j] / total;
+                    moved = std::max(moved, std::abs(value - x[j]));
+                    x[j] = value;
                 }
-                x.swap(next);
                 if (moved < 1e-10) {
                     break;
                 }
@@ -201,18 +203,25 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
     {
         std::array<double, kOddsBins> t{}, n{};
         std::array<double, kBacktestGroups> second{}, wt_in{}, count{};
-        // Per horse: its pairs' y by bin, and in each group (y, y², w·y²).
-        std::array<std::array<double, kOddsBins>, kHorses> y{}, y2{};
-        std::array<std::array<double, kHorses>, kBacktestGroups> y_in{}, y2_in{}, wy2_in{};
     };
-    auto sums = std::make_unique<RaceSums>();
+    struct HorseSums // wide only: per horse its pairs' y by bin, and in each group y, y², w·y²
+    {
+        std::array<std::array<double, kHorses>, kOddsBins> y{}, y2{};
+        std::array<std::array<double, kHorses>, kBacktestGroups> y_in{}, y2_in{}, wy2_in{};
+        std::array<double, kHorses> cy{}, c2y2{};
+    };
+    RaceSums sums;
+    auto horses = std::make_unique<HorseSums>();
     const double mean2 = mean * mean;
     for (std::size_t r = 0; r < races.size(); ++r) {
-        *sums = RaceSums{};
+        sums = RaceSums{};
         const RaceBets& race = races[r];
         const double inverse = inverseOddsOf(race);
         const std::optional<WideJoint> joint
             = wide ? std::optional<WideJoint>(std::in_place, race, inverse) : std::nullopt;
+        if (joint) {
+            *horses = HorseSums{};
+        }
         for (std::size_t i = 0; i < race.size(); ++i) {
             const BetRecord& record = race[i];
             const auto k = static_cast<std::size_t>(binOf[at++]);
@@ -220,13 +229,13 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
                 continue;
             }
             const double t = secondMoment(mean2, record, inverse, bet);
-            sums->t[k] += t;
-            ++sums->n[k];
+            sums.t[k] += t;
+            ++sums.n[k];
             for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
                 const auto g = static_cast<std::size_t>(std::countr_zero(mask));
-                sums->second[g] += t;
-                sums->wt_in[g] += weight[g][k] * t;
-                ++sums->count[g];
+                sums.second[g] += t;
+                sums.wt_in[g] += weight[g][k] * t;
+                ++sums.count[g];
             }
             if (!joint) {
                 continue;
@@ -237,13 +246,13 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
                 if (horse >= kHorses || !(y > 0)) {
                     continue;
                 }
-                sums->y[horse][k] += y;
-                sums->y2[horse][k] += y * y;
+                horses->y[k][horse] += y;
+                horses->y2[k][horse] += y * y;
                 for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
                     const auto g = static_cast<std::size_t>(std::countr_zero(mask));
-                    sums->y_in[g][horse] += y;
-                    sums->y2_in[g][horse] += y * y;
-                    sums->wy2_in[g][horse] += weight[g][k] * y * y;
+                    horses->y_in[g][horse] += y;
+                    horses->y2_in[g][horse] += y * y;
+                    horses->wy2_in[g][horse] += weight[g][k] * y * y;
                 }
             }
         }
@@ -255,32 +264,42 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
             double binned = 0;
             double share = 0;
             for (std::size_t k = 0; k < kOddsBins; ++k) {
-                binned += weight[g][k] * weight[g][k] * sums->t[k];
-                share += weight[g][k] * sums->n[k];
+                binned += weight[g][k] * weight[g][k] * sums.t[k];
+                share += weight[g][k] * sums.n[k];
             }
-            const double squares = u * u * sums->second[g] - 2 * u * sums->wt_in[g] + binned;
-            const double first = mean * (u * sums->count[g] - share); // Σ c·E[X]
-            // Pairs sharing a horse: the rate's term (c = u in the group) and the excess's.
+            const double squares = u * u * sums.second[g] - 2 * u * sums.wt_in[g] + binned;
+            const double first = mean * (u * sums.count[g] - share); // Σ c·E[X]
+            // Pairs sharing a horse: the rate's term (c = u in the group) and the excess's, its
+            // sums over bins taken for every horse at once.
             double together = 0;
             double togetherExcess = 0;
-            for (std::size_t horse = 0; joint && horse < kHorses; ++horse) {
-                const double scale = joint->scale(horse);
-                if (!(scale > 0)) {
-                    continue;
+            if (joint) {
+                HorseSums& h = *horses;
+                for (std::size_t horse = 0; horse < kHorses; ++horse) {
+                    h.cy[horse] = u * h.y_in[g][horse];
+                    h.c2y2[horse] = u * u * h.y2_in[g][horse] - 2 * u * h.wy2_in[g][horse];
                 }
-                const double in = sums->y_in[g][horse];
-                together += scale * (in * in - sums->y2_in[g][horse]);
-                double cy = u * in;
-                double c2y2 = u * u * sums->y2_in[g][horse] - 2 * u * sums->wy2_in[g][horse];
                 for (std::size_t k = 0; k < kOddsBins; ++k) {
-                    cy -= weight[g][k] * sums->y[horse][k];
-                    c2y2 += weight[g][k] * weight[g][k] * sums->y2[horse][k];
+                    const double w = weight[g][k];
+                    const double w2 = w * w;
+                    for (std::size_t horse = 0; horse < kHorses; ++horse) {
+                        h.cy[horse] -= w * h.y[k][horse];
+                        h.c2y2[horse] += w2 * h.y2[k][horse];
+                    }
                 }
-                togetherExcess += scale * (cy * cy - c2y2);
+                for (std::size_t horse = 0; horse < kHorses; ++horse) {
+                    const double scale = joint->scale(horse);
+                    if (!(scale > 0)) {
+                        continue;
+                    }
+                    const double in = h.y_in[g][horse];
+                    together += scale * (in * in - h.y2_in[g][horse]);
+                    togetherExcess += scale * (h.cy[horse] * h.cy[horse] - h.c2y2[horse]);
+                }
             }
             spread[g].excessVar += squares - first * first + mean2 * togetherExcess;
-            spread[g].linear += (sums->second[g] + mean2 * together) * u * u;
-            spread[g].square += (sums->count[g] * mean * u) * (sums->count[g] * mean * u);
+            spread[g].linear += (sums.second[g] + mean2 * together) * u * u;
+            spread[g].square += (sums.count[g] * mean * u) * (sums.count[g] * mean * u);
         }
     }
     for (MarketSpread& group : spread) {
