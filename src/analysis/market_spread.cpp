@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "market_spread.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -87,24 +89,8 @@ public:
             if (pairs.size() < 2) {
                 continue;
             }
-            x = share;
-            normalise(x);
-            next.resize(x.size());
-            for (int step = 0; step < 200; ++step) {
-                double total = 0;
-                for (std::size_t j = 0; j < x.size(); ++j) {
-                    next[j] = share[j] / (1 - x[j]);
-                    total += next[j];
-                }
-                double moved = 0;
-                for (std::size_t j = 0; j < x.size(); ++j) {
-                    const double value = next[j] / total;
-                    moved = std::max(moved, std::abs(value - x[j]));
-                    x[j] = value;
-                }
-                if (moved < 1e-10) {
-                    break;
-                }
+            if (!solveByNewton(share, x)) {
+                solveByIteration(share, x, next);
             }
             double squares = 0;
             for (double value : x) {
@@ -125,6 +111,76 @@ public:
     double scale(std::size_t horse) const { return horse < kHorses ? m_scale[horse] : 0.0; }
 
 private:
+    // x_j (1 − x_j) = λ·share_j with Σ x = 1, every x the smaller root: Σ x(λ) is convex and
+    // rising, so Newton's method kept inside a bracket finds λ in a few steps. False where even
+    // the largest λ leaves Σ x < 1 (a horse all but sure to place beside a takes the larger root).
+    static bool solveByNewton(const std::vector<double>& share, std::vector<double>& x)
+    {
+        const double top = 0.25 / *std::max_element(share.begin(), share.end());
+        const auto excess = [&share](double lambda, double* slope) {
+            double total = -1;
+            double rise = 0;
+            for (double p : share) {
+                const double root = std::sqrt(std::max(0.0, 1 - 4 * lambda * p));
+                total += 2 * lambda * p / (1 + root);
+                rise += root > 0 ? p / root : std::numeric_limits<double>::infinity();
+            }
+            *slope = rise;
+            return total;
+        };
+        double slope = 0;
+        if (excess(top, &slope) < 0) {
+            return false;
+        }
+        double low = 0;
+        double high = top;
+        double lambda = 0;
+        for (int step = 0; step < 100; ++step) {
+            const double value = excess(lambda, &slope);
+            (value < 0 ? low : high) = lambda;
+            if (std::abs(value) < 1e-14) {
+                break;
+            }
+            const double next = lambda - value / slope;
+            lambda = next > low && next < high ? next : (low + high) / 2;
+            if (high - low < 1e-15 * top) {
+                break;
+            }
+        }
+        x.resize(share.size());
+        for (std::size_t j = 0; j < share.size(); ++j) {
+            x[j]
+                = 2 * lambda * share[j] / (1 + std::sqrt(std::max(0.0, 1 - 4 * lambda * share[j])));
+        }
+        return true;
+    }
+
+    // The same by the fixed point x ← normalised share / (1 − x), which also finds the larger root.
+    static void solveByIteration(const std::vector<double>& share,
+                                 std::vector<double>& x,
+                                 std::vector<double>& next)
+    {
+        x = share;
+        normalise(x);
+        next.resize(x.size());
+        for (int step = 0; step < 200; ++step) {
+            double total = 0;
+            for (std::size_t j = 0; j < x.size(); ++j) {
+                next[j] = share[j] / (1 - x[j]);
+                total += next[j];
+            }
+            double moved = 0;
+            for (std::size_t j = 0; j < x.size(); ++j) {
+                const double value = next[j] / total;
+                moved = std::max(moved, std::abs(value - x[j]));
+                x[j] = value;
+            }
+            if (moved < 1e-10) {
+                break;
+            }
+        }
+    }
+
     static void normalise(std::vector<double>& x)
     {
         double total = 0;
@@ -204,14 +260,25 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
         std::array<double, kOddsBins> t{}, n{};
         std::array<double, kBacktestGroups> second{}, wt_in{}, count{};
     };
-    struct HorseSums // wide only: per horse its pairs' y by bin, and in each group y, y², w·y²
+    // Wide: per horse its pairs' y by bin (the bins it has listed) and in each group Σ y, Σ y²,
+    // Σ w·y². The excess's terms that hold w twice are summed over the season by bin, since w is
+    // the season's: Σ scale·Y_in,g·Y_k, Σ scale·Y_k·Y_k' (k ≤ k'), Σ scale·Y2_k.
+    struct Horse
     {
-        std::array<std::array<double, kHorses>, kOddsBins> y{}, y2{};
-        std::array<std::array<double, kHorses>, kBacktestGroups> y_in{}, y2_in{}, wy2_in{};
-        std::array<double, kHorses> cy{}, c2y2{};
+        std::array<double, kOddsBins> y{}, y2{};
+        std::array<quint8, kOddsBins> bins{};
+        std::size_t binCount = 0;
+        std::array<double, kBacktestGroups> in{}, in2{}, win2{};
+    };
+    struct Season
+    {
+        std::array<std::array<double, kOddsBins>, kBacktestGroups> inBin{};
+        std::array<std::array<double, kOddsBins>, kOddsBins> binPair{};
+        std::array<double, kOddsBins> binSquare{};
     };
     RaceSums sums;
-    auto horses = std::make_unique<HorseSums>();
+    std::vector<Horse> horses;
+    Season season;
     const double mean2 = mean * mean;
     for (std::size_t r = 0; r < races.size(); ++r) {
         sums = RaceSums{};
@@ -220,7 +287,7 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
         const std::optional<WideJoint> joint
             = wide ? std::optional<WideJoint>(std::in_place, race, inverse) : std::nullopt;
         if (joint) {
-            *horses = HorseSums{};
+            horses.assign(kHorses, Horse{});
         }
         for (std::size_t i = 0; i < race.size(); ++i) {
             const BetRecord& record = race[i];
@@ -241,18 +308,56 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
                 continue;
             }
             for (int side = 0; side < 2; ++side) {
-                const std::size_t horse = side == 0 ? record.first : record.second;
+                const std::size_t number = side == 0 ? record.first : record.second;
                 const double y = joint->y(i, side);
-                if (horse >= kHorses || !(y > 0)) {
+                if (number >= kHorses || !(y > 0)) {
                     continue;
                 }
-                horses->y[k][horse] += y;
-                horses->y2[k][horse] += y * y;
+                Horse& horse = horses[number];
+                if (horse.y[k] == 0) {
+                    horse.bins[horse.binCount++] = static_cast<quint8>(k);
+                }
+                horse.y[k] += y;
+                horse.y2[k] += y * y;
                 for (unsigned mask = record.groups; mask != 0; mask &= mask - 1) {
                     const auto g = static_cast<std::size_t>(std::countr_zero(mask));
-                    horses->y_in[g][horse] += y;
-                    horses->y2_in[g][horse] += y * y;
-                    horses->wy2_in[g][horse] += weight[g][k] * y * y;
+                    horse.in[g] += y;
+                    horse.in2[g] += y * y;
+                    horse.win2[g] += weight[g][k] * y * y;
+                }
+            }
+        }
+        // Pairs sharing a horse: the rate's term (c = u in the group) and the excess's terms
+        // with w at most once; those with w twice go to the season's sums.
+        std::array<double, kBacktestGroups> together{};
+        std::array<double, kBacktestGroups> togetherExcess{};
+        for (std::size_t number = 0; joint && number < kHorses; ++number) {
+            const double scale = joint->scale(number);
+            const Horse& horse = horses[number];
+            if (!(scale > 0) || horse.binCount == 0) {
+                continue;
+            }
+            for (std::size_t a = 0; a < horse.binCount; ++a) {
+                const std::size_t k = horse.bins[a];
+                season.binSquare[k] += scale * horse.y2[k];
+                for (std::size_t b = 0; b < horse.binCount; ++b) {
+                    const std::size_t l = horse.bins[b];
+                    if (k <= l) {
+                        season.binPair[k][l] += scale * horse.y[k] * horse.y[l];
+                    }
+                }
+            }
+            for (std::size_t g = 0; g < kBacktestGroups; ++g) {
+                if (horse.in[g] == 0) {
+                    continue;
+                }
+                const double u = 1.0 / inGroup[g];
+                const double pairs = horse.in[g] * horse.in[g] - horse.in2[g];
+                together[g] += scale * pairs;
+                togetherExcess[g] += scale * (u * u * pairs + 2 * u * horse.win2[g]);
+                for (std::size_t a = 0; a < horse.binCount; ++a) {
+                    const std::size_t k = horse.bins[a];
+                    season.inBin[g][k] += scale * horse.in[g] * horse.y[k];
                 }
             }
         }
@@ -269,38 +374,25 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
             }
             const double squares = u * u * sums.second[g] - 2 * u * sums.wt_in[g] + binned;
             const double first = mean * (u * sums.count[g] - share); // Σ c·E[X]
-            // Pairs sharing a horse: the rate's term (c = u in the group) and the excess's, its
-            // sums over bins taken for every horse at once.
-            double together = 0;
-            double togetherExcess = 0;
-            if (joint) {
-                HorseSums& h = *horses;
-                for (std::size_t horse = 0; horse < kHorses; ++horse) {
-                    h.cy[horse] = u * h.y_in[g][horse];
-                    h.c2y2[horse] = u * u * h.y2_in[g][horse] - 2 * u * h.wy2_in[g][horse];
-                }
-                for (std::size_t k = 0; k < kOddsBins; ++k) {
-                    const double w = weight[g][k];
-                    const double w2 = w * w;
-                    for (std::size_t horse = 0; horse < kHorses; ++horse) {
-                        h.cy[horse] -= w * h.y[k][horse];
-                        h.c2y2[horse] += w2 * h.y2[k][horse];
-                    }
-                }
-                for (std::size_t horse = 0; horse < kHorses; ++horse) {
-                    const double scale = joint->scale(horse);
-                    if (!(scale > 0)) {
-                        continue;
-                    }
-                    const double in = h.y_in[g][horse];
-                    together += scale * (in * in - h.y2_in[g][horse]);
-                    togetherExcess += scale * (h.cy[horse] * h.cy[horse] - h.c2y2[horse]);
-                }
-            }
-            spread[g].excessVar += squares - first * first + mean2 * togetherExcess;
-            spread[g].linear += (sums.second[g] + mean2 * together) * u * u;
+            spread[g].excessVar += squares - first * first + mean2 * togetherExcess[g];
+            spread[g].linear += (sums.second[g] + mean2 * together[g]) * u * u;
             spread[g].square += (sums.count[g] * mean * u) * (sums.count[g] * mean * u);
         }
+    }
+    for (std::size_t g = 0; g < kBacktestGroups && wide; ++g) {
+        if (!(inGroup[g] > 0)) {
+            continue;
+        }
+        const double u = 1.0 / inGroup[g];
+        double shared = 0;
+        for (std::size_t k = 0; k < kOddsBins; ++k) {
+            const double w = weight[g][k];
+            shared += -2 * u * w * season.inBin[g][k] - w * w * season.binSquare[k];
+            for (std::size_t l = k; l < kOddsBins; ++l) {
+                shared += (l == k ? 1.0 : 2.0) * w * weight[g][l] * season.binPair[k][l];
+            }
+        }
+        spread[g].excessVar += mean2 * shared;
     }
     for (MarketSpread& group : spread) {
         group.mean = mean;
