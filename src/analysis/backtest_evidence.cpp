@@ -401,7 +401,7 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             line.excessLower = tenthsOf(nearestRank(excesses, 25));
             line.excessUpper = tenthsOf(nearestRank(excesses, 975));
             if (spread) {
-                const double half = 1.959964 * std::sqrt(spread->excessVar);
+                const double half = kZ95 * std::sqrt(spread->excessVar);
                 line.excessLower = std::min(*line.excessLower, tenthsOf(excessOf[b][g] - half));
                 line.excessUpper = std::max(*line.excessUpper, tenthsOf(excessOf[b][g] + half));
             }

@@ -5,11 +5,8 @@
 #include <bit>
 #include <cmath>
 #include <limits>
-#include <memory>
 
 namespace {
-
-constexpr double kZ = 1.959964;
 
 // A race's sum of inverse odds: a bet's chance under the market is its share of it, times the
 // winners its bet type pays.
@@ -403,7 +400,7 @@ marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& 
 
 double marketZ(qint64 hits)
 {
-    return hits < kFewHits ? 3.0 : kZ;
+    return hits < kFewHits ? 3.0 : kZ95;
 }
 
 std::optional<std::pair<double, double>>

@@ -20,8 +20,10 @@
 struct MarketSpread
 {
     double mean = 0; ///< the season's mean return, percent: each bet's expected return
-    double linear = 0; ///< Σ E[X²] / n² over the group's bets: Var(rate) = θ·linear − θ²·square
-    double square = 0;    ///< Σ over races (or bets, for wide) of (Σ E[X])² / n²
+    /// Σ E[X²] / n² over the group's bets, with (wide) E[X·X'] of its pairs sharing a horse:
+    /// Var(rate) = θ·linear − θ²·square
+    double linear = 0;
+    double square = 0;    ///< Σ over races of (Σ E[X])² / n²
     double excessVar = 0; ///< the variance of the excess over the odds-matched baseline
 };
 
@@ -29,6 +31,9 @@ struct MarketSpread
 /// `bins`; empty when no bet won anything (no chance to scale).
 std::optional<std::array<MarketSpread, kBacktestGroups>>
 marketSpreadOf(const std::vector<RaceBets>& races, BetType bet, const OddsBins& bins);
+
+/// The z of a two-sided 95% interval.
+inline constexpr double kZ95 = 1.959964;
 
 /// A group with fewer hits than this is, more often than not, a group that expected more and was
 /// unlucky, and its rate rests on a handful of payouts: the market's part of its interval is
@@ -44,7 +49,7 @@ double marketZ(qint64 hits);
 /// count of rare hits does. Skewed as such a count is, it stays honest with few hits. Empty
 /// where the spread is degenerate.
 std::optional<std::pair<double, double>>
-scoreInterval(double rate, const MarketSpread& spread, double z = 1.959964);
+scoreInterval(double rate, const MarketSpread& spread, double z = kZ95);
 
 /// The variance (percent²) of each group's 先読み差 (the return rate of the bets judged on the
 /// files less that of those judged at earlier odds, over the same races and results) under the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The spread under the market's chances against an enumeration of every finish of two small
-// quinella races, and the score interval against a hand computation.
+// quinella races and of a four-runner wide race, and the score interval against a hand
+// computation.
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
