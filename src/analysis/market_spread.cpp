@@ -125,15 +125,23 @@ private:
             *slope = rise;
             return total;
         };
-        double slope = 0;
-        if (excess(top, &slope) < 0) {
-            return false;
+        // x(λ) = λp + (λp)² + 2(λp)³ + …, every term positive: the root of λΣp + λ²Σp² = 1 lies
+        // at or above λ's, and Newton's steps from there come down to it without overshooting.
+        double sum = 0;
+        double squares = 0;
+        for (double p : share) {
+            sum += p;
+            squares += p * p;
         }
         double low = 0;
         double high = top;
-        double lambda = 0;
+        double lambda = std::min(top, 2 / (sum + std::sqrt(sum * sum + 4 * squares)));
+        double slope = 0;
         for (int step = 0; step < 100; ++step) {
             const double value = excess(lambda, &slope);
+            if (lambda == top && value < 0) {
+                return false;
+            }
             (value < 0 ? low : high) = lambda;
             if (std::abs(value) < 1e-14) {
                 break;
