@@ -10,6 +10,21 @@
 
 namespace {
 
+// The first two moments of a group's rate and excess over an enumeration's outcomes.
+struct Moments
+{
+    double rateSum = 0, rateSquares = 0, excessSum = 0, excessSquares = 0;
+    void add(double weight, double sum, double base, double n)
+    {
+        rateSum += weight * sum / n;
+        rateSquares += weight * (sum / n) * (sum / n);
+        excessSum += weight * (sum - base) / n;
+        excessSquares += weight * ((sum - base) / n) * ((sum - base) / n);
+    }
+    double rateVar() const { return rateSquares - rateSum * rateSum; }
+    double excessVar() const { return excessSquares - excessSum * excessSum; }
+};
+
 BetRecord record(float odds, qint32 payout, quint16 groups)
 {
     return BetRecord{odds, payout, groups, 1, 2};
@@ -32,7 +47,7 @@ TEST(MarketSpread, MatchesEveryFinishOfTwoQuinellaRaces)
     const double s1 = 0.5 + 1.0 / 3.0 + 0.125;
     const std::vector<std::vector<double>> chance
         = {{0.5 / s1, 1.0 / 3.0 / s1, 0.125 / s1}, {0.4, 0.4, 0.2}};
-    std::array<double, 2> rateSum{}, rateSquares{}, excessSum{}, excessSquares{};
+    std::array<Moments, 2> moments;
     for (int first = 0; first < 3; ++first) {
         for (int second = 0; second < 3; ++second) {
             const double weight = chance[0][first] * chance[1][second];
@@ -59,19 +74,16 @@ TEST(MarketSpread, MatchesEveryFinishOfTwoQuinellaRaces)
                         ++n;
                     }
                 }
-                rateSum[g] += weight * sum / n;
-                rateSquares[g] += weight * (sum / n) * (sum / n);
-                excessSum[g] += weight * (sum - base) / n;
-                excessSquares[g] += weight * ((sum - base) / n) * ((sum - base) / n);
+                moments[g].add(weight, sum, base, n);
             }
         }
     }
     for (int g = 0; g < 2; ++g) {
         const MarketSpread& s = (*spread)[g];
         EXPECT_NEAR(s.mean, mean, 1e-9);
-        EXPECT_NEAR(rateSum[g], mean, 1e-9);
-        EXPECT_NEAR(s.linear - s.square, rateSquares[g] - rateSum[g] * rateSum[g], 1e-6) << g;
-        EXPECT_NEAR(s.excessVar, excessSquares[g] - excessSum[g] * excessSum[g], 1e-6) << g;
+        EXPECT_NEAR(moments[g].rateSum, mean, 1e-9);
+        EXPECT_NEAR(s.linear - s.square, moments[g].rateVar(), 1e-6) << g;
+        EXPECT_NEAR(s.excessVar, moments[g].excessVar(), 1e-6) << g;
     }
     EXPECT_GT((*spread)[1].excessVar, 1.0); // the group differs from its bins: not trivially 0
 
@@ -185,7 +197,7 @@ TEST(MarketSpread, WidePairsOfARaceMatchEveryTopThree)
         inverse += 1.0 / record.odds;
     }
     const double mean = (120 + 130 + 130) / 6.0;
-    std::array<double, 3> rateSum{}, rateSquares{}, excessSum{}, excessSquares{};
+    std::array<Moments, 3> moments;
     double aheadSum = 0, aheadSquares = 0;
     for (int out = 1; out <= 4; ++out) {
         const double weight = fourth[out - 1];
@@ -207,10 +219,7 @@ TEST(MarketSpread, WidePairsOfARaceMatchEveryTopThree)
                     ++n;
                 }
             }
-            rateSum[g] += weight * sum / n;
-            rateSquares[g] += weight * (sum / n) * (sum / n);
-            excessSum[g] += weight * (sum - base) / n;
-            excessSquares[g] += weight * ((sum - base) / n) * ((sum - base) / n);
+            moments[g].add(weight, sum, base, n);
         }
         double d = 0;
         for (std::size_t i = 0; i < race.size(); ++i) {
@@ -221,10 +230,10 @@ TEST(MarketSpread, WidePairsOfARaceMatchEveryTopThree)
     }
     for (int g = 0; g < 3; ++g) {
         const MarketSpread& s = (*spread)[g];
-        const double rateVar = rateSquares[g] - rateSum[g] * rateSum[g];
-        EXPECT_NEAR(rateSum[g], mean, 1e-3);
+        const double rateVar = moments[g].rateVar();
+        EXPECT_NEAR(moments[g].rateSum, mean, 1e-3);
         EXPECT_NEAR(s.linear - s.square, rateVar, 1e-5 * rateVar + 1e-6) << g;
-        const double excessVar = excessSquares[g] - excessSum[g] * excessSum[g];
+        const double excessVar = moments[g].excessVar();
         EXPECT_NEAR(s.excessVar, excessVar, 1e-5 * excessVar + 1e-6) << g;
     }
     EXPECT_GT((*spread)[1].linear - (*spread)[1].square, 1.0);

@@ -125,15 +125,21 @@ QByteArray quinellaOddsBytes(const GeneratedRace& race)
     return out;
 }
 
-QByteArray raceCardBytes(const GeneratedRace& race)
+// The race's key as the race card and the result both begin: date, venue, meeting, day, race.
+void putRaceKey(QByteArray& out, const GeneratedRace& race)
 {
-    QByteArray out;
     put(out, race.date, 8);
     put(out, race.venueCode + u"01"_s, 4);
     put(out, u"0000"_s, 4);
     put(out, zeroPadded(race.meetingNo, 2), 2);
     put(out, zeroPadded(race.meetingDay, 2), 2);
     put(out, zeroPadded(race.raceNo, 2), 2);
+}
+
+QByteArray raceCardBytes(const GeneratedRace& race)
+{
+    QByteArray out;
+    putRaceKey(out, race);
     put(out, race.startTime, 4);
     put(out, u"芝"_s + race.distance, 8);
     put(out, race.raceName, 28);
@@ -159,12 +165,7 @@ QByteArray raceCardBytes(const GeneratedRace& race)
 QByteArray raceResultBytes(const GeneratedRace& race)
 {
     QByteArray out;
-    put(out, race.date, 8);
-    put(out, race.venueCode + u"01"_s, 4);
-    put(out, u"0000"_s, 4);
-    put(out, zeroPadded(race.meetingNo, 2), 2);
-    put(out, zeroPadded(race.meetingDay, 2), 2);
-    put(out, zeroPadded(race.raceNo, 2), 2);
+    putRaceKey(out, race);
     put(out, QString(), 1);
     put(out, QString(), 10);
     put(out, QString(), 1);
