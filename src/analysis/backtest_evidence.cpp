@@ -305,20 +305,12 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             line.excess = tenthsOf(excessOf[b][gi]);
             line.betsNeeded = betsNeeded(count[gi], sum[gi], squares[gi]);
         }
+        if (withBets) {
+            market[b] = marketSpreadOf(type.bets, bet, bins);
+        }
     });
     if (units == 0 || resamples <= 0) {
         return summary;
-    }
-    // The market's spread of the wide bets takes about as long as the resamples: made beside
-    // them, so that no core waits for it.
-    std::array<QFuture<void>, 2> spreads;
-    for (std::size_t b = 0; b < 2; ++b) {
-        if (!season[b].bets.empty()) {
-            spreads[b] = QtConcurrent::run([&season, &summary, &market, b] {
-                const BetType bet = b == 0 ? BetType::Quinella : BetType::Wide;
-                market[b] = marketSpreadOf(season[b].bets, bet, summary.bins[b]);
-            });
-        }
     }
 
     // Each resample has its own seed, so the result does not depend on how the work is shared
@@ -370,9 +362,6 @@ summariseSeason(const std::array<BetTypeSeason, 2>& season, quint32 units, int r
             }
         }
     });
-    for (QFuture<void>& spread : spreads) {
-        spread.waitForFinished();
-    }
 
     std::vector<std::pair<int, int>> tested;
     std::vector<Rate> rates;
