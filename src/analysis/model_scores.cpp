@@ -125,6 +125,87 @@ double studentQuantile975(double df)
            + (3 * z7 + 19 * z5 + 17 * z3 - 15 * z) / (384 * df * df * df);
 }
 
+BlendGain
+gainOver(const ScoreSample& sample, ScoredModel model, ScoredModel baseline, int resamples)
+{
+    // The gain by course-day, then course-days drawn with replacement.
+    const auto pool = static_cast<std::size_t>(baseline);
+    const auto blend = static_cast<std::size_t>(model);
+    const std::size_t n = sample.loss.size();
+    BlendGain gain;
+    if (n == 0) {
+        return gain;
+    }
+    double poolTotal = 0.0;
+    double modelTotal = 0.0;
+    std::map<quint32, std::size_t> dense;
+    // gain, races and their squares and product: a resample's own standard error from its sums
+    std::vector<std::vector<double>> units;
+    for (std::size_t r = 0; r < n; ++r) {
+        const auto [it, added] = dense.try_emplace(sample.unit[r], units.size());
+        if (added) {
+            units.push_back(std::vector<double>(5, 0.0));
+        }
+        units[it->second][0] += sample.loss[r][pool] - sample.loss[r][blend];
+        poolTotal += sample.loss[r][pool];
+        modelTotal += sample.loss[r][blend];
+        units[it->second][1] += 1.0;
+    }
+    std::vector<double> whole(5, 0.0); // the sums over every course-day
+    for (std::vector<double>& unit : units) {
+        unit[2] = unit[0] * unit[0];
+        unit[3] = unit[0] * unit[1];
+        unit[4] = unit[1] * unit[1];
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            whole[i] += unit[i];
+        }
+    }
+    const auto m = static_cast<double>(units.size());
+    // The linearised standard error of a gain per race Σg/Σn over course-days.
+    const auto standardError = [m](const std::vector<double>& sums) {
+        const double ratio = sums[0] / sums[1];
+        const double residuals = sums[2] - 2 * ratio * sums[3] + ratio * ratio * sums[4];
+        return m > 1 ? std::sqrt(std::max(0.0, residuals) * m / (m - 1)) / sums[1] : 0.0;
+    };
+    gain.perRace = (poolTotal - modelTotal) / static_cast<double>(n);
+    const double error = standardError(whole);
+    std::vector<double> draws;
+    std::vector<double> studentised;
+    draws.reserve(static_cast<std::size_t>(resamples));
+    studentised.reserve(static_cast<std::size_t>(resamples));
+    resampleUnitSums(units, resamples, kBootstrapSeed, [&](const std::vector<double>& sums) {
+        draws.push_back(sums[0] / sums[1]);
+        if (const double drawn = standardError(sums); drawn > 0) {
+            studentised.push_back((sums[0] / sums[1] - gain.perRace) / drawn);
+        }
+    });
+    // The percentile interval of a mean over a few dozen course-days falls short of 95%: it is
+    // joined with the mean ± Student's t for that many units times the spread of the draws,
+    // corrected for the bootstrap's divisor n, and with the studentised bootstrap, which follows
+    // the skew a few long-odds results give the gain.
+    double sum = 0.0;
+    double squares = 0.0;
+    for (const double draw : draws) {
+        sum += draw;
+        squares += draw * draw;
+    }
+    const auto k = static_cast<double>(draws.size());
+    const double spread = k > 1 ? std::sqrt(std::max(0.0, (squares - sum * sum / k) / (k - 1))) : 0;
+    if (const auto interval = percentileInterval(std::move(draws))) {
+        std::tie(gain.low, gain.high) = *interval;
+        if (m > 5) {
+            const double half = studentQuantile975(m - 1) * spread * std::sqrt(m / (m - 1));
+            gain.low = std::min(gain.low, gain.perRace - half);
+            gain.high = std::max(gain.high, gain.perRace + half);
+        }
+    }
+    if (const auto t = percentileInterval(std::move(studentised)); t && m > 5) {
+        gain.low = std::min(gain.low, gain.perRace - t->second * error);
+        gain.high = std::max(gain.high, gain.perRace - t->first * error);
+    }
+    return gain;
+}
+
 SampleScores scoreSample(const ScoreSample& sample, int resamples)
 {
     SampleScores scores;
@@ -146,72 +227,7 @@ SampleScores scoreSample(const ScoreSample& sample, int resamples)
         scores.models[m].pseudoR2 = nullTotal > 0.0 ? 1.0 - totals[m] / nullTotal : 0.0;
     }
 
-    // The gain by course-day, then course-days drawn with replacement.
-    const auto pool = static_cast<std::size_t>(ScoredModel::Pool);
-    const auto blend = static_cast<std::size_t>(ScoredModel::Blend);
-    std::map<quint32, std::size_t> dense;
-    // gain, races and their squares and product: a resample's own standard error from its sums
-    std::vector<std::vector<double>> units;
-    for (std::size_t r = 0; r < n; ++r) {
-        const auto [it, added] = dense.try_emplace(sample.unit[r], units.size());
-        if (added) {
-            units.push_back(std::vector<double>(5, 0.0));
-        }
-        units[it->second][0] += sample.loss[r][pool] - sample.loss[r][blend];
-        units[it->second][1] += 1.0;
-    }
-    std::vector<double> whole(5, 0.0); // the sums over every course-day
-    for (std::vector<double>& unit : units) {
-        unit[2] = unit[0] * unit[0];
-        unit[3] = unit[0] * unit[1];
-        unit[4] = unit[1] * unit[1];
-        for (std::size_t i = 0; i < whole.size(); ++i) {
-            whole[i] += unit[i];
-        }
-    }
-    const auto m = static_cast<double>(units.size());
-    // The linearised standard error of a gain per race Σg/Σn over course-days.
-    const auto standardError = [m](const std::vector<double>& sums) {
-        const double ratio = sums[0] / sums[1];
-        const double residuals = sums[2] - 2 * ratio * sums[3] + ratio * ratio * sums[4];
-        return m > 1 ? std::sqrt(std::max(0.0, residuals) * m / (m - 1)) / sums[1] : 0.0;
-    };
-    scores.gain.perRace = (totals[pool] - totals[blend]) / static_cast<double>(n);
-    const double error = standardError(whole);
-    std::vector<double> draws;
-    std::vector<double> studentised;
-    draws.reserve(static_cast<std::size_t>(resamples));
-    studentised.reserve(static_cast<std::size_t>(resamples));
-    resampleUnitSums(units, resamples, kBootstrapSeed, [&](const std::vector<double>& sums) {
-        draws.push_back(sums[0] / sums[1]);
-        if (const double drawn = standardError(sums); drawn > 0) {
-            studentised.push_back((sums[0] / sums[1] - scores.gain.perRace) / drawn);
-        }
-    });
-    // The percentile interval of a mean over a few dozen course-days falls short of 95%: it is
-    // joined with the mean ± Student's t for that many units times the spread of the draws,
-    // corrected for the bootstrap's divisor n, and with the studentised bootstrap, which follows
-    // the skew a few long-odds results give the gain.
-    double sum = 0.0;
-    double squares = 0.0;
-    for (const double draw : draws) {
-        sum += draw;
-        squares += draw * draw;
-    }
-    const auto k = static_cast<double>(draws.size());
-    const double spread = k > 1 ? std::sqrt(std::max(0.0, (squares - sum * sum / k) / (k - 1))) : 0;
-    if (const auto interval = percentileInterval(std::move(draws))) {
-        std::tie(scores.gain.low, scores.gain.high) = *interval;
-        if (m > 5) {
-            const double half = studentQuantile975(m - 1) * spread * std::sqrt(m / (m - 1));
-            scores.gain.low = std::min(scores.gain.low, scores.gain.perRace - half);
-            scores.gain.high = std::max(scores.gain.high, scores.gain.perRace + half);
-        }
-    }
-    if (const auto t = percentileInterval(std::move(studentised)); t && m > 5) {
-        scores.gain.low = std::min(scores.gain.low, scores.gain.perRace - t->second * error);
-        scores.gain.high = std::max(scores.gain.high, scores.gain.perRace - t->first * error);
-    }
+    scores.gain = gainOver(sample, ScoredModel::Blend, ScoredModel::Pool, resamples);
     return scores;
 }
 

@@ -71,6 +71,11 @@ struct SampleScores
     std::array<ModelScore, kScoredModels> models{};
     BlendGain gain;
 };
+/// What `model` gains over `baseline` per race on a sample (baseline's log-loss minus the
+/// model's), with its 95% interval from `resamples` course-day bootstrap draws.
+BlendGain
+gainOver(const ScoreSample& sample, ScoredModel model, ScoredModel baseline, int resamples);
+
 /// Scores of a sample; `resamples` course-day bootstrap draws (one fixed seed) for the gain.
 SampleScores scoreSample(const ScoreSample& sample, int resamples = 2000);
 

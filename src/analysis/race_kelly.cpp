@@ -79,6 +79,47 @@ std::vector<double> raceKellyFractions(BetType bet,
     return byBet;
 }
 
+namespace {
+
+// The ordering model raceKelly stakes under, and the blend's quinella chances when asked.
+struct StakeModelOf
+{
+    OrderingModel model;
+    std::array<double, kMaxPairs> blendChances{};
+    bool blend = false;
+};
+
+OrderingModel orderingModelOf(const HorseTable& table, const ModelSettings& settings)
+{
+    const int runners = table.getHorseCount();
+    std::array<double, kMaxRunners + 1> winOdds{};
+    for (int h = 1; h <= runners; ++h) {
+        winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
+    }
+    const bool discounted
+        = settings.kind == TheoryModel::Discounted || settings.kind == TheoryModel::Blend;
+    const auto chances = winChances(winOdds);
+    return OrderingModel(
+        std::span<const double>(chances).first(static_cast<std::size_t>(runners) + 1),
+        discounted ? settings.lambda : 1.0,
+        discounted ? settings.tau : 1.0);
+}
+
+StakeModelOf stakeModelOf(const HorseTable& table,
+                          const QuinellaOddsRecord& odds,
+                          const ModelSettings& settings,
+                          bool quinella)
+{
+    StakeModelOf of{orderingModelOf(table, settings)};
+    of.blend = settings.kind == TheoryModel::Blend;
+    if (of.blend && quinella) {
+        blendPairChances(table, odds, BetType::Quinella, settings, of.model, of.blendChances);
+    }
+    return of;
+}
+
+} // namespace
+
 RaceKelly raceKelly(const HorseTable& table,
                     const QuinellaOddsRecord& odds,
                     const ModelSettings& settings,
@@ -86,21 +127,7 @@ RaceKelly raceKelly(const HorseTable& table,
                     std::array<bool, 2> wanted)
 {
     const int runners = table.getHorseCount();
-    std::array<double, kMaxRunners + 1> winOdds{};
-    for (int h = 1; h <= runners; ++h) {
-        winOdds[static_cast<std::size_t>(h)] = table.winOdds(h);
-    }
-    const bool blend = settings.kind == TheoryModel::Blend;
-    const bool discounted = settings.kind == TheoryModel::Discounted || blend;
-    const auto chances = winChances(winOdds);
-    const OrderingModel model(
-        std::span<const double>(chances).first(static_cast<std::size_t>(runners) + 1),
-        discounted ? settings.lambda : 1.0,
-        discounted ? settings.tau : 1.0);
-    std::array<double, kMaxPairs> blendChances{};
-    if (blend && wanted[0]) {
-        blendPairChances(table, odds, BetType::Quinella, settings, model, blendChances);
-    }
+    const StakeModelOf of = stakeModelOf(table, odds, settings, wanted[0]);
     RaceKelly kelly;
     for (const BetType bet : kBetTypes) {
         const auto b = betIndex(bet);
@@ -116,12 +143,32 @@ RaceKelly raceKelly(const HorseTable& table,
             kelly.odds[b].push_back(record.odds);
         }
         kelly.fractions[b] = raceKellyFractions(bet,
-                                                model,
+                                                of.model,
                                                 runners,
                                                 staked,
-                                                blend ? std::span<const double>(blendChances)
-                                                      : std::span<const double>(),
+                                                of.blend ? std::span<const double>(of.blendChances)
+                                                         : std::span<const double>(),
                                                 bet == BetType::Wide ? &kelly.wideGap : nullptr);
     }
     return kelly;
+}
+
+std::array<std::vector<double>, 2> raceChances(const HorseTable& table,
+                                               const QuinellaOddsRecord& odds,
+                                               const ModelSettings& settings,
+                                               const std::array<RaceBets, 2>& bets)
+{
+    const int runners = table.getHorseCount();
+    const StakeModelOf of = stakeModelOf(table, odds, settings, true);
+    std::array<std::vector<double>, 2> chances;
+    for (const BetRecord& record : bets[0]) {
+        const double chance = of.blend ? of.blendChances[static_cast<std::size_t>(
+                                  pairIndex(runners, record.first, record.second))]
+                                       : of.model.firstTwo(record.first, record.second);
+        chances[0].push_back(std::isfinite(chance) ? chance : 0.0);
+    }
+    for (const BetRecord& record : bets[1]) {
+        chances[1].push_back(of.model.firstThree(record.first, record.second));
+    }
+    return chances;
 }

@@ -48,3 +48,11 @@ RaceKelly raceKelly(const HorseTable& table,
                     const ModelSettings& model,
                     const std::array<RaceBets, 2>& bets,
                     std::array<bool, 2> wanted);
+
+/// The chance of each bet under the model raceKelly() stakes it with: quinella the blend's (or
+/// the ordering model's) chance of the first two, wide the ordering model's of both in the
+/// first three.
+std::array<std::vector<double>, 2> raceChances(const HorseTable& table,
+                                               const QuinellaOddsRecord& odds,
+                                               const ModelSettings& settings,
+                                               const std::array<RaceBets, 2>& bets);

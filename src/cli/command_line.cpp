@@ -18,6 +18,7 @@
 #include "base/texts.h"
 #include "cli/archive_command.h"
 #include "cli/board_command.h"
+#include "cli/stakes_command.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
 #include "race/backtest_choices.h"
@@ -31,7 +32,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCommands = u"backtest, calibrate, archive, board"_s;
+const QString kCommands = u"backtest, calibrate, archive, board, stakes"_s;
 
 QCommandLineOption makeSettingsOption()
 {
@@ -61,6 +62,9 @@ Command commandOf(const QStringList& arguments)
         }
         if (arguments[1] == u"board"_s) {
             return Command::Board;
+        }
+        if (arguments[1] == u"stakes"_s) {
+            return Command::Stakes;
         }
     }
     const QStringList rest = arguments.mid(1);
@@ -201,7 +205,8 @@ MainArguments parseMainArguments(const QStringList& arguments)
         u"                       （成績検証）\n"
         u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）\n"
         u"  archive ACTION       オッズの記録を取り込む・書き出す・調べる\n"
-        u"  board FOLDER         最新の開催日の全レースを一覧する（当日一覧）"_s);
+        u"  board FOLDER         最新の開催日の全レースを一覧する（当日一覧）\n"
+        u"  stakes ZO_FILE       レースの全組番の確率・期待値・賭け金を出す"_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settings(
@@ -234,6 +239,8 @@ ExitCode runHeadless(Command command, const QStringList& arguments)
         return archiveCommand(arguments);
     case Command::Board:
         return boardCommand(arguments);
+    case Command::Stakes:
+        return stakesCommand(arguments);
     case Command::Unknown:
         std::fprintf(stderr, "%s\n", qPrintable(unknownCommandText(arguments.value(1))));
         return ExitCode::Failed;

@@ -17,6 +17,7 @@ enum class Command {
     Calibrate, ///< `calibrate FOLDER...`
     Archive,   ///< `archive import|export|info`
     Board,     ///< `board FOLDER`
+    Stakes,    ///< `stakes ZO_FILE`
     Info,      ///< --help or --version
     Unknown,   ///< a first word that is neither a command nor a file
 };

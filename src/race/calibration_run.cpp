@@ -22,129 +22,12 @@
 #include "pat/quinella_odds.h"
 #include "pat/race_result.h"
 #include "pat/win_place_odds.h"
+#include "race/calibration_races.h"
 #include "race/text_table.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The pools' odds of a race as its lists show them; none when its Uo- file cannot be read (the
-// race then counts for the models of the win odds only).
-void readPairOdds(const FolderIndex& folder,
-                  const QString& zoPath,
-                  QuinellaOddsRecord& record,
-                  CalibrationRace& race)
-{
-    NullMessageSink sink;
-    const RaceFolderListing listing = folder.listingOf(zoPath);
-    const QString path = listing.siblingsFound ? listing.uoPath : quinellaOddsPathOf(zoPath);
-    if (path.isEmpty() || !readQuinellaOddsFile(path, record, sink)) {
-        return;
-    }
-    std::size_t k = 0;
-    for (int a = 1; a < race.runners; ++a) {
-        for (int b = a + 1; b <= race.runners; ++b, ++k) {
-            for (const BetType bet : kBetTypes) {
-                (bet == BetType::Quinella ? race.quinellaOdds : race.wideOdds)[k]
-                    = pairOddsOf(record.pair(a, b), bet).value_or(0.0F);
-            }
-        }
-    }
-}
-
-// Reads one race; the skip cause when it does not count.
-std::optional<QString> readRace(const FolderIndex& folder,
-                                const QString& zoPath,
-                                QuinellaOddsRecord& pairs,
-                                CalibrationRace& race,
-                                QString& day)
-{
-    NullMessageSink sink;
-    WinPlaceOddsRecord odds;
-    if (!readWinPlaceOddsFile(zoPath, odds, sink)) {
-        return u"zo_unreadable"_s;
-    }
-    const PatFileHeader& header = odds.header;
-    day = header.venueName.toString() + u'|' + header.meetingNo.view() + u'|'
-          + header.meetingDay.view();
-    race.runners = std::min(runnerCountOf(odds.header.runnerCount), kMaxRunners);
-    std::array<double, kMaxRunners + 1> winOdds{};
-    std::array<double, kMaxRunners + 1> placeOdds{};
-    for (int h = 1; h <= race.runners; ++h) {
-        const WinPlaceHorseEntry& horse = odds.horse(h);
-        const auto h1 = static_cast<std::size_t>(h);
-        winOdds[h1] = leadingNumber(horse.winOdds.trimmed()).value_or(0.0);
-        const double low = leadingNumber(horse.placeOddsMin.trimmed()).value_or(0.0);
-        const double high = leadingNumber(horse.placeOddsMax.trimmed()).value_or(0.0);
-        placeOdds[h1] = winOdds[h1] > 0.0 && low > 0.0 && high > 0.0 ? (low + high) / 2.0 : 0.0;
-    }
-    race.p = winChances(winOdds);
-    race.place = placeChances(placeOdds);
-
-    const QString path = folder.resultPathOf(zoPath).value_or(QString());
-    if (path.isEmpty()) {
-        return u"no_ks"_s;
-    }
-    RaceResultRecord result;
-    if (!readRaceResultFile(path, result, PatFileCheck::ListedRegular)) {
-        return u"ks_unreadable"_s;
-    }
-    const std::vector<std::pair<int, int>> order = finishingOrderOf(result);
-    if (order.size() < 3) {
-        return u"fewer_than_three"_s;
-    }
-    if (order[0].first == order[1].first || order[1].first == order[2].first
-        || order[0].first == order[2].first) {
-        return u"dead_heat"_s;
-    }
-    for (int k = 0; k < 3; ++k) {
-        const int horse = order[static_cast<std::size_t>(k)].second;
-        if (horse < 1 || horse > race.runners || race.p[static_cast<std::size_t>(horse)] <= 0.0) {
-            return u"finisher_without_odds"_s;
-        }
-    }
-    race.first = order[0].second;
-    race.second = order[1].second;
-    race.third = order[2].second;
-    readPairOdds(folder, zoPath, pairs, race);
-    return std::nullopt;
-}
-
-// The races of some folders, with their Zo- names when asked; false with `error` when a
-// folder is missing.
-bool readRaces(const QStringList& folders,
-               std::vector<CalibrationRace>& races,
-               std::map<QString, qint64>& skipped,
-               QString& error,
-               QStringList* names = nullptr)
-{
-    const auto pairs = std::make_unique<QuinellaOddsRecord>();
-    std::map<QString, quint32> units;
-    for (const QString& name : folders) {
-        const auto folder = FolderIndex::read(name);
-        if (!folder) {
-            error = u"フォルダがありません: %1"_s.arg(QDir::toNativeSeparators(name));
-            return false;
-        }
-        for (const QString& race : folder->raceNames()) {
-            CalibrationRace read;
-            const QString path = folder->prefix() + race;
-            QString day;
-            if (const auto cause = readRace(*folder, path, *pairs, read, day)) {
-                ++skipped[*cause];
-            } else {
-                const auto [at, added]
-                    = units.try_emplace(name + u'|' + day, static_cast<quint32>(units.size()));
-                read.unit = at->second;
-                races.push_back(read);
-                if (names != nullptr) {
-                    *names << race;
-                }
-            }
-        }
-    }
-    return true;
-}
 
 // The blend's view of a sample's races for both bet types, made once for the fit, the scores and
 // the tables.
@@ -315,12 +198,19 @@ QString scoreboardText(const CalibrationReport& report)
 CalibrationReport runCalibration(const CalibrationRequest& request)
 {
     CalibrationReport report;
-    std::vector<CalibrationRace> races;
-    std::vector<CalibrationRace> testRaces;
-    if (!readRaces(request.folders, races, report.skipped, report.error)
-        || !readRaces(request.testFolders, testRaces, report.skipped, report.error)) {
+    CalibrationSeason season;
+    CalibrationSeason testSeason;
+    if (!readCalibrationSeason(request.folders, season, report.error)
+        || !readCalibrationSeason(request.testFolders, testSeason, report.error)) {
         return report;
     }
+    for (const auto* read : {&season, &testSeason}) {
+        for (const auto& [cause, count] : read->skipped) {
+            report.skipped[cause] += count;
+        }
+    }
+    const std::vector<CalibrationRace>& races = season.races;
+    const std::vector<CalibrationRace>& testRaces = testSeason.races;
     report.races = static_cast<qint64>(races.size());
     report.testRaces = static_cast<qint64>(testRaces.size());
     if (races.empty()) {
@@ -366,14 +256,14 @@ CalibrationReport runCalibration(const CalibrationRequest& request)
 
 std::vector<ScoredPairs> scoredPairsOf(const QStringList& folders, const CalibrationReport& report)
 {
-    std::vector<CalibrationRace> races;
-    std::map<QString, qint64> skipped;
+    CalibrationSeason season;
     QString error;
-    QStringList names;
     std::vector<ScoredPairs> scored;
-    if (!readRaces(folders, races, skipped, error, &names)) {
+    if (!readCalibrationSeason(folders, season, error)) {
         return scored;
     }
+    const std::vector<CalibrationRace>& races = season.races;
+    const QStringList& names = season.names;
     const BlendViews views = viewsOf(races, report.fit);
     std::map<std::size_t, std::size_t> at; // race → its place in `scored`
     std::array<double, kMaxPairs> pool{};

@@ -11,6 +11,7 @@
 #include "pat/race_result.h"
 #include "race/csv_writer.h"
 #include "race/race_display.h"
+#include "race/race_stakes.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -31,17 +32,6 @@ Payouts payoutsOf(const std::array<PayoutSlot<W>, N>& slots)
         }
     }
     return payouts;
-}
-
-// Whether a pair is a bet: it has actual odds and is not scratched.
-bool isBet(const PairRow& row)
-{
-    const Cell& actual = row[ActualColumn];
-    if (actual.showsNothing()) {
-        return false;
-    }
-    const auto units = actual.shownUnits();
-    return !(units && *units == kMissingTenths);
 }
 
 void add(GroupTally& tally, qint64 payout, bool hit)
@@ -80,7 +70,7 @@ void tallyRace(const RaceDisplay& display,
         const QStringView label = row[LabelColumn].textValue().trimmed();
         bool hit = false;
         const qint64 payout = payoutOf(label, &hit);
-        const bool betRow = isBet(row);
+        const bool betRow = isBetRow(row);
         if (pairs != nullptr) {
             CsvLine(lines)
                 .text(zoName)
@@ -149,7 +139,7 @@ void tallyRace(const RaceDisplay& display,
             if (row[LabelColumn].textValue().trimmed() != label) {
                 continue;
             }
-            if (isBet(row)) {
+            if (isBetRow(row)) {
                 bool hit = false;
                 const qint64 payout = payoutOf(row[LabelColumn].textValue().trimmed(), &hit);
                 add(tally[static_cast<std::size_t>(BacktestGroup::Recommended)], payout, hit);
