@@ -63,6 +63,8 @@ struct BlendGain
     double perRace = 0.0;
     double low = 0.0;
     double high = 0.0;
+
+    bool operator==(const BlendGain&) const = default;
 };
 
 struct SampleScores

@@ -55,6 +55,12 @@ ExitCode boardCommand(const QStringList& arguments)
     }
     const auto settings = SettingsStore::open(parser.value(settingsOption));
     RaceDayBoard board(*settings, archive.get());
+    // Without a kept fit the stakes come from one made on the folder now, as the window would.
+    if (!ModelFit::read(*settings) && StakeSettings::read(*settings).model != StakeModel::Harville
+        && QFileInfo(words.first()).isDir()) {
+        const ModelFitRun run = fitFolders({words.first()}, QDateTime::currentDateTimeUtc());
+        board.setFit(run.fit, run.why);
+    }
     if (!board.refresh(words.first())) {
         std::fprintf(stderr,
                      "%s\n",
@@ -74,16 +80,20 @@ ExitCode boardCommand(const QStringList& arguments)
             const QString& value = t[static_cast<int>(column)];
             return value.isEmpty() ? u"-"_s : value;
         };
-        text += u"%1 %2R %3 %4 %5頭 馬連 %6 ﾜｲﾄﾞ %7 印%8 %9 結果 %10\n"_s
-                    .arg(at(BoardColumn::Venue), at(BoardColumn::Race).rightJustified(2))
-                    .arg(row.post.isValid() ? t[static_cast<int>(BoardColumn::Post)] : u"--:--"_s,
-                         t[static_cast<int>(BoardColumn::Close)].rightJustified(5),
-                         at(BoardColumn::Runners).rightJustified(2),
-                         at(BoardColumn::BestQuinella),
-                         at(BoardColumn::BestWide),
-                         at(BoardColumn::Marked),
-                         t[static_cast<int>(BoardColumn::Recommended)],
-                         at(BoardColumn::Result));
+        text
+            += u"%1 %2R %3 %4 %5頭 馬連 %6 ﾜｲﾄﾞ %7 印%8 %9 結果 %10 期待値 %11 / %12 賭け金 %13\n"_s
+                   .arg(at(BoardColumn::Venue), at(BoardColumn::Race).rightJustified(2))
+                   .arg(row.post.isValid() ? t[static_cast<int>(BoardColumn::Post)] : u"--:--"_s,
+                        t[static_cast<int>(BoardColumn::Close)].rightJustified(5),
+                        at(BoardColumn::Runners).rightJustified(2),
+                        at(BoardColumn::BestQuinella),
+                        at(BoardColumn::BestWide),
+                        at(BoardColumn::Marked),
+                        t[static_cast<int>(BoardColumn::Recommended)],
+                        at(BoardColumn::Result))
+                   .arg(at(BoardColumn::ValueQuinella),
+                        at(BoardColumn::ValueWide),
+                        at(BoardColumn::Stake));
     }
     std::fputs(text.toLocal8Bit().constData(), stdout);
     return ExitCode::Ok;

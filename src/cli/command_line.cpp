@@ -27,6 +27,7 @@
 #include "race/race_display.h"
 #include "settings/model_settings.h"
 #include "settings/settings_store.h"
+#include "settings/stake_settings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -344,8 +345,16 @@ ExitCode backtestCommand(const QStringList& arguments)
         u"各レースを発走 MINUTES 分前までに記録された最後のオッズで判定し、ファイルのオッズとの"
         u"差（先読み差）も示す。"_s,
         u"MINUTES"_s);
+    const QCommandLineOption walkOption(
+        u"walk-forward"_s,
+        u"各開催日をそれより前の開催日だけで当てはめたモデルのケリー基準で賭け、"
+        u"プールに勝るかの判定から賭け金まで規則全体を検証する。"_s);
+    const QCommandLineOption refitOption(
+        u"refit-days"_s, u"ウォークフォワードで当てはめ直す間隔（開催日数、既定 7）。"_s, u"N"_s);
     const QCommandLineOption archiveOption = makeArchiveOption();
     parser.addOptions({settingsOption,
+                       walkOption,
+                       refitOption,
                        atOption,
                        archiveOption,
                        csvOption,
@@ -441,6 +450,38 @@ ExitCode backtestCommand(const QStringList& arguments)
             stderr);
         return ExitCode::Failed;
     }
+    if (parser.isSet(walkOption)) {
+        if (parser.isSet(stakeOption) && request.stake != StakeRule::Kelly) {
+            std::fputs(qPrintable(u"mikazuki backtest: --walk-forward はケリー基準の賭け金で"
+                                  u"行います。\n"_s),
+                       stderr);
+            return ExitCode::Failed;
+        }
+        // The rule as the window stakes: the settings' model and, unless given, their fraction.
+        const StakeSettings stakes
+            = StakeSettings::read(*SettingsStore::open(request.settingsFile));
+        if (!parser.isSet(stakeOption)) {
+            request.kellyFraction = stakes.kellyFraction;
+        }
+        request.stake = StakeRule::Kelly;
+        request.walkForward = true;
+        request.walkForwardModel = stakes.model;
+        if (parser.isSet(refitOption)) {
+            bool ok = false;
+            request.refitDays = parser.value(refitOption).toInt(&ok);
+            if (!ok || request.refitDays < 1 || request.refitDays > 1000) {
+                std::fputs(qPrintable(u"mikazuki backtest: --refit-days には 1 から 1000 までの"
+                                      u"整数を指定してください。\n"_s),
+                           stderr);
+                return ExitCode::Failed;
+            }
+        }
+    } else if (parser.isSet(refitOption)) {
+        std::fputs(qPrintable(u"mikazuki backtest: --refit-days は --walk-forward と一緒に"
+                              u"使います。\n"_s),
+                   stderr);
+        return ExitCode::Failed;
+    }
     const bool quiet = parser.isSet(quietOption);
     QElapsedTimer clock;
     clock.start();
@@ -471,7 +512,7 @@ ExitCode backtestCommand(const QStringList& arguments)
     if (report.tested) {
         text += backtestChoiceText(report) + u'\n';
     }
-    text += u'\n' + backtestStakeText(report);
+    text += u'\n' + backtestStakeText(report) + backtestWalkForwardText(report);
     std::fputs(text.toLocal8Bit().constData(), stdout);
     return ExitCode::Ok;
 }

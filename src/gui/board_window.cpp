@@ -38,6 +38,13 @@ QStandardItem* item(const QString& text, const QVariant& sortValue)
     return cell;
 }
 
+// A race's best expected value of a bet type, for sorting; below every value without one.
+double bestValue(const RaceStakes& stakes, BetType bet)
+{
+    const PairValue* best = stakes.best(bet);
+    return best != nullptr ? best->value : -1.0;
+}
+
 } // namespace
 
 BoardWindow::BoardWindow(SettingsStore& settings, const OddsArchive* archive, QWidget* owner)
@@ -142,7 +149,11 @@ void BoardWindow::fill()
                                        texts[column(BoardColumn::Marked)],
                                        texts[column(BoardColumn::Recommended)],
                                        texts[column(BoardColumn::Move)],
-                                       texts[column(BoardColumn::Result)]};
+                                       texts[column(BoardColumn::Result)],
+                                       bestValue(row.stakes, BetType::Quinella),
+                                       bestValue(row.stakes, BetType::Wide),
+                                       row.stakes.totalStake()};
+        static_assert(std::size(sortValues) == column(BoardColumn::Count));
         QList<QStandardItem*> cells;
         for (int c = 0; c < column(BoardColumn::Count); ++c) {
             cells << item(texts[c], sortValues[c]);

@@ -245,17 +245,27 @@ Counted countSeason(Season& season, ResampleUnit resample, BacktestReport* skips
 StakeSummary stakeBetType(const BacktestRequest& request,
                           const Counted& counted,
                           std::size_t b,
-                          CsvBytes* stakes)
+                          CsvBytes* stakes,
+                          const WalkForwardPlan* plan,
+                          WalkForwardReport* walkForward)
 {
     const bool kelly = request.stake == StakeRule::Kelly;
     std::vector<PlacedStake> placed;
-    StakeSummary summary = stakeSeason(counted.season[b],
-                                       kelly ? &counted.fractions[b] : nullptr,
-                                       request.bankroll,
-                                       request.kellyFraction,
-                                       stakes != nullptr ? &placed : nullptr);
+    StakeSummary summary
+        = stakeSeason(counted.season[b],
+                      kelly ? &counted.fractions[b] : nullptr,
+                      request.bankroll,
+                      request.kellyFraction,
+                      stakes != nullptr || walkForward != nullptr ? &placed : nullptr);
+    if (walkForward != nullptr) {
+        walkForward->lines[b]
+            = walkForwardLine(summary, placed, counted.season[b].unitOf, *plan, b);
+    }
     const QString name = betName(b == 0 ? BetType::Quinella : BetType::Wide);
     for (const PlacedStake& stake : placed) {
+        if (stakes == nullptr) {
+            break; // placed for the walk-forward's growth only
+        }
         const BetRecord& bet = counted.season[b].bets[stake.race][stake.bet];
         CsvLine(*stakes)
             .text(counted.raceFiles[b][static_cast<qsizetype>(stake.race)])
@@ -355,6 +365,26 @@ BacktestReport runBacktest(const BacktestRequest& request,
         }
     };
     const bool kelly = request.stake == StakeRule::Kelly;
+    // The walk-forward rule: each race staked under the fit of the course-days before it.
+    WalkForwardPlan plan;
+    if (request.walkForward) {
+        if (!kelly) {
+            report.error = u"ウォークフォワードはケリー基準の賭け金で行います。"_s;
+            return report;
+        }
+        if (!planWalkForward(
+                request.folders, request.refitDays, request.walkForwardModel, plan, report.error)) {
+            return report;
+        }
+        for (RaceJob& job : season.jobs) {
+            const auto day = plan.dayOf.constFind(job.path);
+            const auto& model
+                = day == plan.dayOf.cend() ? std::optional<ModelSettings>() : plan.modelOfDay[*day];
+            job.model = model ? &*model : nullptr;
+            job.open = model ? plan.openOfDay[*day] : std::array<bool, 2>{false, false};
+        }
+        report.walkForward = WalkForwardReport{plan.refitDays, plan.model, plan.fits, {}};
+    }
     replaySeason(season, request, pairsFile != nullptr, kelly, done, tell, cancel);
     replaySeason(test, request, false, false, done, tell, cancel);
     tell();
@@ -386,8 +416,12 @@ BacktestReport runBacktest(const BacktestRequest& request,
     report.units = counted.units;
     report.spa = summary.spa;
     for (std::size_t b = 0; b < 2; ++b) {
-        report.bets[b].staking
-            = stakeBetType(request, counted, b, stakesFile ? &stakeLines : nullptr);
+        report.bets[b].staking = stakeBetType(request,
+                                              counted,
+                                              b,
+                                              stakesFile ? &stakeLines : nullptr,
+                                              &plan,
+                                              report.walkForward ? &*report.walkForward : nullptr);
         report.bets[b].races = std::move(counted.season[b].tallies);
         report.bets[b].raceFiles = std::move(counted.raceFiles[b]);
         report.bets[b].lines = summary.lines[b];

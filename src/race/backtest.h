@@ -14,6 +14,8 @@
 
 #include "analysis/backtest_evidence.h"
 #include "analysis/stake_summary.h"
+#include "race/walk_forward.h"
+#include "settings/stake_settings.h"
 
 /// How much each bet stakes: 100 yen on every bet (the group 全), or Kelly stakes of the
 /// bankroll under the chosen theory model.
@@ -36,6 +38,20 @@ struct BacktestRequest
     /// its post time (and also on its files, for the difference); empty: on its files only.
     std::optional<int> atMinutes;
     QString archivePath; ///< the archive of those snapshots
+    /// Kelly stakes under models fitted only on the course-days before each race (the
+    /// walk-forward rule), refitted every refitDays course-days.
+    bool walkForward = false;
+    int refitDays = 7;
+    StakeModel walkForwardModel = StakeModel::Blend;
+};
+
+/// What the walk-forward rule did: its plan's fits and, per bet type, its line.
+struct WalkForwardReport
+{
+    int refitDays = 7;
+    StakeModel model = StakeModel::Blend;
+    int fits = 0;
+    std::array<WalkForwardLine, 2> lines;
 };
 
 /// Why a race does not count for a bet type; the first that applies, in this order.
@@ -96,6 +112,7 @@ struct BacktestReport
     qint64 kellyShort = 0;
     QStringList firstKellyShort;
     std::array<QStringList, kSkipCauses> firstSkipped; ///< up to ten file names each
+    std::optional<WalkForwardReport> walkForward;
 };
 
 /// Replays the window's analysis on every race of the folders, on all cores, and sums what
@@ -127,6 +144,10 @@ QList<QStringList> backtestStakeRows(const BacktestReport& report);
 
 /// The staking's figures as a table for reading, under a line naming the staking.
 QString backtestStakeText(const BacktestReport& report);
+
+/// The walk-forward rule's lines per bet type, with its bankroll at each tenth of the season;
+/// empty without it.
+QString backtestWalkForwardText(const BacktestReport& report);
 
 /// With test folders: the group chosen on the first folders and its result on the test ones.
 QString backtestChoiceText(const BacktestReport& report);

@@ -196,6 +196,54 @@ QString backtestStakeText(const BacktestReport& report)
     return rule + u'\n' + alignedText(backtestStakeRows(report), 1);
 }
 
+QString backtestWalkForwardText(const BacktestReport& report)
+{
+    if (!report.walkForward) {
+        return {};
+    }
+    const WalkForwardReport& walk = *report.walkForward;
+    const QString model = walk.model == StakeModel::Blend        ? u"市場合成"_s
+                          : walk.model == StakeModel::Discounted ? u"割引Harville"_s
+                                                                 : u"Harville"_s;
+    QString text
+        = u"\nウォークフォワード: %1、%2開催日ごとに当てはめ直し（当てはめ %3回）\n"_s.arg(model)
+              .arg(walk.refitDays)
+              .arg(walk.fits);
+    QList<QStringList> rows{{u"券種"_s,
+                             u"賭けたﾚｰｽ"_s,
+                             u"判定が開いた開催日"_s,
+                             u"対数成長率/ﾚｰｽ"_s,
+                             u"下限"_s,
+                             u"上限"_s,
+                             u"最終資金"_s}};
+    for (std::size_t b = 0; b < 2; ++b) {
+        const WalkForwardLine& line = walk.lines[b];
+        const auto number = [](const std::optional<double>& value) {
+            return value ? QString::number(*value, 'f', 5) : QString();
+        };
+        rows << QStringList{
+            betName(b == 0 ? BetType::Quinella : BetType::Wide),
+            QString::number(line.racesStaked),
+            u"%1/%2"_s.arg(line.daysOpen).arg(line.days),
+            number(line.logGrowth),
+            number(line.interval ? std::optional(line.interval->first) : std::nullopt),
+            number(line.interval ? std::optional(line.interval->second) : std::nullopt),
+            QString::number(report.bets[b].staking.finalBankroll)};
+    }
+    text += alignedText(rows, 1);
+    // The bankroll path at every tenth of the races.
+    for (std::size_t b = 0; b < 2; ++b) {
+        const std::vector<qint64>& curve = report.bets[b].staking.bankrollCurve;
+        QStringList points;
+        for (int k = 1; k <= 10 && !curve.empty(); ++k) {
+            points << QString::number(curve[(curve.size() * static_cast<std::size_t>(k)) / 10 - 1]);
+        }
+        text += u"%1の資金の推移（1/10ごと）: %2\n"_s.arg(
+            betName(b == 0 ? BetType::Quinella : BetType::Wide), points.join(u' '));
+    }
+    return text;
+}
+
 QString backtestChoiceText(const BacktestReport& report)
 {
     if (!report.tested) {

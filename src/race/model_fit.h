@@ -40,6 +40,8 @@ struct ModelFit
         double blendLoss = 0.0;
         BlendGain blendGain;
         BlendGain discountGain;
+
+        bool operator==(const Test&) const = default;
     };
     std::array<Test, 2> test;
 

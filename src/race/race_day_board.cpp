@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include "analysis/pair_judgement.h"
 #include "archive/odds_archive.h"
@@ -236,6 +237,15 @@ bool RaceDayBoard::refresh(const QString& folder)
         m_rows.clear();
         m_date = latest.date;
     }
+    const StakeSettings stakeSettings = StakeSettings::read(m_settings);
+    std::optional<ModelFit> fit = m_fitOverride ? *m_fitOverride : ModelFit::read(m_settings);
+    if (stakeSettings != m_stakeSettings || fit != m_fit) {
+        m_stakeSettings = stakeSettings;
+        m_fit = std::move(fit);
+        for (BoardRow& row : m_rows) {
+            row.read = QDateTime(); // read again under the new stakes
+        }
+    }
     std::map<QString, BoardRow> kept;
     for (BoardRow& row : m_rows) {
         kept.emplace(row.path, std::move(row));
@@ -299,7 +309,42 @@ void RaceDayBoard::readRow(BoardRow& row, const RaceFolderListing& listing)
     readRecommended(row.recommendedLines, row.result.has_value(), row);
     row.largestMove
         = m_archive != nullptr ? largestMove(*m_archive, row.file, row.runners) : std::nullopt;
+    row.stakes = raceStakesOf(d, m_stakeSettings, m_fit, m_noFit);
 }
+
+void RaceDayBoard::setFit(std::optional<ModelFit> fit, const QString& why)
+{
+    m_fitOverride = std::move(fit);
+    m_noFit = why;
+}
+
+namespace {
+
+// The pair of a bet type with the highest expected value, as "3-5 1.08".
+QString valueText(const RaceStakes& stakes, BetType bet)
+{
+    const PairValue* best = stakes.best(bet);
+    return best != nullptr
+               ? u"%1-%2 %3"_s.arg(best->first).arg(best->second).arg(best->value, 0, 'f', 2)
+               : QString();
+}
+
+QString stakeText(const RaceStakes& stakes)
+{
+    const qint64 total = stakes.totalStake();
+    return total > 0 ? QLocale(QLocale::Japanese).toString(total) + u"円"_s : QString();
+}
+
+QJsonValue bestValueJson(const RaceStakes& stakes, BetType bet)
+{
+    const PairValue* best = stakes.best(bet);
+    if (best == nullptr) {
+        return QJsonValue::Null;
+    }
+    return QJsonObject{{u"pair"_s, QJsonArray{best->first, best->second}}, {u"ev"_s, best->value}};
+}
+
+} // namespace
 
 bool hasClosed(const QDateTime& post, const QDateTime& now)
 {
@@ -318,7 +363,10 @@ QStringList boardHeadings()
             u"印 (1/2/3/4/5)"_s,
             u"推奨買い目"_s,
             u"最大変動"_s,
-            u"結果"_s};
+            u"結果"_s,
+            u"馬連 期待値"_s,
+            u"ﾜｲﾄﾞ 期待値"_s,
+            u"賭け金"_s};
 }
 
 QStringList boardTexts(const BoardRow& row, const QDateTime& now)
@@ -348,7 +396,10 @@ QStringList boardTexts(const BoardRow& row, const QDateTime& now)
             marked.join(u'/'),
             row.recommendedLines.join(u' ').simplified(),
             move,
-            result};
+            result,
+            valueText(row.stakes, BetType::Quinella),
+            valueText(row.stakes, BetType::Wide),
+            stakeText(row.stakes)};
 }
 
 int RaceDayBoard::nextToClose(const QDateTime& now) const
@@ -398,7 +449,12 @@ QByteArray RaceDayBoard::json() const
             {u"skip"_s, row.skip},
             {u"hits"_s, row.hits ? pairsJson(*row.hits) : QJsonValue()},
             {u"largest_move"_s, move},
-            {u"result"_s, result}});
+            {u"result"_s, result},
+            {u"best_value"_s,
+             QJsonObject{{u"quinella"_s, bestValueJson(row.stakes, BetType::Quinella)},
+                         {u"wide"_s, bestValueJson(row.stakes, BetType::Wide)}}},
+            {u"stake"_s, row.stakes.totalStake()},
+            {u"value"_s, stakedPairsJson(row.stakes)}});
     }
     const QJsonObject root{{u"date"_s, m_date.toString(Qt::ISODate)}, {u"races"_s, races}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);

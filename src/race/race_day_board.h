@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "race/race_stakes.h"
+
 class FolderIndex;
 class OddsArchive;
 struct RaceFolderListing;
@@ -59,6 +61,9 @@ struct BoardRow
     std::optional<BoardMove> largestMove;
     std::optional<std::array<int, 3>> result; ///< the first three horse numbers
     QDateTime read;                           ///< the files' time when last read
+    /// Every bet's chance, expected value and stake under the stakes' model, and why a bet
+    /// type has none.
+    RaceStakes stakes;
 };
 
 /// A folder's latest day: the races run on the latest date in Japan, by their post times (by
@@ -96,6 +101,9 @@ enum class BoardColumn {
     Recommended,
     Move,
     Result,
+    ValueQuinella,
+    ValueWide,
+    Stake,
     Count
 };
 QStringList boardHeadings();
@@ -110,7 +118,12 @@ public:
     RaceDayBoard(SettingsStore& settings, const OddsArchive* archive);
     ~RaceDayBoard();
 
-    /// Lists `folder` and brings the rows up to date; false when it is no folder.
+    /// The fit the stakes are made under in place of the one the settings keep (the command
+    /// line fits the folder when none is kept), and why there is none.
+    void setFit(std::optional<ModelFit> fit, const QString& why);
+
+    /// Lists `folder` and brings the rows up to date; false when it is no folder. Every race is
+    /// read again when the stakes' settings or fit changed.
     bool refresh(const QString& folder);
     QDate date() const { return m_date; }
     const std::vector<BoardRow>& rows() const { return m_rows; }
@@ -129,4 +142,9 @@ private:
     RaceDays m_raceDays;
     QDate m_date;
     std::vector<BoardRow> m_rows;
+    std::optional<std::optional<ModelFit>> m_fitOverride;
+    QString m_noFit;
+    // What the rows' stakes were made with.
+    StakeSettings m_stakeSettings;
+    std::optional<ModelFit> m_fit;
 };

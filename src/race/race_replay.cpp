@@ -219,11 +219,12 @@ RaceOutcome replay(Worker& worker, const RaceJob& job, bool withPairs)
         tallyRace(display, BetType::Wide, wide, job.name, outcome.tally[1], outcome.bets[1], pairs);
     }
     if (worker.kelly) {
-        outcome.kelly = raceKelly(display.horseTable(),
-                                  display.quinellaOdds(),
-                                  *worker.kelly,
-                                  outcome.bets,
-                                  {!outcome.skip[0], !outcome.skip[1]});
+        outcome.kelly
+            = raceKelly(display.horseTable(),
+                        display.quinellaOdds(),
+                        job.model != nullptr ? *job.model : *worker.kelly,
+                        outcome.bets,
+                        {!outcome.skip[0] && job.open[0], !outcome.skip[1] && job.open[1]});
     }
     if (snapshot && display.load(job.path, listing)) {
         // The same race judged on the odds its files hold, for the difference.

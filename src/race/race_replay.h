@@ -26,6 +26,10 @@ struct RaceJob
     const FolderIndex* folder = nullptr;
     QString name;
     QString path;
+    /// Kelly's model for this race in place of the worker's (the walk-forward rule), and the
+    /// bet types it may stake.
+    const ModelSettings* model = nullptr;
+    std::array<bool, 2> open{true, true};
 };
 
 /// The pairs table's lines of one race, kept until the season's baselines are known: each
