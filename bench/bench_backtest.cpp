@@ -102,6 +102,36 @@ void BM_Calibrate(benchmark::State& state)
     }
 }
 
+// Kelly stakes over the season, under the settings' model; and the walk-forward rule, which
+// refits every seven course-days on the days before them (the 10 s asked is for this).
+void kellyBacktest(benchmark::State& state, bool walkForward)
+{
+    BacktestRequest request;
+    request.settingsFile = season().settings;
+    request.folders = {season().folder};
+    request.stake = StakeRule::Kelly;
+    request.kellyFraction = 0.25;
+    request.walkForward = walkForward;
+    for (auto _ : state) {
+        const BacktestReport report = runBacktest(request);
+        if (!report.ok || (walkForward && (!report.walkForward || report.walkForward->fits == 0))) {
+            state.SkipWithError("the backtest failed or made no fit");
+            break;
+        }
+        benchmark::DoNotOptimize(report.bets[1].staking.finalBankroll);
+    }
+}
+
+void BM_KellyBacktest(benchmark::State& state)
+{
+    kellyBacktest(state, false);
+}
+
+void BM_WalkForward(benchmark::State& state)
+{
+    kellyBacktest(state, true);
+}
+
 // The process's peak resident memory in kB.
 long peakKilobytes()
 {
@@ -135,6 +165,18 @@ BENCHMARK(BM_Calibrate)
     ->Iterations(3)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+BENCHMARK(BM_KellyBacktest)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_WalkForward)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -162,6 +204,17 @@ int main(int argc, char** argv)
                "backtest of a season",
                "BM_Backtest/iterations:3/repeats:5/real_time_median",
                "BM_RawSeasonRead/iterations:3/repeats:5/real_time_median");
+    printRatio(reporter,
+               "walk-forward backtest of a season, weekly refits",
+               "BM_WalkForward/iterations:1/repeats:3/real_time_median",
+               "BM_KellyBacktest/iterations:1/repeats:3/real_time_median");
+    if (const auto walk
+        = reporter.nanoseconds.find("BM_WalkForward/iterations:1/repeats:3/real_time_median");
+        walk != reporter.nanoseconds.end()) {
+        std::printf("walk-forward %.2f s against the 10 s asked: %s\n",
+                    walk->second / 1e9,
+                    walk->second <= 10e9 ? "within" : "OVER");
+    }
     if (reporter.nanoseconds.count("BM_Calibrate/iterations:3/repeats:5/real_time_median") != 0) {
         std::printf(
             "calibration of a season (read, fit and score every model, tabulate): %.1f ms\n",
