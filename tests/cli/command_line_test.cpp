@@ -16,6 +16,7 @@
 #include "archive/odds_archive.h"
 #include "race/backtest.h"
 #include "race/csv_export.h"
+#include "race/model_fit.h"
 #include "race/race_display.h"
 #include "race_generator.h"
 #include "realistic_season.h"
@@ -363,4 +364,72 @@ TEST(CommandLine, BoardAndBacktestAtAreTheSameInEveryTimeZone)
     EXPECT_EQ(boards[2], boards[0]);
     EXPECT_EQ(backtests[1], backtests[0]);
     EXPECT_EQ(backtests[2], backtests[0]);
+}
+
+// The stakes of a race are the same on the board and from `stakes`, in JSON as data; a bankroll
+// that is no whole number of yen in range is refused in Japanese before anything is read.
+TEST(CommandLine, StakesAndTheBoardStakeARaceAlike)
+{
+    TestFolder folder;
+    SeasonOptions options;
+    options.days = 2;
+    options.wideLongshotFactor = 1.6;
+    QString error;
+    ASSERT_TRUE(writeSeason(folder.filePath(u"days"_s), options, &error));
+    const QString ini = folder.filePath(u"settings.ini"_s);
+    {
+        // A fit as 自動較正 keeps it, its gates open.
+        ModelFit fit;
+        fit.fittedAt = QDateTime::currentDateTimeUtc();
+        fit.races = 800;
+        fit.testRaces = 200;
+        fit.model.kind = TheoryModel::Blend;
+        for (ModelFit::Test& test : fit.test) {
+            test.races = 200;
+            test.blendGain = {0.01, 0.002, 0.02};
+        }
+        SettingsStore settings(ini);
+        fit.write(settings);
+    }
+    const ProcessRun board = run({u"board"_s,
+                                  u"--json"_s,
+                                  u"--settings"_s,
+                                  ini,
+                                  u"--archive"_s,
+                                  folder.filePath(u"none.sqlite"_s),
+                                  folder.filePath(u"days"_s)});
+    ASSERT_EQ(board.exitCode, 0) << board.err.toStdString();
+    int compared = 0;
+    for (const QJsonValue race :
+         QJsonDocument::fromJson(board.out.toUtf8())[u"races"_s].toArray()) {
+        const QJsonArray value = race[u"value"_s].toArray();
+        if (value.isEmpty()) {
+            continue;
+        }
+        const ProcessRun stakes = run({u"stakes"_s,
+                                       u"--json"_s,
+                                       u"--settings"_s,
+                                       ini,
+                                       folder.filePath(u"days/"_s + race[u"file"_s].toString())});
+        ASSERT_EQ(stakes.exitCode, 0) << stakes.err.toStdString();
+        const QJsonObject json = QJsonDocument::fromJson(stakes.out.toUtf8()).object();
+        EXPECT_EQ(json[u"value"_s].toArray(), value);
+        EXPECT_EQ(json[u"total"_s].toInteger(), race[u"stake"_s].toInteger());
+        EXPECT_EQ(value[0][u"pair"_s].toArray().size(), 2);
+        if (++compared == 3) {
+            break;
+        }
+    }
+    EXPECT_EQ(compared, 3);
+
+    const ProcessRun refused = run({u"stakes"_s,
+                                    u"--settings"_s,
+                                    ini,
+                                    u"--bankroll"_s,
+                                    u"1e5"_s,
+                                    folder.filePath(u"days/none.jra"_s)});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_TRUE(refused.err.contains(u"--bankroll: 数値を正しく入力して下さい。"_s))
+        << refused.err.toStdString();
 }

@@ -208,7 +208,7 @@ TEST(RaceStakes, TheWalkForwardRuleStakesNothingOnAFairSeasonAndGrowsOnAPlantedO
     EXPECT_GT(wide.interval->first, 0.0);
     EXPECT_GT(wide.daysOpen, 0U);
     EXPECT_GT(planted.bets[1].staking.finalBankroll, request.bankroll);
-    // No course-day is staked before the first fit could be made on the days before it.
+    // The stakes go mostly to the planted pairs, two horses at win odds 10.0 or more.
     qint64 plantedYen = 0;
     qint64 allYen = 0;
     NullMessageSink sink;
