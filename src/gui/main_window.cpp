@@ -26,6 +26,7 @@
 #include "gui/race_day.h"
 #include "gui/race_drop.h"
 #include "gui/recent_races.h"
+#include "gui/stake_panel.h"
 #include "gui/status_note.h"
 #include "gui/twips_layout.h"
 #include "gui/widget_message_sink.h"
@@ -115,6 +116,8 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     m_bets = new BetsPanel(m_layout, m_client);
 
     connectDisplay();
+    m_stakes
+        = new StakePanel(settings, *m_display, {m_quinellaModel, m_wideModel}, m_layout, m_client);
     m_placement->restore();
     updateViewButtons();
     render();
@@ -410,6 +413,7 @@ void MainWindow::openOptions()
     // settings take effect at the next load. The recorder follows a PAT folder set there.
     m_display->recolourHorseNumbers();
     m_day->followFolder();
+    m_stakes->calibrateIfDue();
     showModel();
 }
 

@@ -26,6 +26,7 @@ class MessageSink;
 class RecentRaces;
 class WindowPlacement;
 class SettingsStore;
+class StakePanel;
 class StatusNote;
 class RaceDay;
 
@@ -147,6 +148,7 @@ private:
     PairListView* m_quinellaView = nullptr;
     PairListView* m_wideView = nullptr;
     BetsPanel* m_bets = nullptr;
+    StakePanel* m_stakes = nullptr; ///< the lists' values and stakes, and 自動較正
     FileListWindow* m_fileList = nullptr;
     BacktestWindow* m_backtest = nullptr;
     OddsChartWindow* m_oddsChart = nullptr;

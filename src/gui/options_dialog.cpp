@@ -13,6 +13,7 @@
 #include "gui/colour_button.h"
 #include "gui/folder_picker.h"
 #include "gui/judge_frame.h"
+#include "gui/stake_frame.h"
 #include "gui/twips_layout.h"
 #include "gui/window_placement.h"
 #include "settings/options_values.h"
@@ -26,8 +27,9 @@ const QString kOptionWindow = QString::fromUtf16(SettingsSection::kOptionWindow)
 constexpr float kDefaultLeft = 1500;
 constexpr float kDefaultTop = 1000;
 constexpr int kClientWidth = 14535;
-// The designed 6825, and two rows below for the theory model and the blend's weights.
-constexpr int kClientHeight = 8175;
+// The designed 6825, two rows below for the theory model and the blend's weights, and one for
+// the stakes.
+constexpr int kClientHeight = 9015;
 
 constexpr int kColourRowTops[] = {300, 720, 1140, 1560, 1980, 2400};
 constexpr int kColourLabelLefts[] = {180, 1680, 3180};
@@ -130,6 +132,8 @@ void OptionsDialog::buildControls()
     m_quinella = new JudgeFrame(BetType::Quinella, m_layout, this);
     m_wide = new JudgeFrame(BetType::Wide, m_layout, this);
     buildModelFrame();
+    m_stake = new StakeFrame(m_layout, this);
+    m_layout.place(m_stake, {120, 8160, 14295, 735});
 
     auto* ok = new QPushButton(u"OK"_s, this);
     ok->setObjectName(u"btnOk"_s);
@@ -226,6 +230,7 @@ void OptionsDialog::loadSettings()
     m_placement->restore();
     setValues(OptionsValues::read(m_settings));
     setModelSettings(ModelSettings::read(m_settings));
+    m_stake->setStake(StakeSettings::read(m_settings));
 }
 
 void OptionsDialog::setModelSettings(const ModelSettings& model)
@@ -306,6 +311,7 @@ void OptionsDialog::accept()
     if (const auto model = modelSettings()) {
         model->write(m_settings);
     }
+    m_stake->stake().write(m_settings);
     QDialog::accept();
 }
 
@@ -329,6 +335,10 @@ bool OptionsDialog::validateInput()
         }
         QLineEdit* edit = model->box == Box::Lambda ? m_lambda : m_tau;
         return refuse(model->message, edit, edit);
+    }
+    if (const auto stake = StakeSettings::validate(m_stake->input())) {
+        QLineEdit* edit = m_stake->field(stake->field);
+        return refuse(stake->message, edit, edit);
     }
     return true;
 }

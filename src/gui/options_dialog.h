@@ -19,15 +19,17 @@ class QLineEdit;
 class ColourButton;
 class FolderPicker;
 class JudgeFrame;
+class StakeFrame;
 class MessageSink;
 class WindowPlacement;
 
 /// The options dialog (frmOption): the PAT folder (FolderPicker), the horse-number colours, the
-/// popularity threshold, the two judgement blocks (JudgeFrame) and the theory model. It loads
-/// every setting into its controls when it is made, stores them all at OK once every number
-/// field passes the checks (OptionsValues::validate, ModelSettings::validate), and stores nothing
-/// but its placement when it is cancelled or closed. Controls sit at their twips positions scaled
-/// by the logical DPI; each carries its historic name.
+/// popularity threshold, the two judgement blocks (JudgeFrame), the theory model and the stakes
+/// (StakeFrame). It loads every setting into its controls when it is made, stores them all at OK
+/// once every number field passes the checks (OptionsValues::validate, ModelSettings::validate,
+/// StakeSettings::validate), and stores nothing but its placement when it is cancelled or closed.
+/// Controls sit at their twips positions scaled by the logical DPI; each carries its historic
+/// name.
 class OptionsDialog final : public QDialog
 {
     Q_OBJECT
@@ -58,8 +60,8 @@ public:
     void setModelSettings(const ModelSettings& model);
 
     /// Checks every number field in order (`OptionsValues::validate`, then λ, τ and the
-    /// payback, `ModelSettings::validate`); on the first failure tells the user, moves the focus
-    /// to the failing box and returns false.
+    /// payback, `ModelSettings::validate`, then the stakes' fields); on the first failure tells the
+    /// user, moves the focus to the failing box and returns false.
     bool validateInput();
 
     /// OK: validate, store everything, close.
@@ -95,4 +97,5 @@ private:
     QLineEdit* m_tau = nullptr;
     QComboBox* m_payback = nullptr;
     std::array<QLineEdit*, 5> m_weights{};
+    StakeFrame* m_stake = nullptr;
 };

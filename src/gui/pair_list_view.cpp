@@ -43,7 +43,10 @@ PairListView::PairListView(const QString& name,
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setMinimumSectionSize(layout.px(kMinimumColumnWidth));
     sizeColumns();
-    horizontalHeader()->setStretchLastSection(true);
+    sizeValueColumns();
+    connect(&model, &PairListModel::valuesChanged, this, &PairListView::sizeValueColumns);
+    // The columns are wider than the list: a stretched last one would be squeezed, not widened.
+    horizontalHeader()->setStretchLastSection(false);
     // Where a text is wider still (a long mark), it is clipped, never shortened to "…".
     setTextElideMode(Qt::ElideNone);
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -56,7 +59,7 @@ PairListView::PairListView(const QString& name,
             this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
-                    Q_EMIT pairChosen(m_model.list().cell(current.row(), LabelColumn).pairIndex());
+                    Q_EMIT pairChosen(m_model.pairIndexAt(current.row()));
                 }
             });
 }
@@ -67,7 +70,10 @@ bool PairListView::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::MouseButtonPress && watched == horizontalHeader()->viewport()) {
         const auto* press = static_cast<QMouseEvent*>(event);
         const int column = horizontalHeader()->logicalIndexAt(press->position().toPoint());
-        const auto kind = PairListModel::sortForClick(column, press->button());
+        // The value columns sort highest first whatever the button.
+        const auto kind = column >= PairList::kColumns
+                              ? std::optional(PairSort::NumericDescending)
+                              : PairListModel::sortForClick(column, press->button());
         if (column >= 0 && kind) {
             m_model.sortByColumn(column, *kind);
             // No current cell, and so no focus frame, stays behind after a sort.
@@ -114,6 +120,25 @@ void PairListView::sizeColumns()
     }
 }
 
+void PairListView::sizeValueColumns()
+{
+    // Chances and values have a bound; a stake grows with the bankroll, so its column fits the
+    // longest one shown.
+    const QFontMetrics metrics(font());
+    const int cellMargins
+        = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    const int headingMargins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
+    for (int col = PairList::kColumns; col < PairListModel::kColumns; ++col) {
+        int text = metrics.horizontalAdvance(col == ValueColumn ? u"999.99"_s : u"0.000"_s);
+        for (int row = 0; col == StakeYenColumn && row < m_model.rowCount(); ++row) {
+            text = qMax(text, metrics.horizontalAdvance(m_model.index(row, col).data().toString()));
+        }
+        const QString heading = m_model.headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
+        setColumnWidth(
+            col, qMax(text + cellMargins, metrics.horizontalAdvance(heading) + headingMargins));
+    }
+}
+
 void PairListView::noteView()
 {
     m_scroll.note(*this);
@@ -125,7 +150,7 @@ void PairListView::restoreView(int chosenPair)
     // The chosen pair's cell again, where it had one (a sort or an open takes it away).
     if (chosenPair >= 0 && m_scroll.hadCurrent()) {
         for (int row = 0; row < m_model.rowCount(); ++row) {
-            if (m_model.list().cell(row, LabelColumn).pairIndex() == chosenPair) {
+            if (m_model.pairIndexAt(row) == chosenPair) {
                 // The pair stays chosen where the sort put it; the scroll stays as it was.
                 selectionModel()->setCurrentIndex(m_model.index(row, LabelColumn),
                                                   QItemSelectionModel::NoUpdate);

@@ -25,6 +25,8 @@ public:
 
     /// Each column as wide as its widest text; call after every change of the list.
     void sizeColumns();
+    /// The value columns as wide as their texts; called when the values change.
+    void sizeValueColumns();
 
     /// An automatic reload keeps the scroll position and the chosen pair's cell.
     void noteView();

@@ -28,6 +28,7 @@
 #include "race_generator.h"
 #include "settings/model_settings.h"
 #include "settings/settings_store.h"
+#include "settings/stake_settings.h"
 #include "test_support.h"
 
 using namespace Qt::StringLiterals;
@@ -73,7 +74,7 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     OptionsDialog d(o.settings, o.sink);
     EXPECT_EQ(d.objectName(), u"frmOption");
     EXPECT_EQ(d.windowTitle(), u"ｵﾌﾟｼｮﾝ");
-    EXPECT_EQ(d.size(), QSize(px(14535), px(8175)));
+    EXPECT_EQ(d.size(), QSize(px(14535), px(9015)));
     EXPECT_EQ(d.pos(), QPoint(px(1500), px(1000)));
     EXPECT_EQ(child<QWidget>(d, u"btnOk"_s)->geometry(),
               QRect(px(12060), px(240), px(975), px(495)));
@@ -115,9 +116,10 @@ TEST(OptionsDialog, FirstRunShowsTheDefaultsAndOkCreatesEveryKey)
     EXPECT_TRUE(o.sink.messages.empty());
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Accepted);
-    // Folder, 18 colours, DetectVal, 30 level keys, 11 keys per bet type and 9 of the model.
+    // Folder, 18 colours, DetectVal, 30 level keys, 11 keys per bet type, 9 of the model and 4
+    // of the stakes.
     QStringList option = o.storedKeys().filter(QRegularExpression(u"^Option/"_s));
-    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22 + 9) << option.join(u' ').toStdString();
+    EXPECT_EQ(option.size(), 1 + 18 + 1 + 30 + 22 + 9 + 4) << option.join(u' ').toStdString();
     QSettings raw(o.ini, QSettings::IniFormat);
     EXPECT_EQ(raw.value(u"Option/AutoJudge/DetectMinWide5"_s).toString(), u"30");
     EXPECT_EQ(raw.value(u"Option/AutoJudge/TanRatioLimitUma"_s).toString(), u"0.04");
@@ -205,6 +207,32 @@ TEST(OptionsDialog, ModelFieldsAreCheckedAfterEveryOtherField)
         EXPECT_TRUE(d.isVisible());
         EXPECT_TRUE(o.storedKeys().isEmpty());
     }
+}
+
+TEST(OptionsDialog, StakeFieldsAreCheckedLastAndStored)
+{
+    Options o;
+    OptionsDialog d(o.settings, o.sink);
+    d.show();
+    child<QLineEdit>(d, u"txtBankroll"_s)->setText(u"250000"_s);
+    child<QLineEdit>(d, u"txtKellyFraction"_s)->setText(u"1.5"_s);
+    child<QComboBox>(d, u"cmbStakeModel"_s)->setCurrentIndex(1);
+    child<QCheckBox>(d, u"chkAutoCalibrate"_s)->setChecked(false);
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    ASSERT_EQ(o.sink.messages.size(), 1u);
+    EXPECT_EQ(o.sink.messages[0].text, u"ケリー係数は0より大きく1以下の数値を入力して下さい。");
+    ASSERT_NE(d.focusWidget(), nullptr);
+    EXPECT_EQ(d.focusWidget()->objectName(), u"txtKellyFraction");
+    EXPECT_TRUE(o.storedKeys().isEmpty());
+
+    child<QLineEdit>(d, u"txtKellyFraction"_s)->setText(u"0.5"_s);
+    child<QPushButton>(d, u"btnOk"_s)->click();
+    EXPECT_EQ(o.sink.messages.size(), 1u);
+    const StakeSettings stored = StakeSettings::read(o.settings);
+    EXPECT_EQ(stored, (StakeSettings{250000, 0.5, StakeModel::Discounted, false}));
+    OptionsDialog again(o.settings, o.sink);
+    EXPECT_EQ(child<QLineEdit>(again, u"txtBankroll"_s)->text(), u"250000");
+    EXPECT_FALSE(child<QCheckBox>(again, u"chkAutoCalibrate"_s)->isChecked());
 }
 
 TEST(OptionsDialog, OkStoresWhatTheControlsShow)
