@@ -133,9 +133,11 @@ void PairListView::sizeValueColumns()
         for (int row = 0; col == StakeYenColumn && row < m_model.rowCount(); ++row) {
             text = qMax(text, metrics.horizontalAdvance(m_model.index(row, col).data().toString()));
         }
+        // The heading in the header's own font, and room for the frame between sections.
         const QString heading = m_model.headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
-        setColumnWidth(
-            col, qMax(text + cellMargins, metrics.horizontalAdvance(heading) + headingMargins));
+        const int headingWidth
+            = horizontalHeader()->fontMetrics().horizontalAdvance(heading) + headingMargins + 2;
+        setColumnWidth(col, qMax(text + cellMargins, headingWidth));
     }
 }
 

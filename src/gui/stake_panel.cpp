@@ -107,5 +107,8 @@ void StakePanel::update()
     if (m_calibration->running()) {
         lines << u"自動較正中…"_s;
     }
-    m_line->setText(lines.join(u"　"_s));
+    // The model on the first line, why the columns are empty on the second.
+    m_line->setText(lines.first()
+                    + (lines.size() > 1 ? u'\n' + lines.mid(1).join(u"　"_s) : QString()));
+    m_line->setToolTip(m_stakes.modelDetails);
 }

@@ -239,7 +239,8 @@ stakeGateReason(const StakeSettings& settings, const std::optional<ModelFit>& fi
     return {};
 }
 
-QString stakeModelLine(const StakeSettings& settings, const std::optional<ModelFit>& fit)
+QString
+stakeModelLine(const StakeSettings& settings, const std::optional<ModelFit>& fit, bool detailed)
 {
     if (settings.model == StakeModel::Harville) {
         return u"確率: Harville（従来）　検証なし"_s;
@@ -248,19 +249,20 @@ QString stakeModelLine(const StakeSettings& settings, const std::optional<ModelF
     if (!fit) {
         return u"確率: %1　自動較正の結果がまだありません"_s.arg(name);
     }
-    const QString date = fit->fittedAt.toTimeZone(jraTimeZone()).toString(u"yyyy/MM/dd HH:mm"_s);
+    const QDateTime at = fit->fittedAt.toTimeZone(jraTimeZone());
     QStringList scores;
     for (const BetType bet : kBetTypes) {
         const ModelFit::Test& t = fit->test[betIndex(bet)];
         const BlendGain& gain = settings.model == StakeModel::Blend ? t.blendGain : t.discountGain;
-        scores << u"%1 %2 [%3, %4]"_s.arg(betName(bet),
-                                          QString::number(gain.perRace, 'f', 4),
-                                          QString::number(gain.low, 'f', 4),
-                                          QString::number(gain.high, 'f', 4));
+        scores << (detailed ? u"%1 %2 [%3, %4]"_s.arg(betName(bet),
+                                                      QString::number(gain.perRace, 'f', 4),
+                                                      QString::number(gain.low, 'f', 4),
+                                                      QString::number(gain.high, 'f', 4))
+                            : u"%1 %2"_s.arg(betName(bet), QString::number(gain.perRace, 'f', 4)));
     }
-    return u"確率: %1（自動較正 %2、%3レースで当てはめ、%4レースで検証）　"
-           u"検証でのプールに対する改善/ﾚｰｽ: %5"_s.arg(name, date)
-               .arg(fit->races)
-               .arg(fit->testRaces)
-               .arg(scores.join(u"　"_s));
+    return u"確率: %1（自動較正 %2、当てはめ%3・検証%4レース）　検証の対プール改善/ﾚｰｽ: %5"_s
+        .arg(name, at.toString(detailed ? u"yyyy/MM/dd HH:mm"_s : u"MM/dd HH:mm"_s))
+        .arg(fit->races)
+        .arg(fit->testRaces)
+        .arg(scores.join(u"　"_s));
 }

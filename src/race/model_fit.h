@@ -83,5 +83,8 @@ QString
 stakeGateReason(const StakeSettings& settings, const std::optional<ModelFit>& fit, BetType bet);
 
 /// The line above the pair lists: the model the chances come from, when and on how many races
-/// it was fitted, and how it scored out of sample against the pool.
-QString stakeModelLine(const StakeSettings& settings, const std::optional<ModelFit>& fit);
+/// it was fitted, and how it scored out of sample against the pool (`detailed`: with the
+/// intervals of the gains and the year).
+QString stakeModelLine(const StakeSettings& settings,
+                       const std::optional<ModelFit>& fit,
+                       bool detailed = false);

@@ -139,6 +139,7 @@ RaceStakes raceStakesOf(const RaceDisplay& display,
                   : stakeGateReason(settings, fit, bet);
     }
     stakes.modelLine = stakeModelLine(settings, fit);
+    stakes.modelDetails = stakeModelLine(settings, fit, true);
     return stakes;
 }
 
@@ -187,7 +188,7 @@ raceStakesJson(const RaceStakes& stakes, const QString& file, const StakeSetting
 
 QString raceStakesText(const RaceStakes& stakes)
 {
-    QString out = stakes.modelLine + u'\n';
+    QString out = stakes.modelDetails + u'\n';
     QList<QStringList> rows{{u"券種"_s, u"組番"_s, u"確率"_s, u"ｵｯｽﾞ"_s, u"期待値"_s, u"賭け金"_s}};
     for (const BetType bet : kBetTypes) {
         const auto b = betIndex(bet);

@@ -42,6 +42,7 @@ struct RaceStakes
     std::array<std::vector<PairValue>, 2> pairs; ///< in the lists' row order when made
     std::array<QString, 2> reason;               ///< why a bet type has no stakes
     QString modelLine;                           ///< the line above the lists
+    QString modelDetails;                        ///< the same with the gains' intervals
 
     /// The pair's value; null when it is no bet.
     const PairValue* find(BetType bet, int first, int second) const;
