@@ -445,6 +445,23 @@ std::vector<double> kellyOverSets(const KellySetProblem& problem)
 
 KellySetSolution solveKellyOverSets(const KellySetProblem& problem)
 {
+    // The growth's slope at no stake is each bet's expected return less 1: where none is worth
+    // more than its stake, keeping the cash is the optimum (by concavity), and exactly so.
+    std::vector<double> paid(problem.odds.size(), 0.0);
+    for (std::size_t s = 0; s < problem.setBets.size(); ++s) {
+        for (const int bet : problem.setBets[s]) {
+            if (bet >= 0) {
+                paid[static_cast<std::size_t>(bet)] += problem.setProbabilities[s];
+            }
+        }
+    }
+    bool worth = false;
+    for (std::size_t i = 0; i < paid.size() && !worth; ++i) {
+        worth = paid[i] * problem.odds[i] > 1.0;
+    }
+    if (!worth) {
+        return {std::vector<double>(problem.odds.size(), 0.0), 0.0, true};
+    }
     SetSolver solver(problem);
     KellySetSolution solution;
     solution.fractions = solver.solve();
