@@ -84,7 +84,9 @@ SettingsStore& openSettings()
 {
     static auto* settings = [] {
         auto* made = new SettingsStore(folder().dir.filePath(u"settings.ini"_s));
-        openFit().write(*made);
+        ModelFit fit = openFit();
+        fit.folders = {made->getPatFolder()}; // kept for this folder: no fit starts
+        fit.write(*made);
         return made;
     }();
     return *settings;

@@ -56,7 +56,9 @@ ExitCode boardCommand(const QStringList& arguments)
     const auto settings = SettingsStore::open(parser.value(settingsOption));
     RaceDayBoard board(*settings, archive.get());
     // Without a kept fit the stakes come from one made on the folder now, as the window would.
-    if (!ModelFit::read(*settings) && StakeSettings::read(*settings).model != StakeModel::Harville
+    const auto kept = ModelFit::read(*settings);
+    if ((!kept || !kept->madeOn(words.first()))
+        && StakeSettings::read(*settings).model != StakeModel::Harville
         && QFileInfo(words.first()).isDir()) {
         const ModelFitRun run = fitFolders({words.first()}, QDateTime::currentDateTimeUtc());
         board.setFit(run.fit, run.why);

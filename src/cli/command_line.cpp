@@ -460,7 +460,14 @@ ExitCode backtestCommand(const QStringList& arguments)
         // The rule as the window stakes: the settings' model and, unless given, their fraction.
         const StakeSettings stakes
             = StakeSettings::read(*SettingsStore::open(request.settingsFile));
-        if (!parser.isSet(stakeOption)) {
+        if (stakes.model == StakeModel::Harville) {
+            std::fputs(qPrintable(u"mikazuki backtest: 賭け金のモデルがHarvilleのため、"
+                                  u"ウォークフォワードでは何も賭けません。設定で市場合成か"
+                                  u"割引Harvilleを選んでください。\n"_s),
+                       stderr);
+            return ExitCode::Failed;
+        }
+        if (!stake.startsWith(u"kelly:"_s)) {
             request.kellyFraction = stakes.kellyFraction;
         }
         request.stake = StakeRule::Kelly;

@@ -72,11 +72,15 @@ ExitCode stakesCommand(const QStringList& arguments)
     if (!display.quinellaOddsRead()) {
         return fail(u"馬連・ワイドのｵｯｽﾞﾌｧｲﾙが読めないため、賭け金を出せません。"_s);
     }
+    // The kept fit when it was made on the race's folder; else one made on that folder now.
+    const QString folder = QFileInfo(path).absolutePath();
     std::optional<ModelFit> fit = ModelFit::read(*settings);
+    if (fit && !fit->madeOn(folder)) {
+        fit.reset();
+    }
     QString noFit;
     if (!fit && stake.model != StakeModel::Harville) {
-        const ModelFitRun run
-            = fitFolders({QFileInfo(path).absolutePath()}, QDateTime::currentDateTimeUtc());
+        const ModelFitRun run = fitFolders({folder}, QDateTime::currentDateTimeUtc());
         fit = run.fit;
         noFit = run.why;
     }

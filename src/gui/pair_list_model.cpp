@@ -61,7 +61,7 @@ QVariant PairListModel::data(const QModelIndex& index, int role) const
         }
         switch (index.column()) {
         case ChanceColumn:
-            return QString::number(value->chance, 'f', 3);
+            return QString::number(value->chance, 'f', 4);
         case ValueColumn:
             return QString::number(value->value, 'f', 2);
         default:

@@ -129,7 +129,7 @@ void PairListView::sizeValueColumns()
         = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
     const int headingMargins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
     for (int col = PairList::kColumns; col < PairListModel::kColumns; ++col) {
-        int text = metrics.horizontalAdvance(col == ValueColumn ? u"999.99"_s : u"0.000"_s);
+        int text = metrics.horizontalAdvance(col == ValueColumn ? u"999.99"_s : u"0.0000"_s);
         for (int row = 0; col == StakeYenColumn && row < m_model.rowCount(); ++row) {
             text = qMax(text, metrics.horizontalAdvance(m_model.index(row, col).data().toString()));
         }

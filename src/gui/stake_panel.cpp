@@ -75,7 +75,10 @@ void StakePanel::calibrateIfDue()
 void StakePanel::update()
 {
     const StakeSettings settings = StakeSettings::read(m_settings);
-    m_stakes = raceStakesOf(m_display, settings, m_calibration->fit(), m_calibration->why());
+    m_stakes = raceStakesOf(m_display,
+                            settings,
+                            m_calibration->fitFor({m_settings.getPatFolder()}),
+                            m_calibration->why());
     for (const BetType bet : kBetTypes) {
         m_models[betIndex(bet)]->setValues(m_stakes.pairs[betIndex(bet)]);
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "auto_calibration.h"
 
+#include <algorithm>
+
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "pat/race_time.h"
@@ -16,6 +18,7 @@ AutoCalibration::AutoCalibration(SettingsStore& settings, QObject* parent)
 
 AutoCalibration::~AutoCalibration()
 {
+    m_cancel->store(true);
     wait();
 }
 
@@ -24,10 +27,13 @@ bool AutoCalibration::startIfDue(const QStringList& folders, const QDateTime& no
     if (running() || !StakeSettings::read(m_settings).autoCalibrate) {
         return false;
     }
-    if (const auto kept = fit(); !force && kept && jraDateOf(kept->fittedAt) >= jraDateOf(now)) {
+    // Once a day in Japan, and at once when the folder is another than the one fitted.
+    if (const auto kept = fitFor(folders);
+        !force && kept && jraDateOf(kept->fittedAt) >= jraDateOf(now)) {
         return false;
     }
-    m_watcher.setFuture(QtConcurrent::run([folders, now] { return fitFolders(folders, now); }));
+    m_watcher.setFuture(QtConcurrent::run(
+        [folders, now, cancel = m_cancel] { return fitFolders(folders, now, cancel.get()); }));
     return true;
 }
 
@@ -36,9 +42,18 @@ void AutoCalibration::wait()
     m_watcher.waitForFinished();
 }
 
-std::optional<ModelFit> AutoCalibration::fit() const
+std::optional<ModelFit> AutoCalibration::fitFor(const QStringList& folders) const
 {
-    return ModelFit::read(m_settings);
+    auto kept = ModelFit::read(m_settings);
+    // A fit of another folder says nothing of this one's races.
+    if (kept
+        && (folders.isEmpty()
+            || !std::all_of(folders.begin(), folders.end(), [&](const QString& f) {
+                   return kept->madeOn(f);
+               }))) {
+        kept.reset();
+    }
+    return kept;
 }
 
 void AutoCalibration::take()

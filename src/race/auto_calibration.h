@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 #include <QDateTime>
@@ -24,14 +26,15 @@ public:
     ~AutoCalibration() override;
 
     /// Starts a fit of `folders` unless one is running, 自動較正 is off, or the kept fit was
-    /// made on the same day in Japan as `now` (`force` fits anyway). True when one started.
+    /// made on these folders on the same day in Japan as `now` (`force` fits anyway). True
+    /// when one started.
     bool startIfDue(const QStringList& folders, const QDateTime& now, bool force = false);
     bool running() const { return m_watcher.isRunning(); }
     /// Waits for a running fit (tests, closing).
     void wait();
 
-    /// The fit kept (read from the settings when none was made in this run).
-    std::optional<ModelFit> fit() const;
+    /// The fit kept, when it was made on `folders`.
+    std::optional<ModelFit> fitFor(const QStringList& folders) const;
     /// Why the last fit made none; empty when it did or none ran.
     QString why() const { return m_why; }
 
@@ -44,5 +47,7 @@ private:
 
     SettingsStore& m_settings;
     QFutureWatcher<ModelFitRun> m_watcher;
+    // Set when the owner goes: a fit still reading stops rather than hold the window open.
+    std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
     QString m_why;
 };

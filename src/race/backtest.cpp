@@ -377,11 +377,13 @@ BacktestReport runBacktest(const BacktestRequest& request,
             return report;
         }
         for (RaceJob& job : season.jobs) {
+            // The job points into the plan, which outlives the replay.
             const auto day = plan.dayOf.constFind(job.path);
-            const auto& model
-                = day == plan.dayOf.cend() ? std::optional<ModelSettings>() : plan.modelOfDay[*day];
-            job.model = model ? &*model : nullptr;
-            job.open = model ? plan.openOfDay[*day] : std::array<bool, 2>{false, false};
+            const std::optional<ModelSettings>* model
+                = day == plan.dayOf.cend() ? nullptr : &plan.modelOfDay[*day];
+            job.model = model != nullptr && *model ? &**model : nullptr;
+            job.open
+                = job.model != nullptr ? plan.openOfDay[*day] : std::array<bool, 2>{false, false};
         }
         report.walkForward = WalkForwardReport{plan.refitDays, plan.model, plan.fits, {}};
     }

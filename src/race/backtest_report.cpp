@@ -236,7 +236,8 @@ QString backtestWalkForwardText(const BacktestReport& report)
         const std::vector<qint64>& curve = report.bets[b].staking.bankrollCurve;
         QStringList points;
         for (int k = 1; k <= 10 && !curve.empty(); ++k) {
-            points << QString::number(curve[(curve.size() * static_cast<std::size_t>(k)) / 10 - 1]);
+            const std::size_t at = curve.size() * static_cast<std::size_t>(k) / 10;
+            points << QString::number(curve[std::max<std::size_t>(at, 1) - 1]);
         }
         text += u"%1の資金の推移（1/10ごと）: %2\n"_s.arg(
             betName(b == 0 ? BetType::Quinella : BetType::Wide), points.join(u' '));

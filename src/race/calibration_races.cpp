@@ -18,6 +18,7 @@
 #include "pat/pat_names.h"
 #include "pat/quinella_odds.h"
 #include "pat/race_result.h"
+#include "pat/race_time.h"
 #include "pat/win_place_odds.h"
 
 using namespace Qt::StringLiterals;
@@ -108,7 +109,10 @@ std::optional<QString> readRace(const FolderIndex& folder,
 
 } // namespace
 
-bool readCalibrationSeason(const QStringList& folders, CalibrationSeason& season, QString& error)
+bool readCalibrationSeason(const QStringList& folders,
+                           CalibrationSeason& season,
+                           QString& error,
+                           const std::atomic<bool>* cancel)
 {
     const auto pairs = std::make_unique<QuinellaOddsRecord>();
     // Course-days by folder and header as they are met, each with its earliest file time.
@@ -127,10 +131,17 @@ bool readCalibrationSeason(const QStringList& folders, CalibrationSeason& season
             const QString path = folder->prefix() + race;
             QString day;
             const auto cause = readRace(*folder, path, *pairs, read, day);
+            if (cancel != nullptr && cancel->load()) {
+                error = u"中止しました。"_s;
+                return false;
+            }
             if (!day.isEmpty()) {
-                const auto [at, added]
-                    = units.try_emplace(name + u'|' + day, static_cast<quint32>(units.size()));
+                // The header names a meeting and day, not its year: the file's year keeps the
+                // same meeting of two years apart.
                 const QDateTime time = QFileInfo(path).lastModified();
+                const auto [at, added] = units.try_emplace(
+                    name + u'|' + day + u'|' + QString::number(jraDateOf(time).year()),
+                    static_cast<quint32>(units.size()));
                 if (added) {
                     firstTime.push_back(time);
                 } else if (time.isValid()
@@ -168,5 +179,9 @@ bool readCalibrationSeason(const QStringList& folders, CalibrationSeason& season
         season.dayOf.insert(dayFiles[k], renumbered[dayOfFile[k]]);
     }
     season.days = static_cast<quint32>(order.size());
+    season.dateOf.resize(order.size());
+    for (quint32 k = 0; k < order.size(); ++k) {
+        season.dateOf[k] = jraDateOf(firstTime[order[k]]);
+    }
     return true;
 }

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "analysis/calibration.h"
 #include "analysis/market_blend.h"
 #include "pat/race_time.h"
@@ -49,13 +52,26 @@ bool ModelFit::opens(StakeModel stake, BetType bet) const
     const Test& t = test[betIndex(bet)];
     switch (stake) {
     case StakeModel::Blend:
-        return t.races > 0 && t.blendGain.low > 0.0;
+        // The blend gives no chances of whole top threes: its wide stakes are its model
+        // source's, the discounted model, and that is what must beat the pool.
+        return t.races > 0
+               && (bet == BetType::Wide ? t.discountGain.low > 0.0 : t.blendGain.low > 0.0);
     case StakeModel::Discounted:
         return t.races > 0 && t.discountGain.low > 0.0;
     case StakeModel::Harville:
         break;
     }
     return false;
+}
+
+bool ModelFit::madeOn(const QString& folder) const
+{
+    const auto same = [](const QString& path) {
+        return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    };
+    return std::any_of(folders.begin(), folders.end(), [&](const QString& fitted) {
+        return same(fitted) == same(folder);
+    });
 }
 
 std::optional<ModelFit> ModelFit::read(const SettingsStore& store)
@@ -66,6 +82,8 @@ std::optional<ModelFit> ModelFit::read(const SettingsStore& store)
     if (!fit.fittedAt.isValid()) {
         return std::nullopt;
     }
+    fit.folders
+        = store.readText(kSection, u"Folders"_s, QString()).split(u'\n', Qt::SkipEmptyParts);
     std::vector<double> values;
     QStringList keys
         = {u"Races"_s, u"TestRaces"_s, u"Days"_s, u"TestDays"_s, u"Lambda"_s, u"Tau"_s};
@@ -92,6 +110,12 @@ std::optional<ModelFit> ModelFit::read(const SettingsStore& store)
             return std::nullopt;
         }
         values.push_back(*value);
+    }
+    // A stored value beyond these is no fit this program wrote.
+    for (const double value : values) {
+        if (std::abs(value) > 1e12) {
+            return std::nullopt;
+        }
     }
     auto next = values.begin();
     const auto whole = [&next] {
@@ -128,6 +152,7 @@ std::optional<ModelFit> ModelFit::read(const SettingsStore& store)
 void ModelFit::write(SettingsStore& store) const
 {
     store.writeText(kSection, u"FittedAt"_s, fittedAt.toUTC().toString(Qt::ISODateWithMs));
+    store.writeText(kSection, u"Folders"_s, folders.join(u'\n'));
     store.writeText(kSection, u"Races"_s, QString::number(races));
     store.writeText(kSection, u"TestRaces"_s, QString::number(testRaces));
     store.writeText(kSection, u"Days"_s, QString::number(days));
@@ -156,13 +181,21 @@ void ModelFit::write(SettingsStore& store) const
 ModelFitRun
 fitHeldOut(const CalibrationSeason& season, quint32 endDay, const QDateTime& at, int resamples)
 {
-    ModelFitRun run;
+    ModelFitRun result;
     const quint32 days = std::min(endDay, season.days);
     std::vector<CalibrationRace> fitRaces;
     std::vector<CalibrationRace> testRaces;
-    // The last fifth of the course-days, at least one, is held out.
-    const quint32 held = std::max<quint32>(1, (days + 2) / 5);
-    const quint32 firstHeld = days > held ? days - held : 0;
+    // The last fifth of the course-days with results, at least one, is held out.
+    std::vector<quint32> run;
+    for (const CalibrationRace& race : season.races) {
+        if (race.unit < days) {
+            run.push_back(race.unit);
+        }
+    }
+    std::sort(run.begin(), run.end());
+    run.erase(std::unique(run.begin(), run.end()), run.end());
+    const auto held = std::max<std::size_t>(1, (run.size() + 2) / 5);
+    const quint32 firstHeld = run.size() > held ? run[run.size() - held] : 0;
     for (const CalibrationRace& race : season.races) {
         if (race.unit < firstHeld) {
             fitRaces.push_back(race);
@@ -170,18 +203,18 @@ fitHeldOut(const CalibrationSeason& season, quint32 endDay, const QDateTime& at,
             testRaces.push_back(race);
         }
     }
-    run.races = static_cast<qint64>(fitRaces.size() + testRaces.size());
-    if (run.races < kFitMinimumRaces) {
-        run.why = u"自動較正には結果のあるレースが%1必要です（現在%2）"_s.arg(kFitMinimumRaces)
-                      .arg(run.races);
-        return run;
+    result.races = static_cast<qint64>(fitRaces.size() + testRaces.size());
+    if (result.races < kFitMinimumRaces) {
+        result.why = u"自動較正には結果のあるレースが%1必要です（現在%2）"_s.arg(kFitMinimumRaces)
+                         .arg(result.races);
+        return result;
     }
     ModelFit fit;
     fit.fittedAt = at;
     fit.races = static_cast<qint64>(fitRaces.size());
     fit.testRaces = static_cast<qint64>(testRaces.size());
-    fit.days = static_cast<int>(firstHeld);
-    fit.testDays = static_cast<int>(days - firstHeld);
+    fit.days = static_cast<int>(run.size() > held ? run.size() - held : 0);
+    fit.testDays = static_cast<int>(std::min(held, run.size()));
     const DiscountFit discount = fitDiscount(fitRaces);
     fit.model.kind = TheoryModel::Blend;
     fit.model.lambda = discount.lambda;
@@ -208,20 +241,25 @@ fitHeldOut(const CalibrationSeason& season, quint32 endDay, const QDateTime& at,
         t.blendGain = scores.gain;
         t.discountGain = gainOver(scored, ScoredModel::Discount, ScoredModel::Pool, resamples);
     }
-    run.fit = fit;
-    return run;
+    result.fit = fit;
+    return result;
 }
 
-ModelFitRun fitFolders(const QStringList& folders, const QDateTime& at)
+ModelFitRun
+fitFolders(const QStringList& folders, const QDateTime& at, const std::atomic<bool>* cancel)
 {
     CalibrationSeason season;
     QString error;
-    if (!readCalibrationSeason(folders, season, error)) {
+    if (!readCalibrationSeason(folders, season, error, cancel)) {
         ModelFitRun run;
         run.why = error;
         return run;
     }
-    return fitHeldOut(season, season.days, at);
+    ModelFitRun run = fitHeldOut(season, season.days, at);
+    if (run.fit) {
+        run.fit->folders = folders;
+    }
+    return run;
 }
 
 QString

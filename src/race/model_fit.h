@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <optional>
 
 #include <QDateTime>
@@ -23,8 +24,9 @@ inline constexpr qint64 kFitMinimumRaces = 500;
 /// that fifth: what 自動較正 keeps, and what the walk-forward backtest refits.
 struct ModelFit
 {
-    QDateTime fittedAt; ///< an instant
-    qint64 races = 0;   ///< fitted on
+    QDateTime fittedAt;  ///< an instant
+    QStringList folders; ///< the folders fitted on (fitFolders)
+    qint64 races = 0;    ///< fitted on
     qint64 testRaces = 0;
     int days = 0; ///< course-days fitted on
     int testDays = 0;
@@ -48,9 +50,13 @@ struct ModelFit
     /// The settings to stake `bet` under with `stake`: the fitted blend, or its discounted
     /// model alone.
     ModelSettings settingsFor(StakeModel stake) const;
-    /// Whether stakes of `bet` may be made under `stake`: its gain over the pool out of sample
-    /// has a lower end above 0 (never under Harville).
+    /// Whether stakes of `bet` may be made under `stake`: the gain over the pool out of sample
+    /// of the model whose chances the stakes take (for the blend's wide stakes its discounted
+    /// model) has a lower end above 0 (never under Harville).
     bool opens(StakeModel stake, BetType bet) const;
+
+    /// Whether `folder` is one the fit was made on (paths compared cleaned and absolute).
+    bool madeOn(const QString& folder) const;
 
     /// The fit kept in section "Calibration\Auto"; empty when none is, or it does not read.
     static std::optional<ModelFit> read(const SettingsStore& store);
@@ -75,8 +81,10 @@ ModelFitRun fitHeldOut(const CalibrationSeason& season,
                        const QDateTime& at,
                        int resamples = 2000);
 
-/// fitHeldOut() on every race of the folders.
-ModelFitRun fitFolders(const QStringList& folders, const QDateTime& at);
+/// fitHeldOut() on every race of the folders; `cancel` (may be null) stops the reading.
+ModelFitRun fitFolders(const QStringList& folders,
+                       const QDateTime& at,
+                       const std::atomic<bool>* cancel = nullptr);
 
 /// Why there are no stakes of a bet type, for the user; empty when there are.
 QString

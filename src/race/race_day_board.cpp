@@ -239,6 +239,9 @@ bool RaceDayBoard::refresh(const QString& folder)
     }
     const StakeSettings stakeSettings = StakeSettings::read(m_settings);
     std::optional<ModelFit> fit = m_fitOverride ? *m_fitOverride : ModelFit::read(m_settings);
+    if (!m_fitOverride && fit && !fit->madeOn(folder)) {
+        fit.reset(); // another folder's fit
+    }
     if (stakeSettings != m_stakeSettings || fit != m_fit) {
         m_stakeSettings = stakeSettings;
         m_fit = std::move(fit);
@@ -324,7 +327,7 @@ namespace {
 QString valueText(const RaceStakes& stakes, BetType bet)
 {
     const PairValue* best = stakes.best(bet);
-    return best != nullptr
+    return best != nullptr && best->value > 0.0
                ? u"%1-%2 %3"_s.arg(best->first).arg(best->second).arg(best->value, 0, 'f', 2)
                : QString();
 }

@@ -31,15 +31,31 @@ bool planWalkForward(const QStringList& folders,
         blockStarts.push_back(d);
     }
     std::vector<ModelFitRun> fits(blockStarts.size());
+    std::vector<quint32> ends(blockStarts.size());
     std::vector<std::size_t> blocks(blockStarts.size());
     for (std::size_t k = 0; k < blocks.size(); ++k) {
         blocks[k] = k;
     }
-    QtConcurrent::blockingMap(
-        blocks, [&](std::size_t k) { fits[k] = fitHeldOut(season, blockStarts[k], QDateTime()); });
+    // A fit sees no race of its block's first date: two or three courses run on a date, and
+    // one's afternoon comes after the other's morning. Without distinct file dates (a folder
+    // copied without its times) the course-days' order is all there is.
+    const bool dated = !season.dateOf.empty() && season.dateOf.front() != season.dateOf.back();
+    QtConcurrent::blockingMap(blocks, [&](std::size_t k) {
+        quint32 end = blockStarts[k];
+        while (dated && end > 0 && season.dateOf[end - 1] == season.dateOf[blockStarts[k]]) {
+            --end;
+        }
+        ends[k] = end;
+        fits[k] = fitHeldOut(season, end, QDateTime());
+    });
     plan.modelOfDay.assign(season.days, std::nullopt);
     plan.openOfDay.assign(season.days, {false, false});
+    plan.fitEndOfDay.assign(season.days, 0);
+    plan.dateOf = season.dateOf;
     for (std::size_t k = 0; k < blocks.size(); ++k) {
+        for (quint32 d = blockStarts[k]; d < std::min(season.days, blockStarts[k] + step); ++d) {
+            plan.fitEndOfDay[d] = ends[k];
+        }
         const std::optional<ModelFit>& fit = fits[k].fit;
         if (!fit) {
             continue;

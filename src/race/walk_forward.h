@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include <QDate>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,9 @@ struct WalkForwardPlan
     /// and whether each bet type's gate is open.
     std::vector<std::optional<ModelSettings>> modelOfDay;
     std::vector<std::array<bool, 2>> openOfDay;
+    /// Per course-day: the course-days its fit saw are those before this one.
+    std::vector<quint32> fitEndOfDay;
+    std::vector<QDate> dateOf;     ///< each course-day's date in Japan
     QHash<QString, quint32> dayOf; ///< Zo- path → course-day
 };
 

@@ -381,12 +381,14 @@ TEST(CommandLine, StakesAndTheBoardStakeARaceAlike)
         // A fit as 自動較正 keeps it, its gates open.
         ModelFit fit;
         fit.fittedAt = QDateTime::currentDateTimeUtc();
+        fit.folders = {folder.filePath(u"days"_s)};
         fit.races = 800;
         fit.testRaces = 200;
         fit.model.kind = TheoryModel::Blend;
         for (ModelFit::Test& test : fit.test) {
             test.races = 200;
             test.blendGain = {0.01, 0.002, 0.02};
+            test.discountGain = test.blendGain;
         }
         SettingsStore settings(ini);
         fit.write(settings);

@@ -39,6 +39,7 @@ TEST(MainWindow, ValueColumnsShowTheStakesOfTheKeptFitAndSortByValue)
     // on wide.
     ModelFit fit;
     fit.fittedAt = QDateTime::currentDateTimeUtc();
+    fit.folders = {settings.getPatFolder()};
     fit.races = 4000;
     fit.testRaces = 1000;
     fit.days = 80;

@@ -16,7 +16,9 @@
 #include "race/model_fit.h"
 #include "race/race_display.h"
 #include "race/race_stakes.h"
+#include "race/walk_forward.h"
 #include "race_generator.h"
+#include "realistic_season.h"
 #include "season_generator.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
@@ -226,6 +228,30 @@ TEST(RaceStakes, TheWalkForwardRuleStakesNothingOnAFairSeasonAndGrowsOnAPlantedO
         }
     }
     EXPECT_GT(plantedYen, allYen * 3 / 4);
+
+    // Each race staked under its own day's fit, as the window would have staked it then.
+    WalkForwardPlan plan;
+    ASSERT_TRUE(planWalkForward(request.folders, 7, StakeModel::Blend, plan, error));
+    SettingsStore settings(request.settingsFile);
+    RaceDisplay display(settings, sink);
+    int races = 0;
+    for (const auto& [key, csv] : readStakes(request.stakesPath)) {
+        const QString path = folder.filePath(u"planted/"_s + key.first);
+        const quint32 day = plan.dayOf.value(path);
+        ASSERT_TRUE(plan.modelOfDay[day].has_value());
+        ASSERT_TRUE(display.load(path));
+        const RaceStakes shown
+            = stakeRace(display, *plan.modelOfDay[day], plan.openOfDay[day], csv.bankroll, 0.25);
+        const BetType bet
+            = key.second == betName(BetType::Quinella) ? BetType::Quinella : BetType::Wide;
+        for (const PairValue& value : shown.pairs[betIndex(bet)]) {
+            const auto at = csv.yen.find({value.first, value.second});
+            EXPECT_EQ(value.stake, at == csv.yen.end() ? 0 : at->second) << qPrintable(path);
+        }
+        if (++races == 40) {
+            break;
+        }
+    }
 }
 
 // 自動較正's fit: held out on the last fifth of the course-days in the order they were run, kept
@@ -265,4 +291,37 @@ TEST(RaceStakes, TheAutomaticFitHoldsOutTheLastFifthAndKeepsWhatItMade)
     SettingsStore settings(folder.filePath(u"settings.ini"_s));
     run.fit->write(settings);
     EXPECT_EQ(ModelFit::read(settings), run.fit);
+}
+
+// The walk-forward rule sees nothing of the day it stakes: on a realistic season (its files
+// dated as fetched, two or three courses a date) every course-day's fit ends before the first
+// course-day of its date, and a season cut short after 50 course-days gets, day for day, the
+// models and gates the whole season's plan gives its first 50.
+TEST(RaceStakes, TheWalkForwardsFitsSeeOnlyEarlierDates)
+{
+    TestFolder folder;
+    RealisticSeasonOptions options;
+    options.seed = 3;
+    options.days = 62;
+    QString error;
+    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"whole"_s), options, &error));
+    options.days = 50;
+    ASSERT_TRUE(writeRealisticSeason(folder.filePath(u"cut"_s), options, &error));
+    WalkForwardPlan whole;
+    WalkForwardPlan cut;
+    ASSERT_TRUE(planWalkForward({folder.filePath(u"whole"_s)}, 5, StakeModel::Blend, whole, error));
+    ASSERT_TRUE(planWalkForward({folder.filePath(u"cut"_s)}, 5, StakeModel::Blend, cut, error));
+    ASSERT_EQ(cut.days, 50U);
+    EXPECT_GT(whole.fits, 1);
+    for (quint32 d = 0; d < whole.days; ++d) {
+        const quint32 end = whole.fitEndOfDay[d];
+        ASSERT_LE(end, d);
+        if (end > 0) {
+            EXPECT_LT(whole.dateOf[end - 1], whole.dateOf[d]) << d;
+        }
+        if (d < cut.days) {
+            EXPECT_EQ(cut.modelOfDay[d], whole.modelOfDay[d]) << d;
+            EXPECT_EQ(cut.openOfDay[d], whole.openOfDay[d]) << d;
+        }
+    }
 }
