@@ -5,6 +5,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTableView>
 
 #include "gui/grouped_number.h"
@@ -110,6 +111,29 @@ TEST(MainWindow, ValueColumnsShowTheStakesOfTheKeptFitAndSortByValue)
     window.loadRace(zo);
     EXPECT_EQ(uma->model()->index(0, LabelColumn).data().toString(),
               Cell::pairLabel(best->first, best->second).text());
+    // Another race opened while sorted by value: its own values, in its own order.
+    QString other;
+    for (const QString& name : QDir(g.folder.path()).entryList({u"Zo-*"_s})) {
+        if (g.folder.filePath(name) != zo) {
+            other = g.folder.filePath(name);
+        }
+    }
+    window.loadRace(other);
+    const RaceStakes otherStakes
+        = raceStakesOf(window.display(), StakeSettings::read(settings), ModelFit::read(settings));
+    ASSERT_EQ(otherStakes.pairs[0].size(), 21U); // seven runners
+    ASSERT_EQ(uma->model()->rowCount(), 21);
+    for (const PairValue& v : otherStakes.pairs[0]) {
+        const int row = rowOf(uma, v.first, v.second);
+        ASSERT_GE(row, 0);
+        EXPECT_NEAR(uma->model()->index(row, ValueColumn).data().toString().toDouble(),
+                    v.value,
+                    0.005 + 1e-9);
+    }
+    const PairValue* otherBest = otherStakes.best(BetType::Quinella);
+    EXPECT_EQ(uma->model()->index(0, LabelColumn).data().toString(),
+              Cell::pairLabel(otherBest->first, otherBest->second).text());
+    window.loadRace(zo);
     clickHeading(uma, LabelColumn, Qt::LeftButton);
     EXPECT_EQ(columnTexts(uma, LabelColumn), before);
 
