@@ -19,6 +19,7 @@
 #include "gui/odds_chart_window.h"
 #include "gui/pair_list_model.h"
 #include "main_window_support.h"
+#include "pat/race_time.h"
 #include "settings/settings_store.h"
 
 using namespace Qt::StringLiterals;
@@ -105,6 +106,14 @@ TEST(MainWindow, AnAutomaticReloadKeepsTheViewAndShowsHowTheOddsMoved)
             EXPECT_LT(p.x(), static_cast<double>(times->max().toMSecsSinceEpoch()));
         }
     }
+    // Labelled on Japan's clock whatever the machine's zone: the last point at the newest
+    // snapshot's time there.
+    const QDateTime newest = window.display().history().snapshots().back().time;
+    const QPointF lastPoint
+        = qobject_cast<const QLineSeries*>(drawn->series().value(0))->points().back();
+    EXPECT_EQ(
+        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lastPoint.x())).toString(u"HH:mm:ss"_s),
+        newest.toTimeZone(jraTimeZone()).toString(u"HH:mm:ss"_s));
     EXPECT_EQ(chart->chartTitle(), chosen.trimmed().remove(u' '));
     saveScreenshot(window, u"main-odds-moved.png"_s);
     saveScreenshot(*chart, u"odds-chart-pair.png"_s);
