@@ -48,7 +48,13 @@ StakePanel::StakePanel(SettingsStore& settings,
     m_lineRight = layout.px(kLine.x() + kLine.width());
     client->installEventFilter(this);
     m_calibration = new AutoCalibration(settings, this);
-    connect(m_calibration, &AutoCalibration::finished, this, &StakePanel::update);
+    connect(m_calibration, &AutoCalibration::finished, this, [this] {
+        // The folder changed while the fit ran: fit the one the options name now.
+        if (m_calibration->lastFolders() != QStringList{m_settings.getPatFolder()}) {
+            calibrateIfDue();
+        }
+        update();
+    });
     connect(&display, &RaceDisplay::changed, this, &StakePanel::update);
     // A fit is made once a day in Japan: the hourly call refits after each race day.
     connect(&m_hourly, &QTimer::timeout, this, &StakePanel::calibrateIfDue);

@@ -32,6 +32,7 @@ bool AutoCalibration::startIfDue(const QStringList& folders, const QDateTime& no
         !force && kept && jraDateOf(kept->fittedAt) >= jraDateOf(now)) {
         return false;
     }
+    m_lastFolders = folders;
     m_watcher.setFuture(QtConcurrent::run(
         [folders, now, cancel = m_cancel] { return fitFolders(folders, now, cancel.get()); }));
     return true;

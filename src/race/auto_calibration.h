@@ -37,6 +37,8 @@ public:
     std::optional<ModelFit> fitFor(const QStringList& folders) const;
     /// Why the last fit made none; empty when it did or none ran.
     QString why() const { return m_why; }
+    /// The folders the last fit started on.
+    QStringList lastFolders() const { return m_lastFolders; }
 
 Q_SIGNALS:
     /// A fit finished (the kept fit and why() may have changed).
@@ -50,4 +52,5 @@ private:
     // Set when the owner goes: a fit still reading stops rather than hold the window open.
     std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
     QString m_why;
+    QStringList m_lastFolders;
 };
