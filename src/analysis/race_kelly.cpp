@@ -124,14 +124,27 @@ RaceKelly raceKelly(const HorseTable& table,
                     const QuinellaOddsRecord& odds,
                     const ModelSettings& settings,
                     const std::array<RaceBets, 2>& bets,
-                    std::array<bool, 2> wanted)
+                    std::array<bool, 2> wanted,
+                    std::array<std::vector<double>, 2>* chances)
 {
     const int runners = table.getHorseCount();
-    const StakeModelOf of = stakeModelOf(table, odds, settings, wanted[0]);
+    const StakeModelOf of = stakeModelOf(table, odds, settings, wanted[0] || chances != nullptr);
+    if (chances != nullptr) {
+        // Each bet's chance as the stakes take it, from the model made once above.
+        for (const BetRecord& record : bets[0]) {
+            const double chance = of.blend ? of.blendChances[static_cast<std::size_t>(
+                                      pairIndex(runners, record.first, record.second))]
+                                           : of.model.firstTwo(record.first, record.second);
+            (*chances)[0].push_back(std::isfinite(chance) ? chance : 0.0);
+        }
+        for (const BetRecord& record : bets[1]) {
+            (*chances)[1].push_back(of.model.firstThree(record.first, record.second));
+        }
+    }
     RaceKelly kelly;
     for (const BetType bet : kBetTypes) {
         const auto b = betIndex(bet);
-        if (!wanted[b]) {
+        if (!wanted[b] && chances == nullptr) {
             continue;
         }
         // A wide ticket pays somewhere in its range: staked at the low end, it never overbets.
@@ -142,6 +155,9 @@ RaceKelly raceKelly(const HorseTable& table,
             }
             kelly.odds[b].push_back(record.odds);
         }
+        if (!wanted[b]) {
+            continue; // its odds and chances only
+        }
         kelly.fractions[b] = raceKellyFractions(bet,
                                                 of.model,
                                                 runners,
@@ -151,24 +167,4 @@ RaceKelly raceKelly(const HorseTable& table,
                                                 bet == BetType::Wide ? &kelly.wideGap : nullptr);
     }
     return kelly;
-}
-
-std::array<std::vector<double>, 2> raceChances(const HorseTable& table,
-                                               const QuinellaOddsRecord& odds,
-                                               const ModelSettings& settings,
-                                               const std::array<RaceBets, 2>& bets)
-{
-    const int runners = table.getHorseCount();
-    const StakeModelOf of = stakeModelOf(table, odds, settings, true);
-    std::array<std::vector<double>, 2> chances;
-    for (const BetRecord& record : bets[0]) {
-        const double chance = of.blend ? of.blendChances[static_cast<std::size_t>(
-                                  pairIndex(runners, record.first, record.second))]
-                                       : of.model.firstTwo(record.first, record.second);
-        chances[0].push_back(std::isfinite(chance) ? chance : 0.0);
-    }
-    for (const BetRecord& record : bets[1]) {
-        chances[1].push_back(of.model.firstThree(record.first, record.second));
-    }
-    return chances;
 }

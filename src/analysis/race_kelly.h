@@ -42,17 +42,13 @@ struct RaceKelly
 /// The Kelly fractions of a race's bets under the settings' theory model: the discounted model
 /// when chosen, otherwise Harville's on the win odds; under the blend its quinella chances, and
 /// for wide (whose bets pay together by top threes) its model source, the discounted model.
-/// Only the bet types `wanted` are staked.
+/// Only the bet types `wanted` are staked. `chances`, when given, receives every bet's chance
+/// as the stakes take it (quinella the blend's or the ordering model's chance of the first two,
+/// wide the ordering model's of both in the first three), and `odds` is then filled for every
+/// bet, staked or not.
 RaceKelly raceKelly(const HorseTable& table,
                     const QuinellaOddsRecord& odds,
                     const ModelSettings& model,
                     const std::array<RaceBets, 2>& bets,
-                    std::array<bool, 2> wanted);
-
-/// The chance of each bet under the model raceKelly() stakes it with: quinella the blend's (or
-/// the ordering model's) chance of the first two, wide the ordering model's of both in the
-/// first three.
-std::array<std::vector<double>, 2> raceChances(const HorseTable& table,
-                                               const QuinellaOddsRecord& odds,
-                                               const ModelSettings& settings,
-                                               const std::array<RaceBets, 2>& bets);
+                    std::array<bool, 2> wanted,
+                    std::array<std::vector<double>, 2>* chances = nullptr);

@@ -93,10 +93,11 @@ RaceStakes stakeRace(const RaceDisplay& display,
     }
     const std::array<RaceBets, 2> bets
         = {betsOfList(display.quinellaList()), betsOfList(display.wideList())};
-    const auto chances = raceChances(display.horseTable(), display.quinellaOdds(), model, bets);
-    // The odds each bet is paid at come from raceKelly, staked or not.
+    std::array<std::vector<double>, 2> chances;
+    // The odds each bet is paid at and its chance come from raceKelly, staked or not; Kelly's
+    // fractions only for the bet types staked.
     const RaceKelly kelly
-        = raceKelly(display.horseTable(), display.quinellaOdds(), model, bets, {true, true});
+        = raceKelly(display.horseTable(), display.quinellaOdds(), model, bets, staked, &chances);
     for (const BetType bet : kBetTypes) {
         const auto b = betIndex(bet);
         const std::vector<qint64> yen
