@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -33,6 +34,16 @@ const std::vector<std::vector<const char*>> kMigrations = {
      "CREATE TABLE snapshot(id INTEGER PRIMARY KEY, race INTEGER NOT NULL REFERENCES race(id),"
      " fetched INTEGER NOT NULL, odds BLOB NOT NULL)",
      "CREATE UNIQUE INDEX snapshot_time ON snapshot(race, fetched)"},
+    // 1 → 2: the ledger of the user's bets and what each paid
+    {"CREATE TABLE bet(id INTEGER PRIMARY KEY, placed INTEGER NOT NULL,"
+     " race INTEGER NOT NULL REFERENCES race(id),"
+     " kind TEXT NOT NULL CHECK(kind IN ('quinella', 'wide')),"
+     " first INTEGER NOT NULL, second INTEGER NOT NULL,"
+     " stake INTEGER NOT NULL CHECK(stake >= 100 AND stake % 100 = 0),"
+     " odds REAL, model TEXT, chance REAL, ev REAL, note TEXT NOT NULL DEFAULT '')",
+     "CREATE INDEX bet_race ON bet(race)",
+     "CREATE TABLE settlement(bet INTEGER PRIMARY KEY REFERENCES bet(id), payout INTEGER NOT NULL,"
+     " refund INTEGER NOT NULL, settled INTEGER NOT NULL, closing REAL)"},
 };
 const int kSchemaVersion = static_cast<int>(kMigrations.size());
 
@@ -82,6 +93,26 @@ QString& chosenPath()
     return path;
 }
 
+// The archive holds the user's bets: its file and journals are the owner's alone. A new file is
+// made so before SQLite opens it (its journals take the file's permissions); one of an earlier
+// version, readable by all, is narrowed when its writer opens it.
+void keepToOwner(const QString& path)
+{
+    constexpr QFileDevice::Permissions kOwner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFileInfo::exists(path)) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            file.setPermissions(kOwner);
+        }
+        return;
+    }
+    for (const QString& name : QStringList{path, path + u"-wal"_s, path + u"-shm"_s}) {
+        if (QFileInfo::exists(name) && QFile::permissions(name) != kOwner) {
+            QFile::setPermissions(name, kOwner);
+        }
+    }
+}
+
 } // namespace
 
 void OddsArchive::setDefaultPath(const QString& path)
@@ -121,6 +152,9 @@ OddsArchive::open(const QString& path, QString& note, bool readOnly, Check check
         }
     }
     archive->m_readOnly = readOnly;
+    if (!readOnly) {
+        keepToOwner(path);
+    }
     if (readOnly && !QFileInfo::exists(path)) {
         note = u"オッズの記録がありません: %1"_s.arg(QDir::toNativeSeparators(path));
         return nullptr;
@@ -161,10 +195,11 @@ bool OddsArchive::prepare(QString& note, Check check)
         && (!q.exec(u"PRAGMA quick_check"_s) || !q.next() || q.value(0).toString() != u"ok")) {
         return fail(u"ファイルが壊れています。mikazuki archive check で調べられます"_s);
     }
+    m_version = version;
     if (m_readOnly) {
         // Version 0 is a file no writer has finished making (one killed as it began): an empty
-        // archive, whose queries find nothing.
-        return version == kSchemaVersion || version == 0 || fail(u"古い版の形式です"_s);
+        // archive, whose queries find nothing. An earlier version reads as it is (no ledger).
+        return true;
     }
     if (!q.exec(u"PRAGMA journal_mode=WAL"_s) || !q.next()
         || q.value(0).toString().compare(u"wal"_s, Qt::CaseInsensitive) != 0
@@ -185,6 +220,7 @@ bool OddsArchive::prepare(QString& note, Check check)
             db.rollback();
             return fail(q.lastError().text());
         }
+        m_version = v + 1;
     }
     return true;
 }
@@ -495,4 +531,9 @@ QStringList OddsArchive::integrityCheck() const
         lines << q.value(0).toString();
     }
     return lines;
+}
+
+int OddsArchive::currentSchemaVersion()
+{
+    return kSchemaVersion;
 }

@@ -56,6 +56,11 @@ public:
 
     bool isReadOnly() const { return m_readOnly; }
     QString path() const { return m_path; }
+    /// The file's schema version (PRAGMA user_version); the ledger's tables are there from 2.
+    int schemaVersion() const { return m_version; }
+    static int currentSchemaVersion();
+    /// The Qt SQL connection of this archive, for the ledger's queries.
+    QString connectionName() const { return m_connection; }
 
     enum class Stored { Added, Unchanged, Failed };
     /// Stores the odds of `race` fetched at `fetched` unless they equal its snapshot before
@@ -105,6 +110,7 @@ private:
     QString m_path;
     QString m_connection;
     bool m_readOnly = false;
+    int m_version = 0;
     std::unique_ptr<QLockFile> m_lock;
     QString m_error;
     /// Each race's latest snapshot (fetch time, blob), so that recording costs no query.

@@ -18,6 +18,7 @@
 #include "base/texts.h"
 #include "cli/archive_command.h"
 #include "cli/board_command.h"
+#include "cli/ledger_command.h"
 #include "cli/stakes_command.h"
 #include "cli/stderr_message_sink.h"
 #include "race/backtest.h"
@@ -33,7 +34,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCommands = u"backtest, calibrate, archive, board, stakes"_s;
+const QString kCommands = u"backtest, calibrate, archive, board, stakes, ledger"_s;
 
 QCommandLineOption makeSettingsOption()
 {
@@ -66,6 +67,9 @@ Command commandOf(const QStringList& arguments)
         }
         if (arguments[1] == u"stakes"_s) {
             return Command::Stakes;
+        }
+        if (arguments[1] == u"ledger"_s) {
+            return Command::Ledger;
         }
     }
     const QStringList rest = arguments.mid(1);
@@ -207,7 +211,8 @@ MainArguments parseMainArguments(const QStringList& arguments)
         u"  calibrate FOLDER...  理論値モデルを結果に当てはめて評価する（較正）\n"
         u"  archive ACTION       オッズの記録を取り込む・書き出す・調べる\n"
         u"  board FOLDER         最新の開催日の全レースを一覧する（当日一覧）\n"
-        u"  stakes ZO_FILE       レースの全組番の確率・期待値・賭け金を出す"_s);
+        u"  stakes ZO_FILE       レースの全組番の確率・期待値・賭け金を出す\n"
+        u"  ledger ACTION        購入の記録（収支）: 記録・取り込み・精算・集計・書き出し"_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settings(
@@ -242,6 +247,8 @@ ExitCode runHeadless(Command command, const QStringList& arguments)
         return boardCommand(arguments);
     case Command::Stakes:
         return stakesCommand(arguments);
+    case Command::Ledger:
+        return ledgerCommand(arguments);
     case Command::Unknown:
         std::fprintf(stderr, "%s\n", qPrintable(unknownCommandText(arguments.value(1))));
         return ExitCode::Failed;

@@ -18,6 +18,7 @@ enum class Command {
     Archive,   ///< `archive import|export|info`
     Board,     ///< `board FOLDER`
     Stakes,    ///< `stakes ZO_FILE`
+    Ledger,    ///< `ledger ACTION`
     Info,      ///< --help or --version
     Unknown,   ///< a first word that is neither a command nor a file
 };
