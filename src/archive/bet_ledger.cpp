@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "bet_ledger.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include "archive/odds_archive.h"
-#include "pat/race_time.h"
 
 using namespace Qt::StringLiterals;
 
@@ -22,7 +22,15 @@ QVariant timeValue(const QDateTime& time)
 
 QDateTime timeOf(const QVariant& value)
 {
-    return value.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(value.toLongLong());
+    // In UTC: a local time would ask the system for its zone rule at every row.
+    return value.isNull() ? QDateTime()
+                          : QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+}
+
+// A note is never NULL: an empty one is "".
+QVariant noteValue(const QString& note)
+{
+    return note.isNull() ? QVariant(u""_s) : QVariant(note);
 }
 
 QVariant optionalReal(double value, bool present)
@@ -31,9 +39,17 @@ QVariant optionalReal(double value, bool present)
 }
 
 const QString kSelect
-    = u"SELECT b.id, b.placed, r.file, b.kind, b.first, b.second, b.stake, b.odds, b.model,"
-      " b.chance, b.ev, b.note, s.payout, s.refund, s.settled, s.closing, r.post, r.venue"
-      " FROM bet b JOIN race r ON r.id = b.race LEFT JOIN settlement s ON s.bet = b.id"_s;
+    = u"SELECT b.id, b.placed, b.race, b.kind, b.first, b.second, b.stake, b.odds, b.model,"
+      " b.chance, b.ev, b.note, s.payout, s.refund, s.settled, s.closing"
+      " FROM bet b LEFT JOIN settlement s ON s.bet = b.id"_s;
+
+// A race's facts as its bets carry them, read once per race.
+struct RaceFacts
+{
+    QString file;
+    QDateTime post;
+    QString venue;
+};
 
 // A settlement's values in the order the statements bind them.
 QVariantList settlementValues(qint64 id, const BetSettlement& s)
@@ -78,7 +94,18 @@ bool inTransaction(const QString& connection, QString& error, Body body)
 
 QDate LedgerBet::day() const
 {
-    return (post.isValid() ? post : placed).toTimeZone(jraTimeZone()).date();
+    // Japan has kept UTC+9 all year since 1951; a time zone conversion per bet would cost the
+    // report of a large ledger most of its time.
+    constexpr qint64 kJapanOffset = 9 * 3600 * 1000LL;
+    constexpr qint64 kDay = 24 * 3600 * 1000LL;
+    constexpr qint64 kEpochJulianDay = 2440588;
+    const QDateTime& time = post.isValid() ? post : placed;
+    if (!time.isValid()) {
+        return {};
+    }
+    const qint64 local = time.toMSecsSinceEpoch() + kJapanOffset;
+    return QDate::fromJulianDay(kEpochJulianDay
+                                + (local >= 0 ? local / kDay : (local + 1) / kDay - 1));
 }
 
 QString betKey(BetType bet)
@@ -168,7 +195,7 @@ std::optional<std::vector<qint64>> BetLedger::add(const std::vector<LedgerBet>& 
                        bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
                        optionalReal(bet.chance, !bet.model.isEmpty()),
                        optionalReal(bet.ev, !bet.model.isEmpty()),
-                       bet.note,
+                       noteValue(bet.note),
                        bet.race},
                       error)) {
                 return false;
@@ -216,7 +243,7 @@ bool BetLedger::correct(const LedgerBet& bet, QString& error)
                      bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
                      optionalReal(bet.chance, !bet.model.isEmpty()),
                      optionalReal(bet.ev, !bet.model.isEmpty()),
-                     bet.note,
+                     noteValue(bet.note),
                      bet.id},
                     error)
                && (!resettle
@@ -255,7 +282,7 @@ bool BetLedger::restore(const LedgerBet& bet, QString& error)
                    bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
                    optionalReal(bet.chance, !bet.model.isEmpty()),
                    optionalReal(bet.ev, !bet.model.isEmpty()),
-                   bet.note,
+                   noteValue(bet.note),
                    bet.race},
                   error)
             || q.numRowsAffected() != 1) {
@@ -310,11 +337,23 @@ std::vector<LedgerBet> BetLedger::query(const QString& where, const QVariantList
     if (!q.exec()) {
         return out;
     }
+    QSqlQuery r(QSqlDatabase::database(m_archive.connectionName()));
+    r.setForwardOnly(true);
+    QHash<qint64, RaceFacts> races;
+    if (r.exec(u"SELECT id, file, post, venue FROM race WHERE id IN (SELECT race FROM bet)"_s)) {
+        while (r.next()) {
+            races.insert(r.value(0).toLongLong(),
+                         {r.value(1).toString(), timeOf(r.value(2)), r.value(3).toString()});
+        }
+    }
     while (q.next()) {
         LedgerBet bet;
         bet.id = q.value(0).toLongLong();
         bet.placed = timeOf(q.value(1));
-        bet.race = q.value(2).toString();
+        const RaceFacts race = races.value(q.value(2).toLongLong());
+        bet.race = race.file;
+        bet.post = race.post;
+        bet.venue = race.venue;
         bet.bet = q.value(3).toString() == u"wide"_s ? BetType::Wide : BetType::Quinella;
         bet.first = q.value(4).toInt();
         bet.second = q.value(5).toInt();
@@ -330,8 +369,6 @@ std::vector<LedgerBet> BetLedger::query(const QString& where, const QVariantList
                                            timeOf(q.value(14)),
                                            q.value(15).toDouble()};
         }
-        bet.post = timeOf(q.value(16));
-        bet.venue = q.value(17).toString();
         out.push_back(std::move(bet));
     }
     return out;

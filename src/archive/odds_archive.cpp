@@ -107,7 +107,10 @@ void keepToOwner(const QString& path)
         return;
     }
     for (const QString& name : QStringList{path, path + u"-wal"_s, path + u"-shm"_s}) {
-        if (QFileInfo::exists(name) && QFile::permissions(name) != kOwner) {
+        constexpr QFileDevice::Permissions kOthers
+            = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+              | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        if (QFileInfo::exists(name) && (QFile::permissions(name) & kOthers) != 0) {
             QFile::setPermissions(name, kOwner);
         }
     }

@@ -20,20 +20,30 @@ constexpr int kResamples = 2000;
 // The sums a course-day adds to a group, in the order the bootstrap takes them.
 enum Sum { Stakes, Returns, CloseSum, CloseCount, Beaten, Expected, Paid, SumCount };
 
-LedgerInterval
-intervalOf(const std::vector<std::vector<double>>& units, Sum numerator, Sum denominator)
+// The intervals of the ratios of sums `ratios` (numerator, denominator) from one set of
+// resamples of the course-days: empty under two of them.
+std::vector<LedgerInterval> intervalsOf(const std::vector<std::vector<double>>& units,
+                                        const std::vector<std::pair<Sum, Sum>>& ratios)
 {
-    if (units.size() < 2) {
-        return std::nullopt;
+    std::vector<LedgerInterval> out(ratios.size());
+    if (units.size() < 2 || ratios.empty()) {
+        return out;
     }
-    std::vector<double> draws;
-    draws.reserve(kResamples);
+    std::vector<std::vector<double>> draws(ratios.size());
+    for (auto& d : draws) {
+        d.reserve(kResamples);
+    }
     resampleUnitSums(units, kResamples, kBootstrapSeed, [&](const std::vector<double>& sums) {
-        if (sums[denominator] > 0.0) {
-            draws.push_back(sums[numerator] / sums[denominator]);
+        for (std::size_t k = 0; k < ratios.size(); ++k) {
+            if (sums[ratios[k].second] > 0.0) {
+                draws[k].push_back(sums[ratios[k].first] / sums[ratios[k].second]);
+            }
         }
     });
-    return percentileInterval(std::move(draws));
+    for (std::size_t k = 0; k < ratios.size(); ++k) {
+        out[k] = percentileInterval(std::move(draws[k]));
+    }
+    return out;
 }
 
 LedgerFigures figuresOf(const std::vector<const LedgerBet*>& bets)
@@ -91,13 +101,21 @@ LedgerFigures figuresOf(const std::vector<const LedgerBet*>& bets)
     for (auto& [key, unit] : days) {
         units.push_back(std::move(unit));
     }
-    f.rateInterval = intervalOf(units, Returns, Stakes);
+    std::vector<std::pair<Sum, Sum>> ratios{{Returns, Stakes}};
     if (f.closeBets > 0) {
-        f.closeMeanInterval = intervalOf(units, CloseSum, CloseCount);
-        f.beatShareInterval = intervalOf(units, Beaten, CloseCount);
+        ratios.insert(ratios.end(), {{CloseSum, CloseCount}, {Beaten, CloseCount}});
     }
     if (f.modelBets > 0 && f.expected > 0.0) {
-        f.paidPerExpectedInterval = intervalOf(units, Paid, Expected);
+        ratios.emplace_back(Paid, Expected);
+    }
+    const std::vector<LedgerInterval> intervals = intervalsOf(units, ratios);
+    f.rateInterval = intervals[0];
+    if (f.closeBets > 0) {
+        f.closeMeanInterval = intervals[1];
+        f.beatShareInterval = intervals[2];
+    }
+    if (f.modelBets > 0 && f.expected > 0.0) {
+        f.paidPerExpectedInterval = intervals.back();
     }
     return f;
 }
