@@ -4,7 +4,8 @@
 // the board's refresh after one race's files changed against a listing of the folder. Then the
 // sizes: a day of 30 snapshots a race (patgen's five fetches, each stored six times with its odds
 // moved a tenth), a season of patgen's five; and the processor time a recorder takes while it
-// watches a season's folder (14,000 files) that nothing changes.
+// watches a season's folder (14,000 files) that nothing changes. The ledger: recording a bet, the
+// report of 10,000 bets, and settling a day of 36 races.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -14,14 +15,19 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "archive/bet_ledger.h"
 #include "archive/odds_archive.h"
 #include "bench_main.h"
 #include "pat/folder_index.h"
 #include "race/archive_files.h"
+#include "race/bet_settlement.h"
 #include "race/folder_recorder.h"
+#include "race/ledger_report.h"
 #include "race/race_day_board.h"
 #include "realistic_season.h"
 #include "settings/settings_store.h"
@@ -126,10 +132,128 @@ void BM_BoardRefreshOneChanged(benchmark::State& state)
     }
 }
 
+// An archive of the day folder's races (19 course-days) for the ledger's benchmarks.
+OddsArchive& ledgerArchive()
+{
+    static QTemporaryDir dir;
+    static std::unique_ptr<OddsArchive> archive = [] {
+        QString note;
+        auto made = OddsArchive::open(dir.filePath(u"ledger.sqlite"_s), note);
+        importFolders(*made, {day().folder});
+        return made;
+    }();
+    return *archive;
+}
+
+LedgerBet betOn(const QString& race, int k)
+{
+    LedgerBet bet;
+    bet.race = race;
+    bet.bet = k % 2 == 0 ? BetType::Quinella : BetType::Wide;
+    bet.first = 1;
+    bet.second = 2 + k % 3;
+    bet.stake = 100 * (1 + k % 5);
+    bet.odds = 5.0 + k % 40;
+    bet.placed = QDateTime::currentDateTimeUtc();
+    if (k % 3 == 0) {
+        bet.model = u"blend"_s;
+        bet.chance = 0.1;
+        bet.ev = 0.1 * bet.odds;
+    }
+    return bet;
+}
+
+// One bet recorded as the window and `ledger add` record it: checked, then one transaction.
+void BM_RecordBet(benchmark::State& state)
+{
+    BetLedger ledger(ledgerArchive());
+    int k = 0;
+    for (auto _ : state) {
+        QString error;
+        if (!ledger.add({betOn(day().latest.front(), k++)}, error)) {
+            state.SkipWithError(qPrintable(error));
+            break;
+        }
+    }
+}
+
+// The report of 10,000 settled bets on every race of the folder: read from the archive, then
+// summed and resampled.
+void BM_LedgerReport10000(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    QString note;
+    const auto archive = OddsArchive::open(dir.filePath(u"report.sqlite"_s), note);
+    importFolders(*archive, {day().folder});
+    std::vector<QString> races;
+    for (const ArchiveRace& race : archive->races()) {
+        races.push_back(race.file);
+    }
+    std::vector<LedgerBet> bets;
+    for (int k = 0; k < 10000; ++k) {
+        bets.push_back(betOn(races[static_cast<std::size_t>(k) % races.size()], k));
+    }
+    BetLedger ledger(*archive);
+    QString error;
+    const auto ids = ledger.add(bets, error);
+    std::vector<std::pair<qint64, BetSettlement>> settled;
+    for (std::size_t k = 0; ids && k < ids->size(); ++k) {
+        settled.emplace_back((*ids)[k],
+                             BetSettlement{k % 7 == 0 ? 3000 : 0, 0, bets[k].placed, 10.0});
+    }
+    if (!ids || !ledger.settle(settled, error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    for (auto _ : state) {
+        const LedgerReport report = ledgerReport(ledger.bets());
+        if (report.all.bets != 10000) {
+            state.SkipWithError("not 10,000 bets");
+            break;
+        }
+        benchmark::DoNotOptimize(report);
+    }
+}
+
+// Settling the latest date's 36 races, three open bets each, from their result files.
+void BM_SettleDay(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    QString note;
+    const auto archive = OddsArchive::open(dir.filePath(u"settle.sqlite"_s), note);
+    importFolders(*archive, {day().folder});
+    std::vector<LedgerBet> bets;
+    for (const QString& race : day().latest) {
+        for (int k = 0; k < 3; ++k) {
+            bets.push_back(betOn(race, k));
+        }
+    }
+    QString error;
+    if (!BetLedger(*archive).add(bets, error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    QSqlQuery clear(QSqlDatabase::database(archive->connectionName()));
+    for (auto _ : state) {
+        state.PauseTiming();
+        clear.exec(u"DELETE FROM settlement"_s);
+        state.ResumeTiming();
+        const LedgerSettling done
+            = settleLedger(*archive, {day().folder}, QDateTime::currentDateTimeUtc());
+        if (done.settled != 108) {
+            state.SkipWithError("not 108 bets settled");
+            break;
+        }
+    }
+}
+
 BENCHMARK(BM_ReadRaceFiles);
 BENCHMARK(BM_StoreSnapshot);
 BENCHMARK(BM_ListFolder);
 BENCHMARK(BM_BoardRefreshOneChanged);
+BENCHMARK(BM_RecordBet);
+BENCHMARK(BM_LedgerReport10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SettleDay)->Unit(benchmark::kMillisecond);
 
 qint64 archiveBytes(const QString& path)
 {
@@ -222,6 +346,9 @@ int main(int argc, char** argv)
                "the board of 36 races after one race changed",
                "BM_BoardRefreshOneChanged",
                "BM_ListFolder");
+    printRatio(reporter, "recording a bet", "BM_RecordBet", "BM_ReadRaceFiles");
+    printRatio(reporter, "the report of 10,000 bets", "BM_LedgerReport10000", "BM_ListFolder");
+    printRatio(reporter, "settling a day of 36 races", "BM_SettleDay", "BM_ListFolder");
     std::printf("archive of a day of 30 snapshots a race: %.2f MB\n", daySize() / 1e6);
 
     // A season with patgen's five fetches a race, and its folder watched while nothing changes.
