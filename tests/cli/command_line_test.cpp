@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include "archive/bet_ledger.h"
 #include "archive/odds_archive.h"
 #include "race/backtest.h"
 #include "race/csv_export.h"
@@ -434,4 +435,226 @@ TEST(CommandLine, StakesAndTheBoardStakeARaceAlike)
     EXPECT_TRUE(refused.out.isEmpty());
     EXPECT_TRUE(refused.err.contains(u"--bankroll: 数値を正しく入力して下さい。"_s))
         << refused.err.toStdString();
+}
+
+namespace {
+
+// A day of a realistic season in an archive, and a CSV of bets on three pairs of each race.
+struct LedgerDay
+{
+    TestFolder folder;
+    QString days = folder.filePath(u"days"_s);
+    QString archive = folder.filePath(u"odds.sqlite"_s);
+    QStringList races;
+
+    LedgerDay()
+    {
+        const QStringList fetches = writeSeasonWithFetches(folder, 23, 1);
+        EXPECT_EQ(
+            run(QStringList{u"archive"_s, u"import"_s, u"--archive"_s, archive} << fetches << days)
+                .exitCode,
+            0);
+        races = QDir(days).entryList({u"Zo-*"_s}, QDir::Files, QDir::Name);
+    }
+    QByteArray csv() const
+    {
+        QByteArray out = u"日時,レース,券種,組番,金額,オッズ,メモ\r\n"_s.toUtf8();
+        for (const QString& race : races) {
+            for (const char* pair : {"1-2", "3-4", "2-5"}) {
+                out += u"2026/01/03 09:00,%1,ワイド,%2,200,,\"メモ, 一行\"\r\n"_s
+                           .arg(race, QString::fromLatin1(pair))
+                           .toUtf8();
+            }
+        }
+        return out;
+    }
+    QStringList ledger(const QStringList& words) const
+    {
+        return QStringList{u"ledger"_s} << words.first() << u"--archive"_s << archive
+                                        << words.mid(1);
+    }
+};
+
+// Every bet of an archive as the export writes it, less the time each was settled.
+QByteArray ledgerWithoutSettledTimes(const QString& archive, const QString& out)
+{
+    EXPECT_EQ(run({u"ledger"_s, u"export"_s, u"--archive"_s, archive, out}).exitCode, 0);
+    QList<QByteArray> lines = readFile(out).split('\n');
+    for (QByteArray& line : lines) {
+        QList<QByteArray> fields = line.split(',');
+        if (fields.size() > 12) {
+            fields[fields.size() - 2].clear();
+        }
+        line = fields.join(',');
+    }
+    return lines.join('\n');
+}
+
+} // namespace
+
+// Bad bets are refused in Japanese with nothing stored; an import takes a whole file or none
+// of it (code page 932 read as well); settle, report and export agree.
+TEST(CommandLine, LedgerRefusesBadBetsAndImportsAllOrNothing)
+{
+    LedgerDay day;
+    const QString race = day.races.first();
+    for (const auto& [arguments, why] :
+         std::vector<std::pair<QStringList, QString>>{{{u"--race"_s,
+                                                        u"Zo-0000000000.jra"_s,
+                                                        u"--bet"_s,
+                                                        u"wide"_s,
+                                                        u"--pair"_s,
+                                                        u"1-2"_s,
+                                                        u"--stake"_s,
+                                                        u"100"_s},
+                                                       u"記録にないレース"_s},
+                                                      {{u"--race"_s,
+                                                        race,
+                                                        u"--bet"_s,
+                                                        u"wide"_s,
+                                                        u"--pair"_s,
+                                                        u"1-19"_s,
+                                                        u"--stake"_s,
+                                                        u"100"_s},
+                                                       u"頭数"_s},
+                                                      {{u"--race"_s,
+                                                        race,
+                                                        u"--bet"_s,
+                                                        u"wide"_s,
+                                                        u"--pair"_s,
+                                                        u"1-2"_s,
+                                                        u"--stake"_s,
+                                                        u"250"_s},
+                                                       u"100円単位"_s},
+                                                      {{u"--race"_s,
+                                                        race,
+                                                        u"--bet"_s,
+                                                        u"wide"_s,
+                                                        u"--pair"_s,
+                                                        u"1-2"_s,
+                                                        u"--stake"_s,
+                                                        u"0"_s},
+                                                       u"100円単位"_s},
+                                                      {{u"--race"_s,
+                                                        race,
+                                                        u"--bet"_s,
+                                                        u"trio"_s,
+                                                        u"--pair"_s,
+                                                        u"1-2"_s,
+                                                        u"--stake"_s,
+                                                        u"100"_s},
+                                                       u"券種"_s}}) {
+        const ProcessRun add = run(day.ledger(QStringList{u"add"_s} + arguments));
+        EXPECT_EQ(add.exitCode, 1);
+        EXPECT_TRUE(add.err.contains(why)) << add.err.toStdString();
+    }
+    const QString empty = day.folder.filePath(u"empty.csv"_s);
+    ASSERT_EQ(run(day.ledger({u"export"_s, empty})).exitCode, 0);
+    EXPECT_EQ(readFile(empty).count("\r\n"), 1); // the heading alone
+
+    // Code page 932, one line naming a pair outside its race: that line is named, nothing kept.
+    QByteArray bad = sjis(QString::fromUtf8(day.csv()));
+    bad += sjis(u"2026/01/03 09:00,%1,馬連,3-19,100\r\n"_s.arg(race));
+    const QString badFile = day.folder.write(u"bad.csv"_s, bad);
+    const ProcessRun refused = run(day.ledger({u"import"_s, badFile}));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(u"%1行目"_s.arg(day.races.size() * 3 + 2)))
+        << refused.err.toStdString();
+    ASSERT_EQ(run(day.ledger({u"export"_s, empty})).exitCode, 0);
+    EXPECT_EQ(readFile(empty).count("\r\n"), 1);
+
+    const QString good = day.folder.write(u"good.csv"_s, day.csv());
+    const ProcessRun imported = run(day.ledger({u"import"_s, good}));
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    const ProcessRun settled = run(day.ledger({u"settle"_s, day.days}));
+    ASSERT_EQ(settled.exitCode, 0) << settled.err.toStdString();
+    EXPECT_TRUE(settled.out.contains(u"精算 %1件"_s.arg(day.races.size() * 3)))
+        << settled.out.toStdString();
+    const ProcessRun report = run(day.ledger({u"report"_s, u"--json"_s}));
+    ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
+    const QJsonObject all
+        = QJsonDocument::fromJson(report.out.toUtf8()).object()[u"all"_s].toObject();
+    const QString out = day.folder.filePath(u"out.csv"_s);
+    ASSERT_EQ(run(day.ledger({u"export"_s, out})).exitCode, 0);
+    const QByteArray exported = readFile(out);
+    qint64 returns = 0;
+    for (const QByteArray& line : exported.split('\n').mid(1)) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() > 12) {
+            returns += fields[fields.size() - 4].toLongLong();
+        }
+    }
+    EXPECT_EQ(all[u"bets"_s].toInt(), day.races.size() * 3);
+    EXPECT_EQ(all[u"returns"_s].toInteger(), returns);
+    EXPECT_TRUE(exported.contains(sjis(u"\"メモ, 一行\""_s)));
+}
+
+// A ledger import or settlement killed part-way, again and again, leaves a sound archive with
+// that change made whole or not at all; finished at last, the ledger is a clean run's.
+TEST(CommandLine, LedgerKilledMidChangeLosesAtMostThatChange)
+{
+    LedgerDay day;
+    const QString csv = day.folder.write(u"bets.csv"_s, day.csv());
+    const qint64 count = day.races.size() * 3;
+    const QString clean = day.folder.filePath(u"clean.sqlite"_s);
+    ASSERT_TRUE(QFile::copy(day.archive, clean));
+    for (const QString& action : {u"import"_s, u"settle"_s}) {
+        ASSERT_EQ(run({u"ledger"_s,
+                       action,
+                       u"--archive"_s,
+                       clean,
+                       action == u"import"_s ? csv : day.days})
+                      .exitCode,
+                  0);
+    }
+    const QByteArray cleanLedger
+        = ledgerWithoutSettledTimes(clean, day.folder.filePath(u"clean.csv"_s));
+
+    const QString killed = day.folder.filePath(u"killed.sqlite"_s);
+    int cut = 0; // rounds killed before a change was whole
+    for (int round = 0; round < 6; ++round) {
+        for (const QString& file : QDir(day.folder.path()).entryList({u"killed.sqlite*"_s})) {
+            QFile::remove(day.folder.filePath(file));
+        }
+        ASSERT_TRUE(QFile::copy(day.archive, killed));
+        for (const QString& action : {u"import"_s, u"settle"_s}) {
+            const QStringList arguments{u"ledger"_s,
+                                        action,
+                                        u"--archive"_s,
+                                        killed,
+                                        action == u"import"_s ? csv : day.days};
+            QProcess process;
+            process.start(QStringLiteral(MIKAZUKI_BINARY), arguments);
+            ASSERT_TRUE(process.waitForStarted());
+            QThread::msleep(static_cast<unsigned long>(15 + 12 * round));
+            process.kill();
+            process.waitForFinished();
+            QString note;
+            {
+                const auto archive = OddsArchive::open(killed, note, true);
+                ASSERT_TRUE(archive) << qPrintable(note);
+                EXPECT_TRUE(archive->integrityOk());
+                const auto bets = BetLedger(*const_cast<OddsArchive*>(archive.get())).bets();
+                qint64 settled = 0;
+                for (const LedgerBet& bet : bets) {
+                    settled += bet.settlement ? 1 : 0;
+                }
+                if (action == u"import"_s) {
+                    EXPECT_TRUE(bets.empty() || static_cast<qint64>(bets.size()) == count);
+                    cut += bets.empty() ? 1 : 0;
+                } else {
+                    EXPECT_TRUE(settled == 0 || settled == count) << settled;
+                    cut += settled == 0 ? 1 : 0;
+                }
+                if ((action == u"import"_s && !bets.empty())
+                    || (action == u"settle"_s && settled == count)) {
+                    continue;
+                }
+            }
+            ASSERT_EQ(run(arguments).exitCode, 0);
+        }
+        EXPECT_EQ(ledgerWithoutSettledTimes(killed, day.folder.filePath(u"killed.csv"_s)),
+                  cleanLedger);
+    }
+    std::printf("killed before the change was whole: %d of 12\n", cut);
 }
