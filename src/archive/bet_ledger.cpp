@@ -108,11 +108,6 @@ QDate LedgerBet::day() const
                                 + (local >= 0 ? local / kDay : (local + 1) / kDay - 1));
 }
 
-QString betKey(BetType bet)
-{
-    return bet == BetType::Quinella ? u"quinella"_s : u"wide"_s;
-}
-
 std::optional<BetType> betOfKey(const QString& text)
 {
     const QString key = text.trimmed();

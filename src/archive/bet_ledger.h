@@ -54,8 +54,8 @@ struct LedgerBet
     bool operator==(const LedgerBet&) const = default;
 };
 
-/// The bet type as the ledger stores it ("quinella", "wide") and back (also 馬連, ワイド, ﾜｲﾄﾞ).
-QString betKey(BetType bet);
+/// A bet type as the ledger stores it and JSON writes it (betKey), and back (also 馬連, ワイド,
+/// ﾜｲﾄﾞ).
 std::optional<BetType> betOfKey(const QString& text);
 
 /// The bets of an archive (its tables from schema version 2). Every change is one transaction;

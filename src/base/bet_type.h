@@ -23,6 +23,12 @@ inline QString betName(BetType bet)
     return bet == BetType::Quinella ? QStringLiteral("馬連") : QStringLiteral("ﾜｲﾄﾞ");
 }
 
+/// The bet type as data names it (JSON, the ledger): "quinella", "wide".
+inline QString betKey(BetType bet)
+{
+    return bet == BetType::Quinella ? QStringLiteral("quinella") : QStringLiteral("wide");
+}
+
 /// The end of the bet type's settings keys and control names: "Uma", "Wide".
 inline QString betKeySuffix(BetType bet)
 {

@@ -72,11 +72,6 @@ void addTables(CalibrationReport& report,
     }
 }
 
-QString betKey(BetType bet)
-{
-    return bet == BetType::Quinella ? u"quinella"_s : u"wide"_s;
-}
-
 QJsonValue optionalNumber(const std::optional<double>& value)
 {
     return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);

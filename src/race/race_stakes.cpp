@@ -11,19 +11,11 @@
 #include "analysis/pair_judgement.h"
 #include "analysis/pair_list.h"
 #include "analysis/race_kelly.h"
+#include "archive/bet_ledger.h"
 #include "race/race_display.h"
 #include "race/text_table.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString betKey(BetType bet)
-{
-    return bet == BetType::Quinella ? u"quinella"_s : u"wide"_s;
-}
-
-} // namespace
 
 bool isBetRow(const PairRow& row)
 {
