@@ -117,6 +117,18 @@ void BoardWindow::setNow(const QDateTime& time)
     tick();
 }
 
+const BoardRow* BoardWindow::rowAt(int tableRow) const
+{
+    const QString path
+        = m_model->index(tableRow, column(BoardColumn::Venue)).data(kPathRole).toString();
+    for (const BoardRow& row : m_board.rows()) {
+        if (!path.isEmpty() && row.path == path) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
 void BoardWindow::showFolder(const QString& folder)
 {
     m_folder = folder;

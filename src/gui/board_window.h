@@ -34,6 +34,8 @@ public:
     /// The board's rows, in the board's order (not the view's sort).
     const RaceDayBoard& board() const { return m_board; }
     QTableView* table() const { return m_table; }
+    /// The race (its board row) a row of the table shows, as sorted; null for none.
+    const BoardRow* rowAt(int tableRow) const;
     /// The time the countdown shows against (tests set it; default: the clock).
     void setNow(const QDateTime& now);
 

@@ -35,6 +35,7 @@ constexpr CommandLook kCommands[] = {
     {u"mnuFileExit", u"終了(&X)", u"", QStyle::SP_DialogCloseButton},
     {u"mnuToolOption", u"ｵﾌﾟｼｮﾝ(&O)...", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView},
     {u"mnuToolBacktest", u"成績検証(&B)...", u"成績検証", QStyle::SP_FileDialogInfoView},
+    {u"mnuToolLedger", u"収支(&P)...", u"収支", QStyle::SP_FileDialogDetailedView},
     {u"mnuHelpAbout", u"ﾊﾞｰｼﾞｮﾝ情報(&A)..", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation},
 };
 static_assert(std::size(kCommands) == static_cast<std::size_t>(MainMenus::Command::CommandCount));
@@ -74,7 +75,7 @@ MainMenus::MainMenus(QMainWindow& window, QWidget& client, const TwipsLayout& la
     m_fileMenu = file;
     QMenu* tool = window.menuBar()->addMenu(u"ﾂｰﾙ(&T)"_s);
     tool->setObjectName(u"mnuTool"_s);
-    tool->addActions({action(Options), action(Backtest), action(OddsChart)});
+    tool->addActions({action(Options), action(Backtest), action(OddsChart), action(Ledger)});
     QMenu* help = window.menuBar()->addMenu(u"ﾍﾙﾌﾟ(&H)"_s);
     help->setObjectName(u"mnuHelp"_s);
     help->addAction(action(About));

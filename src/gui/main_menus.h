@@ -28,6 +28,7 @@ public:
         Exit,
         Options,
         Backtest,
+        Ledger,
         About,
         CommandCount
     };

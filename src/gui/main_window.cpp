@@ -18,6 +18,7 @@
 #include "gui/file_list_window.h"
 #include "gui/folder_picker.h"
 #include "gui/horse_table_panel.h"
+#include "gui/ledger_commands.h"
 #include "gui/main_menus.h"
 #include "gui/odds_chart_window.h"
 #include "gui/options_dialog.h"
@@ -118,6 +119,7 @@ MainWindow::MainWindow(SettingsStore& settings, MessageSink* sink, QWidget* pare
     connectDisplay();
     m_stakes
         = new StakePanel(settings, *m_display, {m_quinellaModel, m_wideModel}, m_layout, m_client);
+    new LedgerCommands(*this, settings, *m_day, *m_display, *m_stakes, *m_sink);
     m_placement->restore();
     updateViewButtons();
     render();

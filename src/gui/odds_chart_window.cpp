@@ -11,22 +11,13 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "gui/japan_clock.h"
 #include "gui/window_placement.h"
-#include "pat/race_time.h"
 #include "race/race_display.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The time axis labels its values in the machine's zone; JRA's times are Japan's, whatever the
-// machine's: each instant is moved by the difference, so that its label reads Japan's clock.
-qint64 japanWallClock(const QDateTime& instant)
-{
-    const qint64 ms = instant.toMSecsSinceEpoch();
-    const int local = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
-    return ms + qint64{jraTimeZone().offsetFromUtc(instant) - local} * 1000;
-}
 
 const QString kSection = u"OddsChart"_s;
 constexpr int kDefaultWidth = 7200;

@@ -6,6 +6,8 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
+#include <QTimer>
 
 class BoardWindow;
 class FolderRecorder;
@@ -33,6 +35,16 @@ public:
     BoardWindow* board() const;
     const OddsArchive* archive() const { return m_archive.get(); }
     FolderRecorder* recorder() const { return m_recorder.get(); }
+    /// The archive the ledger lives in (read-only in a second program); null without one.
+    OddsArchive* ledgerArchive() const { return m_archive.get(); }
+
+    /// Settles the open bets whose results are in the PAT folder or in a folder bets were
+    /// recorded from; while bets wait for their results, again every minute.
+    void settleBets();
+    /// Says `text` on the main window's status note.
+    void note(const QString& text) { m_note(text); }
+    /// A folder other than the PAT folder that a bet was recorded from, settled from as well.
+    void addBetFolder(const QString& folder);
 
     /// Follows the PAT folder of the settings, if it is another than the one followed (after
     /// the options changed it).
@@ -41,6 +53,10 @@ public:
 Q_SIGNALS:
     /// The board asks for a race to be shown.
     void raceChosen(const QString& zoPath);
+    /// Bets were settled (the ledger changed).
+    void betsSettled();
+    /// The board was made (ﾌｧｲﾙ → 当日一覧 the first time, or again after it closed).
+    void boardOpened(BoardWindow* board);
 
 private:
     SettingsStore& m_settings;
@@ -49,4 +65,6 @@ private:
     std::unique_ptr<OddsArchive> m_archive;
     std::unique_ptr<FolderRecorder> m_recorder;
     QPointer<BoardWindow> m_board;
+    QTimer m_settling;
+    QStringList m_betFolders;
 };

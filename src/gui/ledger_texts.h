@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include "race/ledger_report.h"
+
+/// How the 収支 window groups the report's figures.
+enum class LedgerGrouping { Day, Month, BetType, Model, GroupingCount };
+
+/// The groups of `report` by `grouping`.
+const std::vector<LedgerGroup>& ledgerGroups(const LedgerReport& report, LedgerGrouping grouping);
+/// A group's key as the window names it ("2026/12/06", "2026/12", "馬連", "市場合成").
+QString ledgerGroupName(LedgerGrouping grouping, const QString& key);
+
+/// Yen grouped by thousands ("12,300"); signed when `sign` ("+1,200", "-300").
+QString yenText(qint64 yen, bool sign = false);
+/// A share as a percentage with one decimal ("87.5%").
+QString percentText(double share);
+/// An interval scaled by `scale` ("[71.2%, 104.0%]" for 100, "[0.951, 1.020]" for 1); "-" when
+/// there is none (fewer than two course-days).
+QString intervalText(const LedgerInterval& interval, double scale, int decimals);
+
+/// The report's lines against the close and against the model, for the whole period.
+QString closeLine(const LedgerFigures& figures);
+QString modelLine(const LedgerFigures& figures);
