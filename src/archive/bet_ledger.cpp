@@ -57,6 +57,12 @@ QVariantList settlementValues(qint64 id, const BetSettlement& s)
     return {id, s.payout, s.refund, timeValue(s.settled), optionalReal(s.closing, s.closing > 0)};
 }
 
+// What a failed write tells the user: SQLite's own words after a Japanese one.
+QString writeFailure(const QSqlError& error)
+{
+    return u"購入の記録に書き込めませんでした: %1"_s.arg(error.text());
+}
+
 bool exec(QSqlQuery& q, const QString& statement, const QVariantList& values, QString& error)
 {
     q.prepare(statement);
@@ -64,7 +70,7 @@ bool exec(QSqlQuery& q, const QString& statement, const QVariantList& values, QS
         q.addBindValue(value);
     }
     if (!q.exec()) {
-        error = q.lastError().text();
+        error = writeFailure(q.lastError());
         return false;
     }
     return true;
@@ -76,18 +82,40 @@ bool inTransaction(const QString& connection, QString& error, Body body)
 {
     QSqlDatabase db = QSqlDatabase::database(connection);
     if (!db.transaction()) {
-        error = db.lastError().text();
+        error = writeFailure(db.lastError());
         return false;
     }
     QSqlQuery q(db);
     if (!body(q) || !db.commit()) {
         if (error.isEmpty()) {
-            error = db.lastError().text();
+            error = writeFailure(db.lastError());
         }
         db.rollback();
         return false;
     }
     return true;
+}
+
+// Writes `bet` over the row of its id.
+bool updateBet(QSqlQuery& q, const LedgerBet& bet, QString& error)
+{
+    return exec(q,
+                u"UPDATE bet SET placed = ?, race = (SELECT id FROM race WHERE file = ?),"
+                " kind = ?, first = ?, second = ?, stake = ?, odds = ?, model = ?, chance = ?,"
+                " ev = ?, note = ? WHERE id = ?"_s,
+                {timeValue(bet.placed),
+                 bet.race,
+                 betKey(bet.bet),
+                 bet.first,
+                 bet.second,
+                 bet.stake,
+                 optionalReal(bet.odds, bet.odds > 0),
+                 bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
+                 optionalReal(bet.chance, !bet.model.isEmpty()),
+                 optionalReal(bet.ev, !bet.model.isEmpty()),
+                 noteValue(bet.note),
+                 bet.id},
+                error);
 }
 
 } // namespace
@@ -224,25 +252,37 @@ bool BetLedger::correct(const LedgerBet& bet, QString& error)
                           || before->first != bet.first || before->second != bet.second
                           || before->stake != bet.stake;
     return inTransaction(m_archive.connectionName(), error, [&](QSqlQuery& q) {
-        return exec(q,
-                    u"UPDATE bet SET placed = ?, race = (SELECT id FROM race WHERE file = ?),"
-                    " kind = ?, first = ?, second = ?, stake = ?, odds = ?, model = ?, chance = ?,"
-                    " ev = ?, note = ? WHERE id = ?"_s,
-                    {timeValue(bet.placed),
-                     bet.race,
-                     betKey(bet.bet),
-                     bet.first,
-                     bet.second,
-                     bet.stake,
-                     optionalReal(bet.odds, bet.odds > 0),
-                     bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
-                     optionalReal(bet.chance, !bet.model.isEmpty()),
-                     optionalReal(bet.ev, !bet.model.isEmpty()),
-                     noteValue(bet.note),
-                     bet.id},
-                    error)
+        return updateBet(q, bet, error)
                && (!resettle
                    || exec(q, u"DELETE FROM settlement WHERE bet = ?"_s, {bet.id}, error));
+    });
+}
+
+bool BetLedger::replace(const LedgerBet& bet, QString& error)
+{
+    if (!writable(error)) {
+        return false;
+    }
+    const QString why = check(bet);
+    if (!why.isEmpty()) {
+        error = why;
+        return false;
+    }
+    return inTransaction(m_archive.connectionName(), error, [&](QSqlQuery& q) {
+        if (!updateBet(q, bet, error)) {
+            return false;
+        }
+        if (q.numRowsAffected() != 1) {
+            error = u"記録にない購入です: %1"_s.arg(bet.id);
+            return false;
+        }
+        return bet.settlement ? exec(
+                   q,
+                   u"INSERT OR REPLACE INTO settlement(bet, payout, refund, settled, closing)"
+                   " VALUES (?, ?, ?, ?, ?)"_s,
+                   settlementValues(bet.id, *bet.settlement),
+                   error)
+                              : exec(q, u"DELETE FROM settlement WHERE bet = ?"_s, {bet.id}, error);
     });
 }
 
@@ -279,8 +319,11 @@ bool BetLedger::restore(const LedgerBet& bet, QString& error)
                    optionalReal(bet.ev, !bet.model.isEmpty()),
                    noteValue(bet.note),
                    bet.race},
-                  error)
-            || q.numRowsAffected() != 1) {
+                  error)) {
+            return false;
+        }
+        if (q.numRowsAffected() != 1) {
+            error = u"記録にないレースの購入は戻せません: %1"_s.arg(bet.race);
             return false;
         }
         return !bet.settlement
@@ -309,7 +352,7 @@ bool BetLedger::settle(const std::vector<std::pair<qint64, BetSettlement>>& sett
                 q.addBindValue(value);
             }
             if (!q.exec()) {
-                error = q.lastError().text();
+                error = writeFailure(q.lastError());
                 return false;
             }
         }

@@ -74,6 +74,9 @@ public:
     /// Stores `bet` over the bet of its id. A change of race, bet type, pair or stake drops its
     /// settlement (it is settled again); odds and note keep it.
     bool correct(const LedgerBet& bet, QString& error);
+    /// Stores `bet` over the bet of its id with exactly its settlement (none: dropped), in one
+    /// transaction: a correction undone.
+    bool replace(const LedgerBet& bet, QString& error);
     /// Deletes the bet and its settlement.
     bool remove(qint64 id, QString& error);
     /// Puts back a deleted bet with its id and settlement (the window's undo).

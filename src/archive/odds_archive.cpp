@@ -35,7 +35,9 @@ const std::vector<std::vector<const char*>> kMigrations = {
      " fetched INTEGER NOT NULL, odds BLOB NOT NULL)",
      "CREATE UNIQUE INDEX snapshot_time ON snapshot(race, fetched)"},
     // 1 → 2: the ledger of the user's bets and what each paid
-    {"CREATE TABLE bet(id INTEGER PRIMARY KEY, placed INTEGER NOT NULL,"
+    // AUTOINCREMENT: a deleted bet's id is never given to another, so that its undo can put it
+    // back and a redo can never delete a bet recorded since.
+    {"CREATE TABLE bet(id INTEGER PRIMARY KEY AUTOINCREMENT, placed INTEGER NOT NULL,"
      " race INTEGER NOT NULL REFERENCES race(id),"
      " kind TEXT NOT NULL CHECK(kind IN ('quinella', 'wide')),"
      " first INTEGER NOT NULL, second INTEGER NOT NULL,"

@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "archive/odds_archive.h"
 #include "cli/archive_command.h"
@@ -220,6 +221,11 @@ ExitCode ledgerCommand(const QStringList& arguments)
         QStringList folders = words;
         if (folders.isEmpty()) {
             folders << SettingsStore::open(parser.value(settingsOption))->getPatFolder();
+        }
+        for (const QString& folder : folders) {
+            if (!QFileInfo(folder).isDir()) {
+                return fail(u"フォルダがありません: %1"_s.arg(QDir::toNativeSeparators(folder)));
+            }
         }
         const LedgerSettling done
             = settleLedger(*archive, folders, QDateTime::currentDateTimeUtc());

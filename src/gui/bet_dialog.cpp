@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -122,5 +123,30 @@ LedgerBet BetDialog::bet() const
         b.odds = m_odds->value();
     }
     b.note = m_note->text();
+    // Another ticket: the odds and the model's figures taken were the old one's.
+    if (b.bet != m_bet.bet || b.first != m_bet.first || b.second != m_bet.second) {
+        b.model.clear();
+        b.chance = 0.0;
+        b.ev = 0.0;
+        if (m_odds->value() == m_shownOdds) {
+            b.odds = 0.0;
+        }
+    }
     return b;
+}
+
+void BetDialog::accept()
+{
+    // Checked here, so that what was typed is not lost to a refusal after the dialog closed.
+    QString why;
+    if (m_first->value() == m_second->value()) {
+        why = u"組番には異なる二頭を選んでください"_s;
+    } else if (m_stake->value() % kStakeStep != 0) {
+        why = u"金額は100円単位にしてください"_s;
+    }
+    if (!why.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), why);
+        return;
+    }
+    QDialog::accept();
 }

@@ -24,6 +24,7 @@ public:
 
     /// The bet as edited.
     LedgerBet bet() const;
+    void accept() override;
 
 private:
     LedgerBet m_bet;

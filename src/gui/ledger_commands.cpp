@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableView>
+#include <QUndoStack>
 
 #include "archive/odds_archive.h"
 #include "base/message_sink.h"
@@ -65,6 +66,8 @@ LedgerCommands::LedgerCommands(QMainWindow& window,
         connect(ledger, &QAction::triggered, this, &LedgerCommands::showLedger);
     }
     connect(&day, &RaceDay::boardOpened, this, &LedgerCommands::watchBoard);
+    // The window reads the race day's archive: it goes before the archive does.
+    connect(&day, &RaceDay::closing, this, &LedgerCommands::closeLedger);
     connect(&day, &RaceDay::betsSettled, this, [this] {
         if (m_ledger) {
             m_ledger->refresh();
@@ -74,7 +77,11 @@ LedgerCommands::LedgerCommands(QMainWindow& window,
 
 LedgerCommands::~LedgerCommands()
 {
-    // The window reads the archive of the race day, which may be gone after this: it goes now.
+    closeLedger();
+}
+
+void LedgerCommands::closeLedger()
+{
     if (m_ledger) {
         m_ledger->storePlacement();
         delete m_ledger;
@@ -213,6 +220,8 @@ void LedgerCommands::showLedger()
     }
     if (!m_ledger) {
         m_ledger = new LedgerWindow(*archive, m_settings, m_sink, &m_window);
+        // A correction or an undo may leave a bet open whose result is there: settle it now.
+        connect(&m_ledger->undoStack(), &QUndoStack::indexChanged, &m_day, &RaceDay::settleBets);
     } else {
         m_ledger->refresh();
     }

@@ -48,6 +48,7 @@ public:
     LedgerWindow* ledgerWindow() const;
 
 private:
+    void closeLedger();
     void watchBoard(BoardWindow* board);
     /// Why nothing can be recorded now; empty when bets can be.
     QString refusal() const;

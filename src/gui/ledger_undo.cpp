@@ -19,10 +19,13 @@ DeleteBetCommand::DeleteBetCommand(BetLedger& ledger, LedgerBet bet, LedgerFailu
     , m_failed(std::move(failed))
 {}
 
+// A step that failed leaves the ledger as it was, which the stack no longer knows how to
+// reach: it is dropped, so that no later step acts on a bet it does not describe.
 void DeleteBetCommand::undo()
 {
     QString error;
     if (!m_ledger.restore(m_bet, error)) {
+        setObsolete(true);
         m_failed(error);
     }
 }
@@ -35,6 +38,7 @@ void DeleteBetCommand::redo()
     }
     QString error;
     if (!m_ledger.remove(m_bet.id, error)) {
+        setObsolete(true);
         m_failed(error);
     }
 }
@@ -52,16 +56,10 @@ CorrectBetCommand::CorrectBetCommand(BetLedger& ledger,
 
 void CorrectBetCommand::undo()
 {
+    // The bet as it was, with its settlement, in one transaction.
     QString error;
-    if (!m_ledger.correct(m_before, error)) {
-        m_failed(error);
-        return;
-    }
-    // A correction of the pair or stake dropped the settlement; the bet as it was had one. Should
-    // this second step fail, the bet is merely open and the next settling run settles it again.
-    const std::optional<LedgerBet> now = m_ledger.bet(m_before.id);
-    if (m_before.settlement && now && now->settlement != m_before.settlement
-        && !m_ledger.settle({{m_before.id, *m_before.settlement}}, error)) {
+    if (!m_ledger.replace(m_before, error)) {
+        setObsolete(true);
         m_failed(error);
     }
 }
@@ -73,6 +71,7 @@ void CorrectBetCommand::redo()
     }
     QString error;
     if (!m_ledger.correct(m_after, error)) {
+        setObsolete(true);
         m_failed(error);
     }
 }

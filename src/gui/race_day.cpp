@@ -62,6 +62,7 @@ RaceDay::RaceDay(SettingsStore& settings,
 
 RaceDay::~RaceDay()
 {
+    Q_EMIT closing();
     if (m_board) {
         m_board->storePlacement();
     }

@@ -57,6 +57,8 @@ Q_SIGNALS:
     void betsSettled();
     /// The board was made (ﾌｧｲﾙ → 当日一覧 the first time, or again after it closed).
     void boardOpened(BoardWindow* board);
+    /// The race day is going, and its archive with it.
+    void closing();
 
 private:
     SettingsStore& m_settings;

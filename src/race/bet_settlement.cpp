@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bet_settlement.h"
 
+#include <algorithm>
 #include <map>
 
 #include <QDir>
@@ -36,6 +37,14 @@ qint64 paidPer100(const std::array<PayoutSlot<W>, N>& slots, QStringView label, 
     return yen;
 }
 
+// A result without the win's payout is not final yet (a file caught before its payouts).
+bool listsPayouts(const RaceResultRecord& result)
+{
+    return std::any_of(result.winPayouts.begin(), result.winPayouts.end(), [](const auto& slot) {
+        return !slot.betKey.view().trimmed().isEmpty();
+    });
+}
+
 bool scratched(const WinPlaceOddsRecord& odds, int horse)
 {
     return horse >= 1 && horse <= static_cast<int>(odds.horses.size())
@@ -44,13 +53,16 @@ bool scratched(const WinPlaceOddsRecord& odds, int horse)
 
 } // namespace
 
-BetSettlement
+std::optional<BetSettlement>
 settlementOf(const LedgerBet& bet, const RaceResultRecord& result, const WinPlaceOddsRecord& odds)
 {
     BetSettlement out;
     if (scratched(odds, bet.first) || scratched(odds, bet.second)) {
         out.refund = bet.stake;
         return out;
+    }
+    if (!listsPayouts(result)) {
+        return std::nullopt;
     }
     const QString label = Cell::pairLabel(bet.first, bet.second).textValue().trimmed().toString();
     bool any = false;
@@ -115,7 +127,7 @@ LedgerSettling settleLedger(OddsArchive& archive, const QStringList& folders, co
                 = zo && !zo->first.isEmpty() ? index->resultPathOf(zo->first) : std::nullopt;
             RaceResultRecord result;
             WinPlaceOddsRecord win;
-            if (!ks || ks->isEmpty() || !readRaceResultFile(*ks, result)
+            if (!ks || ks->isEmpty() || !readRaceResultFile(*ks, result) || !listsPayouts(result)
                 || !readWinPlaceOddsFile(zo->first, win, sink)) {
                 ++it;
                 continue;
@@ -130,7 +142,7 @@ LedgerSettling settleLedger(OddsArchive& archive, const QStringList& folders, co
             const bool filesRead
                 = uo && !uo->first.isEmpty() && readQuinellaOddsFile(uo->first, *pairs, sink);
             for (const LedgerBet& bet : it->second) {
-                BetSettlement s = settlementOf(bet, result, win);
+                BetSettlement s = *settlementOf(bet, result, win);
                 s.settled = now;
                 s.closing = close       ? pairOddsOf(bet, close->win, *close->pairs)
                             : filesRead ? pairOddsOf(bet, win, *pairs)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QDateTime>
 #include <QStringList>
 
@@ -14,9 +16,10 @@ class QuinellaOddsRecord;
 
 /// What a race's result pays `bet`, as JRA pays it: the whole stake back when a horse of the
 /// pair did not start (its win odds read ﾄﾘｹｼ in `odds`) or the result lists no payout of the bet
-/// type (the pool void); else every slot of the result that names the pair pays its yen per 100
-/// (a dead heat lists each combination it pays at its own price).
-BetSettlement
+/// type though it lists the win's (the pool void); else every slot of the result that names the
+/// pair pays its yen per 100 (a dead heat lists each combination it pays at its own price).
+/// Empty while the result lists no payout at all: it is not final yet.
+std::optional<BetSettlement>
 settlementOf(const LedgerBet& bet, const RaceResultRecord& result, const WinPlaceOddsRecord& odds);
 
 /// The odds a bet's pair shows in a set of odds records (wide: the low end); 0 for none.

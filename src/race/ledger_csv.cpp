@@ -29,16 +29,32 @@ QString decoded(const QByteArray& bytes)
     return QString::fromStdU16String(out);
 }
 
-// The fields of one line: "," between them, a field in double quotes may hold "," and "" for ".
-QStringList fieldsOf(QStringView line)
+// The records of a CSV text with the line each starts on: "," between fields, a record ends at
+// a line end outside double quotes, a quoted field may hold ",", line ends and "" for ".
+std::vector<std::pair<int, QStringList>> recordsOf(QStringView text)
 {
+    std::vector<std::pair<int, QStringList>> records;
     QStringList fields;
     QString field;
     bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
+    int line = 1;
+    int start = 1;
+    const auto endRecord = [&] {
+        fields << field;
+        if (fields.size() > 1 || !fields.front().trimmed().isEmpty()) {
+            records.emplace_back(start, fields);
+        }
+        fields.clear();
+        field.clear();
+        start = line;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\n') {
+            ++line;
+        }
         if (quoted) {
-            if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
                 field += c;
                 ++i;
             } else if (c == u'"') {
@@ -51,12 +67,17 @@ QStringList fieldsOf(QStringView line)
         } else if (c == u',') {
             fields << field;
             field.clear();
+        } else if (c == u'\n') {
+            if (field.endsWith(u'\r')) {
+                field.chop(1);
+            }
+            endRecord();
         } else {
             field += c;
         }
     }
-    fields << field;
-    return fields;
+    endRecord();
+    return records;
 }
 
 QString number(double value, int decimals)
@@ -69,13 +90,18 @@ QString number(double value, int decimals)
 QDateTime parseLedgerTime(const QString& text)
 {
     const QString t = text.trimmed();
-    for (const QString& form : {u"yyyy/MM/dd HH:mm:ss"_s,
-                                u"yyyy/MM/dd HH:mm"_s,
-                                u"yyyy-MM-dd HH:mm:ss"_s,
-                                u"yyyy-MM-dd HH:mm"_s}) {
-        const QDateTime time = QDateTime::fromString(t, form);
-        if (time.isValid()) {
-            return QDateTime(time.date(), time.time(), jraTimeZone());
+    // Date and time read apart: read together they would pass through the machine's zone,
+    // where a Japan time may fall in a daylight-saving gap.
+    const QStringList parts = t.split(u' ', Qt::SkipEmptyParts);
+    if (parts.size() == 2) {
+        for (const QString& dateForm : {u"yyyy/MM/dd"_s, u"yyyy-MM-dd"_s}) {
+            const QDate date = QDate::fromString(parts[0], dateForm);
+            for (const QString& timeForm : {u"HH:mm:ss"_s, u"HH:mm"_s}) {
+                const QTime time = QTime::fromString(parts[1], timeForm);
+                if (date.isValid() && time.isValid()) {
+                    return QDateTime(date, time, jraTimeZone());
+                }
+            }
         }
     }
     QDateTime iso = QDateTime::fromString(t, Qt::ISODateWithMs);
@@ -149,21 +175,15 @@ std::optional<std::vector<LedgerBet>>
 parseLedgerCsv(const QByteArray& bytes, QString& error, std::vector<int>* lineOf)
 {
     std::vector<LedgerBet> bets;
-    const QStringList lines = decoded(bytes).split(u'\n');
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        QStringView line = lines[n];
-        if (line.endsWith(u'\r')) {
-            line.chop(1);
-        }
-        if (line.trimmed().isEmpty()) {
+    const QString text = decoded(bytes);
+    bool first = true;
+    for (const auto& [n, f] : recordsOf(text)) {
+        if (std::exchange(first, false)
+            && (f[0].trimmed() == u"日時"_s || f[0].trimmed() == u"placed"_s)) {
             continue;
         }
-        const QStringList f = fieldsOf(line);
-        if (n == 0 && (f[0].trimmed() == u"日時"_s || f[0].trimmed() == u"placed"_s)) {
-            continue;
-        }
-        const auto refuse = [&](const QString& why) {
-            error = u"%1行目: %2"_s.arg(n + 1).arg(why);
+        const auto refuse = [&, n = n](const QString& why) {
+            error = u"%1行目: %2"_s.arg(n).arg(why);
             return std::nullopt;
         };
         if (f.size() < 5) {
@@ -192,12 +212,16 @@ parseLedgerCsv(const QByteArray& bytes, QString& error, std::vector<int>* lineOf
         }
         if (f.size() > 5 && !f[5].trimmed().isEmpty()) {
             bet.odds = f[5].trimmed().toDouble(&ok);
-            if (!ok || !(bet.odds > 0.0)) {
+            if (!ok || !(bet.odds >= 1.0)) {
                 return refuse(u"オッズが読めません: %1"_s.arg(f[5]));
             }
         }
         bet.note = f.value(6);
         bet.model = f.value(7).trimmed();
+        if (!bet.model.isEmpty() && bet.model != u"blend"_s && bet.model != u"discounted"_s
+            && bet.model != u"harville"_s) {
+            return refuse(u"モデルが分かりません: %1"_s.arg(bet.model));
+        }
         if (!bet.model.isEmpty()) {
             bool okChance = false;
             bool okEv = false;
@@ -209,7 +233,7 @@ parseLedgerCsv(const QByteArray& bytes, QString& error, std::vector<int>* lineOf
         }
         bets.push_back(std::move(bet));
         if (lineOf != nullptr) {
-            lineOf->push_back(static_cast<int>(n + 1));
+            lineOf->push_back(n);
         }
     }
     return bets;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ledger_entry.h"
 
+#include <cmath>
+
 #include <QFileInfo>
 
 #include "analysis/pair_judgement.h"
@@ -26,12 +28,19 @@ LedgerBet betOf(const QString& zoPath, BetType bet, int first, int second, const
     return b;
 }
 
+// Odds as the files write them, to a tenth: the lists hold them in single precision, and a
+// bet at the closing price must compare equal with it, not a hair above or below.
+double tenths(double odds)
+{
+    return std::round(odds * 10.0) / 10.0;
+}
+
 void takeValue(LedgerBet& bet, const PairValue& value, StakeModel model)
 {
     bet.model = ledgerModelKey(model);
     bet.chance = value.chance;
     bet.ev = value.value;
-    bet.odds = value.odds;
+    bet.odds = tenths(value.odds);
 }
 
 } // namespace
@@ -74,9 +83,9 @@ std::optional<LedgerBet> ledgerBetOfPair(const RaceDisplay& display,
     LedgerBet b = betOf(display.currentFile(), bet, first, second, now);
     // The quinella list shows the odds paid; a wide ticket is sure of the low end only.
     if (bet == BetType::Quinella) {
-        b.odds = (*row)[ActualColumn].shownValue();
+        b.odds = tenths((*row)[ActualColumn].shownValue());
     } else if (display.quinellaOddsRead()) {
-        b.odds = wideLowOddsOf(display.quinellaOdds().pair(first, second)).value_or(0.0F);
+        b.odds = tenths(wideLowOddsOf(display.quinellaOdds().pair(first, second)).value_or(0.0F));
     }
     b.stake = kUnitStake;
     if (const PairValue* value = stakes.find(bet, first, second)) {

@@ -11,7 +11,7 @@
 #include "analysis/pair_judgement.h"
 #include "analysis/pair_list.h"
 #include "analysis/race_kelly.h"
-#include "archive/bet_ledger.h"
+#include "base/bet_type.h"
 #include "race/race_display.h"
 #include "race/text_table.h"
 

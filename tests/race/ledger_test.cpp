@@ -3,6 +3,7 @@
 // closing odds against a season's own fetches, and an archive of the version before the ledger
 // taken over with every snapshot.
 #include <gtest/gtest.h>
+#include <limits>
 
 #include <QDir>
 #include <QFile>
@@ -53,8 +54,11 @@ constexpr QFileDevice::Permissions kNotOwner = QFileDevice::ReadGroup | QFileDev
 
 qint64 paid(const LedgerBet& bet, const RaceResultRecord& result, const WinPlaceOddsRecord& odds)
 {
-    const BetSettlement s = settlementOf(bet, result, odds);
-    return s.refund > 0 ? -s.refund : s.payout; // a refund as a negative number, to tell them apart
+    const auto s = settlementOf(bet, result, odds);
+    if (!s) {
+        return std::numeric_limits<qint64>::min(); // not final: no settlement
+    }
+    return s->refund > 0 ? -s->refund : s->payout; // a refund negative, to tell them apart
 }
 
 } // namespace
@@ -66,6 +70,7 @@ TEST(Ledger, SettlementPaysAsTheResultSays)
     WinPlaceOddsRecord odds;
     odds.horse(4).winOdds = PatText<5>::fromString(u"ﾄﾘｹｼ"_s);
     RaceResultRecord plain;
+    setPayouts(plain.winPayouts, {{u" 1"_s, 320}});
     setPayouts(plain.quinellaPayouts, {{u" 1- 2"_s, 1230}});
     setPayouts(plain.widePayouts, {{u" 1- 2"_s, 450}, {u" 1- 5"_s, 880}, {u" 2- 5"_s, 1010}});
     EXPECT_EQ(paid(handBet(BetType::Quinella, 1, 2, 300), plain, odds), 3690);
@@ -75,12 +80,18 @@ TEST(Ledger, SettlementPaysAsTheResultSays)
     EXPECT_EQ(paid(handBet(BetType::Quinella, 1, 4, 100), plain, odds), -100); // even if "paid"
 
     RaceResultRecord voidQuinella;
+    setPayouts(voidQuinella.winPayouts, {{u" 1"_s, 320}});
     setPayouts(voidQuinella.widePayouts, {{u" 1- 2"_s, 450}});
     EXPECT_EQ(paid(handBet(BetType::Quinella, 1, 2, 700), voidQuinella, odds), -700);
     EXPECT_EQ(paid(handBet(BetType::Wide, 1, 2, 100), voidQuinella, odds), 450);
+    // A result that lists no payout at all is not final: nothing is settled, nothing refunded.
+    RaceResultRecord notYet;
+    EXPECT_EQ(paid(handBet(BetType::Quinella, 1, 2, 700), notYet, odds),
+              std::numeric_limits<qint64>::min());
 
     // Horses 2 and 3 tied for second: 1-2 and 1-3 both win the quinella, 2-3 does not.
     RaceResultRecord tiedSecond;
+    setPayouts(tiedSecond.winPayouts, {{u" 1"_s, 320}});
     setPayouts(tiedSecond.quinellaPayouts, {{u" 1- 2"_s, 800}, {u" 1- 3"_s, 1200}});
     setPayouts(tiedSecond.widePayouts, {{u" 1- 2"_s, 300}, {u" 1- 3"_s, 400}, {u" 2- 3"_s, 500}});
     EXPECT_EQ(paid(handBet(BetType::Quinella, 1, 3, 100), tiedSecond, odds), 1200);
@@ -89,6 +100,7 @@ TEST(Ledger, SettlementPaysAsTheResultSays)
 
     // Horses 3 and 5 tied for third: five wide pairs paid, 3-5 not among them.
     RaceResultRecord tiedThird;
+    setPayouts(tiedThird.winPayouts, {{u" 1"_s, 320}});
     setPayouts(tiedThird.quinellaPayouts, {{u" 1- 2"_s, 900}});
     setPayouts(tiedThird.widePayouts,
                {{u" 1- 2"_s, 250},
@@ -214,7 +226,8 @@ TEST(Ledger, ReportEqualsTheHandComputation)
         EXPECT_EQ(r.cumulative[k].second, line[k]) << k;
     }
 
-    // The export reads back as the bets it was made of.
+    // The export reads back as the bets it was made of, a note with a line end and a comma too.
+    bets[3].note = u"二行の\r\nメモ, \"引用\""_s;
     QString error;
     const auto back = parseLedgerCsv(ledgerCsv(bets), error);
     ASSERT_TRUE(back) << qPrintable(error);
@@ -222,6 +235,7 @@ TEST(Ledger, ReportEqualsTheHandComputation)
     EXPECT_EQ((*back)[3].placed, bets[3].placed);
     EXPECT_EQ((*back)[3].model, u"discounted"_s);
     EXPECT_DOUBLE_EQ((*back)[3].odds, 20.0);
+    EXPECT_EQ((*back)[3].note, bets[3].note);
 }
 
 // Bets placed at the 30-minute fetch of a season's races, settled from its result files: each
@@ -357,6 +371,17 @@ TEST(Ledger, TheSchemaStepKeepsEverySnapshot)
     EXPECT_TRUE(ledger.bets().empty());
     ASSERT_TRUE(ledger.add({bet}, error)) << qPrintable(error);
     EXPECT_EQ(ledger.bets().size(), 1U);
+    // The newest bet deleted and another recorded: the deleted one's id is not given again, so
+    // putting it back (the window's undo) works and a redo could delete only it.
+    const auto newest = ledger.add({bet}, error);
+    ASSERT_TRUE(newest);
+    const LedgerBet deleted = *ledger.bet(newest->front());
+    ASSERT_TRUE(ledger.remove(deleted.id, error));
+    const auto next = ledger.add({bet}, error);
+    ASSERT_TRUE(next);
+    EXPECT_NE(next->front(), deleted.id);
+    EXPECT_TRUE(ledger.restore(deleted, error)) << qPrintable(error);
+    EXPECT_EQ(ledger.bets().size(), 3U);
 
     const QString fresh = folder.filePath(u"new/odds.sqlite"_s);
     ASSERT_TRUE(OddsArchive::open(fresh, note)) << qPrintable(note);
