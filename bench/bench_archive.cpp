@@ -132,16 +132,20 @@ void BM_BoardRefreshOneChanged(benchmark::State& state)
     }
 }
 
+// A new archive in `dir` holding the day folder's races.
+std::unique_ptr<OddsArchive> dayArchive(const QTemporaryDir& dir)
+{
+    QString note;
+    auto archive = OddsArchive::open(dir.filePath(u"odds.sqlite"_s), note);
+    importFolders(*archive, {day().folder});
+    return archive;
+}
+
 // An archive of the day folder's races (19 course-days) for the ledger's benchmarks.
 OddsArchive& ledgerArchive()
 {
     static QTemporaryDir dir;
-    static std::unique_ptr<OddsArchive> archive = [] {
-        QString note;
-        auto made = OddsArchive::open(dir.filePath(u"ledger.sqlite"_s), note);
-        importFolders(*made, {day().folder});
-        return made;
-    }();
+    static std::unique_ptr<OddsArchive> archive = dayArchive(dir);
     return *archive;
 }
 
@@ -182,9 +186,7 @@ void BM_RecordBet(benchmark::State& state)
 void BM_LedgerReport10000(benchmark::State& state)
 {
     QTemporaryDir dir;
-    QString note;
-    const auto archive = OddsArchive::open(dir.filePath(u"report.sqlite"_s), note);
-    importFolders(*archive, {day().folder});
+    const auto archive = dayArchive(dir);
     std::vector<QString> races;
     for (const ArchiveRace& race : archive->races()) {
         races.push_back(race.file);
@@ -219,9 +221,7 @@ void BM_LedgerReport10000(benchmark::State& state)
 void BM_SettleDay(benchmark::State& state)
 {
     QTemporaryDir dir;
-    QString note;
-    const auto archive = OddsArchive::open(dir.filePath(u"settle.sqlite"_s), note);
-    importFolders(*archive, {day().folder});
+    const auto archive = dayArchive(dir);
     std::vector<LedgerBet> bets;
     for (const QString& race : day().latest) {
         for (int k = 0; k < 3; ++k) {

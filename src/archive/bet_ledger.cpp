@@ -96,25 +96,33 @@ bool inTransaction(const QString& connection, QString& error, Body body)
     return true;
 }
 
+// The bet's own columns in the order the statements name them: placed, kind, first, second,
+// stake, odds, model, chance, ev, note.
+QVariantList betValues(const LedgerBet& bet)
+{
+    const bool model = !bet.model.isEmpty();
+    return {timeValue(bet.placed),
+            betKey(bet.bet),
+            bet.first,
+            bet.second,
+            bet.stake,
+            optionalReal(bet.odds, bet.odds > 0),
+            model ? QVariant(bet.model) : QVariant(),
+            optionalReal(bet.chance, model),
+            optionalReal(bet.ev, model),
+            noteValue(bet.note)};
+}
+
+const QString kBetColumns = u"placed, kind, first, second, stake, odds, model, chance, ev, note"_s;
+
 // Writes `bet` over the row of its id.
 bool updateBet(QSqlQuery& q, const LedgerBet& bet, QString& error)
 {
     return exec(q,
-                u"UPDATE bet SET placed = ?, race = (SELECT id FROM race WHERE file = ?),"
-                " kind = ?, first = ?, second = ?, stake = ?, odds = ?, model = ?, chance = ?,"
-                " ev = ?, note = ? WHERE id = ?"_s,
-                {timeValue(bet.placed),
-                 bet.race,
-                 betKey(bet.bet),
-                 bet.first,
-                 bet.second,
-                 bet.stake,
-                 optionalReal(bet.odds, bet.odds > 0),
-                 bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
-                 optionalReal(bet.chance, !bet.model.isEmpty()),
-                 optionalReal(bet.ev, !bet.model.isEmpty()),
-                 noteValue(bet.note),
-                 bet.id},
+                u"UPDATE bet SET placed = ?, kind = ?, first = ?, second = ?, stake = ?, odds = ?,"
+                " model = ?, chance = ?, ev = ?, note = ?,"
+                " race = (SELECT id FROM race WHERE file = ?) WHERE id = ?"_s,
+                betValues(bet) << bet.race << bet.id,
                 error);
 }
 
@@ -206,20 +214,9 @@ std::optional<std::vector<qint64>> BetLedger::add(const std::vector<LedgerBet>& 
     const bool done = inTransaction(m_archive.connectionName(), error, [&](QSqlQuery& q) {
         for (const LedgerBet& bet : bets) {
             if (!exec(q,
-                      u"INSERT INTO bet(placed, race, kind, first, second, stake, odds, model,"
-                      " chance, ev, note) SELECT ?, id, ?, ?, ?, ?, ?, ?, ?, ?, ? FROM race"
-                      " WHERE file = ?"_s,
-                      {timeValue(bet.placed),
-                       betKey(bet.bet),
-                       bet.first,
-                       bet.second,
-                       bet.stake,
-                       optionalReal(bet.odds, bet.odds > 0),
-                       bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
-                       optionalReal(bet.chance, !bet.model.isEmpty()),
-                       optionalReal(bet.ev, !bet.model.isEmpty()),
-                       noteValue(bet.note),
-                       bet.race},
+                      u"INSERT INTO bet(%1, race) SELECT ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, id FROM race"
+                      " WHERE file = ?"_s.arg(kBetColumns),
+                      betValues(bet) << bet.race,
                       error)) {
                 return false;
             }
@@ -233,14 +230,18 @@ std::optional<std::vector<qint64>> BetLedger::add(const std::vector<LedgerBet>& 
     return ids;
 }
 
-bool BetLedger::correct(const LedgerBet& bet, QString& error)
+bool BetLedger::writable(const LedgerBet& bet, QString& error) const
 {
     if (!writable(error)) {
         return false;
     }
-    const QString why = check(bet);
-    if (!why.isEmpty()) {
-        error = why;
+    error = check(bet);
+    return error.isEmpty();
+}
+
+bool BetLedger::correct(const LedgerBet& bet, QString& error)
+{
+    if (!writable(bet, error)) {
         return false;
     }
     const auto before = this->bet(bet.id);
@@ -260,12 +261,7 @@ bool BetLedger::correct(const LedgerBet& bet, QString& error)
 
 bool BetLedger::replace(const LedgerBet& bet, QString& error)
 {
-    if (!writable(error)) {
-        return false;
-    }
-    const QString why = check(bet);
-    if (!why.isEmpty()) {
-        error = why;
+    if (!writable(bet, error)) {
         return false;
     }
     return inTransaction(m_archive.connectionName(), error, [&](QSqlQuery& q) {
@@ -304,21 +300,9 @@ bool BetLedger::restore(const LedgerBet& bet, QString& error)
     }
     return inTransaction(m_archive.connectionName(), error, [&](QSqlQuery& q) {
         if (!exec(q,
-                  u"INSERT INTO bet(id, placed, race, kind, first, second, stake, odds, model,"
-                  " chance, ev, note) SELECT ?, ?, id, ?, ?, ?, ?, ?, ?, ?, ?, ? FROM race"
-                  " WHERE file = ?"_s,
-                  {bet.id,
-                   timeValue(bet.placed),
-                   betKey(bet.bet),
-                   bet.first,
-                   bet.second,
-                   bet.stake,
-                   optionalReal(bet.odds, bet.odds > 0),
-                   bet.model.isEmpty() ? QVariant() : QVariant(bet.model),
-                   optionalReal(bet.chance, !bet.model.isEmpty()),
-                   optionalReal(bet.ev, !bet.model.isEmpty()),
-                   noteValue(bet.note),
-                   bet.race},
+                  u"INSERT INTO bet(id, %1, race) SELECT ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, id"
+                  " FROM race WHERE file = ?"_s.arg(kBetColumns),
+                  QVariantList{bet.id} << betValues(bet) << bet.race,
                   error)) {
             return false;
         }

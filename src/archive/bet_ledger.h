@@ -95,6 +95,8 @@ public:
 
 private:
     bool writable(QString& error) const;
+    /// Writable, and `bet` passes check().
+    bool writable(const LedgerBet& bet, QString& error) const;
     std::vector<LedgerBet> query(const QString& where, const QVariantList& values) const;
 
     OddsArchive& m_archive;

@@ -498,52 +498,17 @@ TEST(CommandLine, LedgerRefusesBadBetsAndImportsAllOrNothing)
 {
     LedgerDay day;
     const QString race = day.races.first();
-    for (const auto& [arguments, why] :
-         std::vector<std::pair<QStringList, QString>>{{{u"--race"_s,
-                                                        u"Zo-0000000000.jra"_s,
-                                                        u"--bet"_s,
-                                                        u"wide"_s,
-                                                        u"--pair"_s,
-                                                        u"1-2"_s,
-                                                        u"--stake"_s,
-                                                        u"100"_s},
-                                                       u"記録にないレース"_s},
-                                                      {{u"--race"_s,
-                                                        race,
-                                                        u"--bet"_s,
-                                                        u"wide"_s,
-                                                        u"--pair"_s,
-                                                        u"1-19"_s,
-                                                        u"--stake"_s,
-                                                        u"100"_s},
-                                                       u"頭数"_s},
-                                                      {{u"--race"_s,
-                                                        race,
-                                                        u"--bet"_s,
-                                                        u"wide"_s,
-                                                        u"--pair"_s,
-                                                        u"1-2"_s,
-                                                        u"--stake"_s,
-                                                        u"250"_s},
-                                                       u"100円単位"_s},
-                                                      {{u"--race"_s,
-                                                        race,
-                                                        u"--bet"_s,
-                                                        u"wide"_s,
-                                                        u"--pair"_s,
-                                                        u"1-2"_s,
-                                                        u"--stake"_s,
-                                                        u"0"_s},
-                                                       u"100円単位"_s},
-                                                      {{u"--race"_s,
-                                                        race,
-                                                        u"--bet"_s,
-                                                        u"trio"_s,
-                                                        u"--pair"_s,
-                                                        u"1-2"_s,
-                                                        u"--stake"_s,
-                                                        u"100"_s},
-                                                       u"券種"_s}}) {
+    const auto bet
+        = [](const QString& key, const QString& type, const QString& pair, const QString& stake) {
+              return QStringList{
+                  u"--race"_s, key, u"--bet"_s, type, u"--pair"_s, pair, u"--stake"_s, stake};
+          };
+    for (const auto& [arguments, why] : std::vector<std::pair<QStringList, QString>>{
+             {bet(u"Zo-0000000000.jra"_s, u"wide"_s, u"1-2"_s, u"100"_s), u"記録にないレース"_s},
+             {bet(race, u"wide"_s, u"1-19"_s, u"100"_s), u"頭数"_s},
+             {bet(race, u"wide"_s, u"1-2"_s, u"250"_s), u"100円単位"_s},
+             {bet(race, u"wide"_s, u"1-2"_s, u"0"_s), u"100円単位"_s},
+             {bet(race, u"trio"_s, u"1-2"_s, u"100"_s), u"券種"_s}}) {
         const ProcessRun add = run(day.ledger(QStringList{u"add"_s} + arguments));
         EXPECT_EQ(add.exitCode, 1);
         EXPECT_TRUE(add.err.contains(why)) << add.err.toStdString();

@@ -99,18 +99,8 @@ TEST(LedgerWindow, RecordsAPairFromItsListWithTheStakeShownElseAHundredYen)
     Gui g;
     const QString zo = g.writeRaces();
     SettingsStore settings(g.ini);
-    // A kept fit whose gate is open on quinella (as in the stakes test): the list shows stakes.
-    ModelFit fit;
-    fit.fittedAt = QDateTime::currentDateTimeUtc();
-    fit.folders = {settings.getPatFolder()};
-    fit.races = 4000;
-    fit.testRaces = 1000;
-    fit.days = 80;
-    fit.testDays = 20;
-    fit.model.quinellaWeights = {3.0, -2.0};
-    fit.test[0].races = 1000;
-    fit.test[0].blendGain = {0.02, 0.01, 0.03};
-    fit.write(settings);
+    // A kept fit whose gate is open on quinella: the list shows stakes.
+    openQuinellaFit(settings).write(settings);
     MainWindow window(settings, &g.sink);
     window.loadRace(zo);
     auto* view = child<PairListView>(window, u"grdUmaRen"_s);

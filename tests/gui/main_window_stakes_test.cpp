@@ -36,19 +36,8 @@ TEST(MainWindow, ValueColumnsShowTheStakesOfTheKeptFitAndSortByValue)
     Gui g;
     const QString zo = g.writeRaces();
     SettingsStore settings(g.ini);
-    // Fitted today (so no fit starts): the blend beats the pool on quinella out of sample, not
-    // on wide.
-    ModelFit fit;
-    fit.fittedAt = QDateTime::currentDateTimeUtc();
-    fit.folders = {settings.getPatFolder()};
-    fit.races = 4000;
-    fit.testRaces = 1000;
-    fit.days = 80;
-    fit.testDays = 20;
-    // Far from the pool, so that some pairs are worth more than they cost.
-    fit.model.quinellaWeights = {3.0, -2.0};
-    fit.test[0].races = 1000;
-    fit.test[0].blendGain = {0.02, 0.01, 0.03};
+    // The blend beats the pool on quinella out of sample, not on wide.
+    ModelFit fit = openQuinellaFit(settings);
     fit.test[1].races = 1000;
     fit.test[1].blendGain = {0.001, -0.004, 0.006};
     fit.write(settings);
