@@ -95,6 +95,23 @@ QString& chosenPath()
     return path;
 }
 
+// A lock file that names no program is one a program killed as it made it left behind (Qt
+// judges a lock stale by its program, and without a time limit, which a long run would
+// outlive). Once it is a few seconds old, no program is still writing it: it is removed.
+bool takeOverEmptyLock(QLockFile& lock, const QString& path)
+{
+    constexpr qint64 kUnfinishedMs = 3000;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    const QString name = path + u".lock"_s;
+    if (lock.error() != QLockFile::LockFailedError || lock.getLockInfo(&pid, &host, &application)
+        || QFileInfo(name).lastModified().msecsTo(QDateTime::currentDateTime()) < kUnfinishedMs) {
+        return false;
+    }
+    return lock.removeStaleLockFile();
+}
+
 // The archive holds the user's bets: its file and journals are the owner's alone. A new file is
 // made so before SQLite opens it (its journals take the file's permissions); one of an earlier
 // version, readable by all, is narrowed when its writer opens it.
@@ -147,7 +164,10 @@ OddsArchive::open(const QString& path, QString& note, bool readOnly, Check check
         QDir().mkpath(QFileInfo(path).absolutePath());
         archive->m_lock = std::make_unique<QLockFile>(path + u".lock"_s);
         archive->m_lock->setStaleLockTime(0); // a lock whose program is gone is stale
-        if (!archive->m_lock->tryLock(0)) {
+        if (!archive->m_lock->tryLock(0) && takeOverEmptyLock(*archive->m_lock, path)) {
+            archive->m_lock->tryLock(0);
+        }
+        if (!archive->m_lock->isLocked()) {
             const bool held = archive->m_lock->error() == QLockFile::LockFailedError;
             archive->m_lock.reset();
             readOnly = true;

@@ -591,7 +591,13 @@ TEST(CommandLine, LedgerKilledMidChangeLosesAtMostThatChange)
             QProcess process;
             process.start(QStringLiteral(MIKAZUKI_BINARY), arguments);
             ASSERT_TRUE(process.waitForStarted());
-            QThread::msleep(static_cast<unsigned long>(15 + 12 * round));
+            // Killed once it has the archive open (its journal is there), later each round.
+            QElapsedTimer waited;
+            waited.start();
+            while (!QFileInfo::exists(killed + u"-wal"_s) && waited.elapsed() < 10000) {
+                QThread::msleep(1);
+            }
+            QThread::msleep(static_cast<unsigned long>(3 * round));
             process.kill();
             process.waitForFinished();
             QString note;
@@ -616,7 +622,8 @@ TEST(CommandLine, LedgerKilledMidChangeLosesAtMostThatChange)
                     continue;
                 }
             }
-            ASSERT_EQ(run(arguments).exitCode, 0);
+            const ProcessRun again = run(arguments);
+            ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
         }
         EXPECT_EQ(ledgerWithoutSettledTimes(killed, day.folder.filePath(u"killed.csv"_s)),
                   cleanLedger);

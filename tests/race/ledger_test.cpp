@@ -385,6 +385,17 @@ TEST(Ledger, TheSchemaStepKeepsEverySnapshot)
 
     const QString fresh = folder.filePath(u"new/odds.sqlite"_s);
     ASSERT_TRUE(OddsArchive::open(fresh, note)) << qPrintable(note);
+    // A lock file naming no program (one killed as it made it): the next program writes once
+    // it is a few seconds old, not while it may still be being written.
+    QFile lock(fresh + u".lock"_s);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(OddsArchive::open(fresh, note)->isReadOnly());
+    lock.setFileTime(QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime);
+    lock.close();
+    note.clear();
+    const auto taken = OddsArchive::open(fresh, note);
+    ASSERT_TRUE(taken);
+    EXPECT_FALSE(taken->isReadOnly()) << qPrintable(note);
     EXPECT_EQ(QFile::permissions(fresh) & kNotOwner, 0);
     EXPECT_TRUE(QFile::permissions(fresh) & QFileDevice::WriteOwner);
 }
