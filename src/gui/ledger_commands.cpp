@@ -28,8 +28,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kNoteMilliseconds = 8000;
-
 QString betLine(const LedgerBet& bet)
 {
     return u"%1 %2-%3 %4円"_s.arg(betName(bet.bet))

@@ -12,7 +12,7 @@ class OddsArchive;
 struct ArchivedOdds;
 struct RaceResultRecord;
 struct WinPlaceOddsRecord;
-class QuinellaOddsRecord;
+struct QuinellaOddsRecord;
 
 /// What a race's result pays `bet`, as JRA pays it: the whole stake back when a horse of the
 /// pair did not start (its win odds read ﾄﾘｹｼ in `odds`) or the result lists no payout of the bet

@@ -128,6 +128,7 @@ std::vector<LedgerGroup> groupsBy(const std::vector<LedgerBet>& bets, Key key)
         groups[key(bet)].push_back(&bet);
     }
     std::vector<LedgerGroup> out;
+    out.reserve(groups.size());
     for (const auto& [name, members] : groups) {
         out.push_back({name, figuresOf(members)});
     }
