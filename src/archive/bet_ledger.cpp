@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include "archive/odds_archive.h"
+#include "pat/race_time.h"
 
 using namespace Qt::StringLiterals;
 
@@ -130,18 +131,7 @@ bool updateBet(QSqlQuery& q, const LedgerBet& bet, QString& error)
 
 QDate LedgerBet::day() const
 {
-    // Japan has kept UTC+9 all year since 1951; a time zone conversion per bet would cost the
-    // report of a large ledger most of its time.
-    constexpr qint64 kJapanOffset = 9 * 3600 * 1000LL;
-    constexpr qint64 kDay = 24 * 3600 * 1000LL;
-    constexpr qint64 kEpochJulianDay = 2440588;
-    const QDateTime& time = post.isValid() ? post : placed;
-    if (!time.isValid()) {
-        return {};
-    }
-    const qint64 local = time.toMSecsSinceEpoch() + kJapanOffset;
-    return QDate::fromJulianDay(kEpochJulianDay
-                                + (local >= 0 ? local / kDay : (local + 1) / kDay - 1));
+    return jraDateOf(post.isValid() ? post : placed);
 }
 
 std::optional<BetType> betOfKey(const QString& text)

@@ -38,7 +38,7 @@ struct LedgerBet
     int second = 0;
     qint64 stake = 0; ///< yen
     double odds = 0.0;
-    QString model; ///< "blend", "discounted", "harville" or empty
+    QString model; ///< stakeModelKey(): "blend", "discount", "harville"; or empty
     double chance = 0.0;
     double ev = 0.0;
     QString note;

@@ -198,8 +198,8 @@ bool LedgerCommands::record(const QString& zoPath, const std::vector<LedgerBet>&
     }
     // A race opened from another folder settles from there.
     m_day.addBetFolder(QFileInfo(zoPath).absolutePath());
-    m_day.settleBets();
-    if (m_ledger) {
+    // A bet settled at once reaches the 収支 window through betsSettled(); else it is shown here.
+    if (m_day.settleBets() == 0 && m_ledger) {
         m_ledger->refresh();
     }
     return true;

@@ -28,9 +28,9 @@ QString cellText(const LedgerGroup& group, int column)
     case LedgerFiguresModel::ProfitColumn:
         return yenText(f.profit(), true);
     case LedgerFiguresModel::RateColumn:
-        return f.stakes > 0 ? percentText(f.rate) : u"-"_s;
+        return f.stakes > 0 ? ledgerPercentText(f.rate) : u"-"_s;
     case LedgerFiguresModel::IntervalColumn:
-        return intervalText(f.rateInterval, 100.0, 1);
+        return ledgerIntervalText(f.rateInterval, 100.0, 1);
     case LedgerFiguresModel::LosingRunColumn:
         return QString::number(f.longestLosingRun);
     default:

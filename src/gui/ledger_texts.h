@@ -15,12 +15,3 @@ QString ledgerGroupName(LedgerGrouping grouping, const QString& key);
 
 /// Yen grouped by thousands ("12,300"); signed when `sign` ("+1,200", "-300").
 QString yenText(qint64 yen, bool sign = false);
-/// A share as a percentage with one decimal ("87.5%").
-QString percentText(double share);
-/// An interval scaled by `scale` ("[71.2%, 104.0%]" for 100, "[0.951, 1.020]" for 1); "-" when
-/// there is none (fewer than two course-days).
-QString intervalText(const LedgerInterval& interval, double scale, int decimals);
-
-/// The report's lines against the close and against the model, for the whole period.
-QString closeLine(const LedgerFigures& figures);
-QString modelLine(const LedgerFigures& figures);

@@ -18,6 +18,7 @@
 #include "archive/odds_archive.h"
 #include "base/message_sink.h"
 #include "gui/bet_dialog.h"
+#include "gui/grouped_number.h"
 #include "gui/ledger_bets_model.h"
 #include "gui/ledger_chart.h"
 #include "gui/ledger_figures_model.h"
@@ -52,7 +53,7 @@ QTableView* tableOf(QAbstractItemModel* model, const QString& name, const TwipsL
 
 QDate japanToday()
 {
-    return QDateTime::currentDateTimeUtc().toTimeZone(jraTimeZone()).date();
+    return jraDateOf(QDateTime::currentDateTimeUtc());
 }
 
 } // namespace
@@ -159,7 +160,8 @@ QWidget* LedgerWindow::buildFigures()
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     m_figures = new LedgerFiguresModel(this);
-    column->addWidget(tableOf(m_figures, u"tblLedgerGroups"_s, m_layout), 1);
+    m_groupList = tableOf(m_figures, u"tblLedgerGroups"_s, m_layout);
+    column->addWidget(m_groupList, 1);
     m_close = new QLabel(box);
     m_close->setObjectName(u"lblLedgerClose"_s);
     m_close->setWordWrap(true);
@@ -257,10 +259,9 @@ void LedgerWindow::refresh()
 void LedgerWindow::showFigures()
 {
     m_figures->setReport(m_report, static_cast<LedgerGrouping>(m_grouping->currentIndex()));
-    auto* table = findChild<QTableView*>(u"tblLedgerGroups"_s);
-    table->resizeColumnsToContents();
-    m_close->setText(closeLine(m_report.all));
-    m_model->setText(modelLine(m_report.all));
+    m_groupList->resizeColumnsToContents();
+    m_close->setText(groupedNumbersIn(ledgerCloseLine(m_report.all)));
+    m_model->setText(groupedNumbersIn(ledgerModelLine(m_report.all)));
 }
 
 int LedgerWindow::chosenRow() const

@@ -76,6 +76,7 @@ private:
     QLabel* m_model = nullptr;
     LedgerChart* m_chart = nullptr;
     LedgerBetsModel* m_bets = nullptr;
+    QTableView* m_groupList = nullptr;
     QTableView* m_betList = nullptr;
     QPushButton* m_correct = nullptr;
     QPushButton* m_delete = nullptr;

@@ -73,10 +73,10 @@ BoardWindow* RaceDay::board() const
     return m_board.data();
 }
 
-void RaceDay::settleBets()
+int RaceDay::settleBets()
 {
     if (!m_archive || m_archive->isReadOnly()) {
-        return;
+        return 0;
     }
     QStringList folders = m_betFolders;
     folders.prepend(m_settings.getPatFolder());
@@ -94,6 +94,7 @@ void RaceDay::settleBets()
     if (run.settled > 0) {
         Q_EMIT betsSettled();
     }
+    return run.settled;
 }
 
 void RaceDay::addBetFolder(const QString& folder)

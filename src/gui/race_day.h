@@ -39,8 +39,9 @@ public:
     OddsArchive* ledgerArchive() const { return m_archive.get(); }
 
     /// Settles the open bets whose results are in the PAT folder or in a folder bets were
-    /// recorded from; while bets wait for their results, again every minute.
-    void settleBets();
+    /// recorded from; while bets wait for their results, again every minute. How many were
+    /// settled (betsSettled() is said when any were).
+    int settleBets();
     /// Says `text` on the main window's status note.
     void note(const QString& text) { m_note(text); }
     /// A folder other than the PAT folder that a bet was recorded from, settled from as well.

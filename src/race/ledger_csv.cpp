@@ -218,7 +218,7 @@ parseLedgerCsv(const QByteArray& bytes, QString& error, std::vector<int>* lineOf
         }
         bet.note = f.value(6);
         bet.model = f.value(7).trimmed();
-        if (!bet.model.isEmpty() && bet.model != u"blend"_s && bet.model != u"discounted"_s
+        if (!bet.model.isEmpty() && bet.model != u"blend"_s && bet.model != u"discount"_s
             && bet.model != u"harville"_s) {
             return refuse(u"モデルが分かりません: %1"_s.arg(bet.model));
         }

@@ -37,26 +37,13 @@ double tenths(double odds)
 
 void takeValue(LedgerBet& bet, const PairValue& value, StakeModel model)
 {
-    bet.model = ledgerModelKey(model);
+    bet.model = stakeModelKey(model);
     bet.chance = value.chance;
     bet.ev = value.value;
     bet.odds = tenths(value.odds);
 }
 
 } // namespace
-
-QString ledgerModelKey(StakeModel model)
-{
-    switch (model) {
-    case StakeModel::Blend:
-        return u"blend"_s;
-    case StakeModel::Discounted:
-        return u"discounted"_s;
-    case StakeModel::Harville:
-        return u"harville"_s;
-    }
-    return {};
-}
 
 std::optional<LedgerBet> ledgerBetOfPair(const RaceDisplay& display,
                                          const RaceStakes& stakes,

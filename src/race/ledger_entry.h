@@ -14,9 +14,6 @@ class OddsArchive;
 class RaceDisplay;
 struct RaceStakes;
 
-/// The ledger's key of a stake model ("blend", "discounted", "harville").
-QString ledgerModelKey(StakeModel model);
-
 /// The bet the pair `pairIndex` (Cell::pairIndex) of the race shown makes when recorded at
 /// `now`: the stake shown for it (else 100 yen), the odds shown (wide: the low end), and the
 /// model's chance and value when the stakes hold the pair. Empty when the pair is no bet (no

@@ -176,26 +176,56 @@ QJsonArray groupsJson(const std::vector<LedgerGroup>& groups)
     return out;
 }
 
-QString percent(double value)
-{
-    return QString::number(100.0 * value, 'f', 1);
-}
-
-QString intervalText(const LedgerInterval& interval, double scale, int decimals)
-{
-    return interval ? u"%1–%2"_s.arg(interval->first * scale, 0, 'f', decimals)
-                          .arg(interval->second * scale, 0, 'f', decimals)
-                    : u"-"_s;
-}
-
 } // namespace
+
+QString ledgerPercentText(double share)
+{
+    return QString::number(share * 100.0, 'f', 1) + u"%"_s;
+}
+
+QString ledgerIntervalText(const LedgerInterval& interval, double scale, int decimals)
+{
+    if (!interval) {
+        return u"-"_s;
+    }
+    const QString unit = scale == 100.0 ? u"%"_s : QString();
+    return u"[%1%3, %2%3]"_s.arg(QString::number(interval->first * scale, 'f', decimals),
+                                 QString::number(interval->second * scale, 'f', decimals),
+                                 unit);
+}
+
+QString ledgerCloseLine(const LedgerFigures& f)
+{
+    if (f.closeBets == 0) {
+        return u"締切オッズ比: 締切のオッズが分かる確定した購入がありません"_s;
+    }
+    return u"締切オッズ比 (取ったオッズ÷締切オッズ): 平均 %1 %2　締切に勝った割合 %3 %4　%5件"_s
+        .arg(QString::number(f.closeMean, 'f', 3),
+             ledgerIntervalText(f.closeMeanInterval, 1.0, 3),
+             ledgerPercentText(f.beatShare),
+             ledgerIntervalText(f.beatShareInterval, 100.0, 1))
+        .arg(f.closeBets);
+}
+
+QString ledgerModelLine(const LedgerFigures& f)
+{
+    if (f.modelBets == 0) {
+        return u"モデルの期待: モデルの値で買った確定した購入がありません"_s;
+    }
+    return u"モデルの期待: 期待払戻 %1円 に対し払戻 %2円 (比 %3 %4)　%5件"_s
+        .arg(QString::number(qRound64(f.expected)),
+             QString::number(f.paid),
+             f.expected > 0 ? ledgerPercentText(static_cast<double>(f.paid) / f.expected) : u"-"_s,
+             ledgerIntervalText(f.paidPerExpectedInterval, 100.0, 1))
+        .arg(f.modelBets);
+}
 
 QString ledgerModelName(const QString& key)
 {
     if (key == u"blend"_s) {
         return u"市場合成"_s;
     }
-    if (key == u"discounted"_s) {
+    if (key == u"discount"_s) {
         return u"割引Harville"_s;
     }
     if (key == u"harville"_s) {
@@ -261,7 +291,7 @@ QString ledgerReportText(const LedgerReport& report)
                                        u"購入"_s,
                                        u"払戻"_s,
                                        u"収支"_s,
-                                       u"回収率%"_s,
+                                       u"回収率"_s,
                                        u"95%区間"_s,
                                        u"最長連敗"_s}};
               for (const LedgerGroup& g : groups) {
@@ -272,8 +302,8 @@ QString ledgerReportText(const LedgerReport& report)
                                       QString::number(f.stakes),
                                       QString::number(f.returns),
                                       QString::number(f.profit()),
-                                      f.stakes > 0 ? percent(f.rate) : u"-"_s,
-                                      intervalText(f.rateInterval, 100.0, 1),
+                                      f.stakes > 0 ? ledgerPercentText(f.rate) : u"-"_s,
+                                      ledgerIntervalText(f.rateInterval, 100.0, 1),
                                       QString::number(f.longestLosingRun)};
               }
               return alignedText(rows, 1);
@@ -291,23 +321,6 @@ QString ledgerReportText(const LedgerReport& report)
                return betName(*betOfKey(key));
            });
     out += u"\n"_s + table(u"モデル"_s, report.byModel, ledgerModelName);
-    if (a.closeBets > 0) {
-        out += u"\n締切オッズ比（取ったオッズ÷締切オッズ）: 平均 %1 (95%区間 %2)  締切に勝った割合 %3% (%4) / %5件\n"_s
-                   .arg(QString::number(a.closeMean, 'f', 3),
-                        intervalText(a.closeMeanInterval, 1.0, 3),
-                        percent(a.beatShare),
-                        intervalText(a.beatShareInterval, 100.0, 1))
-                   .arg(a.closeBets);
-    } else {
-        out += u"\n締切オッズ比: 締切のオッズが分かる確定した購入がありません\n"_s;
-    }
-    if (a.modelBets > 0) {
-        out += u"モデルの期待: 期待払戻 %1円 に対し払戻 %2円 (比 %3%, 95%区間 %4) / %5件\n"_s
-                   .arg(QString::number(a.expected, 'f', 0))
-                   .arg(a.paid)
-                   .arg(a.expected > 0 ? percent(static_cast<double>(a.paid) / a.expected) : u"-"_s,
-                        intervalText(a.paidPerExpectedInterval, 100.0, 1))
-                   .arg(a.modelBets);
-    }
+    out += u"\n"_s + ledgerCloseLine(a) + u"\n"_s + ledgerModelLine(a) + u"\n"_s;
     return out;
 }

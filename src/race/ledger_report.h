@@ -70,5 +70,14 @@ LedgerReport ledgerReport(const std::vector<LedgerBet>& bets);
 QByteArray ledgerReportJson(const LedgerReport& report);
 /// The report as tables for reading.
 QString ledgerReportText(const LedgerReport& report);
+/// A share as a percentage with one decimal ("87.5%").
+QString ledgerPercentText(double share);
+/// An interval scaled by `scale` ("[71.2%, 104.0%]" for 100, "[0.951, 1.020]" for 1); "-" when
+/// there is none.
+QString ledgerIntervalText(const LedgerInterval& interval, double scale, int decimals);
+/// The report's lines against the close and against the model (numbers plain; the window
+/// groups them).
+QString ledgerCloseLine(const LedgerFigures& figures);
+QString ledgerModelLine(const LedgerFigures& figures);
 /// The model as the report names it (市場合成, 割引Harville, Harville; なし).
 QString ledgerModelName(const QString& key);

@@ -164,11 +164,8 @@ raceStakesJson(const RaceStakes& stakes, const QString& file, const StakeSetting
             reasons.insert(betKey(bet), stakes.reason[betIndex(bet)]);
         }
     }
-    const QString model = settings.model == StakeModel::Blend        ? u"blend"_s
-                          : settings.model == StakeModel::Discounted ? u"discount"_s
-                                                                     : u"harville"_s;
     QJsonObject root{{u"file"_s, file},
-                     {u"model"_s, model},
+                     {u"model"_s, stakeModelKey(settings.model)},
                      {u"bankroll"_s, settings.bankroll},
                      {u"kelly"_s, settings.kellyFraction},
                      {u"value"_s, stakedPairsJson(stakes)},

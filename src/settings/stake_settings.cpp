@@ -90,3 +90,16 @@ bool StakeSettings::applyInput(const Input& input, StakeSettings& settings)
     settings.kellyFraction = *ModelSettings::fieldNumber(input.kellyFraction);
     return true;
 }
+
+QString stakeModelKey(StakeModel model)
+{
+    switch (model) {
+    case StakeModel::Discounted:
+        return u"discount"_s;
+    case StakeModel::Harville:
+        return u"harville"_s;
+    case StakeModel::Blend:
+        break;
+    }
+    return u"blend"_s;
+}

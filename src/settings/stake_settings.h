@@ -14,6 +14,9 @@ enum class StakeModel {
     Harville = 2,   ///< Harville's formulas: chances and values shown, never a stake
 };
 
+/// The model as data names it (JSON, the ledger): "blend", "discount", "harville".
+QString stakeModelKey(StakeModel model);
+
 /// The stakes' settings, kept in section "Option\Stake" (Bankroll, KellyFraction, Model,
 /// AutoCalibrate). A stored value that does not convert, or lies outside its range, reads as
 /// its default.

@@ -153,7 +153,7 @@ TEST(Ledger, ReportEqualsTheHandComputation)
          200,
          20,
          16,
-         u"discounted"_s,
+         u"discount"_s,
          1.2,
          settled(0, 0)},
         {at(2026, 12, 6, 13), u"阪神"_s, BetType::Quinella, 100, 30, 30, {}, 0, settled(0, 0)},
@@ -233,7 +233,7 @@ TEST(Ledger, ReportEqualsTheHandComputation)
     ASSERT_TRUE(back) << qPrintable(error);
     ASSERT_EQ(back->size(), bets.size());
     EXPECT_EQ((*back)[3].placed, bets[3].placed);
-    EXPECT_EQ((*back)[3].model, u"discounted"_s);
+    EXPECT_EQ((*back)[3].model, u"discount"_s);
     EXPECT_DOUBLE_EQ((*back)[3].odds, 20.0);
     EXPECT_EQ((*back)[3].note, bets[3].note);
 }
